@@ -1,0 +1,42 @@
+// Splitting one-line records: the field-by-field Tokenizer and the one-call ParseString.
+#include "tokenizer.h"
+
+void Tokenizer::init(const QString &st)
+{
+    m_text = st;
+    m_begin = 0;
+    m_end = st.size();
+}
+
+void Tokenizer::setSeparator(const QString &sp)
+{
+    m_separator = sp;
+}
+
+QString Tokenizer::nextToken()
+{
+    const QStringView rest = QStringView(m_text).mid(m_begin, m_end - m_begin);
+    const qsizetype p = m_separator.isEmpty() ? -1 : rest.indexOf(m_separator);
+    if (p < 0) {
+        m_lastPosition = 0;
+        const QString token = rest.toString();
+        m_begin = m_end;
+        return token;
+    }
+    m_lastPosition = int(p + 1);
+    const QString token = rest.left(p).toString();
+    // Only the separator's first character goes; the system only uses one-character ones.
+    m_begin += p + 1;
+    while (m_begin < m_end && m_text[m_begin] == u' ')
+        ++m_begin;
+    while (m_end > m_begin && m_text[m_end - 1] == u' ')
+        --m_end;
+    return token;
+}
+
+std::optional<QStringList> ParseString(const QString &StringToParse, const QString &Delim)
+{
+    if (StringToParse.isEmpty() || Delim.isEmpty() || Delim.size() >= StringToParse.size())
+        return std::nullopt;
+    return StringToParse.split(Delim, Qt::KeepEmptyParts, Qt::CaseSensitive);
+}

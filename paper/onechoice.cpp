@@ -1,0 +1,64 @@
+// One question in memory: parsed from a plain question line, or filled by the editor and written as one.
+#include "onechoice.h"
+
+#include "numbers.h"
+#include "paperformat.h"
+#include "tokenizer.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+void checkSlot(int i)
+{
+    if (i < 0 || i >= oneChoice::optionSlots)
+        throw std::out_of_range("option index " + std::to_string(i) + " is outside 0 to 6");
+}
+
+} // namespace
+
+void oneChoice::init(const QString &line)
+{
+    m_oneLine = line;
+    Tokenizer fields;
+    fields.setSeparator(QString(paper::fieldSeparator));
+    fields.init(line);
+    m_context = fields.nextToken();
+    // An image id beyond 16 bits names no picture.
+    m_img = numbers::leadingInt16(fields.nextToken()).value_or(0);
+    m_answer = fields.nextToken();
+    m_point = fields.nextToken();
+    m_type = fields.nextToken();
+    for (int i = 0; i < optionCount; ++i)
+        m_options[i] = fields.nextToken();
+    m_options[optionCount].clear();
+}
+
+QString oneChoice::getOption(int i) const
+{
+    checkSlot(i);
+    return m_options[i];
+}
+
+void oneChoice::setOption(int i, const QString &v)
+{
+    checkSlot(i);
+    m_options[i] = v;
+}
+
+QString oneChoice::getOptStr() const
+{
+    QString run;
+    for (int i = 0; i < optionCount && !m_options[i].isEmpty(); ++i) {
+        run += paper::fieldSeparator;
+        run += m_options[i];
+    }
+    return paper::removeCrLf(run);
+}
+
+bool oneChoice::validateLine() const
+{
+    return !m_context.isEmpty() && (!m_answer.isEmpty() || m_type == paper::kindBlank)
+        && !m_point.isEmpty() && !m_type.isEmpty() && !m_options[0].isEmpty();
+}

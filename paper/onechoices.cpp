@@ -1,0 +1,76 @@
+// A loaded paper: every question line deciphered into a record, numbered from 1.
+#include "onechoices.h"
+
+#include "paperformat.h"
+#include "vbfile.h"
+
+oneChoices::LoadStatus oneChoices::init(const QString &path)
+{
+    m_questions.clear();
+    m_lastError.clear();
+    m_errorLine = 0;
+
+    vbFile file;
+    if (!file.OpenForRead(path)) {
+        m_count = 0;
+        m_lastError = file.getLastError();
+        return LoadStatus::Unreadable;
+    }
+    int lineNumber = 0;
+    while (!file.fEof()) {
+        const QString stored = file.readLine();
+        ++lineNumber;
+        if (lineNumber == 1)
+            continue; // the header
+        if (m_questions.size() >= size_t(paper::maxQuestions)) {
+            file.closeFile();
+            m_questions.clear();
+            m_count = 0;
+            m_errorLine = lineNumber;
+            m_lastError = QStringLiteral("%1 holds more than %2 questions")
+                              .arg(path)
+                              .arg(paper::maxQuestions);
+            return LoadStatus::TooManyQuestions;
+        }
+        qsizetype bad = 0;
+        const auto plain = paper::decipherLine(stored, &bad);
+        if (!plain) {
+            file.closeFile();
+            m_errorLine = lineNumber;
+            m_lastError = QStringLiteral("%1, line %2: not hexadecimal at character %3")
+                              .arg(path)
+                              .arg(lineNumber)
+                              .arg(bad + 1);
+            return LoadStatus::BadLine;
+        }
+        m_questions.emplace_back().init(*plain);
+    }
+    file.closeFile();
+    m_count = static_cast<qint16>(m_questions.size());
+    return LoadStatus::Loaded;
+}
+
+oneChoice *oneChoices::getOne(int i)
+{
+    return const_cast<oneChoice *>(std::as_const(*this).getOne(i));
+}
+
+const oneChoice *oneChoices::getOne(int i) const
+{
+    if (i < 1 || i > m_count || size_t(i) > m_questions.size()) {
+        if (m_missingQuestion)
+            m_missingQuestion(i);
+        return nullptr;
+    }
+    return &m_questions[size_t(i) - 1];
+}
+
+std::optional<QString> oneChoices::getTitle(const QString &path)
+{
+    vbFile file;
+    if (!file.OpenForRead(path))
+        return QString();
+    const QString first = file.readLine();
+    file.closeFile();
+    return paper::decipherLine(first);
+}

@@ -1,0 +1,185 @@
+// Checking a paper file: every line deciphers, the header is whole, every question can be taken.
+#include "papercheck.h"
+
+#include "numbers.h"
+#include "onechoice.h"
+#include "paperformat.h"
+#include "scoring.h"
+#include "tokenizer.h"
+#include "vbfile.h"
+
+#include <limits>
+
+namespace paper {
+
+namespace {
+
+constexpr int fieldsOfHeader = 6;
+constexpr int fixedQuestionFields = 5;
+constexpr int maxQuestionFields = fixedQuestionFields + oneChoice::optionCount;
+
+QChar letterOf(int slot)
+{
+    return QChar(u'A' + slot);
+}
+
+bool isWholeNumberIn(const QString &text, int low, int high)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 6)
+        return false;
+    for (QChar c : t) {
+        if (!c.isDigit() || c.unicode() > u'9')
+            return false;
+    }
+    const int v = t.toInt();
+    return v >= low && v <= high;
+}
+
+// Options named by a choice answer must exist, or the candidate could never pick them.
+void checkNamedOptions(const oneChoice &q, const QString &answer, QStringList &problems)
+{
+    for (QChar digit : answer) {
+        const int slot = digit.unicode() - u'1';
+        if (q.getOption(slot).isEmpty())
+            problems << QStringLiteral("the answer names option %1, which is empty").arg(letterOf(slot));
+    }
+}
+
+bool allDigitsOneToSix(const QString &answer)
+{
+    for (QChar c : answer) {
+        if (c < u'1' || c > u'6')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList questionProblems(const oneChoice &q)
+{
+    QStringList problems;
+    if (q.getContext().isEmpty())
+        problems << QStringLiteral("the question text is empty");
+
+    const QString marks = q.getPoint();
+    if (marks.isEmpty())
+        problems << QStringLiteral("the marks are missing");
+    else if (!(pointsOf(marks) > 0))
+        problems << QStringLiteral("the marks \"%1\" are not a number greater than zero").arg(marks);
+
+    if (q.getOption(0).isEmpty())
+        problems << QStringLiteral("option A is empty");
+
+    const QString kind = q.getType();
+    const QString answer = q.getAnswer();
+    if (kind.isEmpty()) {
+        problems << QStringLiteral("the kind code is missing");
+    } else if (!isKnownKind(kind)) {
+        problems << QStringLiteral("the kind code \"%1\" is none of 9, 8, 7, 6").arg(kind);
+    } else if (kind == kindSingle) {
+        if (answer.size() != 1 || !allDigitsOneToSix(answer))
+            problems << QStringLiteral("a single-choice answer must be one digit from 1 to 6, not \"%1\"").arg(answer);
+        else
+            checkNamedOptions(q, answer, problems);
+    } else if (kind == kindMultiple) {
+        bool ascending = !answer.isEmpty() && allDigitsOneToSix(answer);
+        for (qsizetype i = 1; ascending && i < answer.size(); ++i)
+            ascending = answer[i - 1] < answer[i];
+        if (!ascending)
+            problems << QStringLiteral("a multiple-select answer must be digits from 1 to 6 in ascending order, not \"%1\"").arg(answer);
+        else
+            checkNamedOptions(q, answer, problems);
+    } else if (kind == kindTrueFalse) {
+        if (answer != u"1" && answer != u"2")
+            problems << QStringLiteral("a true-or-false answer must be 1 or 2, not \"%1\"").arg(answer);
+        if (q.getOption(1).isEmpty())
+            problems << QStringLiteral("option B is empty");
+    }
+    return problems;
+}
+
+QStringList headerProblems(const QString &plainHeader)
+{
+    QStringList problems;
+    const int fields = int(plainHeader.count(fieldSeparator)) + 1;
+    if (fields != fieldsOfHeader) {
+        problems << QStringLiteral("the header has %1 fields instead of six").arg(fields);
+        return problems;
+    }
+    const Header h = readHeader(plainHeader);
+    if (!isWholeNumberIn(h.timeLimit, 1, std::numeric_limits<qint16>::max()))
+        problems << QStringLiteral("the time limit \"%1\" is not a whole number of minutes from 1 to 32767").arg(h.timeLimit);
+    if (!isWholeNumberIn(h.total, 1, std::numeric_limits<qint16>::max()))
+        problems << QStringLiteral("the total \"%1\" is not a whole number from 1 to 32767").arg(h.total);
+    return problems;
+}
+
+CheckResult checkPaper(const QString &path)
+{
+    CheckResult result;
+    vbFile file;
+    if (!file.OpenForRead(path)) {
+        result.openError = file.getLastError();
+        return result;
+    }
+    result.opened = true;
+    auto report = [&result](int line, const QString &message) {
+        result.problems.push_back({ line, message });
+    };
+
+    MarksTotal full;
+    int lineNumber = 0;
+    int questions = 0;
+    while (!file.fEof()) {
+        const QString stored = file.readLine();
+        ++lineNumber;
+        qsizetype bad = 0;
+        const auto plain = decipherLine(stored, &bad);
+        if (!plain) {
+            report(lineNumber, QStringLiteral("not hexadecimal at character %1").arg(bad + 1));
+            continue;
+        }
+        if (stored.size() % 4 != 0)
+            report(lineNumber, QStringLiteral("the line has %1 digits, not a multiple of four").arg(stored.size()));
+        if (lineNumber == 1) {
+            for (const QString &p : headerProblems(*plain))
+                report(lineNumber, p);
+            continue;
+        }
+        ++questions;
+        if (questions == maxQuestions + 1)
+            report(lineNumber, QStringLiteral("a paper holds at most %1 questions").arg(maxQuestions));
+
+        oneChoice q;
+        q.init(*plain);
+        const int fields = int(plain->count(fieldSeparator)) + 1;
+        if (fields > maxQuestionFields)
+            report(lineNumber, QStringLiteral("the line has %1 fields, more than eleven: is there a \"^\" inside a text?").arg(fields));
+        else if (fields < fixedQuestionFields)
+            report(lineNumber, QStringLiteral("the line has %1 fields, fewer than five").arg(fields));
+        Tokenizer fieldsOf;
+        fieldsOf.setSeparator(QString(fieldSeparator));
+        fieldsOf.init(*plain);
+        fieldsOf.nextToken();
+        const auto image = numbers::roundHalfEven(numbers::leadingNumber(fieldsOf.nextToken()));
+        if (!image || *image < 0 || *image > std::numeric_limits<qint16>::max())
+            report(lineNumber, QStringLiteral("the image id is not a whole number from 0 to 32767"));
+        for (const QString &p : questionProblems(q))
+            report(lineNumber, p);
+        addFullMarks(full, q, q.getPoint());
+    }
+    file.closeFile();
+
+    if (lineNumber == 0)
+        report(0, QStringLiteral("the file is empty: there is no header"));
+    else if (questions == 0)
+        report(0, QStringLiteral("the paper has no questions"));
+    const auto fullValue = full.value();
+    if (!fullValue || *fullValue > std::numeric_limits<qint16>::max())
+        report(0, QStringLiteral("the full marks exceed 32767, more than the test-taking program can count"));
+    return result;
+}
+
+} // namespace paper

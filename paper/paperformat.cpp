@@ -1,0 +1,62 @@
+// The paper file's lines: the header and question fields, and the cipher every stored line goes through.
+#include "paperformat.h"
+
+#include "clsencryptxor.h"
+#include "onechoice.h"
+#include "tokenizer.h"
+
+namespace paper {
+
+bool isKnownKind(const QString &code)
+{
+    return code == kindSingle || code == kindMultiple || code == kindBlank || code == kindTrueFalse;
+}
+
+QString removeCrLf(QString text)
+{
+    text.remove(QStringLiteral("\r\n"));
+    return text;
+}
+
+QString buildHeaderLine(const Header &h)
+{
+    const QChar sep = fieldSeparator;
+    return removeCrLf(h.random + sep + h.timeLimit + sep + h.subject + sep + h.title + sep
+                      + h.total + sep + h.author);
+}
+
+Header readHeader(const QString &plainLine)
+{
+    Tokenizer fields;
+    fields.setSeparator(QString(fieldSeparator));
+    fields.init(plainLine);
+    Header h;
+    h.random = fields.nextToken();
+    h.timeLimit = fields.nextToken();
+    h.subject = fields.nextToken();
+    h.title = fields.nextToken();
+    h.total = fields.nextToken();
+    h.author = fields.nextToken();
+    return h;
+}
+
+QString buildQuestionLine(const oneChoice &q)
+{
+    const QChar sep = fieldSeparator;
+    return removeCrLf(q.getContext() + sep + QString::number(q.getImg()) + sep + q.getAnswer()
+                      + sep + q.getPoint() + sep + q.getType() + q.getOptStr());
+}
+
+QString encipherLine(const QString &plainLine)
+{
+    static const clsEncryptXOR cipher;
+    return cipher.HexEncrypt(plainLine);
+}
+
+std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition)
+{
+    static const clsEncryptXOR cipher;
+    return cipher.tryHexDecrypt(storedLine, badPosition);
+}
+
+} // namespace paper

@@ -1,0 +1,107 @@
+// The question record: parsing lines as the test-taking program does, the option run, validity.
+#include "onechoice.h"
+#include "paperformat.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+QStringList options(const oneChoice &q)
+{
+    QStringList out;
+    for (int i = 0; i < oneChoice::optionCount; ++i)
+        out << q.getOption(i);
+    return out;
+}
+
+oneChoice filled(const QString &type, const QString &answer, const QStringList &opts)
+{
+    oneChoice q;
+    q.setContext(QStringLiteral("Q"));
+    q.setPoint(QStringLiteral("2"));
+    q.setType(type);
+    q.setAnswer(answer);
+    for (int i = 0; i < opts.size(); ++i)
+        q.setOption(i, opts[i]);
+    return q;
+}
+
+} // namespace
+
+TEST(OneChoice, InitParsesEveryField)
+{
+    oneChoice q;
+    q.init(QStringLiteral("Q^0^2^2^9^x^y"));
+    EXPECT_EQ(q.getContext(), QStringLiteral("Q"));
+    EXPECT_EQ(q.getImg(), 0);
+    EXPECT_EQ(q.getAnswer(), QStringLiteral("2"));
+    EXPECT_EQ(q.getPoint(), QStringLiteral("2"));
+    EXPECT_EQ(q.getType(), QStringLiteral("9"));
+    EXPECT_EQ(options(q), (QStringList { "x", "y", "", "", "", "" }));
+    EXPECT_EQ(q.getOneLine(), QStringLiteral("Q^0^2^2^9^x^y"));
+}
+
+TEST(OneChoice, InitFillsWhatIsMissingAndIgnoresExtraFields)
+{
+    oneChoice empty;
+    empty.init(QString());
+    EXPECT_EQ(empty.getContext(), QString());
+    EXPECT_EQ(empty.getImg(), 0);
+    EXPECT_EQ(options(empty), QStringList(6));
+
+    oneChoice many;
+    many.init(QStringLiteral("Q^0^1^1^9^a^b^c^d^e^f^g^h"));
+    EXPECT_EQ(many.getOption(5), QStringLiteral("f"));
+    EXPECT_EQ(many.getOption(6), QString());
+
+    oneChoice image;
+    image.init(QStringLiteral("Q^12abc^1^2^9^x"));
+    EXPECT_EQ(image.getImg(), 12);
+    image.init(QStringLiteral("Q^99999^1^2^9^x"));
+    EXPECT_EQ(image.getImg(), 0); // beyond 16 bits: no picture rather than a wrapped number
+}
+
+TEST(OneChoice, FieldsAfterACaretLoseTheirLeadingBlanks)
+{
+    oneChoice q;
+    q.init(QStringLiteral(" Q ^ 0 ^  1 ^ 2 ^ 9 ^ a ^ b "));
+    EXPECT_EQ(q.getContext(), QStringLiteral(" Q "));
+    EXPECT_EQ(q.getAnswer(), QStringLiteral("1 "));
+    EXPECT_EQ(q.getOption(0), QStringLiteral("a "));
+    EXPECT_EQ(q.getOption(1), QStringLiteral("b"));
+}
+
+TEST(OneChoice, OptionRunStopsAtTheFirstEmptyOptionAndDropsLineBreaks)
+{
+    EXPECT_EQ(filled("9", "1", { "x", "y" }).getOptStr(), QStringLiteral("^x^y"));
+    EXPECT_EQ(filled("9", "1", { "a", "", "c" }).getOptStr(), QStringLiteral("^a"));
+    EXPECT_EQ(filled("9", "1", {}).getOptStr(), QString());
+    EXPECT_EQ(filled("9", "1", { "ab\r\ncd" }).getOptStr(), QStringLiteral("^abcd"));
+}
+
+TEST(OneChoice, ValidityNeedsTextMarksKindOptionAAndAnAnswerUnlessFillIn)
+{
+    EXPECT_TRUE(filled("7", "", { "w1" }).validateLine());
+    EXPECT_FALSE(filled("9", "", { "w1" }).validateLine());
+    EXPECT_TRUE(filled("9", "1", { "x" }).validateLine());
+    EXPECT_FALSE(filled("9", "1", { "", "b", "c", "d", "e", "f" }).validateLine());
+    oneChoice noMarks = filled("9", "1", { "x" });
+    noMarks.setPoint(QString());
+    EXPECT_FALSE(noMarks.validateLine());
+    oneChoice noText = filled("9", "1", { "x" });
+    noText.setContext(QString());
+    EXPECT_FALSE(noText.validateLine());
+}
+
+TEST(OneChoice, OptionIndexesOutsideTheSlotsThrow)
+{
+    oneChoice q;
+    EXPECT_THROW(q.getOption(7), std::out_of_range);
+    EXPECT_THROW(q.getOption(-1), std::out_of_range);
+    EXPECT_THROW(q.setOption(7, QStringLiteral("x")), std::out_of_range);
+    EXPECT_EQ(q.getOption(6), QString());
+}

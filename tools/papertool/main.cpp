@@ -1,0 +1,250 @@
+// papertool: show, score, check, encode and decode paper files from the command line.
+#include "jsonout.h"
+
+#include "durablefile.h"
+#include "onechoices.h"
+#include "papercheck.h"
+#include "paperformat.h"
+#include "scoring.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QStringList>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int exitOk = 0;
+constexpr int exitProblems = 1;
+constexpr int exitBadInput = 2;
+
+const char usageText[] =
+    "usage: papertool COMMAND ...\n"
+    "\n"
+    "  show FILE               the paper as the test-taking program reads it, as JSON\n"
+    "  score FILE              score a JSON array of answer texts read from stdin\n"
+    "  check FILE              list every problem of the paper; exit 1 when there is one\n"
+    "  encode [-o OUT] [IN]    encipher each line to hex (paper file lines, CR LF ends)\n"
+    "  decode [-o OUT] [IN]    decipher each hex line to text\n"
+    "\n"
+    "Exit status: 0 done, 1 problems found by check, 2 bad input or usage.\n";
+
+void out(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "papertool: %s\n", message.toUtf8().constData());
+    return exitBadInput;
+}
+
+int usage(const QString &message = {})
+{
+    if (!message.isEmpty())
+        std::fprintf(stderr, "papertool: %s\n", message.toUtf8().constData());
+    std::fputs(usageText, stderr);
+    return exitBadInput;
+}
+
+// Loads a paper for show and score; a message names the file and line on failure.
+std::optional<QString> loadPaper(const QString &path, oneChoices &paper)
+{
+    switch (paper.init(path)) {
+    case oneChoices::LoadStatus::Loaded:
+        return std::nullopt;
+    case oneChoices::LoadStatus::Unreadable:
+        return QStringLiteral("cannot read %1").arg(paper.lastError());
+    case oneChoices::LoadStatus::BadLine:
+    case oneChoices::LoadStatus::TooManyQuestions:
+        return paper.lastError();
+    }
+    return QStringLiteral("%1: cannot load").arg(path);
+}
+
+QString numberOrNull(std::optional<qint64> value)
+{
+    return value ? QString::number(*value) : QStringLiteral("null");
+}
+
+int show(const QString &path)
+{
+    oneChoices paper;
+    if (const auto error = loadPaper(path, paper))
+        return fail(*error);
+    const auto title = oneChoices::getTitle(path);
+    if (!title)
+        return fail(QStringLiteral("%1, line 1: not hexadecimal").arg(path));
+    const paper::Header h = paper::readHeader(*title);
+
+    QString json = QStringLiteral("{\"header\":{\"random\":%1,\"timeLimit\":%2,\"subject\":%3,"
+                                  "\"title\":%4,\"total\":%5,\"author\":%6},\"questions\":[")
+                       .arg(jsonString(h.random), jsonString(h.timeLimit), jsonString(h.subject),
+                            jsonString(h.title), jsonString(h.total), jsonString(h.author));
+    for (int k = 1; k <= paper.getCount(); ++k) {
+        const oneChoice *q = paper.getOne(k);
+        if (k > 1)
+            json += u',';
+        json += QStringLiteral("{\"number\":%1,\"text\":%2,\"image\":%3,\"answer\":%4,"
+                               "\"marks\":%5,\"kind\":%6,\"options\":[")
+                    .arg(QString::number(k), jsonString(q->getContext()),
+                         QString::number(q->getImg()), jsonString(q->getAnswer()),
+                         jsonString(q->getPoint()), jsonString(q->getType()));
+        for (int i = 0; i < oneChoice::optionCount; ++i) {
+            if (i > 0)
+                json += u',';
+            json += jsonString(q->getOption(i));
+        }
+        json += QStringLiteral("]}");
+    }
+    json += QStringLiteral("],\"fullMarks\":%1}\n").arg(numberOrNull(paper::fullMarks(paper)));
+    out(json);
+    return exitOk;
+}
+
+QByteArray readAllStdin()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return {};
+    return in.readAll();
+}
+
+int score(const QString &path)
+{
+    oneChoices paper;
+    if (const auto error = loadPaper(path, paper))
+        return fail(*error);
+
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(readAllStdin(), &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return fail(QStringLiteral("stdin: malformed JSON at byte %1: %2")
+                        .arg(parseError.offset)
+                        .arg(parseError.errorString()));
+    if (!doc.isArray())
+        return fail(QStringLiteral("stdin: expected a JSON array of answer texts"));
+    const QJsonArray array = doc.array();
+    if (array.size() > paper.getCount())
+        return fail(QStringLiteral("stdin: %1 answers for a paper of %2 questions")
+                        .arg(array.size())
+                        .arg(paper.getCount()));
+    QStringList answers;
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        if (!array[i].isString())
+            return fail(QStringLiteral("stdin: answer %1 is not a text").arg(i + 1));
+        answers << array[i].toString();
+    }
+    out(QStringLiteral("{\"score\":%1,\"fullMarks\":%2}\n")
+            .arg(numberOrNull(paper::scoreAnswers(paper, answers)),
+                 numberOrNull(paper::fullMarks(paper))));
+    return exitOk;
+}
+
+int check(const QString &path)
+{
+    const paper::CheckResult result = paper::checkPaper(path);
+    if (!result.opened)
+        return fail(QStringLiteral("cannot read %1").arg(result.openError));
+    for (const auto &p : result.problems) {
+        const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line)
+                                         : QStringLiteral("%1: ").arg(path);
+        out(where + p.message + u'\n');
+    }
+    return result.problems.empty() ? exitOk : exitProblems;
+}
+
+// encode and decode: one line out per line in, from a file or stdin, to a file or stdout.
+int convert(const QStringList &args, bool encode)
+{
+    QString inPath;
+    QString outPath;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"-o") {
+            if (i + 1 >= args.size())
+                return usage(QStringLiteral("-o needs a file name"));
+            outPath = args[++i];
+        } else if (inPath.isEmpty() && !args[i].startsWith(u'-')) {
+            inPath = args[i];
+        } else {
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
+        }
+    }
+
+    QByteArray input;
+    if (inPath.isEmpty()) {
+        input = readAllStdin();
+    } else {
+        QFile file(inPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1: %2").arg(inPath, file.errorString()));
+        input = file.readAll();
+    }
+    const QString inName = inPath.isEmpty() ? QStringLiteral("stdin") : inPath;
+
+    QList<QByteArray> lines = input.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    QByteArray output;
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        QByteArray line = lines[n];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (encode) {
+            output += paper::encipherLine(QString::fromUtf8(line)).toLatin1();
+            output += "\r\n";
+            continue;
+        }
+        qsizetype bad = 0;
+        const auto plain = paper::decipherLine(QString::fromUtf8(line), &bad);
+        if (!plain)
+            return fail(QStringLiteral("%1, line %2: not hexadecimal at character %3")
+                            .arg(inName)
+                            .arg(n + 1)
+                            .arg(bad + 1));
+        output += plain->toUtf8();
+        output += '\n';
+    }
+
+    if (outPath.isEmpty()) {
+        std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
+        return exitOk;
+    }
+    QString error;
+    if (!writeFileDurably(outPath, output, &error))
+        return fail(QStringLiteral("cannot write %1").arg(error));
+    return exitOk;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (args.isEmpty())
+        return usage();
+    const QString command = args.takeFirst();
+    if (command == u"-h" || command == u"--help" || command == u"help") {
+        std::fputs(usageText, stdout);
+        return exitOk;
+    }
+    if (command == u"encode" || command == u"decode")
+        return convert(args, command == u"encode");
+    if (command != u"show" && command != u"score" && command != u"check")
+        return usage(QStringLiteral("unknown command \"%1\"").arg(command));
+    if (args.size() != 1)
+        return usage(QStringLiteral("%1 takes one paper file").arg(command));
+    if (command == u"show")
+        return show(args[0]);
+    if (command == u"score")
+        return score(args[0]);
+    return check(args[0]);
+}
