@@ -121,7 +121,7 @@ std::optional<QString> IniFile::value(QStringView section, QStringView key) cons
     return std::nullopt;
 }
 
-QStringList IniFile::keys(QStringView section) const
+QStringList IniFile::column(QStringView section, bool keys) const
 {
     QStringList result;
     const qsizetype header = findSection(section);
@@ -130,21 +130,7 @@ QStringList IniFile::keys(QStringView section) const
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
         if (const auto entry = entryOf(m_lines[i]))
-            result.append(entry->key.toString());
-    }
-    return result;
-}
-
-QStringList IniFile::values(QStringView section) const
-{
-    QStringList result;
-    const qsizetype header = findSection(section);
-    if (header < 0)
-        return result;
-    const qsizetype end = sectionEnd(header);
-    for (qsizetype i = header + 1; i < end; ++i) {
-        if (const auto entry = entryOf(m_lines[i]))
-            result.append(entry->value.toString());
+            result.append((keys ? entry->key : entry->value).toString());
     }
     return result;
 }

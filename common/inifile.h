@@ -20,8 +20,8 @@ public:
 
     std::optional<QString> value(QStringView section, QStringView key) const;
     // Key names and values of a section, in file order (repeated keys included).
-    QStringList keys(QStringView section) const;
-    QStringList values(QStringView section) const;
+    QStringList keys(QStringView section) const { return column(section, true); }
+    QStringList values(QStringView section) const { return column(section, false); }
 
     // Replaces the value in place, or appends the key at the end of its section, or
     // appends the section at the end of the document. Refuses names or values that
@@ -37,6 +37,7 @@ private:
         QStringView key;
         QStringView value;
     };
+    QStringList column(QStringView section, bool keys) const;
     // Index of the section header line, or -1.
     qsizetype findSection(QStringView section) const;
     // The end (exclusive) of the section whose header is at line index.

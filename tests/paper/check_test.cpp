@@ -3,8 +3,9 @@
 #include "papercheck.h"
 #include "paperformat.h"
 
-#include <QFile>
 #include <QTemporaryDir>
+
+#include "paperfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -22,13 +23,7 @@ class Check : public ::testing::Test
 protected:
     paper::CheckResult check(const QStringList &plainLines, const QByteArray &rawTail = {})
     {
-        const QString path = m_dir.filePath(QStringLiteral("c.dat"));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        for (const QString &line : plainLines)
-            f.write(paper::encipherLine(line).toLatin1() + "\r\n");
-        f.write(rawTail);
-        f.close();
+        const QString path = writePaper(m_dir.filePath(QStringLiteral("c.dat")), plainLines, rawTail);
         return paper::checkPaper(path);
     }
 

@@ -2,8 +2,9 @@
 #include "onechoices.h"
 #include "paperformat.h"
 
-#include <QFile>
 #include <QTemporaryDir>
+
+#include "paperfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,7 @@ protected:
     // Writes plain lines enciphered, each ended by CR LF, plus any raw tail.
     QString paperOf(const QStringList &plainLines, const QByteArray &rawTail = {})
     {
-        const QString path = m_dir.filePath(QStringLiteral("p%1.dat").arg(++m_count));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        for (const QString &line : plainLines)
-            f.write(paper::encipherLine(line).toLatin1() + "\r\n");
-        f.write(rawTail);
-        return path;
+        return writePaper(m_dir.filePath(QStringLiteral("p%1.dat").arg(++m_count)), plainLines, rawTail);
     }
 
     QTemporaryDir m_dir;

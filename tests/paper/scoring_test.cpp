@@ -3,8 +3,9 @@
 #include "paperformat.h"
 #include "scoring.h"
 
-#include <QFile>
 #include <QTemporaryDir>
+
+#include "paperfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,9 @@ class Scoring : public ::testing::Test
 protected:
     const oneChoices &load(const QStringList &questionLines)
     {
-        const QString path = m_dir.filePath(QStringLiteral("p.dat"));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(paper::encipherLine(QStringLiteral("1^60^S^T^10^A")).toLatin1() + "\r\n");
-        for (const QString &line : questionLines)
-            f.write(paper::encipherLine(line).toLatin1() + "\r\n");
-        f.close();
+        QStringList lines { QStringLiteral("1^60^S^T^10^A") };
+        lines += questionLines;
+        const QString path = writePaper(m_dir.filePath(QStringLiteral("p.dat")), lines);
         EXPECT_EQ(m_paper.init(path), oneChoices::LoadStatus::Loaded);
         return m_paper;
     }

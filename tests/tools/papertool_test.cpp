@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include "paperfiles.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,13 +38,7 @@ protected:
 
     QString paperOf(const QStringList &plainLines, const QByteArray &rawTail = {})
     {
-        const QString path = m_dir.filePath(QStringLiteral("p%1.dat").arg(++m_count));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        for (const QString &line : plainLines)
-            f.write(paper::encipherLine(line).toLatin1() + "\r\n");
-        f.write(rawTail);
-        return path;
+        return writePaper(m_dir.filePath(QStringLiteral("p%1.dat").arg(++m_count)), plainLines, rawTail);
     }
 
     QTemporaryDir m_dir;
