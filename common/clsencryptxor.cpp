@@ -142,8 +142,7 @@ QString clsEncryptXOR::HexDecrypt(const QString &pstrMessage) const
     auto text = tryHexDecrypt(pstrMessage, &bad);
     if (!text) {
         throw CipherError(QStringLiteral("not hexadecimal: \"%1\" at character %2")
-                              .arg(pstrMessage.mid(bad, 2))
-                              .arg(bad + 1),
+                              .arg(pstrMessage.mid(bad, 2), QString::number(bad + 1)),
                           bad);
     }
     return *std::move(text);

@@ -91,6 +91,7 @@ std::optional<IniFile::Entry> IniFile::entryOf(QStringView line)
 
 qsizetype IniFile::findSection(QStringView section) const
 {
+    section = trimmedBlanks(section);
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const auto name = sectionName(m_lines[i]);
         if (name && sameName(*name, section))
@@ -112,6 +113,7 @@ std::optional<QString> IniFile::value(QStringView section, QStringView key) cons
     const qsizetype header = findSection(section);
     if (header < 0)
         return std::nullopt;
+    key = trimmedBlanks(key);
     const qsizetype end = sectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
         const auto entry = entryOf(m_lines[i]);
@@ -142,9 +144,12 @@ bool IniFile::setValue(QStringView section, QStringView key, QStringView value, 
             *error = why;
         return false;
     };
-    if (breaksLine(section) || section.contains(u']') || trimmedBlanks(section).isEmpty())
+    // Names are stored as they are matched: without surrounding blanks.
+    section = trimmedBlanks(section);
+    key = trimmedBlanks(key);
+    if (breaksLine(section) || section.contains(u']') || section.isEmpty())
         return refuse(QStringLiteral("unusable section name \"%1\"").arg(section));
-    if (breaksLine(key) || key.contains(u'=') || trimmedBlanks(key).isEmpty()
+    if (breaksLine(key) || key.contains(u'=') || key.isEmpty()
         || key.startsWith(u'[') || key.startsWith(u';') || key.startsWith(u'#'))
         return refuse(QStringLiteral("unusable key name \"%1\"").arg(key));
     if (breaksLine(value))

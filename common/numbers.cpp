@@ -18,59 +18,69 @@ double leadingNumber(QStringView text)
 {
     qsizetype i = 0;
     const qsizetype n = text.size();
-    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
+    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n'))
         ++i;
 
-    std::string digits;
+    bool negative = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            digits += '-';
+        negative = text[i] == u'-';
         ++i;
     }
-    bool any = false;
-    while (i < n && isDigit(text[i])) {
-        digits += char(text[i].unicode());
-        ++i;
-        any = true;
-    }
+    std::string digits = negative ? "-" : "";
+    qsizetype intDigits = 0;  // digits before the point
+    qsizetype firstSignificant = -1; // index among all mantissa digits, -1 while all are zero
+    qsizetype mantissaDigits = 0;
+    auto takeDigits = [&](bool beforePoint) {
+        while (i < n && isDigit(text[i])) {
+            if (firstSignificant < 0 && text[i] != u'0')
+                firstSignificant = mantissaDigits;
+            digits += char(text[i].unicode());
+            ++mantissaDigits;
+            if (beforePoint)
+                ++intDigits;
+            ++i;
+        }
+    };
+    takeDigits(true);
     if (i < n && text[i] == u'.') {
         digits += '.';
         ++i;
-        while (i < n && isDigit(text[i])) {
-            digits += char(text[i].unicode());
-            ++i;
-            any = true;
-        }
+        takeDigits(false);
     }
-    if (!any)
+    if (mantissaDigits == 0)
         return 0.0;
 
     // The exponent counts only when at least one digit follows its letter and sign.
+    long exponent = 0;
     if (i < n && (text[i] == u'e' || text[i] == u'E' || text[i] == u'd' || text[i] == u'D')) {
         qsizetype j = i + 1;
-        std::string exponent = "e";
+        bool negativeExponent = false;
         if (j < n && (text[j] == u'+' || text[j] == u'-')) {
-            exponent += char(text[j].unicode());
+            negativeExponent = text[j] == u'-';
             ++j;
         }
         if (j < n && isDigit(text[j])) {
             while (j < n && isDigit(text[j])) {
-                exponent += char(text[j].unicode());
+                exponent = std::min(exponent * 10 + (text[j].unicode() - u'0'), 1000000000L);
                 ++j;
             }
-            digits += exponent;
+            if (negativeExponent)
+                exponent = -exponent;
+            digits += 'e';
+            digits += std::to_string(exponent);
         }
     }
+    if (firstSignificant < 0)
+        return negative ? -0.0 : 0.0;
 
     double value = 0.0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     (void)end;
     if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone here: decide between overflow and underflow.
-        const bool negative = digits.front() == '-';
-        const auto ePos = digits.find('e');
-        const bool tinyExponent = ePos != std::string::npos && digits[ePos + 1] == '-';
-        if (tinyExponent)
+        // from_chars leaves the value alone here: the decimal order of the first
+        // significant digit tells overflow from underflow.
+        const long order = long(intDigits - firstSignificant) + exponent;
+        if (order <= 0)
             return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity()
                         : std::numeric_limits<double>::infinity();

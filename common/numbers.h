@@ -9,7 +9,7 @@
 namespace numbers {
 
 // The decimal number spelled by the leading characters of text: blanks, tabs and line
-// ends are skipped, then an optional sign, digits, one "." whatever the locale, and an
+// feeds are skipped, then an optional sign, digits, one "." whatever the locale, and an
 // optional exponent. Reading stops at the first other character; no number gives 0.
 // A number too large for a double gives an infinity of its sign.
 double leadingNumber(QStringView text);

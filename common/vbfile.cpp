@@ -169,7 +169,7 @@ void vbFile::readAllLine()
     while (!m_file->atEnd()) {
         if (lines.size() >= maxLines)
             throw LineTableOverflow(
-                QStringLiteral("%1 has more than %2 lines").arg(m_fileName).arg(maxLines));
+                QStringLiteral("%1 has more than %2 lines").arg(m_fileName, QString::number(maxLines)));
         lines.append(readLine());
     }
     m_lines = std::move(lines);

@@ -6,13 +6,14 @@
 
 oneChoices::LoadStatus oneChoices::init(const QString &path)
 {
+    // The count never names questions that are no longer held, whatever stops the load.
     m_questions.clear();
+    m_count = 0;
     m_lastError.clear();
     m_errorLine = 0;
 
     vbFile file;
     if (!file.OpenForRead(path)) {
-        m_count = 0;
         m_lastError = file.getLastError();
         return LoadStatus::Unreadable;
     }
@@ -25,11 +26,9 @@ oneChoices::LoadStatus oneChoices::init(const QString &path)
         if (m_questions.size() >= size_t(paper::maxQuestions)) {
             file.closeFile();
             m_questions.clear();
-            m_count = 0;
             m_errorLine = lineNumber;
             m_lastError = QStringLiteral("%1 holds more than %2 questions")
-                              .arg(path)
-                              .arg(paper::maxQuestions);
+                              .arg(path, QString::number(paper::maxQuestions));
             return LoadStatus::TooManyQuestions;
         }
         qsizetype bad = 0;
@@ -38,9 +37,7 @@ oneChoices::LoadStatus oneChoices::init(const QString &path)
             file.closeFile();
             m_errorLine = lineNumber;
             m_lastError = QStringLiteral("%1, line %2: not hexadecimal at character %3")
-                              .arg(path)
-                              .arg(lineNumber)
-                              .arg(bad + 1);
+                              .arg(path, QString::number(lineNumber), QString::number(bad + 1));
             return LoadStatus::BadLine;
         }
         m_questions.emplace_back().init(*plain);

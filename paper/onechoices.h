@@ -15,7 +15,7 @@ public:
     enum class LoadStatus {
         Loaded,           // every line read; an empty or missing file gives no questions
         Unreadable,       // the file could not be opened: no questions
-        BadLine,          // a line is not hex; the questions before it stay, the count is unchanged
+        BadLine,          // a line is not hex; the questions before it stay, the count is 0
         TooManyQuestions, // more than 32766 question lines; nothing is kept
     };
 

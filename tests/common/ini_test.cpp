@@ -113,6 +113,14 @@ TEST_F(Ini, WritesKeepCommentsOrderAndOtherSections)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList { "setting.ini" });
 }
 
+TEST_F(Ini, NamesWithSurroundingBlanksNameTheSameEntry)
+{
+    ASSERT_TRUE(store(" comm", "msg ", "80"));
+    ASSERT_TRUE(store("comm", " msg", "81"));
+    EXPECT_EQ(content(), QByteArray("[comm]\nmsg=81\n"));
+    EXPECT_EQ(read(" comm ", " msg "), QStringLiteral("81"));
+}
+
 TEST_F(Ini, CreatesTheFileAndSectionWhenMissing)
 {
     ASSERT_TRUE(store("comm", "rmthost", "127.0.0.1"));
@@ -125,6 +133,7 @@ TEST_F(Ini, RefusesWritesThatWouldBreakTheFile)
     EXPECT_FALSE(store("comm", "msg", "1\n[evil]\nx=y"));
     EXPECT_FALSE(store("comm", "a=b", "1"));
     EXPECT_FALSE(store("co]mm", "msg", "1"));
+    EXPECT_FALSE(store("comm", " ;msg", "1")); // would read back as a comment
     EXPECT_EQ(content(), QByteArray("[comm]\nmsg=1\n"));
 }
 

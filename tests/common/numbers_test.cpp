@@ -17,12 +17,16 @@ TEST(Numbers, LeadingNumberReadsWhatTheTextBeginsWith)
         { ".5", 0.5 },       { "5.", 5 },         { "1e3", 1000 },    { "1E-1", 0.1 },
         { "2e", 2 },         { "2e+", 2 },        { "1.2.3", 1.2 },   { "-", 0 },
         { ".", 0 },          { "12abc", 12 },     { "1 2", 1 },       { "１２", 0 },
-        { "1d2", 100 },
+        { "1d2", 100 },      { "\r5", 0 },
     };
     for (const Row &r : rows)
         EXPECT_DOUBLE_EQ(numbers::leadingNumber(QString::fromUtf8(r.text)), r.value) << r.text;
     EXPECT_TRUE(std::isinf(numbers::leadingNumber(u"1e999")));
     EXPECT_EQ(numbers::leadingNumber(u"1e-999"), 0.0);
+    // Out of a double's range, the size of the number decides, not the exponent's sign.
+    EXPECT_EQ(numbers::leadingNumber(QStringLiteral("0.") + QString(400, u'0') + u'1'), 0.0);
+    EXPECT_TRUE(std::isinf(numbers::leadingNumber(u'1' + QString(400, u'0') + QStringLiteral("e-5"))));
+    EXPECT_TRUE(std::isinf(numbers::leadingNumber(u"-1e99999999999999999999")));
 }
 
 TEST(Numbers, RoundsHalvesToTheEvenNeighbour)

@@ -85,6 +85,13 @@ TEST_F(Loader, ALineThatIsNotHexStopsTheLoadAndNamesTheLine)
     EXPECT_TRUE(paper.lastError().contains(u"line 3"));
     EXPECT_EQ(paper.getCount(), 0); // the count is only set by a complete load
 
+    // Nor does an earlier load's count survive a failed one.
+    ASSERT_EQ(paper.init(paperOf({ "h", "a^0^1^1^9^x", "b^0^1^1^9^x", "c^0^1^1^9^x" })),
+              oneChoices::LoadStatus::Loaded);
+    EXPECT_EQ(paper.init(path), oneChoices::LoadStatus::BadLine);
+    EXPECT_EQ(paper.getCount(), 0);
+    EXPECT_EQ(paper.getOne(1), nullptr);
+
     EXPECT_FALSE(oneChoices::getTitle(paperOf({}, "not hex\r\n")));
 }
 

@@ -126,15 +126,13 @@ int score(const QString &path)
     const QJsonDocument doc = QJsonDocument::fromJson(readAllStdin(), &parseError);
     if (parseError.error != QJsonParseError::NoError)
         return fail(QStringLiteral("stdin: malformed JSON at byte %1: %2")
-                        .arg(parseError.offset)
-                        .arg(parseError.errorString()));
+                        .arg(QString::number(parseError.offset), parseError.errorString()));
     if (!doc.isArray())
         return fail(QStringLiteral("stdin: expected a JSON array of answer texts"));
     const QJsonArray array = doc.array();
     if (array.size() > paper.getCount())
         return fail(QStringLiteral("stdin: %1 answers for a paper of %2 questions")
-                        .arg(array.size())
-                        .arg(paper.getCount()));
+                        .arg(QString::number(array.size()), QString::number(paper.getCount())));
     QStringList answers;
     for (qsizetype i = 0; i < array.size(); ++i) {
         if (!array[i].isString())
@@ -153,7 +151,7 @@ int check(const QString &path)
     if (!result.opened)
         return fail(QStringLiteral("cannot read %1").arg(result.openError));
     for (const auto &p : result.problems) {
-        const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(p.line)
+        const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(path, QString::number(p.line))
                                          : QStringLiteral("%1: ").arg(path);
         out(where + p.message + u'\n');
     }
@@ -205,9 +203,7 @@ int convert(const QStringList &args, bool encode)
         const auto plain = paper::decipherLine(QString::fromUtf8(line), &bad);
         if (!plain)
             return fail(QStringLiteral("%1, line %2: not hexadecimal at character %3")
-                            .arg(inName)
-                            .arg(n + 1)
-                            .arg(bad + 1));
+                            .arg(inName, QString::number(n + 1), QString::number(bad + 1)));
         output += plain->toUtf8();
         output += '\n';
     }
