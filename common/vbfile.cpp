@@ -1,11 +1,11 @@
 // Line-oriented text file access: streaming reads and writes, and an editable table of lines.
 #include "vbfile.h"
 
+#include "durablefile.h"
 #include "errors.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -241,13 +241,8 @@ bool vbFile::makeFile()
 
 bool vbFile::replaceFile()
 {
-    QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("%1: %2").arg(m_fileName, file.errorString()));
-    const QByteArray bytes = tableBytes();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return fail(QStringLiteral("%1: %2").arg(m_fileName, file.errorString()));
-    return true;
+    QString error;
+    return writeFileDurably(m_fileName, tableBytes(), &error) || fail(error);
 }
 
 QString vbFile::fileNameNoPath(const QString &ss)

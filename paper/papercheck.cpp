@@ -5,7 +5,6 @@
 #include "onechoice.h"
 #include "paperformat.h"
 #include "scoring.h"
-#include "tokenizer.h"
 #include "vbfile.h"
 
 #include <limits>
@@ -159,11 +158,8 @@ CheckResult checkPaper(const QString &path)
             report(lineNumber, QStringLiteral("the line has %1 fields, more than eleven: is there a \"^\" inside a text?").arg(fields));
         else if (fields < fixedQuestionFields)
             report(lineNumber, QStringLiteral("the line has %1 fields, fewer than five").arg(fields));
-        Tokenizer fieldsOf;
-        fieldsOf.setSeparator(QString(fieldSeparator));
-        fieldsOf.init(*plain);
-        fieldsOf.nextToken();
-        const auto image = numbers::roundHalfEven(numbers::leadingNumber(fieldsOf.nextToken()));
+        // The record reads an out-of-range image id as 0, so look at the field itself.
+        const auto image = numbers::roundHalfEven(numbers::leadingNumber(plain->section(fieldSeparator, 1, 1)));
         if (!image || *image < 0 || *image > std::numeric_limits<qint16>::max())
             report(lineNumber, QStringLiteral("the image id is not a whole number from 0 to 32767"));
         for (const QString &p : questionProblems(q))
