@@ -1,0 +1,184 @@
+// The test window: Start, moving between questions, the countdown, submission and the refused close.
+#include "form2.h"
+
+#include "views.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
+
+namespace examdesk {
+
+namespace {
+enum Entry { TimeLabel = 1, CountLabel = 2, StartButton = 3, SubmitButton = 4, MissingQuestion = 17, Fault = 18 };
+constexpr int clientHeight = 1275;
+const QColor lastMinutesColour(255, 17, 17);
+} // namespace
+
+Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath, Seams seams)
+    : m_table(table), m_seams(std::move(seams)), m_session(table, chinese, paperPath, m_seams.clock)
+{
+    const auto place = [this](QWidget *control, int left, int top, int width, int height) {
+        control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    };
+    Command6 = new QPushButton(table.getRes(StartButton), this);
+    place(Command6, 780, 240, 1560, 405);
+    Command3 = new QPushButton(QStringLiteral("<"), this);
+    place(Command3, 4110, 240, 1560, 405);
+    Command1 = new QPushButton(QStringLiteral(">"), this);
+    place(Command1, 5760, 240, 1560, 405);
+    Command4 = new QPushButton(table.getRes(SubmitButton), this);
+    place(Command4, 7380, 240, 1560, 405);
+    Label1 = new QLabel(table.getRes(TimeLabel), this);
+    place(Label1, 15, 915, 1590, 330);
+    Label2 = new QLabel(table.getRes(CountLabel), this);
+    place(Label2, 1650, 915, 1140, 330);
+    Label3 = new QLabel(this);
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(m_seams.tickIntervalMs);
+
+    setWindowTitle(m_session.caption());
+    console &cons = m_session.testConsole();
+    cons.setStatusObj(Command1, Command3, Command4, Label1, Label2);
+    cons.setStatus();
+
+    // The bar spans the screen; the total-marks label takes what the other labels leave.
+    QRect screen = m_seams.screen;
+    if (screen.isEmpty() && QGuiApplication::primaryScreen())
+        screen = QGuiApplication::primaryScreen()->availableGeometry();
+    setFixedSize(screen.width(), twips(clientHeight));
+    move(screen.topLeft());
+    Label3->setGeometry(twips(2820), twips(915), screen.width() - Label1->width() - Label2->width() - twips(180),
+                        twips(330));
+
+    connect(Command6, &QPushButton::clicked, this, &Form2::startTest);
+    connect(Command1, &QPushButton::clicked, this, &Form2::nextQuestion);
+    connect(Command3, &QPushButton::clicked, this, &Form2::previousQuestion);
+    connect(Command4, &QPushButton::clicked, this, &Form2::submitTest);
+    connect(Timer1, &QTimer::timeout, this, &Form2::timerTick);
+
+    // Moving between questions from the keyboard, wherever the focus is.
+    const auto shortcut = [this](QKeySequence keys, QPushButton *button) {
+        auto *s = new QShortcut(keys, this);
+        s->setContext(Qt::ApplicationShortcut);
+        connect(s, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+    };
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), Command1);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), Command3);
+}
+
+int Form2::twips(int value) const { return value * logicalDpiX() / 1440; }
+
+void Form2::startTest()
+{
+    if (!Command6->isEnabled())
+        return;
+    Command6->setEnabled(false);
+    if (const std::optional<QString> problem = m_session.startTest()) {
+        m_seams.warn(m_table.getRes(Fault), *problem);
+        endWith(1);
+        return;
+    }
+    setWindowTitle(m_session.caption());
+    showCurrentQuestion();
+    Timer1->start();
+    Label2->setText(m_session.countText());
+    Label3->setText(m_session.fullMarksText());
+}
+
+void Form2::showCurrentQuestion()
+{
+    const oneChoice *question = m_session.currentQuestion();
+    subject *view = question ? subject::create(question->getType(), ViewContext { m_session.testConsole(), m_table, this,
+        [this](qint16 img) { return findPicture(img, m_session.paperPath(), m_seams.programFolder); } }) : nullptr;
+    if (!view) {
+        // The paper was checked at Start, so this means the paper changed under us.
+        m_seams.warn(m_table.getRes(Fault), m_table.getRes(MissingQuestion));
+        return;
+    }
+    m_currentView = view;
+    view->setSubject(*question);
+}
+
+void Form2::closeCurrentView()
+{
+    if (m_currentView)
+        m_currentView->unloadme();
+    m_currentView = nullptr;
+}
+
+void Form2::nextQuestion()
+{
+    if (m_session.submitted())
+        return;
+    if (m_session.next()) {
+        closeCurrentView();
+        showCurrentQuestion();
+    }
+    Label2->setText(m_session.countText());
+}
+
+void Form2::previousQuestion()
+{
+    if (m_session.submitted())
+        return;
+    if (m_session.previous()) {
+        closeCurrentView();
+        showCurrentQuestion();
+    }
+    Label2->setText(m_session.countText());
+}
+
+void Form2::timerTick()
+{
+    if (m_session.submitted())
+        return;
+    const TestSession::Tick tick = m_session.tick();
+    Label1->setText(tick.timeText);
+    if (tick.turnRed) {
+        QPalette palette = Label1->palette();
+        palette.setColor(QPalette::WindowText, lastMinutesColour);
+        Label1->setPalette(palette);
+    }
+    if (tick.timeUp)
+        submitTest();
+}
+
+void Form2::submitTest()
+{
+    if (m_session.submitted() || !m_session.testConsole().rec.questionCount())
+        return;
+    closeCurrentView();
+    Timer1->stop();
+    const TestSession::HandOff handOff = m_session.submit(m_seams.send);
+    if (!handOff.message.isEmpty())
+        m_seams.warn(m_table.getRes(Fault), handOff.message);
+    endWith(0);
+}
+
+void Form2::endWith(int exitCode)
+{
+    m_exitCode = exitCode;
+    m_mayClose = true;
+    closeCurrentView();
+    close();
+}
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    // Until the result is handed over the window stays, whoever asks it to close.
+    if (!m_mayClose) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+} // namespace examdesk

@@ -1,0 +1,199 @@
+// The test's steps: loading and checking the paper, moving between questions, the countdown and submission.
+#include "testsession.h"
+
+#include "clsencryptxor.h"
+#include "durablefile.h"
+#include "messages.h"
+#include "numbers.h"
+#include "paperformat.h"
+#include "vbfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <limits>
+
+namespace examdesk {
+
+namespace {
+// The entries of the test-taking program's string table used here.
+enum Entry { TimeLabel = 1, CountLabel = 2, CaptionStem = 5, TotalLabel = 6, SubjectPart = 7,
+             TitlePart = 8, AuthorPart = 9 };
+constexpr qint32 redSeconds = 180;
+} // namespace
+
+QString findPicture(qint16 img, const QString &paperPath, const QString &programFolder)
+{
+    if (img == 0)
+        return {};
+    const QStringList folders = { QFileInfo(paperPath).absolutePath(), programFolder };
+    for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        for (const char *suffix : { "png", "jpg", "bmp" }) {
+            const QString path = QDir(folder).filePath(QStringLiteral("%1.%2").arg(img).arg(QLatin1String(suffix)));
+            if (QFileInfo(path).isFile())
+                return path;
+        }
+    }
+    return {};
+}
+
+TestSession::TestSession(const CmultiLanguage &table, bool chinese, QString paperPath, Clock clock)
+    : m_table(table), m_chinese(chinese), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
+{
+    m_caption = message(CaptionStem) + QStringLiteral(".41");
+}
+
+std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) const
+{
+    const QString path = QDir::toNativeSeparators(m_paperPath);
+    switch (status) {
+    case oneChoices::LoadStatus::Unreadable:
+        return messageText(Message::PaperUnreadable, m_chinese).arg(path, m_paper.lastError());
+    case oneChoices::LoadStatus::BadLine:
+        return messageText(Message::PaperBadLine, m_chinese).arg(path).arg(m_paper.errorLine());
+    case oneChoices::LoadStatus::TooManyQuestions:
+        return messageText(Message::PaperTooLarge, m_chinese).arg(path);
+    case oneChoices::LoadStatus::Loaded:
+        break;
+    }
+    if (m_paper.getCount() == 0)
+        return messageText(Message::PaperEmpty, m_chinese).arg(path);
+    for (int k = 1; k <= m_paper.getCount(); ++k) {
+        const QString kind = m_paper.getOne(k)->getType();
+        if (!paper::isKnownKind(kind))
+            return messageText(Message::UnknownKind, m_chinese).arg(path).arg(k + 1).arg(kind);
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> TestSession::startTest()
+{
+    if (auto problem = paperProblem(m_paper.init(m_paperPath)))
+        return problem;
+    const std::optional<QString> header = oneChoices::getTitle(m_paperPath);
+    if (!header)
+        return messageText(Message::PaperBadLine, m_chinese).arg(QDir::toNativeSeparators(m_paperPath)).arg(1);
+
+    m_questionCount = m_paper.getCount();
+    testRecord &rec = m_console.rec;
+    rec.setAns(m_questionCount, m_paper);
+    const std::optional<qint64> full = rec.getFullPoint(m_paper);
+    if (!full || *full > std::numeric_limits<qint16>::max() || *full < std::numeric_limits<qint16>::min()) {
+        const QString shown = full ? QString::number(*full) : QStringLiteral("?");
+        return messageText(Message::MarksOutOfRange, m_chinese).arg(QDir::toNativeSeparators(m_paperPath), shown);
+    }
+    m_fullMarks = *full;
+    applyPaperHeader(*header);
+    m_console.currentItem = 1;
+    m_console.setTesting(false, true, true, true, true, true);
+    m_startTime = m_clock();
+    m_elapsedSeconds = 0;
+    return std::nullopt;
+}
+
+void TestSession::applyPaperHeader(const QString &headerLine)
+{
+    const paper::Header header = paper::readHeader(headerLine);
+    // Minutes to seconds; a limit beyond what fits is as good as none.
+    const std::optional<qint64> seconds = numbers::roundHalfEven(numbers::leadingNumber(header.timeLimit) * 60);
+    m_timeLimitSeconds = seconds ? qint32(std::clamp<qint64>(*seconds, std::numeric_limits<qint32>::min(),
+                                                             std::numeric_limits<qint32>::max()))
+                                 : std::numeric_limits<qint32>::max();
+    m_caption += message(SubjectPart) + header.subject + message(TitlePart) + header.title
+        + message(AuthorPart) + header.author;
+}
+
+const oneChoice *TestSession::currentQuestion() const
+{
+    return std::as_const(m_paper).getOne(m_console.currentItem);
+}
+
+bool TestSession::next()
+{
+    if (m_console.currentItem >= m_questionCount)
+        return false;
+    ++m_console.currentItem;
+    return true;
+}
+
+bool TestSession::previous()
+{
+    if (m_console.currentItem <= 1)
+        return false;
+    --m_console.currentItem;
+    return true;
+}
+
+QString TestSession::countText() const
+{
+    return message(CountLabel) + numbers::labelText(m_console.currentItem) + QLatin1Char('/')
+        + numbers::labelText(m_questionCount);
+}
+
+QString TestSession::fullMarksText() const
+{
+    return message(TotalLabel) + numbers::labelText(double(m_fullMarks));
+}
+
+QString TestSession::initialTimeText() const { return message(TimeLabel); }
+
+TestSession::Tick TestSession::tick()
+{
+    Tick result;
+    const qint64 elapsed = m_startTime.msecsTo(m_clock()) / 1000;
+    m_elapsedSeconds = qint32(std::clamp<qint64>(elapsed, 0, std::numeric_limits<qint32>::max()));
+    // A paper without a positive limit is untimed: only Submit ends it.
+    const bool timed = m_timeLimitSeconds > 0;
+    if (timed && m_elapsedSeconds >= m_timeLimitSeconds && !m_timeUp) {
+        m_timeUp = true;
+        result.timeUp = true;
+        m_elapsedSeconds = m_timeLimitSeconds; // a late tick still reports the whole limit
+    }
+    const qint64 remaining = qint64(m_timeLimitSeconds) - m_elapsedSeconds;
+    if (timed && remaining <= redSeconds && !m_red) {
+        m_red = true;
+        result.turnRed = true;
+    }
+    // Whole minutes round down; the seconds keep the sign of what remains.
+    const qint64 minutes = remaining >= 0 ? remaining / 60 : -((-remaining + 59) / 60);
+    result.timeText = message(TimeLabel) + numbers::labelText(double(minutes)) + QLatin1Char(':')
+        + numbers::labelText(double(remaining % 60));
+    return result;
+}
+
+QString TestSession::resultText() const
+{
+    const std::optional<qint64> score = m_console.rec.getResult(m_paper);
+    return QStringLiteral("%1:%2:%3")
+        .arg(score.value_or(0))
+        .arg(vbFile::fileNameNoPath(m_paperPath))
+        .arg(m_elapsedSeconds);
+}
+
+TestSession::HandOff TestSession::submit(const Sender &send)
+{
+    HandOff handOff;
+    m_submitted = true;
+    m_console.setTesting(false, false, false, false, true, true);
+    handOff.resultHex = clsEncryptXOR().HexEncrypt(resultText());
+
+    // The copy beside the paper comes first, so a failed hand-off never loses the result.
+    const QString copyPath = m_paperPath + QStringLiteral(".result");
+    if (writeFileDurably(copyPath, handOff.resultHex.toLatin1() + '\n', &handOff.saveError))
+        handOff.savedPath = copyPath;
+
+    handOff.outcome = send(handOff.resultHex, message(CaptionStem));
+    if (handOff.outcome == CsendMessage::Outcome::Delivered)
+        return handOff;
+    if (handOff.savedPath.isEmpty())
+        handOff.message = messageText(Message::HandOffNotSaved, m_chinese).arg(handOff.resultHex, handOff.saveError);
+    else
+        handOff.message = messageText(handOff.outcome == CsendMessage::Outcome::TooLong ? Message::ResultTooLong
+                                                                                         : Message::HandOffFailed,
+                                      m_chinese)
+                              .arg(QDir::toNativeSeparators(handOff.savedPath));
+    return handOff;
+}
+
+} // namespace examdesk

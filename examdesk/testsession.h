@@ -1,0 +1,98 @@
+// One test from Start to the hand-off of the result: the logic behind the test window.
+#pragma once
+
+#include "channel.h"
+#include "console.h"
+#include "multilanguage.h"
+#include "onechoices.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace examdesk {
+
+// Where the picture with number img is: N.png, N.jpg or N.bmp in the paper's folder, then
+// in the program's folder. Empty for picture 0 or when none exists.
+QString findPicture(qint16 img, const QString &paperPath, const QString &programFolder);
+
+class TestSession
+{
+public:
+    using Clock = std::function<QDateTime()>;
+    using Sender = std::function<CsendMessage::Outcome(const QString &text, const QString &title)>;
+
+    // table is the program's string table in the chosen language; chinese picks the
+    // language of the program's own messages.
+    TestSession(const CmultiLanguage &table, bool chinese, QString paperPath, Clock clock);
+
+    // Loads the paper and starts the countdown. A paper that cannot be taken gives the
+    // message to show, naming the file and, where there is one, the line; nothing starts.
+    std::optional<QString> startTest();
+
+    QString caption() const { return m_caption; }
+    QString paperPath() const { return m_paperPath; }
+    qint16 questionCount() const { return m_questionCount; }
+    const oneChoice *currentQuestion() const;
+    console &testConsole() { return m_console; }
+    const oneChoices &paper() const { return m_paper; }
+
+    // Moves to the next or previous question; false on the last or first one.
+    bool next();
+    bool previous();
+
+    // "Count 3/ 20", "Total 100", and the time label before the first tick.
+    QString countText() const;
+    QString fullMarksText() const;
+    QString initialTimeText() const;
+
+    struct Tick {
+        QString timeText;
+        bool turnRed = false; // the first tick with at most three minutes left
+        bool timeUp = false;  // the first tick with no time left: submit now
+    };
+    Tick tick();
+
+    qint32 timeLimitSeconds() const { return m_timeLimitSeconds; }
+    qint32 elapsedSeconds() const { return m_elapsedSeconds; }
+    bool submitted() const { return m_submitted; }
+
+    // score:paper file name:seconds used, before enciphering.
+    QString resultText() const;
+
+    struct HandOff {
+        CsendMessage::Outcome outcome = CsendMessage::Outcome::NoReceiver;
+        QString resultHex;     // what was handed over
+        QString savedPath;     // the copy beside the paper; empty when it could not be written
+        QString saveError;
+        QString message;       // for the candidate when the hand-off did not succeed; else empty
+    };
+    // Scores the test, marks it submitted, keeps a copy of the enciphered result beside
+    // the paper, then hands it over.
+    HandOff submit(const Sender &send);
+
+private:
+    void applyPaperHeader(const QString &headerLine);
+    std::optional<QString> paperProblem(oneChoices::LoadStatus status) const;
+    QString message(int entry) const { return m_table.getRes(entry); }
+
+    const CmultiLanguage &m_table;
+    bool m_chinese;
+    QString m_paperPath;
+    Clock m_clock;
+    console m_console;
+    oneChoices m_paper;
+    QString m_caption;
+    qint16 m_questionCount = 0;
+    qint64 m_fullMarks = 0;
+    qint32 m_timeLimitSeconds = 0;
+    QDateTime m_startTime;
+    qint32 m_elapsedSeconds = 0;
+    bool m_red = false;
+    bool m_timeUp = false;
+    bool m_submitted = false;
+};
+
+} // namespace examdesk
