@@ -23,7 +23,8 @@ public:
     // Stores the start, next, previous, submit, time-label and count-label flags, then applies them.
     void setTesting(bool bs, bool ns, bool ps, bool es, bool ts, bool tls);
 
-    bool started() const { return m_start; }
+    // True until the test has started.
+    bool startFlag() const { return m_start; }
 
 private:
     QPointer<QObject> m_next, m_previous, m_submit, m_timeLabel, m_countLabel;

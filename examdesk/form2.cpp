@@ -114,23 +114,19 @@ void Form2::closeCurrentView()
     m_currentView = nullptr;
 }
 
-void Form2::nextQuestion()
-{
-    if (m_session.submitted())
-        return;
-    if (m_session.next()) {
-        closeCurrentView();
-        showCurrentQuestion();
-    }
-    Label2->setText(m_session.countText());
-}
+void Form2::nextQuestion() { moveBy(1); }
 
-void Form2::previousQuestion()
+void Form2::previousQuestion() { moveBy(-1); }
+
+void Form2::moveBy(int step)
 {
     if (m_session.submitted())
         return;
-    if (m_session.previous()) {
+    const int target = m_session.testConsole().currentItem + step;
+    if (target >= 1 && target <= m_session.questionCount()) {
+        // The view stores its answer as it closes, before another question is current.
         closeCurrentView();
+        step > 0 ? m_session.next() : m_session.previous();
         showCurrentQuestion();
     }
     Label2->setText(m_session.countText());

@@ -59,6 +59,7 @@ protected:
 
 private:
     void showCurrentQuestion();
+    void moveBy(int step);
     void closeCurrentView();
     void endWith(int exitCode);
     int twips(int value) const;

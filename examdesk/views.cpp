@@ -39,7 +39,7 @@ subject *subject::create(const QString &fType, ViewContext context)
 
 subject::subject(ViewContext context, const Design &design)
     : QWidget(context.testWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_context(context), m_design(design)
+      m_context(context), m_design(design), m_item(context.cons.currentItem)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     Label4 = new QLabel(this);
@@ -47,7 +47,7 @@ subject::subject(ViewContext context, const Design &design)
     kindFont.setBold(true);
     Label4->setFont(kindFont);
     lbItemNum = new QLabel(this);
-    lbItemNum->setText(QString::number(m_context.cons.currentItem));
+    lbItemNum->setText(QString::number(m_item));
     Text1 = new QPlainTextEdit(this);
     Text1->setReadOnly(true);
     Text1->setTabChangesFocus(true);
@@ -65,12 +65,9 @@ QRect subject::memberRect(int k) const
     return { twips(member.left()), twips(member.top()), twips(member.width()), twips(member.height()) };
 }
 
-void subject::storeAnswer(const QString &answer)
-{
-    m_context.cons.rec.addSel(m_context.cons.currentItem - 1, answer);
-}
+void subject::storeAnswer(const QString &answer) { m_context.cons.rec.addSel(m_item - 1, answer); }
 
-QString subject::storedAnswer() const { return m_context.cons.rec.getUsel(m_context.cons.currentItem - 1); }
+QString subject::storedAnswer() const { return m_context.cons.rec.getUsel(m_item - 1); }
 
 void subject::setSubject(const oneChoice &sb)
 {

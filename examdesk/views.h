@@ -70,6 +70,8 @@ protected:
 
     ViewContext m_context;
     Design m_design;
+    // The question this view shows: its answers go there whenever they are stored.
+    qint16 m_item;
     bool m_hasPicture = false;
 
 private:

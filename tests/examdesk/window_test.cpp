@@ -1,0 +1,225 @@
+// Whole tests taken through the real windows: Start, every kind of question, moving back and
+// forth, the refused close, submission, the time-out and the channel to a receiver.
+#include "clsencryptxor.h"
+#include "form2.h"
+#include "paperfiles.h"
+#include "rawchannel.h"
+#include "views.h"
+
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace examdesk;
+
+namespace {
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<Form2> open(const QString &paperPath, TestSession::Sender send = {})
+    {
+        Form2::Seams seams;
+        seams.clock = [this] { return m_now; };
+        seams.send = send ? send : [this](const QString &text, const QString &) {
+            m_sent.append(text);
+            return CsendMessage::Outcome::Delivered;
+        };
+        seams.warn = [this](const QString &, const QString &text) { m_warnings.append(text); };
+        seams.programFolder = m_dir.path();
+        seams.tickIntervalMs = 5;
+        seams.screen = QRect(0, 0, 1280, 800);
+        auto form = std::make_unique<Form2>(m_table, false, paperPath, seams);
+        form->show();
+        return form;
+    }
+    QString samplePaper()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("sample.dat"));
+        QFile::copy(QStringLiteral(EXAM_DIST_DIR "/centrum/sample.dat"), path);
+        return path;
+    }
+    static QString deciphered(const QString &hex) { return clsEncryptXOR().HexDecrypt(hex); }
+
+    QTemporaryDir m_dir;
+    Cmlo m_table { Program::Examdesk };
+    QDateTime m_now = QDateTime(QDate(2026, 6, 1), QTime(9, 0), Qt::UTC);
+    QStringList m_sent;
+    QStringList m_warnings;
+};
+
+// Clicks an option where a candidate would: on its letter.
+void clickOption(QAbstractButton *option)
+{
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(5, option->height() / 2));
+}
+
+template <typename View> View *viewOf(Form2 &form)
+{
+    View *view = dynamic_cast<View *>(form.currentView());
+    EXPECT_NE(view, nullptr);
+    return view;
+}
+
+TEST_F(WindowTest, TakesTheSamplePaperThroughEveryKindOfQuestion)
+{
+    auto form = open(samplePaper());
+    EXPECT_FALSE(form->Command1->isEnabled() || form->Command3->isEnabled() || form->Command4->isEnabled());
+    EXPECT_EQ(form->width(), 1280);
+    EXPECT_FALSE(form->close()) << "no closing before submission";
+
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    EXPECT_FALSE(form->Command6->isEnabled());
+    EXPECT_TRUE(form->Command1->isEnabled() && form->Command3->isEnabled() && form->Command4->isEnabled());
+    EXPECT_EQ(form->windowTitle(),
+              QStringLiteral("ZeloClientV1.1.41 Subject:Science 科学 Test Name:Sample paper 示例试卷 Author:Exam office 考务组"));
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Count 1/ 5"));
+    EXPECT_EQ(form->Label3->text(), QStringLiteral("Total 10"));
+
+    // 1: single choice, B.
+    auto *single = viewOf<Form3>(*form);
+    ASSERT_TRUE(single);
+    EXPECT_EQ(single->Label4->text(), QStringLiteral("Multi-Choice(2 Marks)"));
+    EXPECT_EQ(single->lbItemNum->text(), QStringLiteral("1"));
+    ASSERT_EQ(single->Option1.size(), 4u);
+    EXPECT_EQ(single->Option1[1]->text(), QStringLiteral("B Mercury 水星"));
+    EXPECT_EQ(single->x(), form->x());
+    EXPECT_EQ(single->width(), form->width());
+    EXPECT_GE(single->y(), form->y() + form->height());
+    clickOption(single->Option1[1]);
+
+    // 2: multiple select, the first, third and fourth options.
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    auto *multiple = viewOf<Form1>(*form);
+    ASSERT_TRUE(multiple);
+    EXPECT_EQ(multiple->Label4->text(), QStringLiteral("Multi-Select(3 Marks)"));
+    for (int k : { 0, 2, 3 })
+        clickOption(multiple->Check1[k]);
+
+    // 3: fill in two blanks, with blanks around a word.
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    auto *blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    EXPECT_EQ(blanks->Label4->text(), QStringLiteral("Fill in the blanks with proper words(1 Marks per blank)"));
+    ASSERT_EQ(blanks->Text2.size(), 2u);
+    QTest::keyClicks(blanks->Text2[0], QStringLiteral("  Au "));
+    QTest::keyClicks(blanks->Text2[1], QStringLiteral("Fe"));
+
+    // 4: true or false, True; 5: single choice, the third option.
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    EXPECT_EQ(form->currentView()->Label4->text(), QStringLiteral("True or False(1 Marks)"));
+    clickOption(viewOf<Form3>(*form)->Option1[0]);
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    clickOption(viewOf<Form3>(*form)->Option1[2]);
+    subject *last = form->currentView();
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    EXPECT_EQ(form->currentView(), last) << "next on the last question changes nothing";
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Count 5/ 5"));
+
+    // Back to 2 and 3: the answers are restored as given.
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+    multiple = viewOf<Form1>(*form);
+    ASSERT_TRUE(multiple);
+    EXPECT_TRUE(multiple->Check1[0]->isChecked() && !multiple->Check1[1]->isChecked()
+                && multiple->Check1[2]->isChecked() && multiple->Check1[3]->isChecked());
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    EXPECT_EQ(blanks->Text2[0]->text(), QStringLiteral("Au"));
+    EXPECT_EQ(form->session().testConsole().rec.getUsel(2), QStringLiteral("Au~Fe~~~~~"));
+
+    m_now = m_now.addSecs(100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Label1->text() == QStringLiteral("Remain 18: 20"); }, 5000));
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    ASSERT_EQ(m_sent.size(), 1);
+    EXPECT_EQ(deciphered(m_sent[0]), QStringLiteral("10:sample.dat:100"));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->exitCode(), 0);
+    EXPECT_TRUE(m_warnings.isEmpty());
+}
+
+TEST_F(WindowTest, TimeOutSubmitsWhatIsOnScreenAndReportsTheWholeLimit)
+{
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("short.dat")),
+                                    { QStringLiteral("1^1^S^T^4^A"), QStringLiteral("Capital of France?^0^^4^7^Paris") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    auto *blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    QTest::keyClicks(blanks->Text2[0], QStringLiteral("Paris"));
+
+    m_now = m_now.addSecs(75); // the tick comes late, past the end
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_sent.isEmpty(); }, 5000));
+    EXPECT_EQ(deciphered(m_sent.value(0)), QStringLiteral("4:short.dat:60"));
+    EXPECT_EQ(form->Label1->palette().color(QPalette::WindowText), QColor(255, 17, 17));
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(WindowTest, HandsTheResultToAnIndependentReceiverThroughTheChannel)
+{
+    // A temporary folder of its own keeps this channel apart from other tests.
+    QTemporaryDir tmp(QStringLiteral("/tmp/chan-XXXXXX"));
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toLocal8Bit());
+    {
+        rawchannel::Receiver receiver("ZeloClientV1.1");
+        ASSERT_TRUE(receiver.listening());
+        auto record = receiver.record();
+        auto form = open(samplePaper(), [](const QString &text, const QString &title) {
+            return CsendMessage().sendMsg(text, title);
+        });
+        QTest::mouseClick(form->Command6, Qt::LeftButton);
+        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        const std::optional<rawchannel::Record> got = record.get();
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->tag, 3u);
+        const QString hex = clsEncryptXOR().HexEncrypt(QStringLiteral("0:sample.dat:0"));
+        EXPECT_EQ(got->data, hex.toStdString() + std::string(1, '\0'));
+        EXPECT_TRUE(m_warnings.isEmpty());
+    }
+    qputenv("TMPDIR", oldTmp);
+}
+
+TEST_F(WindowTest, ShowsQuestionsWithoutTheirMissingPicturesAndSkipsEmptyOptions)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    picture.save(m_dir.filePath(QStringLiteral("8.png")));
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("pictures.dat")),
+                                    { QStringLiteral("1^10^S^T^2^A"), QStringLiteral("No picture here^7^1^1^9^a^^c"),
+                                      QStringLiteral("With a picture^8^1^1^9^a^b") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    auto *view = viewOf<Form3>(*form);
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(view->Picture1->isHidden());
+    ASSERT_EQ(view->Option1.size(), 2u);
+    EXPECT_EQ(view->Option1[1]->text(), QStringLiteral("C c"));
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    view = viewOf<Form3>(*form);
+    ASSERT_TRUE(view);
+    EXPECT_FALSE(view->Picture1->isHidden());
+    EXPECT_EQ(view->Picture1->pixmap().size(), QSize(40, 30));
+}
+
+TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
+{
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("odd.dat")),
+                                    { QStringLiteral("1^10^S^T^2^A"), QStringLiteral("Odd^0^1^1^4^a") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    ASSERT_EQ(m_warnings.size(), 1);
+    EXPECT_TRUE(m_warnings[0].contains(QStringLiteral("at line 2")));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->exitCode(), 1);
+    EXPECT_TRUE(m_sent.isEmpty());
+}
+
+} // namespace
