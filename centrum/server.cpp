@@ -72,10 +72,10 @@ Server::Server(ServerSeams seams, QObject *parent)
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
             return;
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_seams.stallTimeout);
+        const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
         log(QStringLiteral("sock errorNum:%1 des:%2")
                 .arg(int(QAbstractSocket::SocketTimeoutError))
-                .arg(extra(Stalled).arg(seconds.count())));
+                .arg(extra(Stalled).arg(seconds)));
         endTransfer();
     });
 
