@@ -13,6 +13,8 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 
+#include <utility>
+
 namespace centrum {
 
 namespace {
@@ -55,7 +57,11 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_report(m_seams.programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
 {
     m_file = new NetSocket(this);
-    connect(m_file, &NetSocket::connected, this, [this] { noteProgress(); });
+    connect(m_file, &NetSocket::connected, this, [this] {
+        noteProgress();
+        if (std::exchange(m_requestEarly, false) && m_served)
+            sendCurrentPaper();
+    });
     connect(m_file, &NetSocket::bytesSent, this, [this] { noteProgress(); });
     connect(m_file, &NetSocket::error, this, [this](int number, const QString &description) {
         log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(description));
@@ -378,10 +384,14 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         else
             m_queue.append(user);
     } else if (tag == tagRequestFile) {
-        if (m_served && m_file->state() == NetSocket::State::Connected) {
-            noteProgress();
+        if (!m_served)
+            return;
+        noteProgress();
+        // The candidate may see the file connection before this side hears of it.
+        if (m_file->state() == NetSocket::State::Connecting)
+            m_requestEarly = true;
+        else if (m_file->state() == NetSocket::State::Connected)
             sendCurrentPaper();
-        }
     } else if (tag == tagOver) {
         if (!served)
             return; // nothing is being sent to this connection
@@ -454,6 +464,7 @@ void Server::endTransfer()
     }
     m_file->close();
     m_served.reset();
+    m_requestEarly = false;
     m_watchdog.stop();
     serveQueue();
 }

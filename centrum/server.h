@@ -158,6 +158,7 @@ private:
 
     NetSocket *m_file = nullptr; // the file connection
     std::optional<Served> m_served;
+    bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
 
