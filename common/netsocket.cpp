@@ -1,6 +1,7 @@
 // The event-driven TCP socket the exam server and the candidate client do their networking with.
 #include "netsocket.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -20,7 +21,7 @@ public:
         QPointer<NetSocket> announcedTo;
     };
     struct Port {
-        QTcpServer *server = nullptr;
+        QPointer<QTcpServer> server;
         QPointer<NetSocket> owner;
         QList<Waiting> waiting;
     };
@@ -47,7 +48,8 @@ public:
                 return port;
             }
         }
-        auto *server = new QTcpServer;
+        // Owned by the application, so nothing outlives it when it ends without another turn of its loop.
+        auto *server = new QTcpServer(QCoreApplication::instance());
         server->setMaxPendingConnections(100000);
         server->setListenBacklogSize(1024); // a room logging in at once must not overflow it
         if (!server->listen(QHostAddress::Any, port)) {
@@ -76,8 +78,10 @@ public:
                 return;
             for (const Waiting &w : it->second.waiting)
                 w.socket->deleteLater();
-            it->second.server->close();
-            it->second.server->deleteLater();
+            if (it->second.server) {
+                it->second.server->close();
+                it->second.server->deleteLater();
+            }
             ports().erase(it);
         });
     }
@@ -112,10 +116,10 @@ private:
     {
         static int nextId = 0;
         auto it = ports().find(port);
-        if (it == ports().end())
+        if (it == ports().end() || !it->second.server)
             return;
         while (QTcpSocket *s = it->second.server->nextPendingConnection()) {
-            s->setParent(nullptr);
+            s->setParent(QCoreApplication::instance());
             const int id = ++nextId;
             it->second.waiting.append({ id, s, nullptr });
             // A client that gives up while waiting leaves the queue.
@@ -290,7 +294,7 @@ void NetSocket::detach()
     if (!s)
         return;
     s->disconnect(this);
-    s->setParent(nullptr);
+    s->setParent(QCoreApplication::instance());
     // What was handed over still goes out; then the connection ends and the object goes.
     connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
     connect(s, &QTcpSocket::errorOccurred, s, &QObject::deleteLater);
