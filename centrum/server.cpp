@@ -13,6 +13,7 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 
+#include <algorithm>
 #include <utility>
 
 namespace centrum {
@@ -154,6 +155,19 @@ bool Server::addTests(const QString &path, QString *why)
     return writeIniValue(settingsPath(), QStringLiteral("subject"), QStringLiteral("file"), path, why);
 }
 
+QStringList Server::recordFiles(bool reports) const
+{
+    QDir dir(m_seams.programFolder);
+    QFileInfoList files = dir.entryInfoList({ reports ? QStringLiteral("*.rpt") : QStringLiteral("*.log") }, QDir::Files);
+    std::sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return a.lastModified() < b.lastModified();
+    });
+    QStringList names;
+    for (const QFileInfo &f : files)
+        names.append(f.fileName());
+    return names;
+}
+
 QString Server::localIpAddress()
 {
     for (const QHostAddress &a : QNetworkInterface::allAddresses()) {
@@ -183,6 +197,7 @@ Server::StartResult Server::start()
         const QString value = settings.value(u"comm", QString::fromLatin1(keys[i])).value_or(QString());
         ports[i] = portValue(value);
         if (!ports[i]) {
+            result.refusal = StartResult::Refusal::BadPort;
             result.problem = extra(BadPort) + QStringLiteral("comm/%1=%2").arg(QLatin1StringView(keys[i]), value);
             log(result.problem);
             return result;
@@ -192,19 +207,22 @@ Server::StartResult Server::start()
     m_logBox.setCounter(1);
     m_logins.clear();
     m_msgPort = *ports[0];
-    result.messageService = startMessageService(&result.problem);
+    result.messageService = startMessageService(result);
 
     m_pimp->close();
     m_pimp->setLocalPort(*ports[1]);
     result.httpService = m_pimp->listen();
-    if (!result.httpService && result.problem.isEmpty())
+    if (!result.httpService && result.problem.isEmpty()) {
+        result.refusal = StartResult::Refusal::Listen;
         result.problem = QStringLiteral("http: port %1 cannot be listened on").arg(*ports[1]);
+    }
     emit runningChanged(isRunning());
     return result;
 }
 
-bool Server::startMessageService(QString *problem)
+bool Server::startMessageService(StartResult &result)
 {
+    QString *problem = &result.problem;
     // A repeated start replaces the listener; accepted connections stay as they are.
     if (m_listener != 0)
         destroySocket(m_listener, m_listener <= m_highest);
@@ -212,6 +230,7 @@ bool Server::startMessageService(QString *problem)
 
     const QStringList list = configuredPapers();
     if (list.isEmpty()) {
+        result.refusal = StartResult::Refusal::NoPapers;
         *problem = text(10);
         log(*problem);
         return false;
@@ -222,6 +241,7 @@ bool Server::startMessageService(QString *problem)
         paper.fName = part;
         QString why;
         if (!paper.setFileLen(m_seams.programFolder, &why)) {
+            result.refusal = StartResult::Refusal::BadPaper;
             *problem = extra(BadPaper) + part + QStringLiteral(" (") + why + u')';
             log(*problem);
             return false;
@@ -230,6 +250,7 @@ bool Server::startMessageService(QString *problem)
     }
     m_papers = papers;
     if (!makeListener(-1)) {
+        result.refusal = StartResult::Refusal::Listen;
         *problem = errorSockLine(m_highest + 1);
         return false;
     }
@@ -411,10 +432,13 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
     } else if (tag == tagReport) {
         log(text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
         QString why;
-        if (!m_report.write(m_seams.now(), s->remoteHostIP() + u':' + m.id() + u':' + m.afterId(), &why))
-            log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(sectionMsgError).arg(why));
-        else
+        if (m_report.write(m_seams.now(), s->remoteHostIP() + u':' + m.id() + u':' + m.afterId(), &why)) {
             s->send(tagFinished); // confirmed only once the result is on disk
+            return;
+        }
+        // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
+        log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(sectionMsgError).arg(why));
+        destroySocket(k, true);
     }
 }
 

@@ -45,8 +45,10 @@ public:
     ~Server() override;
 
     struct StartResult {
+        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen };
         bool messageService = false; // candidates are served
         bool httpService = false;    // browsers are served
+        Refusal refusal = Refusal::None;
         QString problem;             // why something did not start, as logged
     };
     // Reads setting.ini and starts listening; safe to repeat. Open connections stay served.
@@ -69,6 +71,8 @@ public:
     const CmultiLanguage &texts() const { return *m_texts; }
     const LogBox &logBox() const { return m_logBox; }
     QString logPath(const QDate &day) const { return m_log.pathFor(day); }
+    // Names of the day files of one kind in the program folder, oldest day first.
+    QStringList recordFiles(bool reports) const;
     QString reportPath(const QDate &day) const { return m_report.pathFor(day); }
 
     // The machine's first address other than loopback, for the window title.
@@ -114,7 +118,7 @@ private:
     QString text(int id) const;
     QString extra(int id) const;
 
-    bool startMessageService(QString *problem);
+    bool startMessageService(StartResult &result);
     bool makeListener(int failedIndex);
     NetSocket *createSocket(qint16 index);
     void destroySocket(qint16 index, bool toFreeList);

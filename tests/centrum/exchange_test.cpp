@@ -3,6 +3,9 @@
 
 #include "clsencryptxor.h"
 
+#include <QDir>
+#include <QRegularExpression>
+
 using centrum::Server;
 
 namespace {
@@ -278,4 +281,17 @@ TEST_F(ServerTest, AMessageSplitAcrossArrivalsIsReadWhole)
     ASSERT_TRUE(waitFor([&] { return s.bytesAvailable() > 0; }));
     EXPECT_EQ(s.readAll(), QByteArray("finx"));
     EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:split:") + result });
+}
+
+TEST_F(ServerTest, AResultThatCannotBeStoredIsNotConfirmed)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("2026-12-6.rpt"))); // in the way of the day's report
+    Candidate &c = candidate(QStringLiteral("lost"));
+    c.submit(server().messagePort(), clsEncryptXOR().HexEncrypt(QStringLiteral("1:p.dat:2")));
+    ASSERT_TRUE(waitFor([&] { return c.closedByServer; }));
+    EXPECT_FALSE(c.finished);
+    EXPECT_EQ(logTexts().filter(QRegularExpression(QStringLiteral("^sock\\d+ errorNum:-1 des:"))).size(), 1);
+    EXPECT_EQ(server().recordFiles(false), QStringList { QStringLiteral("2026-12-6.log") });
 }

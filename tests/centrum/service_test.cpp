@@ -7,19 +7,23 @@ TEST_F(ServerTest, RefusesToStartOnSettingsItCannotServe)
 {
     writeFile(QStringLiteral("good.dat"), 10);
     writeFile(QStringLiteral("empty.dat"), 0);
+    using Refusal = centrum::Server::StartResult::Refusal;
     struct Row {
         const char *name;
         QString papers, msg, web;
         QString logged;
         bool http;
+        Refusal refusal;
     };
     const Row rows[] = {
-        { "no papers", "", "0", "0", "NO Tests", true },
-        { "missing paper", "good.dat,gone.dat", "0", "0", " Paper cannot be served:gone.dat (does not exist)", true },
-        { "empty paper", "empty.dat", "0", "0", " Paper cannot be served:empty.dat (is empty)", true },
-        { "missing port", "good.dat", "", "0", " Bad port setting:comm/msg=", false },
-        { "port not a number", "good.dat", "0", "80a", " Bad port setting:comm/web=80a", false },
-        { "port too large", "good.dat", "65536", "0", " Bad port setting:comm/msg=65536", false },
+        { "no papers", "", "0", "0", "NO Tests", true, Refusal::NoPapers },
+        { "missing paper", "good.dat,gone.dat", "0", "0", " Paper cannot be served:gone.dat (does not exist)", true,
+          Refusal::BadPaper },
+        { "empty paper", "empty.dat", "0", "0", " Paper cannot be served:empty.dat (is empty)", true, Refusal::BadPaper },
+        { "folder as paper", ".", "0", "0", " Paper cannot be served:. (is not a readable file)", true, Refusal::BadPaper },
+        { "missing port", "good.dat", "", "0", " Bad port setting:comm/msg=", false, Refusal::BadPort },
+        { "port not a number", "good.dat", "0", "80a", " Bad port setting:comm/web=80a", false, Refusal::BadPort },
+        { "port too large", "good.dat", "65536", "0", " Bad port setting:comm/msg=65536", false, Refusal::BadPort },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -30,6 +34,7 @@ TEST_F(ServerTest, RefusesToStartOnSettingsItCannotServe)
         EXPECT_FALSE(r.messageService);
         EXPECT_EQ(r.httpService, row.http);
         EXPECT_EQ(r.problem, row.logged);
+        EXPECT_EQ(r.refusal, row.refusal);
         EXPECT_EQ(logTexts().last(), row.logged);
         EXPECT_FALSE(server().isRunning());
     }
