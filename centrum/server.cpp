@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <utility>
@@ -306,7 +307,12 @@ bool Server::makeListener(int failedIndex)
     }
     NetSocket *s = createSocket(qint16(index));
     s->setLocalPort(m_msgPort);
-    if (!s->listen()) {
+    bool listening;
+    {
+        const QSignalBlocker quiet(s); // a failure here is this line's, not a connection's error
+        listening = s->listen();
+    }
+    if (!listening) {
         destroySocket(qint16(index), false);
         log(errorSockLine(failedIndex < 0 ? index : failedIndex));
         return false;
@@ -325,9 +331,11 @@ void Server::onConnectionRequest(qint16 k, int requestId)
     NetSocket *s = c->socket;
     s->close();
     if (!s->accept(requestId)) {
+        // The client is gone already: this object goes on listening.
         log(errorSockLine(k));
-        destroySocket(k, false);
-        makeListener(k);
+        const QSignalBlocker quiet(s);
+        if (!s->listen())
+            destroySocket(k, k <= m_highest);
         return;
     }
     if (m_listener == k)
