@@ -4,12 +4,16 @@ compares them byte for byte with the files of the server's folder: index.html as
 page a browser shows for "/", and a paper as a download.
 
   browser_check.py --url http://127.0.0.1:8680 --folder build/dist/centrum [--paper sample.dat]
+or against a server of its own, run from a copy of the program folder:
+  browser_check.py --server build/dist/centrum
 """
 import argparse
 import base64
 import json
 import os
 import re
+import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -92,14 +96,48 @@ class DevTools:
         raise RuntimeError("no such event in time")
 
 
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def with_own_server(args):
+    with tempfile.TemporaryDirectory() as folder:
+        for name in ("centrumd", "sample.dat", "index.html"):
+            shutil.copy2(os.path.join(args.server, name), folder)
+        web = free_port()
+        with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
+            f.write("[comm]\nmsg=%d\nfile=8602\nweb=%d\n[subject]\nfile=sample.dat\n" % (free_port(), web))
+        server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            if "Started" not in server.stdout.readline().decode("utf-8"):
+                print("the server did not start: %s" % server.stderr.read().decode("utf-8"), file=sys.stderr)
+                return 1
+            args.url = "http://127.0.0.1:%d" % web
+            args.folder = folder
+            return check(args)
+        finally:
+            server.send_signal(signal.SIGTERM)
+            server.wait(30)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--url", default="http://127.0.0.1:8680")
-    parser.add_argument("--folder", required=True)
+    parser.add_argument("--folder", help="the server's program folder")
+    parser.add_argument("--server", help="a program folder holding centrumd, sample.dat and index.html")
     parser.add_argument("--paper", default="sample.dat")
     parser.add_argument("--browser", default="chromium")
     args = parser.parse_args()
+    if args.server:
+        return with_own_server(args)
+    if not args.folder:
+        parser.error("--folder or --server is needed")
+    return check(args)
 
+
+def check(args):
     with tempfile.TemporaryDirectory() as work:
         downloads = os.path.join(work, "downloads")
         os.mkdir(downloads)
