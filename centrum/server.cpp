@@ -341,9 +341,10 @@ void Server::onConnectionRequest(qint16 k, int requestId)
     if (m_listener == k)
         m_listener = 0;
     c->serial = ++m_nextSerial; // a new candidate on this index
+    c->papers = m_papers; // a later start with another list does not change what this candidate gets
     c->paperNo = 1;
     c->buffer.clear();
-    const ClassFile &first = m_papers.first();
+    const ClassFile &first = c->papers.first();
     s->send(tagAnnounce + announcement(first.fNameNoPs, first.fLength));
     if (m_highest < k)
         m_highest = k;
@@ -427,14 +428,14 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         log(u' ' + m.afterTag() + text(16)
             + QStringLiteral("%1:%2").arg(m_file->remoteHostIP()).arg(s->remotePort()));
         ++c.paperNo;
-        if (c.paperNo > m_papers.size()) {
+        if (c.paperNo > c.papers.size()) {
             m_file->close();
             s->send(tagFinished);
             c.paperNo = 1;
             endTransfer();
         } else {
             noteProgress();
-            const ClassFile &next = m_papers[c.paperNo - 1];
+            const ClassFile &next = c.papers[c.paperNo - 1];
             s->send(tagAnnounce + announcement(next.fNameNoPs, next.fLength));
         }
     } else if (tag == tagReport) {
@@ -485,7 +486,7 @@ void Server::sendCurrentPaper()
         log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
         endTransfer();
     });
-    sender->transFile(m_papers[c->paperNo - 1].fPath);
+    sender->transFile(c->papers[c->paperNo - 1].fPath);
 }
 
 void Server::endTransfer()
@@ -595,6 +596,7 @@ void Server::onHttpData(int i)
     slot.isFile = true;
     auto *sender = new CtransFile(*slot.socket, this);
     slot.sender = sender;
+    connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });
     const QFileInfo info(target.filePath);
     if (!sender->transFile(target.filePath, httpHead(200, info.size(), contentTypeFor(target.filePath))))
         freeHttpSlot(i);

@@ -97,7 +97,8 @@ private:
     struct Connection {
         NetSocket *socket = nullptr;
         quint64 serial = 0;
-        qint16 paperNo = 1; // the candidate's own place in the paper list, from 1
+        QList<ClassFile> papers; // the list as it stood when the candidate connected
+        qint16 paperNo = 1;      // the candidate's own place in it, from 1
         QByteArray buffer;
     };
     struct Served {

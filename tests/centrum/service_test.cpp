@@ -112,3 +112,25 @@ TEST_F(ServerTest, ALoginListLastsOneServiceRun)
     EXPECT_TRUE(waitFor([&] { return again.finished; }));
     EXPECT_FALSE(again.duplicate);
 }
+
+TEST_F(ServerTest, ARestartWithAnotherListLetsCandidatesFinishTheListTheyWereAnnounced)
+{
+    writeFile(QStringLiteral("a.dat"), 100);
+    const QByteArray b = writeFile(QStringLiteral("b.dat"), 200);
+    const QByteArray c = writeFile(QStringLiteral("c.dat"), 300);
+    startWith(QStringLiteral("a.dat,b.dat"));
+    Candidate &early = candidate(QStringLiteral("early"));
+    early.holdAtAnnouncement = 2;
+    early.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return early.held(); }));
+
+    writeSettings(QStringLiteral("c.dat"), QString::number(server().messagePort()));
+    ASSERT_TRUE(server().start().messageService);
+    Candidate &late = candidate(QStringLiteral("late"));
+    late.fetch(server().messagePort());
+    early.release();
+    ASSERT_TRUE(waitFor([&] { return early.finished && late.finished; }));
+    EXPECT_EQ(early.papers.value(1), b);
+    EXPECT_EQ(late.announcements, QStringList { QStringLiteral("c.dat,300") });
+    EXPECT_EQ(late.papers.value(0), c);
+}
