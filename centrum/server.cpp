@@ -169,6 +169,16 @@ QStringList Server::recordFiles(bool reports) const
     return names;
 }
 
+QString Server::reportView(const QString &fileName) const
+{
+    return reportText(reportEntries(QDir(m_seams.programFolder).filePath(fileName)), *m_texts);
+}
+
+QString Server::windowTitle() const
+{
+    return text(1) + text(25) + localIpAddress();
+}
+
 QString Server::localIpAddress()
 {
     for (const QHostAddress &a : QNetworkInterface::allAddresses()) {

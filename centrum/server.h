@@ -73,6 +73,10 @@ public:
     QString logPath(const QDate &day) const { return m_log.pathFor(day); }
     // Names of the day files of one kind in the program folder, oldest day first.
     QStringList recordFiles(bool reports) const;
+    // The report viewer's text for a report file of the program folder.
+    QString reportView(const QString &fileName) const;
+    // The server window's title: program name, "Local IP:" and the machine's address.
+    QString windowTitle() const;
     QString reportPath(const QDate &day) const { return m_report.pathFor(day); }
 
     // The machine's first address other than loopback, for the window title.

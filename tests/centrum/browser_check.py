@@ -109,11 +109,17 @@ def with_own_server(args):
         web = free_port()
         with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
             f.write("[comm]\nmsg=%d\nfile=8602\nweb=%d\n[subject]\nfile=sample.dat\n" % (free_port(), web))
-        server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # The log goes to a file: a pipe nobody reads would fill up and hold the server.
+        log = open(os.path.join(folder, "centrumd.out"), "w+b")
+        server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=log, stderr=subprocess.STDOUT)
         try:
-            if "Started" not in server.stdout.readline().decode("utf-8"):
-                print("the server did not start: %s" % server.stderr.read().decode("utf-8"), file=sys.stderr)
-                return 1
+            deadline = time.monotonic() + 30
+            while b"Started" not in open(log.name, "rb").read():
+                if server.poll() is not None or time.monotonic() > deadline:
+                    print("the server did not start: %s" % open(log.name, "rb").read().decode("utf-8"),
+                          file=sys.stderr)
+                    return 1
+                time.sleep(0.05)
             args.url = "http://127.0.0.1:%d" % web
             args.folder = folder
             return check(args)
