@@ -1,4 +1,5 @@
 // The exam server without a window: starts the service at launch and prints the log.
+#include "consolelog.h"
 #include "server.h"
 #include "systemlocale.h"
 
@@ -42,11 +43,10 @@ int main(int argc, char *argv[])
     seams.programFolder = QCoreApplication::applicationDirPath();
     seams.lcid = systemDefaultLcid();
     centrum::Server server(seams);
-    QObject::connect(&server, &centrum::Server::logLine, [](const QString &line) {
-        std::fputs(line.toUtf8().constData(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    });
+    // A stopped terminal or an unread pipe must never hold up the candidates.
+    centrum::ConsoleLog console(STDOUT_FILENO);
+    QObject::connect(&server, &centrum::Server::logLine,
+                     [&console](const QString &line) { console.writeLine(line.toUtf8()); });
 
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
