@@ -223,9 +223,13 @@ Server::StartResult Server::start()
     m_pimp->close();
     m_pimp->setLocalPort(*ports[1]);
     result.httpService = m_pimp->listen();
-    if (!result.httpService && result.problem.isEmpty()) {
-        result.refusal = StartResult::Refusal::Listen;
-        result.problem = QStringLiteral("http: port %1 cannot be listened on").arg(*ports[1]);
+    if (!result.httpService) {
+        const QString line = QStringLiteral("http: port %1 cannot be listened on").arg(*ports[1]);
+        log(line);
+        if (result.problem.isEmpty()) {
+            result.refusal = StartResult::Refusal::Listen;
+            result.problem = line;
+        }
     }
     emit runningChanged(isRunning());
     return result;

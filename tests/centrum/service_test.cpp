@@ -134,3 +134,16 @@ TEST_F(ServerTest, ARestartWithAnotherListLetsCandidatesFinishTheListTheyWereAnn
     EXPECT_EQ(late.announcements, QStringList { QStringLiteral("c.dat,300") });
     EXPECT_EQ(late.papers.value(0), c);
 }
+
+TEST_F(ServerTest, APortTakenByTheOtherServiceIsRefusedClearly)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    writeSettings(QStringLiteral("p.dat"), QStringLiteral("0"), QString::number(taken.serverPort()));
+    const auto r = server().start();
+    EXPECT_TRUE(r.messageService);
+    EXPECT_FALSE(r.httpService);
+    EXPECT_EQ(r.refusal, centrum::Server::StartResult::Refusal::Listen);
+    EXPECT_EQ(logTexts().last(), QStringLiteral("http: port %1 cannot be listened on").arg(taken.serverPort()));
+}
