@@ -1,0 +1,69 @@
+// The exam server without a window: starts the service at launch and prints the log.
+#include "consolelog.h"
+#include "server.h"
+#include "systemlocale.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+void onSignal(int)
+{
+    const char c = 1;
+    // Only a write is safe here; the event loop does the rest.
+    [[maybe_unused]] auto n = ::write(signalPipe[0], &c, 1);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        std::perror("centrumd: socketpair");
+        return 1;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    centrum::ServerSeams seams;
+    seams.programFolder = QCoreApplication::applicationDirPath();
+    seams.lcid = systemDefaultLcid();
+    centrum::Server server(seams);
+    // A stopped terminal or an unread pipe must never hold up the candidates.
+    centrum::ConsoleLog console(STDOUT_FILENO);
+    QObject::connect(&server, &centrum::Server::logLine,
+                     [&console](const QString &line) { console.writeLine(line.toUtf8()); });
+
+    QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char c;
+        [[maybe_unused]] auto n = ::read(signalPipe[1], &c, 1);
+        notifier.setEnabled(false);
+        server.stop();
+        app.quit();
+    });
+
+    const auto started = server.start();
+    if (!started.messageService || !started.httpService) {
+        std::fprintf(stderr, "centrumd: %s: %s\n", qUtf8Printable(server.settingsPath()),
+                     qUtf8Printable(started.problem.trimmed()));
+        return 2;
+    }
+    std::fprintf(stderr, "centrumd: serving candidates on port %u and browsers on port %u\n",
+                 unsigned(server.messagePort()), unsigned(server.webPort()));
+    return app.exec();
+}

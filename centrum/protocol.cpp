@@ -1,0 +1,179 @@
+// The server's parsers: candidate messages and browser requests, pure functions over bytes.
+#include "protocol.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace centrum {
+
+namespace {
+
+QString trimmedSpaces(const QString &s)
+{
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+// True when the bytes end inside a UTF-8 sequence that more bytes would complete.
+bool endsMidCharacter(QByteArrayView b)
+{
+    for (qsizetype back = 1; back <= 4 && back <= b.size(); ++back) {
+        const auto c = uchar(b[b.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte: look further back for its lead
+        int need = 1;
+        if ((c & 0xE0) == 0xC0)
+            need = 2;
+        else if ((c & 0xF0) == 0xE0)
+            need = 3;
+        else if ((c & 0xF8) == 0xF0)
+            need = 4;
+        return need > back;
+    }
+    return false;
+}
+
+} // namespace
+
+QString ParsedMessage::id() const
+{
+    return trimmedSpaces(text.mid(4, 12));
+}
+
+ParsedMessage parseMessage(QByteArrayView bytes)
+{
+    ParsedMessage m;
+    if (bytes.size() > maxMessageBytes) {
+        m.status = ParseStatus::Bad;
+        return m;
+    }
+    if (bytes.size() < 4)
+        return m;
+    if (bytes.first(4) == QByteArrayView("rqsF")) {
+        m.status = ParseStatus::Ok;
+        m.consumed = 4;
+        m.text = tagRequestFile;
+        return m;
+    }
+    if (endsMidCharacter(bytes))
+        return m;
+    const QString text = QString::fromUtf8(bytes);
+    const QString tag = text.left(4);
+    if (tag == tagLogin && text.size() < 17)
+        return m;
+    if (tag == tagReport && (text.size() < 17 || (text.size() - 16) % 4 != 0))
+        return m;
+    if (tag == tagOver && text.size() < 5)
+        return m;
+    m.status = ParseStatus::Ok;
+    m.consumed = bytes.size();
+    m.text = text;
+    return m;
+}
+
+QString announcement(const QString &nameNoPath, qint64 length)
+{
+    return nameNoPath + u',' + QString::number(length);
+}
+
+HttpRequest parseHttpRequest(QByteArrayView bytes)
+{
+    HttpRequest r;
+    if (bytes.size() < 3)
+        return r;
+    if (bytes.first(3) != QByteArrayView("GET")) {
+        r.kind = HttpRequest::Kind::NotGet;
+        return r;
+    }
+    const qsizetype lineEnd = bytes.indexOf('\n');
+    if (lineEnd < 0) {
+        if (bytes.size() > maxRequestLineBytes)
+            r.kind = HttpRequest::Kind::NotGet;
+        return r;
+    }
+    QString line = QString::fromUtf8(bytes.first(lineEnd));
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    const qsizetype p = line.indexOf(QStringLiteral("GET "));
+    if (p < 0) {
+        r.kind = HttpRequest::Kind::NotGet;
+        return r;
+    }
+    const qsizetype from = p + 5; // just after "GET /"
+    qsizetype to = line.indexOf(u' ', from);
+    if (to < 0)
+        to = line.size();
+    QString path = from < line.size() ? trimmedSpaces(line.mid(from, to - from)) : QString();
+    if (path.endsWith(u'/'))
+        path.chop(1);
+    if (path.isEmpty() || path == u"/")
+        path = QStringLiteral("index.html");
+    r.kind = HttpRequest::Kind::Get;
+    r.path = path;
+    return r;
+}
+
+HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath)
+{
+    HttpTarget t;
+    const QString path = QString::fromUtf8(QByteArray::fromPercentEncoding(requestPath.toUtf8()));
+    const auto refused = [&t] {
+        t.kind = HttpTarget::Kind::Refused;
+        return t;
+    };
+    if (path.contains(u'\\') || path.contains(QChar(0)) || path.startsWith(u'/')
+        || (path.size() >= 2 && path[1] == u':'))
+        return refused();
+    for (const QString &part : path.split(u'/')) {
+        if (part == u"..")
+            return refused();
+    }
+    for (const char *suffix : { ".rpt", ".log", ".ini" }) {
+        if (path.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
+            return refused();
+    }
+    const QFileInfo info(QDir(folder).filePath(path));
+    if (!info.exists() || !info.isFile())
+        return t;
+    const QString root = QFileInfo(folder).canonicalFilePath() + u'/';
+    if (!info.canonicalFilePath().startsWith(root))
+        return refused();
+    t.kind = HttpTarget::Kind::File;
+    t.filePath = info.absoluteFilePath();
+    return t;
+}
+
+QString contentTypeFor(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == u"html" || suffix == u"htm")
+        return QStringLiteral("text/html; charset=utf-8");
+    if (suffix == u"txt")
+        return QStringLiteral("text/plain; charset=utf-8");
+    if (suffix == u"css")
+        return QStringLiteral("text/css");
+    if (suffix == u"js")
+        return QStringLiteral("text/javascript");
+    if (suffix == u"png")
+        return QStringLiteral("image/png");
+    if (suffix == u"jpg" || suffix == u"jpeg")
+        return QStringLiteral("image/jpeg");
+    if (suffix == u"gif")
+        return QStringLiteral("image/gif");
+    return QStringLiteral("application/octet-stream");
+}
+
+QByteArray httpHead(int status, qint64 length, const QString &contentType)
+{
+    const char *reason = status == 200 ? "OK" : status == 403 ? "Forbidden" : "Not Found";
+    return "HTTP/1.0 " + QByteArray::number(status) + ' ' + reason + "\r\nContent-Length: "
+        + QByteArray::number(length) + "\r\nContent-Type: " + contentType.toUtf8()
+        + "\r\nConnection: close\r\n\r\n";
+}
+
+} // namespace centrum

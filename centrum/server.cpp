@@ -1,0 +1,656 @@
+// The exam server's service: message connections, paper transfer, records and downloads.
+#include "server.h"
+
+#include "inifile.h"
+#include "multilanguage.h"
+#include "netsocket.h"
+#include "protocol.h"
+#include "tokenizer.h"
+
+#include <QAbstractSocket>
+#include <QDir>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QNetworkInterface>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <utility>
+
+namespace centrum {
+
+namespace {
+
+// Texts of the service that the string table does not hold: Chinese, English.
+const char *const extraTexts[][2] = {
+    { " 端口设置无效:", " Bad port setting:" },
+    { " 试卷无法使用:", " Paper cannot be served:" },
+    { "%1秒无进展,已放弃传送", "no progress for %1 s, transfer given up" },
+    { "消息超过64KiB", "message longer than 64 KiB" },
+    { " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
+    { "传送中对方断开", "the peer closed during the transfer" },
+};
+enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone };
+
+constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
+
+std::optional<quint16> portValue(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 5)
+        return std::nullopt;
+    for (QChar c : t) {
+        if (!c.isDigit() || c.unicode() > '9')
+            return std::nullopt;
+    }
+    const int v = t.toInt();
+    if (v > 65535)
+        return std::nullopt;
+    return quint16(v);
+}
+
+} // namespace
+
+Server::Server(ServerSeams seams, QObject *parent)
+    : QObject(parent),
+      m_seams(std::move(seams)),
+      m_texts(chooseStringTable(Program::Centrum, m_seams.lcid)),
+      m_log(m_seams.programFolder, QStringLiteral(".log"), DayFileWriter::Mode::Append),
+      m_report(m_seams.programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
+{
+    m_file = new NetSocket(this);
+    connect(m_file, &NetSocket::connected, this, [this] {
+        noteProgress();
+        if (std::exchange(m_requestEarly, false) && m_served)
+            sendCurrentPaper();
+    });
+    connect(m_file, &NetSocket::bytesSent, this, [this] { noteProgress(); });
+    connect(m_file, &NetSocket::error, this, [this](int number, const QString &description) {
+        log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(description));
+        endTransfer();
+    });
+    connect(m_file, &NetSocket::closed, this, [this] {
+        if (m_served)
+            log(QStringLiteral("sock errorNum:%1 des:%2")
+                    .arg(int(QAbstractSocket::RemoteHostClosedError))
+                    .arg(extra(PeerGone)));
+        endTransfer();
+    });
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, [this] {
+        if (!m_served)
+            return;
+        const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
+        log(QStringLiteral("sock errorNum:%1 des:%2")
+                .arg(int(QAbstractSocket::SocketTimeoutError))
+                .arg(extra(Stalled).arg(seconds)));
+        endTransfer();
+    });
+
+    m_pimp = new NetSocket(this);
+    connect(m_pimp, &NetSocket::connectionRequest, this, &Server::onHttpRequest);
+    for (int i = 0; i < int(m_hoe.size()); ++i) {
+        HttpSlot &slot = m_hoe[i];
+        slot.socket = new NetSocket(this);
+        slot.idle = new QTimer(this);
+        slot.idle->setSingleShot(true);
+        slot.idle->setInterval(m_seams.stallTimeout);
+        connect(slot.idle, &QTimer::timeout, this, [this, i] { freeHttpSlot(i); });
+        connect(slot.socket, &NetSocket::dataArrival, this, [this, i] { onHttpData(i); });
+        connect(slot.socket, &NetSocket::sendComplete, this, [this, i] { onHttpSendComplete(i); });
+        connect(slot.socket, &NetSocket::bytesSent, slot.idle, qOverload<>(&QTimer::start));
+        connect(slot.socket, &NetSocket::closed, this, [this, i] { freeHttpSlot(i); });
+        connect(slot.socket, &NetSocket::error, this, [this, i] { freeHttpSlot(i); });
+    }
+}
+
+Server::~Server()
+{
+    // The sockets are children; make sure none reports into a half-destroyed server.
+    for (auto &[k, c] : m_sockets)
+        c.socket->disconnect(this);
+    m_file->disconnect(this);
+    for (HttpSlot &slot : m_hoe)
+        slot.socket->disconnect(this);
+}
+
+QString Server::text(int id) const
+{
+    return m_texts->getRes(id);
+}
+
+QString Server::extra(int id) const
+{
+    return QString::fromUtf8(extraTexts[id][m_seams.lcid == chineseLcid ? 0 : 1]);
+}
+
+void Server::log(const QString &line)
+{
+    const QDateTime now = m_seams.now();
+    const QString shown = shownStamp(now) + line;
+    m_logBox.add(shown);
+    m_log.write(now, line); // a failed write of the log is not worth stopping the service for
+    emit logLine(shown);
+}
+
+QString Server::settingsPath() const
+{
+    return QDir(m_seams.programFolder).filePath(QStringLiteral("setting.ini"));
+}
+
+QStringList Server::configuredPapers() const
+{
+    const QString list = IniFile::load(settingsPath()).value(u"subject", u"file").value_or(QString());
+    if (list.isEmpty())
+        return {};
+    return ParseString(list, QStringLiteral(",")).value_or(QStringList { list });
+}
+
+bool Server::addTests(const QString &path, QString *why)
+{
+    if (path.contains(u',')) {
+        if (why)
+            *why = extra(CommaPath) + path;
+        return false;
+    }
+    return writeIniValue(settingsPath(), QStringLiteral("subject"), QStringLiteral("file"), path, why);
+}
+
+QStringList Server::recordFiles(bool reports) const
+{
+    QDir dir(m_seams.programFolder);
+    QFileInfoList files = dir.entryInfoList({ reports ? QStringLiteral("*.rpt") : QStringLiteral("*.log") }, QDir::Files);
+    std::sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return a.lastModified() < b.lastModified();
+    });
+    QStringList names;
+    for (const QFileInfo &f : files)
+        names.append(f.fileName());
+    return names;
+}
+
+QString Server::reportView(const QString &fileName) const
+{
+    return reportText(reportEntries(QDir(m_seams.programFolder).filePath(fileName)), *m_texts);
+}
+
+QString Server::windowTitle() const
+{
+    return text(1) + text(25) + localIpAddress();
+}
+
+QString Server::localIpAddress()
+{
+    for (const QHostAddress &a : QNetworkInterface::allAddresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback())
+            return a.toString();
+    }
+    return QStringLiteral("127.0.0.1");
+}
+
+bool Server::isHttpRunning() const
+{
+    return m_pimp->state() == NetSocket::State::Listening;
+}
+
+quint16 Server::webPort() const
+{
+    return m_pimp->localPort();
+}
+
+Server::StartResult Server::start()
+{
+    StartResult result;
+    const IniFile settings = IniFile::load(settingsPath());
+    std::optional<quint16> ports[2];
+    const char *keys[2] = { "msg", "web" };
+    for (int i = 0; i < 2; ++i) {
+        const QString value = settings.value(u"comm", QString::fromLatin1(keys[i])).value_or(QString());
+        ports[i] = portValue(value);
+        if (!ports[i]) {
+            result.refusal = StartResult::Refusal::BadPort;
+            result.problem = extra(BadPort) + QStringLiteral("comm/%1=%2").arg(QLatin1StringView(keys[i]), value);
+            log(result.problem);
+            return result;
+        }
+    }
+
+    m_logBox.setCounter(1);
+    m_logins.clear();
+    m_msgPort = *ports[0];
+    result.messageService = startMessageService(result);
+
+    m_pimp->close();
+    m_pimp->setLocalPort(*ports[1]);
+    result.httpService = m_pimp->listen();
+    if (!result.httpService) {
+        const QString line = QStringLiteral("http: port %1 cannot be listened on").arg(*ports[1]);
+        log(line);
+        if (result.problem.isEmpty()) {
+            result.refusal = StartResult::Refusal::Listen;
+            result.problem = line;
+        }
+    }
+    emit runningChanged(isRunning());
+    return result;
+}
+
+bool Server::startMessageService(StartResult &result)
+{
+    QString *problem = &result.problem;
+    // A repeated start replaces the listener; accepted connections stay as they are.
+    if (m_listener != 0)
+        destroySocket(m_listener, m_listener <= m_highest);
+    m_listener = 0;
+
+    const QStringList list = configuredPapers();
+    if (list.isEmpty()) {
+        result.refusal = StartResult::Refusal::NoPapers;
+        *problem = text(10);
+        log(*problem);
+        return false;
+    }
+    QList<ClassFile> papers;
+    for (const QString &part : list) {
+        ClassFile paper;
+        paper.fName = part;
+        QString why;
+        if (!paper.setFileLen(m_seams.programFolder, &why)) {
+            result.refusal = StartResult::Refusal::BadPaper;
+            *problem = extra(BadPaper) + part + QStringLiteral(" (") + why + u')';
+            log(*problem);
+            return false;
+        }
+        papers.append(paper);
+    }
+    m_papers = papers;
+    if (!makeListener(-1)) {
+        result.refusal = StartResult::Refusal::Listen;
+        *problem = errorSockLine(m_highest + 1);
+        return false;
+    }
+    // The first listener decides the port, also when the setting lets the system choose.
+    m_msgPort = m_sockets[m_listener].socket->localPort();
+    log(text(8));
+    return true;
+}
+
+NetSocket *Server::createSocket(qint16 index)
+{
+    auto *s = new NetSocket(this);
+    Connection &c = m_sockets[index];
+    c = Connection {};
+    c.socket = s;
+    c.serial = ++m_nextSerial;
+    connect(s, &NetSocket::connectionRequest, this, [this, index](int id) { onConnectionRequest(index, id); });
+    connect(s, &NetSocket::dataArrival, this, [this, index] { onData(index); });
+    connect(s, &NetSocket::closed, this, [this, index] { onPeerClosed(index); });
+    connect(s, &NetSocket::error, this,
+            [this, index](int n, const QString &d) { onSocketError(index, n, d); });
+    return s;
+}
+
+void Server::destroySocket(qint16 index, bool toFreeList)
+{
+    auto it = m_sockets.find(index);
+    if (it == m_sockets.end())
+        return;
+    NetSocket *s = it->second.socket;
+    s->disconnect(this);
+    s->close();
+    s->deleteLater(); // may be inside one of its own signals
+    m_sockets.erase(it);
+    if (index == m_listener)
+        m_listener = 0;
+    if (toFreeList && !m_free.contains(index))
+        m_free.append(index);
+}
+
+QString Server::errorSockLine(int k) const
+{
+    return QStringLiteral("error-sock:%1mstrNdx:%2theadsCNT:%3").arg(k).arg(m_highest).arg(m_free.size());
+}
+
+bool Server::makeListener(int failedIndex)
+{
+    const bool reuse = !m_free.isEmpty();
+    const int index = reuse ? m_free.first() : m_highest + 1;
+    if (index > std::numeric_limits<qint16>::max() || m_sockets.count(qint16(index))) {
+        log(errorSockLine(failedIndex < 0 ? index : failedIndex));
+        return false;
+    }
+    NetSocket *s = createSocket(qint16(index));
+    s->setLocalPort(m_msgPort);
+    bool listening;
+    {
+        const QSignalBlocker quiet(s); // a failure here is this line's, not a connection's error
+        listening = s->listen();
+    }
+    if (!listening) {
+        destroySocket(qint16(index), false);
+        log(errorSockLine(failedIndex < 0 ? index : failedIndex));
+        return false;
+    }
+    if (reuse)
+        m_free.removeFirst();
+    m_listener = qint16(index);
+    return true;
+}
+
+void Server::onConnectionRequest(qint16 k, int requestId)
+{
+    Connection *c = connectionOf(k, m_sockets.count(k) ? m_sockets[k].serial : 0);
+    if (!c || m_papers.isEmpty())
+        return;
+    NetSocket *s = c->socket;
+    s->close();
+    if (!s->accept(requestId)) {
+        // The client is gone already: this object goes on listening.
+        log(errorSockLine(k));
+        const QSignalBlocker quiet(s);
+        if (!s->listen())
+            destroySocket(k, k <= m_highest);
+        return;
+    }
+    if (m_listener == k)
+        m_listener = 0;
+    c->serial = ++m_nextSerial; // a new candidate on this index
+    c->papers = m_papers; // a later start with another list does not change what this candidate gets
+    c->paperNo = 1;
+    c->buffer.clear();
+    const ClassFile &first = c->papers.first();
+    s->send(tagAnnounce + announcement(first.fNameNoPs, first.fLength));
+    if (m_highest < k)
+        m_highest = k;
+    log(text(15) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+    makeListener(k);
+}
+
+Server::Connection *Server::connectionOf(qint16 k, quint64 serial)
+{
+    auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || it->second.serial != serial)
+        return nullptr;
+    return &it->second;
+}
+
+void Server::onData(qint16 k)
+{
+    auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || k == m_listener)
+        return;
+    const quint64 serial = it->second.serial;
+    it->second.buffer += it->second.socket->readAll();
+    for (;;) {
+        Connection *c = connectionOf(k, serial);
+        if (!c || c->buffer.isEmpty())
+            return;
+        const ParsedMessage m = parseMessage(c->buffer);
+        if (m.status == ParseStatus::Incomplete)
+            return;
+        if (m.status == ParseStatus::Bad) {
+            onSocketError(k, sectionMsgError, extra(TooLong));
+            return;
+        }
+        c->buffer.remove(0, m.consumed);
+        handleMessage(k, m);
+    }
+}
+
+void Server::handleMessage(qint16 k, const ParsedMessage &m)
+{
+    Connection &c = m_sockets[k];
+    NetSocket *s = c.socket;
+    const QString tag = m.tag();
+    const bool served = m_served && m_served->index == k && m_served->serial == c.serial;
+
+    if (tag == tagLogin) {
+        Cuser user;
+        user.uID = m.id();
+        user.uIP = s->remoteHostIP();
+        user.uPort = m.afterId();
+        user.uSckNdx = k;
+        user.uConn = c.serial;
+        if (served && user.uID == m_served->uID) {
+            // The next paper of a list, for the candidate already connected for files.
+            if (m_file->state() == NetSocket::State::Connected) {
+                noteProgress();
+                sendCurrentPaper();
+            }
+            return;
+        }
+        if (isDuplicate(user.uID)) {
+            s->send(tagDuplicate);
+            return;
+        }
+        if (m_file->state() == NetSocket::State::Closed && !m_served)
+            startFileConnection(user);
+        else
+            m_queue.append(user);
+    } else if (tag == tagRequestFile) {
+        if (!m_served)
+            return;
+        noteProgress();
+        // The candidate may see the file connection before this side hears of it.
+        if (m_file->state() == NetSocket::State::Connecting)
+            m_requestEarly = true;
+        else if (m_file->state() == NetSocket::State::Connected)
+            sendCurrentPaper();
+    } else if (tag == tagOver) {
+        if (!served)
+            return; // nothing is being sent to this connection
+        log(u' ' + m.afterTag() + text(16)
+            + QStringLiteral("%1:%2").arg(m_file->remoteHostIP()).arg(s->remotePort()));
+        ++c.paperNo;
+        if (c.paperNo > c.papers.size()) {
+            m_file->close();
+            s->send(tagFinished);
+            c.paperNo = 1;
+            endTransfer();
+        } else {
+            noteProgress();
+            const ClassFile &next = c.papers[c.paperNo - 1];
+            s->send(tagAnnounce + announcement(next.fNameNoPs, next.fLength));
+        }
+    } else if (tag == tagReport) {
+        log(text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+        QString why;
+        if (m_report.write(m_seams.now(), s->remoteHostIP() + u':' + m.id() + u':' + m.afterId(), &why)) {
+            s->send(tagFinished); // confirmed only once the result is on disk
+            return;
+        }
+        // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
+        log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(sectionMsgError).arg(why));
+        destroySocket(k, true);
+    }
+}
+
+bool Server::isDuplicate(const QString &id)
+{
+    if (m_logins.contains(id))
+        return true;
+    m_logins.append(id);
+    return false;
+}
+
+void Server::startFileConnection(const Cuser &user)
+{
+    Connection *c = connectionOf(user.uSckNdx, user.uConn);
+    if (!c)
+        return;
+    m_file->close();
+    m_served = Served { user.uSckNdx, user.uConn, user.uID };
+    bool ok = false;
+    const uint port = user.uPort.toUInt(&ok);
+    noteProgress();
+    m_file->connectTo(user.uIP, ok && port <= 65535 ? quint16(port) : 0);
+}
+
+void Server::sendCurrentPaper()
+{
+    Connection *c = connectionOf(m_served->index, m_served->serial);
+    if (!c)
+        return;
+    if (m_sender)
+        m_sender->deleteLater();
+    auto *sender = new CtransFile(*m_file, this);
+    m_sender = sender;
+    connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
+    connect(sender, &CtransFile::failed, this, [this](const QString &why) {
+        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
+        endTransfer();
+    });
+    sender->transFile(c->papers[c->paperNo - 1].fPath);
+}
+
+void Server::endTransfer()
+{
+    if (m_sender) {
+        m_sender->cancel();
+        m_sender->deleteLater();
+    }
+    m_file->close();
+    m_served.reset();
+    m_requestEarly = false;
+    m_watchdog.stop();
+    serveQueue();
+}
+
+void Server::serveQueue()
+{
+    while (!m_served && !m_queue.isEmpty()) {
+        const Cuser next = m_queue.takeFirst();
+        // A candidate who has gone meanwhile is passed over.
+        Connection *c = connectionOf(next.uSckNdx, next.uConn);
+        if (c && c->socket->state() == NetSocket::State::Connected)
+            startFileConnection(next);
+    }
+}
+
+void Server::noteProgress()
+{
+    m_watchdog.start(m_seams.stallTimeout);
+}
+
+void Server::onPeerClosed(qint16 k)
+{
+    auto it = m_sockets.find(k);
+    if (it == m_sockets.end())
+        return;
+    const bool served = m_served && m_served->index == k && m_served->serial == it->second.serial;
+    destroySocket(k, true);
+    if (served)
+        endTransfer(); // nobody is left to confirm the file
+    else
+        serveQueue();
+}
+
+void Server::onSocketError(qint16 k, int number, const QString &description)
+{
+    auto it = m_sockets.find(k);
+    if (it == m_sockets.end())
+        return;
+    log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(number).arg(description));
+    if (k == m_listener) {
+        destroySocket(k, k <= m_highest);
+        makeListener(k);
+        return;
+    }
+    onPeerClosed(k);
+}
+
+void Server::stop()
+{
+    if (m_listener != 0)
+        destroySocket(m_listener, m_listener <= m_highest);
+    m_listener = 0;
+    log(text(9));
+    m_pimp->close();
+    emit runningChanged(false);
+}
+
+void Server::onHttpRequest(int requestId)
+{
+    for (HttpSlot &slot : m_hoe) {
+        if (slot.socket->state() == NetSocket::State::Closed) {
+            slot.request.clear();
+            slot.answered = false;
+            slot.isFile = false;
+            slot.socket->accept(requestId);
+            slot.idle->start();
+            return;
+        }
+    }
+    // Every slot is busy: the browser waits until one is freed.
+}
+
+void Server::onHttpData(int i)
+{
+    HttpSlot &slot = m_hoe[i];
+    const QByteArray bytes = slot.socket->readAll();
+    if (slot.answered)
+        return;
+    slot.request += bytes;
+    const HttpRequest r = parseHttpRequest(slot.request);
+    if (r.kind == HttpRequest::Kind::Incomplete)
+        return;
+    if (r.kind == HttpRequest::Kind::NotGet) {
+        freeHttpSlot(i);
+        return;
+    }
+    slot.answered = true;
+    slot.idle->start();
+    const HttpTarget target = resolveHttpPath(m_seams.programFolder, r.path);
+    if (target.kind != HttpTarget::Kind::File) {
+        const bool refused = target.kind == HttpTarget::Kind::Refused;
+        const QByteArray body = refused ? "403 Forbidden\n" : "404 Not Found\n";
+        slot.socket->send(httpHead(refused ? 403 : 404, body.size(), QStringLiteral("text/plain")) + body);
+        return;
+    }
+    slot.isFile = true;
+    auto *sender = new CtransFile(*slot.socket, this);
+    slot.sender = sender;
+    connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });
+    const QFileInfo info(target.filePath);
+    if (!sender->transFile(target.filePath, httpHead(200, info.size(), contentTypeFor(target.filePath))))
+        freeHttpSlot(i);
+}
+
+void Server::onHttpSendComplete(int i)
+{
+    HttpSlot &slot = m_hoe[i];
+    if (!slot.answered || (slot.sender && !slot.sender->isDone()))
+        return;
+    if (slot.isFile)
+        log(slot.socket->remoteHostIP() + QStringLiteral("http%1 download files ok.").arg(i));
+    freeHttpSlot(i);
+}
+
+void Server::freeHttpSlot(int i)
+{
+    HttpSlot &slot = m_hoe[i];
+    if (slot.sender) {
+        slot.sender->cancel();
+        slot.sender->deleteLater();
+    }
+    slot.idle->stop();
+    slot.socket->close();
+    slot.request.clear();
+    slot.answered = false;
+    slot.isFile = false;
+    acceptWaitingBrowsers();
+}
+
+void Server::acceptWaitingBrowsers()
+{
+    const QList<int> waiting = m_pimp->pendingRequests();
+    for (int id : waiting) {
+        auto free = std::find_if(m_hoe.begin(), m_hoe.end(),
+                                 [](const HttpSlot &s) { return s.socket->state() == NetSocket::State::Closed; });
+        if (free == m_hoe.end())
+            return;
+        onHttpRequest(id);
+    }
+}
+
+} // namespace centrum

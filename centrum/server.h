@@ -1,0 +1,178 @@
+// The exam server's service: message connections, paper transfer, records and downloads.
+#pragma once
+
+#include "classfile.h"
+#include "cuser.h"
+#include "records.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class CmultiLanguage;
+class NetSocket;
+
+namespace centrum {
+
+// What differs between a test and a real run.
+struct ServerSeams {
+    QString programFolder;
+    int lcid = 1033;
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // A paper transfer, or a browser connection, that makes no progress this long is given up.
+    std::chrono::milliseconds stallTimeout { 30000 };
+};
+
+// The service behind the server window and the headless server. Everything runs on the
+// thread that owns it, one event at a time.
+class Server : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Server(ServerSeams seams, QObject *parent = nullptr);
+    ~Server() override;
+
+    struct StartResult {
+        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen };
+        bool messageService = false; // candidates are served
+        bool httpService = false;    // browsers are served
+        Refusal refusal = Refusal::None;
+        QString problem;             // why something did not start, as logged
+    };
+    // Reads setting.ini and starts listening; safe to repeat. Open connections stay served.
+    StartResult start();
+    // Stops both listeners; open connections stay served.
+    void stop();
+    bool isRunning() const { return m_listener != 0; }
+    bool isHttpRunning() const;
+    quint16 messagePort() const { return m_msgPort; }
+    quint16 webPort() const;
+
+    // The paper list as configured, and as measured by the last start.
+    QStringList configuredPapers() const;
+    const QList<ClassFile> &papers() const { return m_papers; }
+    // Makes path the whole paper list; false, with why set, for a path that cannot be served.
+    bool addTests(const QString &path, QString *why = nullptr);
+
+    QString settingsPath() const;
+    QString programFolder() const { return m_seams.programFolder; }
+    const CmultiLanguage &texts() const { return *m_texts; }
+    const LogBox &logBox() const { return m_logBox; }
+    QString logPath(const QDate &day) const { return m_log.pathFor(day); }
+    // Names of the day files of one kind in the program folder, oldest day first.
+    QStringList recordFiles(bool reports) const;
+    // The report viewer's text for a report file of the program folder.
+    QString reportView(const QString &fileName) const;
+    // The server window's title: program name, "Local IP:" and the machine's address.
+    QString windowTitle() const;
+    QString reportPath(const QDate &day) const { return m_report.pathFor(day); }
+
+    // The machine's first address other than loopback, for the window title.
+    static QString localIpAddress();
+
+    // State that tests look at.
+    int waitingCount() const { return int(m_queue.size()); }
+    int loginCount() const { return int(m_logins.size()); }
+    qint16 highestIndex() const { return m_highest; }
+    QList<qint16> freeSockets() const { return m_free; }
+    qint16 listenerIndex() const { return m_listener; }
+    bool isTransferring() const { return m_served.has_value(); }
+
+signals:
+    // A line as the log box shows it: date, time and text.
+    void logLine(const QString &shownLine);
+    void runningChanged(bool running);
+    // Tests follow the pieces of a paper transfer.
+    void paperPieceSent(qint64 bytes);
+
+private:
+    struct Connection {
+        NetSocket *socket = nullptr;
+        quint64 serial = 0;
+        QList<ClassFile> papers; // the list as it stood when the candidate connected
+        qint16 paperNo = 1;      // the candidate's own place in it, from 1
+        QByteArray buffer;
+    };
+    struct Served {
+        qint16 index;
+        quint64 serial;
+        QString uID;
+    };
+    struct HttpSlot {
+        NetSocket *socket = nullptr;
+        QByteArray request;
+        QPointer<CtransFile> sender;
+        bool answered = false;
+        bool isFile = false;
+        QTimer *idle = nullptr;
+    };
+
+    void log(const QString &text);
+    QString text(int id) const;
+    QString extra(int id) const;
+
+    bool startMessageService(StartResult &result);
+    bool makeListener(int failedIndex);
+    NetSocket *createSocket(qint16 index);
+    void destroySocket(qint16 index, bool toFreeList);
+    QString errorSockLine(int k) const;
+
+    void onConnectionRequest(qint16 k, int requestId);
+    void onData(qint16 k);
+    void handleMessage(qint16 k, const struct ParsedMessage &m);
+    void onPeerClosed(qint16 k);
+    void onSocketError(qint16 k, int number, const QString &description);
+
+    bool isDuplicate(const QString &id);
+    void startFileConnection(const Cuser &user);
+    void sendCurrentPaper();
+    void endTransfer();
+    void serveQueue();
+    void noteProgress();
+    Connection *connectionOf(qint16 k, quint64 serial);
+
+    void onHttpRequest(int requestId);
+    void onHttpData(int i);
+    void onHttpSendComplete(int i);
+    void freeHttpSlot(int i);
+    void acceptWaitingBrowsers();
+
+    ServerSeams m_seams;
+    std::unique_ptr<CmultiLanguage> m_texts;
+    DayFileWriter m_log;
+    DayFileWriter m_report;
+    LogBox m_logBox;
+
+    QList<ClassFile> m_papers;
+    quint16 m_msgPort = 0;
+    std::map<qint16, Connection> m_sockets;
+    qint16 m_highest = 0;
+    qint16 m_listener = 0;
+    QList<qint16> m_free;
+    QList<Cuser> m_queue;
+    QStringList m_logins;
+    quint64 m_nextSerial = 0;
+
+    NetSocket *m_file = nullptr; // the file connection
+    std::optional<Served> m_served;
+    bool m_requestEarly = false; // the file was asked for before the connection reported itself
+    QPointer<CtransFile> m_sender;
+    QTimer m_watchdog;
+
+    NetSocket *m_pimp = nullptr; // the browsers' listener
+    std::array<HttpSlot, 21> m_hoe;
+};
+
+} // namespace centrum

@@ -1,0 +1,340 @@
+// The event-driven TCP socket the exam server and the candidate client do their networking with.
+#include "netsocket.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <map>
+
+// The listening ports of this process: each keeps its platform listener and the
+// connections that wait to be accepted, so that an object can close and a new one
+// listen on the same port within one event without refusing anyone meanwhile.
+class PortHub
+{
+public:
+    struct Waiting {
+        int id;
+        QTcpSocket *socket;
+        QPointer<NetSocket> announcedTo;
+    };
+    struct Port {
+        QPointer<QTcpServer> server;
+        QPointer<NetSocket> owner;
+        QList<Waiting> waiting;
+    };
+
+    static std::map<quint16, Port> &ports()
+    {
+        static std::map<quint16, Port> p;
+        return p;
+    }
+
+    // The port the object now listens on, or 0 with why set.
+    static quint16 listen(NetSocket *owner, quint16 port, QString *why)
+    {
+        auto &all = ports();
+        if (port != 0) {
+            auto it = all.find(port);
+            if (it != all.end()) {
+                if (it->second.owner && it->second.owner != owner) {
+                    *why = QStringLiteral("The port %1 is already listened on").arg(port);
+                    return 0;
+                }
+                it->second.owner = owner;
+                scheduleDispatch(port);
+                return port;
+            }
+        }
+        // Owned by the application, so nothing outlives it when it ends without another turn of its loop.
+        auto *server = new QTcpServer(QCoreApplication::instance());
+        server->setMaxPendingConnections(100000);
+        server->setListenBacklogSize(1024); // a room logging in at once must not overflow it
+        if (!server->listen(QHostAddress::Any, port)) {
+            *why = server->errorString();
+            delete server;
+            return 0;
+        }
+        const quint16 actual = server->serverPort();
+        Port &entry = all[actual];
+        entry.server = server;
+        entry.owner = owner;
+        QObject::connect(server, &QTcpServer::newConnection, server, [actual] { takeNew(actual); });
+        return actual;
+    }
+
+    static void release(quint16 port)
+    {
+        auto it = ports().find(port);
+        if (it == ports().end())
+            return;
+        it->second.owner = nullptr;
+        // Freed only when nobody listens again before the event loop turns.
+        QTimer::singleShot(0, [port] {
+            auto it = ports().find(port);
+            if (it == ports().end() || it->second.owner)
+                return;
+            for (const Waiting &w : it->second.waiting)
+                w.socket->deleteLater();
+            if (it->second.server) {
+                it->second.server->close();
+                it->second.server->deleteLater();
+            }
+            ports().erase(it);
+        });
+    }
+
+    static QList<int> waitingIds(quint16 port)
+    {
+        QList<int> ids;
+        auto it = ports().find(port);
+        if (it != ports().end())
+            for (const Waiting &w : it->second.waiting)
+                ids.append(w.id);
+        return ids;
+    }
+
+    static QTcpSocket *take(int id)
+    {
+        for (auto &[port, entry] : ports()) {
+            for (qsizetype i = 0; i < entry.waiting.size(); ++i) {
+                if (entry.waiting[i].id == id) {
+                    QTcpSocket *s = entry.waiting[i].socket;
+                    entry.waiting.removeAt(i);
+                    QObject::disconnect(s, nullptr, s, nullptr);
+                    return s;
+                }
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    static void takeNew(quint16 port)
+    {
+        static int nextId = 0;
+        auto it = ports().find(port);
+        if (it == ports().end() || !it->second.server)
+            return;
+        while (QTcpSocket *s = it->second.server->nextPendingConnection()) {
+            s->setParent(QCoreApplication::instance());
+            const int id = ++nextId;
+            it->second.waiting.append({ id, s, nullptr });
+            // A client that gives up while waiting leaves the queue.
+            QObject::connect(s, &QTcpSocket::disconnected, s, [port, id] {
+                if (QTcpSocket *gone = take(id))
+                    gone->deleteLater();
+            });
+        }
+        scheduleDispatch(port);
+    }
+
+    static void scheduleDispatch(quint16 port)
+    {
+        QTimer::singleShot(0, [port] { dispatch(port); });
+    }
+
+    // Announces each waiting connection once to the object that listens now; a request
+    // its listener leaves alone waits until someone accepts it.
+    static void dispatch(quint16 port)
+    {
+        for (;;) {
+            auto it = ports().find(port);
+            if (it == ports().end() || !it->second.owner)
+                return;
+            QPointer<NetSocket> owner = it->second.owner;
+            int id = 0;
+            for (Waiting &w : it->second.waiting) {
+                if (w.announcedTo != owner) {
+                    w.announcedTo = owner;
+                    id = w.id;
+                    break;
+                }
+            }
+            if (id == 0)
+                return;
+            owner->announce(id);
+        }
+    }
+};
+
+NetSocket::NetSocket(QObject *parent) : QObject(parent) { }
+
+NetSocket::~NetSocket()
+{
+    close();
+}
+
+quint16 NetSocket::localPort() const
+{
+    if (m_state == State::Listening)
+        return m_listeningPort;
+    if (m_socket)
+        return m_socket->localPort();
+    return m_localPort;
+}
+
+bool NetSocket::listen()
+{
+    close();
+    QString why;
+    const quint16 port = PortHub::listen(this, m_localPort, &why);
+    if (port == 0) {
+        m_state = State::Error;
+        emit error(int(QAbstractSocket::AddressInUseError), why);
+        return false;
+    }
+    m_listeningPort = port;
+    m_state = State::Listening;
+    return true;
+}
+
+QList<int> NetSocket::pendingRequests() const
+{
+    if (m_state != State::Listening)
+        return {};
+    return PortHub::waitingIds(m_listeningPort);
+}
+
+bool NetSocket::accept(int requestId)
+{
+    if (m_state != State::Closed)
+        return false;
+    QTcpSocket *s = PortHub::take(requestId);
+    if (!s)
+        return false;
+    adopt(s);
+    m_state = s->state() == QAbstractSocket::ConnectedState ? State::Connected : State::Closing;
+    // What arrived before the accept is reported as if it arrived now.
+    QPointer<QTcpSocket> held(s);
+    QTimer::singleShot(0, this, [this, held] {
+        if (!held || held != m_socket)
+            return;
+        if (held->bytesAvailable() > 0)
+            emit dataArrival(held->bytesAvailable());
+        if (held->state() != QAbstractSocket::ConnectedState && m_state == State::Closing)
+            emit closed();
+    });
+    return true;
+}
+
+void NetSocket::connectTo(const QString &host, quint16 port)
+{
+    close();
+    auto *s = new QTcpSocket(this);
+    adopt(s);
+    m_state = State::Connecting;
+    s->connectToHost(host, port);
+}
+
+void NetSocket::adopt(QTcpSocket *s)
+{
+    s->setParent(this);
+    m_socket = s;
+    connect(s, &QTcpSocket::connected, this, [this] {
+        m_state = State::Connected;
+        emit connected();
+    });
+    connect(s, &QTcpSocket::readyRead, this, [this] {
+        if (m_socket && m_socket->bytesAvailable() > 0)
+            emit dataArrival(m_socket->bytesAvailable());
+    });
+    connect(s, &QTcpSocket::disconnected, this, [this] {
+        if (m_state == State::Connected || m_state == State::Connecting) {
+            m_state = State::Closing;
+            emit closed();
+        }
+    });
+    connect(s, &QTcpSocket::bytesWritten, this, [this](qint64 n) {
+        emit bytesSent(n);
+        if (m_socket && m_socket->bytesToWrite() == 0)
+            emit sendComplete();
+    });
+    connect(s, &QTcpSocket::errorOccurred, this, [this] { onSocketError(); });
+}
+
+void NetSocket::onSocketError()
+{
+    if (!m_socket)
+        return;
+    // The peer's close is the close event, not an error.
+    if (m_socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return;
+    m_state = State::Error;
+    emit error(int(m_socket->error()), m_socket->errorString());
+}
+
+void NetSocket::send(const QByteArray &bytes)
+{
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->write(bytes);
+}
+
+QByteArray NetSocket::readAll()
+{
+    return m_socket ? m_socket->readAll() : QByteArray();
+}
+
+qint64 NetSocket::bytesAvailable() const
+{
+    return m_socket ? m_socket->bytesAvailable() : 0;
+}
+
+qint64 NetSocket::bytesToWrite() const
+{
+    return m_socket ? m_socket->bytesToWrite() : 0;
+}
+
+void NetSocket::detach()
+{
+    QTcpSocket *s = m_socket;
+    m_socket = nullptr;
+    if (!s)
+        return;
+    s->disconnect(this);
+    s->setParent(QCoreApplication::instance());
+    // What was handed over still goes out; then the connection ends and the object goes.
+    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QTcpSocket::errorOccurred, s, &QObject::deleteLater);
+    QTimer::singleShot(30000, s, [s] { s->abort(); s->deleteLater(); });
+    if (s->state() == QAbstractSocket::UnconnectedState)
+        s->deleteLater();
+    else
+        s->disconnectFromHost();
+}
+
+void NetSocket::close()
+{
+    if (m_state == State::Listening)
+        PortHub::release(m_listeningPort);
+    m_listeningPort = 0;
+    detach();
+    m_state = State::Closed;
+}
+
+QString NetSocket::remoteHostIP() const
+{
+    if (!m_socket)
+        return {};
+    QHostAddress a = m_socket->peerAddress();
+    bool ok = false;
+    const quint32 v4 = a.toIPv4Address(&ok);
+    return ok ? QHostAddress(v4).toString() : a.toString();
+}
+
+quint16 NetSocket::remotePort() const
+{
+    return m_socket ? m_socket->peerPort() : 0;
+}
+
+QString NetSocket::localIP() const
+{
+    if (!m_socket)
+        return {};
+    QHostAddress a = m_socket->localAddress();
+    bool ok = false;
+    const quint32 v4 = a.toIPv4Address(&ok);
+    return ok ? QHostAddress(v4).toString() : a.toString();
+}

@@ -1,0 +1,81 @@
+// The event-driven TCP socket the exam server and the candidate client do their networking with.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QTcpSocket;
+
+// One socket object: it listens, or holds one connection, or is closed. Every operation
+// returns at once; results arrive as signals on the thread that owns the object.
+//
+// A connection request on a listening object carries a request id. accept(id) may be
+// called on any closed object, the listening one included after close(); a request that
+// nobody accepts stays waiting on its port and can be accepted later (pendingRequests()).
+// A port that is closed and listened on again within the same event keeps its queue of
+// waiting connections, so moving the listening role from one object to another loses no
+// client.
+class NetSocket : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { Closed, Listening, Connecting, Connected, Closing, Error };
+    Q_ENUM(State)
+
+    explicit NetSocket(QObject *parent = nullptr);
+    ~NetSocket() override;
+
+    void setLocalPort(quint16 port) { m_localPort = port; }
+    quint16 localPort() const;
+    // False, with error() also emitted, when the port cannot be listened on.
+    bool listen();
+    // Takes over a waiting connection; false when the id is unknown or this object is not closed.
+    bool accept(int requestId);
+    // Ids of the connections waiting on this object's listening port, oldest first.
+    QList<int> pendingRequests() const;
+    void connectTo(const QString &host, quint16 port);
+
+    // Queued in order; never waits.
+    void send(const QByteArray &bytes);
+    void send(const QString &text) { send(text.toUtf8()); }
+    QByteArray readAll();
+    qint64 bytesAvailable() const;
+    // Bytes handed to send() and not yet given to the network.
+    qint64 bytesToWrite() const;
+
+    // Ends the connection or stops listening; closing a closed object does nothing.
+    void close();
+
+    State state() const { return m_state; }
+    QString remoteHostIP() const;
+    quint16 remotePort() const;
+    QString localIP() const;
+
+signals:
+    void connectionRequest(int requestId);
+    void connected();
+    void dataArrival(qint64 bytesTotal);
+    // The peer closed the connection.
+    void closed();
+    // Some bytes left; sendComplete() follows once nothing is left to send.
+    void bytesSent(qint64 bytes);
+    void sendComplete();
+    void error(int number, const QString &description);
+
+private:
+    void adopt(QTcpSocket *socket);
+    void detach();
+    void onSocketError();
+
+    friend class PortHub;
+    void announce(int requestId) { emit connectionRequest(requestId); }
+
+    State m_state = State::Closed;
+    quint16 m_localPort = 0;
+    QPointer<QTcpSocket> m_socket;
+    quint16 m_listeningPort = 0;
+};

@@ -1,0 +1,198 @@
+// A candidate client for tests, on plain Qt sockets: both exchanges, and ways to misbehave.
+#pragma once
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <ostream>
+
+// Tests need an application object for sockets and timers; gtest's main makes none.
+inline void ensureApp()
+{
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "centrum_tests";
+        static char *argv[] = { name, nullptr };
+        new QCoreApplication(argc, argv);
+    }
+}
+
+// Runs the event loop until done() holds or the time is up.
+inline bool waitFor(const std::function<bool()> &done, int ms = 10000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Lets the loop run for a while, for checks that something does not happen.
+inline void idleFor(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+inline QByteArray idField(const QString &id)
+{
+    return id.trimmed().left(12).leftJustified(12, u' ').toUtf8();
+}
+
+class Candidate : public QObject
+{
+public:
+    enum class Misbehaviour {
+        None,
+        Silent,          // connects and sends nothing
+        VanishMidFile,   // closes everything after the first bytes of the file
+        NeverRequest,    // accepts the file connection but never asks for the file
+    };
+
+    QString id;
+    Misbehaviour misbehaviour = Misbehaviour::None;
+    int holdAtAnnouncement = 0; // waits before answering this announcement (1-based) until release()
+    bool holdRequest = false;   // waits with the file request until release()
+
+    QStringList announcements;
+    QList<QByteArray> papers;   // each paper's bytes as received
+    QByteArray current;
+    bool finished = false;
+    bool duplicate = false;
+    bool closedByServer = false;
+
+    explicit Candidate(QString candidateId, QObject *parent = nullptr) : QObject(parent), id(std::move(candidateId)) { }
+
+    void fetch(quint16 msgPort)
+    {
+        m_files.listen(QHostAddress::LocalHost, 0);
+        connect(&m_files, &QTcpServer::newConnection, this, [this] {
+            m_file = m_files.nextPendingConnection();
+            m_files.close();
+            connect(m_file, &QTcpSocket::readyRead, this, [this] { onFileData(); });
+            if (holdRequest)
+                m_requestHeld = true;
+            else if (misbehaviour != Misbehaviour::NeverRequest)
+                m_msg.write("rqsF");
+        });
+        open(msgPort);
+    }
+
+    void submit(quint16 msgPort, const QString &result)
+    {
+        m_result = result;
+        open(msgPort);
+    }
+
+    void release()
+    {
+        if (m_requestHeld) {
+            holdRequest = m_requestHeld = false;
+            m_msg.write("rqsF");
+            return;
+        }
+        holdAtAnnouncement = 0;
+        answer();
+    }
+
+    bool held() const
+    {
+        return m_requestHeld || (holdAtAnnouncement != 0 && announcements.size() == holdAtAnnouncement);
+    }
+    quint16 localMsgPort() const { return m_localPort; }
+    bool connected() const { return m_msg.state() == QAbstractSocket::ConnectedState; }
+    void drop()
+    {
+        m_msg.abort();
+        if (m_file)
+            m_file->abort();
+    }
+
+private:
+    void open(quint16 msgPort)
+    {
+        connect(&m_msg, &QTcpSocket::readyRead, this, [this] { onMessage(); });
+        connect(&m_msg, &QTcpSocket::disconnected, this, [this] { closedByServer = true; });
+        connect(&m_msg, &QTcpSocket::connected, this, [this] { m_localPort = m_msg.localPort(); });
+        m_msg.connectToHost(QHostAddress::LocalHost, msgPort);
+    }
+
+    void onMessage()
+    {
+        const QByteArray all = m_msg.readAll();
+        const QByteArray tag = all.left(4);
+        if (tag == "fINF") {
+            announcements.append(QString::fromUtf8(all.mid(4)));
+            if (misbehaviour == Misbehaviour::Silent)
+                return;
+            if (!m_result.isEmpty()) {
+                m_msg.write("rprt" + idField(id) + m_result.toUtf8());
+                return;
+            }
+            current.clear();
+            if (!held())
+                answer();
+        } else if (tag == "finx") {
+            finished = true;
+            m_msg.close();
+        } else if (tag == "lgMo") {
+            duplicate = true;
+            m_msg.close();
+        }
+    }
+
+    void answer()
+    {
+        m_msg.write("infd" + idField(id) + QByteArray::number(m_files.isListening() ? m_files.serverPort() : m_filePort()));
+    }
+
+    quint16 m_filePort() const { return m_file ? m_file->localPort() : 0; }
+
+    void onFileData()
+    {
+        current += m_file->readAll();
+        if (misbehaviour == Misbehaviour::VanishMidFile) {
+            drop();
+            return;
+        }
+        const QStringList a = announcements.last().split(u',');
+        if (a.size() == 2 && current.size() == a[1].toLongLong()) {
+            papers.append(current);
+            current.clear();
+            m_msg.write("over" + a[0].toUtf8());
+        }
+    }
+
+    QTcpSocket m_msg;
+    QTcpServer m_files;
+    QPointer<QTcpSocket> m_file;
+    QString m_result;
+    bool m_requestHeld = false;
+    quint16 m_localPort = 0;
+};
+
+// Readable failures for Qt texts.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray &b, std::ostream *os)
+{
+    *os << '"' << b.left(200).toStdString() << (b.size() > 200 ? "...\"" : "\"");
+}
+template<typename T>
+void PrintTo(const QList<T> &list, std::ostream *os)
+{
+    *os << '{';
+    for (const T &t : list)
+        *os << ::testing::PrintToString(t) << ", ";
+    *os << '}';
+}

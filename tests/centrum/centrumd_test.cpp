@@ -1,0 +1,167 @@
+// The headless server as examiners run it: from its own folder, its log on stdout, signals, exit codes.
+#include "candidate.h"
+
+#include "clsencryptxor.h"
+#include "records.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace {
+
+class Centrumd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ensureApp();
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QFile::copy(QStringLiteral(EXAM_DIST_DIR "/centrum/centrumd"), program()));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(EXAM_DIST_DIR "/centrum/sample.dat"), m_dir.filePath("sample.dat")));
+        QFile paper(m_dir.filePath("sample.dat"));
+        ASSERT_TRUE(paper.open(QIODevice::ReadOnly));
+        m_paper = paper.readAll();
+    }
+
+    void TearDown() override
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    QString program() const { return m_dir.filePath(QStringLiteral("centrumd")); }
+
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+
+    void writeSettings(const QByteArray &text)
+    {
+        QFile f(m_dir.filePath("setting.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    // Starts the server on free ports and waits until it serves.
+    void launch()
+    {
+        m_msg = freePort();
+        m_web = freePort();
+        writeSettings(QStringLiteral("[comm]\nmsg=%1\nfile=8602\nweb=%2\n[subject]\nfile=sample.dat\n")
+                          .arg(m_msg).arg(m_web).toUtf8());
+        m_process.setWorkingDirectory(QDir::tempPath()); // the program folder is what counts
+        m_process.start(program(), {});
+        ASSERT_TRUE(m_process.waitForStarted());
+        ASSERT_TRUE(waitFor([&] { return m_process.peek(1 << 20).contains("Server Started"); }))
+            << m_process.readAllStandardError().toStdString();
+    }
+
+    int stop(int signal)
+    {
+        ::kill(pid_t(m_process.processId()), signal);
+        EXPECT_TRUE(waitFor([&] { return m_process.state() == QProcess::NotRunning; }));
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QByteArray m_paper;
+    quint16 m_msg = 0;
+    quint16 m_web = 0;
+};
+
+} // namespace
+
+TEST_F(Centrumd, RefusesBadSettingsWithExitStatusTwo)
+{
+    const std::pair<QByteArray, QByteArray> rows[] = {
+        { "[subject]\nfile=sample.dat\n", "Bad port setting:comm/msg=" },
+        { "[comm]\nmsg=86x1\nweb=0\n[subject]\nfile=sample.dat\n", "Bad port setting:comm/msg=86x1" },
+        { "[comm]\nmsg=0\nweb=0\n", "NO Tests" },
+        { "[comm]\nmsg=0\nweb=0\n[subject]\nfile=missing.dat\n", "Paper cannot be served:missing.dat" },
+    };
+    for (const auto &[settings, message] : rows) {
+        SCOPED_TRACE(settings.toStdString());
+        writeSettings(settings);
+        QProcess p;
+        p.start(program(), {});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 2);
+        const QByteArray err = p.readAllStandardError();
+        EXPECT_TRUE(err.contains(message)) << err.toStdString();
+        EXPECT_TRUE(err.contains("setting.ini")) << err.toStdString();
+    }
+}
+
+TEST_F(Centrumd, ServesACandidateAndStopsCleanlyOnSignals)
+{
+    for (int signal : { SIGTERM, SIGINT }) {
+        SCOPED_TRACE(signal);
+        launch();
+        Candidate fetching(QStringLiteral("d1"));
+        fetching.fetch(m_msg);
+        ASSERT_TRUE(waitFor([&] { return fetching.finished; }));
+        EXPECT_EQ(fetching.papers.value(0), m_paper);
+        const QString result = clsEncryptXOR().HexEncrypt(QStringLiteral("10:sample.dat:300"));
+        Candidate submitting(QStringLiteral("d1"));
+        submitting.submit(m_msg, result);
+        ASSERT_TRUE(waitFor([&] { return submitting.finished; }));
+
+        EXPECT_EQ(stop(signal), 0);
+        const QString out = QString::fromUtf8(m_process.readAllStandardOutput());
+        const QString stamp = centrum::dayName(QDate::currentDate()) + u' ';
+        for (const char *line : { " Server Started", " Connection RequestIP:127.0.0.1:", " sample.dat Send to IP:127.0.0.1:",
+                                  " Submit by IP:127.0.0.1:", " Server Stoped" })
+            EXPECT_TRUE(out.contains(QString::fromUtf8(line))) << line;
+        EXPECT_TRUE(out.startsWith(stamp)) << out.toStdString();
+        const QStringList entries = centrum::reportEntries(
+            m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
+        EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:d1:") + result));
+    }
+}
+
+TEST_F(Centrumd, TwoHundredCandidatesAtOnceAllReceiveThePaperAndAllResultsAreStored)
+{
+    launch();
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<std::unique_ptr<Candidate>> fetching, submitting;
+    for (int i = 0; i < 200; ++i) {
+        fetching.push_back(std::make_unique<Candidate>(QStringLiteral("load%1").arg(i)));
+        fetching.back()->fetch(m_msg);
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(fetching.begin(), fetching.end(), [](auto &c) { return c->finished; });
+    }, 120000));
+    const qint64 fetched = timer.elapsed();
+    for (auto &c : fetching)
+        ASSERT_EQ(c->papers.value(0), m_paper) << c->id.toStdString();
+
+    const clsEncryptXOR cipher;
+    for (int i = 0; i < 200; ++i) {
+        submitting.push_back(std::make_unique<Candidate>(QStringLiteral("load%1").arg(i)));
+        submitting.back()->submit(m_msg, cipher.HexEncrypt(QStringLiteral("%1:sample.dat:60").arg(i)));
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(submitting.begin(), submitting.end(), [](auto &c) { return c->finished; });
+    }, 120000));
+    std::cout << "200 candidates: papers fetched in " << fetched << " ms, all results stored after "
+              << timer.elapsed() << " ms\n";
+    EXPECT_EQ(stop(SIGTERM), 0);
+    const QStringList entries =
+        centrum::reportEntries(m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
+    EXPECT_EQ(entries.size(), 200);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:load%1:").arg(i)
+                                     + cipher.HexEncrypt(QStringLiteral("%1:sample.dat:60").arg(i))));
+}

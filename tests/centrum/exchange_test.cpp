@@ -1,0 +1,300 @@
+// Candidates through the fetch and submit exchanges against a running service, on loopback.
+#include "serverfixture.h"
+
+#include "clsencryptxor.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+using centrum::Server;
+
+namespace {
+
+bool allFinished(const std::vector<Candidate *> &cs)
+{
+    return std::all_of(cs.begin(), cs.end(), [](Candidate *c) { return c->finished; });
+}
+
+} // namespace
+
+TEST_F(ServerTest, DeliversASinglePaperAndLogsEachStep)
+{
+    const QByteArray paper = writeFile(QStringLiteral("maths1.dat"), 2048);
+    startWith(path(QStringLiteral("maths1.dat")));
+    Candidate &c = candidate(QStringLiteral("  s01 "));
+    c.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+
+    EXPECT_EQ(c.announcements, QStringList { QStringLiteral("maths1.dat,2048") });
+    ASSERT_EQ(c.papers.size(), 1);
+    EXPECT_EQ(c.papers[0], paper);
+    const QString port = QString::number(c.localMsgPort());
+    EXPECT_EQ(logTexts(), (QStringList { QStringLiteral(" Server Started"),
+                                         QStringLiteral(" Connection RequestIP:127.0.0.1:") + port,
+                                         QStringLiteral(" maths1.dat Send to IP:127.0.0.1:") + port }));
+    // The log file holds the same lines, none replacing another within the second.
+    EXPECT_EQ(centrum::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
+    EXPECT_FALSE(server().isTransferring());
+}
+
+TEST_F(ServerTest, WritesChineseLogLinesOnAChineseSystem)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    writeSettings(path(QStringLiteral("p.dat")));
+    server(2052).start();
+    Candidate &c = candidate(QStringLiteral("考生甲"));
+    c.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    const QStringList lines = logTexts();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral(" 服务启动"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral(" 连接请求IP:127.0.0.1:")));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral(" p.dat 发送到IP:127.0.0.1:")));
+}
+
+TEST_F(ServerTest, DeliversEveryPaperOfAListInOrderOnOneConnection)
+{
+    const QByteArray first = writeFile(QStringLiteral("part1.dat"), 70000);
+    const QByteArray second = writeFile(QStringLiteral("part2.dat"), 300);
+    startWith(QStringLiteral("part1.dat,") + path(QStringLiteral("part2.dat")));
+    Candidate &c = candidate(QStringLiteral("s02"));
+    c.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    EXPECT_EQ(c.announcements, (QStringList { QStringLiteral("part1.dat,70000"), QStringLiteral("part2.dat,300") }));
+    ASSERT_EQ(c.papers.size(), 2);
+    EXPECT_EQ(c.papers[0], first);
+    EXPECT_EQ(c.papers[1], second);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("Send to IP")).size(), 2);
+}
+
+TEST_F(ServerTest, EachCandidateWalksThePaperListOnItsOwn)
+{
+    writeFile(QStringLiteral("a.dat"), 100);
+    const QByteArray b = writeFile(QStringLiteral("b.dat"), 200);
+    startWith(QStringLiteral("a.dat,b.dat"));
+    Candidate &first = candidate(QStringLiteral("s1"));
+    first.holdAtAnnouncement = 2;
+    first.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return first.held(); }));
+
+    // The first candidate is between its papers: a newcomer still starts at the first paper.
+    Candidate &second = candidate(QStringLiteral("s2"));
+    second.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return !second.announcements.isEmpty(); }));
+    EXPECT_EQ(second.announcements.first(), QStringLiteral("a.dat,100"));
+
+    first.release();
+    ASSERT_TRUE(waitFor([&] { return first.finished && second.finished; }));
+    EXPECT_EQ(first.papers.value(1), b);
+    EXPECT_EQ(second.announcements, (QStringList { QStringLiteral("a.dat,100"), QStringLiteral("b.dat,200") }));
+    EXPECT_EQ(second.papers.value(1), b);
+}
+
+TEST_F(ServerTest, RefusesASecondLoginWithTheSameIdWithoutDisturbingTheFirst)
+{
+    const QByteArray paper = writeFile(QStringLiteral("big.dat"), 200000);
+    startWith(QStringLiteral("big.dat"));
+    Candidate &first = candidate(QStringLiteral("same"));
+    first.holdRequest = true;
+    first.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return first.held(); }));
+    Candidate &again = candidate(QStringLiteral("same  "));
+    again.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return again.duplicate; }));
+    first.release();
+    ASSERT_TRUE(waitFor([&] { return first.finished; }));
+    EXPECT_EQ(first.papers.value(0), paper);
+    EXPECT_TRUE(again.papers.isEmpty());
+
+    // Finished or not, the ID cannot fetch again in this run; it can still submit.
+    Candidate &late = candidate(QStringLiteral("same"));
+    late.fetch(server().messagePort());
+    Candidate &result = candidate(QStringLiteral("same"));
+    result.submit(server().messagePort(), QStringLiteral("0011"));
+    ASSERT_TRUE(waitFor([&] { return late.duplicate && result.finished; }));
+}
+
+TEST_F(ServerTest, QueuedCandidatesAreServedOneAfterAnother)
+{
+    const QByteArray paper = writeFile(QStringLiteral("q.dat"), 150000);
+    startWith(QStringLiteral("q.dat"));
+    std::vector<Candidate *> cs;
+    for (const char *id : { "q1", "q2", "q3", "q4" }) {
+        cs.push_back(&candidate(QString::fromLatin1(id)));
+        cs.back()->holdRequest = cs.size() == 1;
+        cs.back()->fetch(server().messagePort());
+    }
+    // Three wait behind the first, who has the file connection but asks for nothing yet.
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 3 && cs[0]->held(); }));
+    cs[0]->release();
+    ASSERT_TRUE(waitFor([&] { return allFinished(cs); }));
+    for (Candidate *c : cs)
+        EXPECT_EQ(c->papers.value(0), paper) << c->id.toStdString();
+    EXPECT_EQ(server().waitingCount(), 0);
+    EXPECT_EQ(server().loginCount(), 4);
+}
+
+class PaperSizes : public ServerTest, public ::testing::WithParamInterface<std::pair<int, QList<qint64>>>
+{
+};
+
+TEST_P(PaperSizes, ArrivesWholeInPiecesOfAtMost65535Bytes)
+{
+    const auto &[size, pieces] = GetParam();
+    const QByteArray paper = writeFile(QStringLiteral("sized.dat"), size);
+    startWith(QStringLiteral("sized.dat"));
+    QList<qint64> sent;
+    QObject::connect(&server(), &Server::paperPieceSent, [&](qint64 n) { sent.append(n); });
+    Candidate &c = candidate(QStringLiteral("sz"));
+    c.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    EXPECT_EQ(sent, pieces);
+    EXPECT_EQ(c.papers.value(0), paper);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, PaperSizes,
+                         ::testing::Values(std::pair { 1, QList<qint64> { 1 } },
+                                           std::pair { 65535, QList<qint64> { 65535 } },
+                                           std::pair { 65536, QList<qint64> { 65535, 1 } },
+                                           std::pair { 131070, QList<qint64> { 65535, 65535 } },
+                                           std::pair { 200000, QList<qint64> { 65535, 65535, 65535, 3395 } }));
+
+TEST_F(ServerTest, ASilentClientHoldsNothingUpAndFreesItsSocketWhenItCloses)
+{
+    writeFile(QStringLiteral("p.dat"), 500);
+    startWith(QStringLiteral("p.dat"));
+    Candidate &silent = candidate(QStringLiteral("quiet"));
+    silent.misbehaviour = Candidate::Misbehaviour::Silent;
+    silent.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return !silent.announcements.isEmpty(); }));
+    EXPECT_EQ(silent.announcements.first(), QStringLiteral("p.dat,500"));
+    EXPECT_EQ(server().listenerIndex(), 2); // accepted on 1, the next one listens
+
+    Candidate &other = candidate(QStringLiteral("busy"));
+    other.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return other.finished && server().freeSockets().contains(2); }));
+
+    silent.drop();
+    ASSERT_TRUE(waitFor([&] { return server().freeSockets() == QList<qint16> { 2, 1 }; }));
+    // Freed indices are reused first in, first out, each after the following connection.
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.misbehaviour = Candidate::Misbehaviour::Silent;
+    next.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return !next.announcements.isEmpty(); }));
+    EXPECT_EQ(server().listenerIndex(), 2);
+    EXPECT_EQ(server().freeSockets(), QList<qint16> { 1 });
+    EXPECT_EQ(server().highestIndex(), 3);
+}
+
+TEST_F(ServerTest, AClientVanishingMidTransferDoesNotBlockTheQueue)
+{
+    const QByteArray paper = writeFile(QStringLiteral("big.dat"), 200000);
+    startWith(QStringLiteral("big.dat"));
+    Candidate &gone = candidate(QStringLiteral("gone"));
+    gone.misbehaviour = Candidate::Misbehaviour::VanishMidFile;
+    gone.holdRequest = true;
+    gone.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return gone.held(); }));
+    Candidate &waiting = candidate(QStringLiteral("waiting"));
+    waiting.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1; }));
+    gone.release();
+    ASSERT_TRUE(waitFor([&] { return waiting.finished; }));
+    EXPECT_FALSE(gone.current.isEmpty());
+    EXPECT_TRUE(gone.papers.isEmpty());
+    EXPECT_EQ(waiting.papers.value(0), paper);
+    EXPECT_FALSE(server().isTransferring());
+}
+
+TEST_F(ServerTest, AStalledTransferIsGivenUpAndTheQueueMovesOn)
+{
+    m_stall = std::chrono::milliseconds(300);
+    writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    Candidate &stuck = candidate(QStringLiteral("stuck"));
+    stuck.misbehaviour = Candidate::Misbehaviour::NeverRequest;
+    stuck.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().isTransferring(); }));
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return next.finished; }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 0.3 s")).size(), 1);
+    EXPECT_TRUE(stuck.papers.isEmpty());
+}
+
+TEST_F(ServerTest, TheReportHoldsExactlyTheSubmittedEntries)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    const clsEncryptXOR cipher;
+    const QString results[] = { cipher.HexEncrypt(QStringLiteral("87:p.dat:125")),
+                                cipher.HexEncrypt(QStringLiteral("90:p.dat:59")),
+                                cipher.HexEncrypt(QStringLiteral("60:p.dat:60")) };
+    std::vector<Candidate *> cs;
+    for (int i = 0; i < 3; ++i) {
+        cs.push_back(&candidate(QStringLiteral("r%1").arg(i)));
+        cs.back()->submit(server().messagePort(), results[i]);
+    }
+    ASSERT_TRUE(waitFor([&] { return allFinished(cs); }));
+    QStringList entries = reportEntries();
+    entries.sort();
+    EXPECT_EQ(entries, (QStringList { QStringLiteral("127.0.0.1:r0:") + results[0],
+                                      QStringLiteral("127.0.0.1:r1:") + results[1],
+                                      QStringLiteral("127.0.0.1:r2:") + results[2] }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral(" Submit by IP:127.0.0.1:")).size(), 3);
+    const QStringList rows = server().reportView(QStringLiteral("2026-12-6.rpt")).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(rows.size(), 5); // the header, three rows, and nothing after the last line end
+    EXPECT_TRUE(rows.contains(QStringLiteral("r0          \t87          \t2:5         \tp.dat       \t127.0.0.1   ")));
+    // Submitting needs no login, and a result is never tied to the fetch list.
+    EXPECT_EQ(server().loginCount(), 0);
+}
+
+TEST_F(ServerTest, AnOversizedMessageClosesItsConnectionOnly)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    QTcpSocket flood;
+    flood.connectToHost(QHostAddress::LocalHost, server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return flood.state() == QAbstractSocket::ConnectedState; }));
+    flood.write("rprt" + QByteArray(70000, 'A') + "B");
+    ASSERT_TRUE(waitFor([&] { return flood.state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral("message longer than 64 KiB")).size(), 1);
+    Candidate &c = candidate(QStringLiteral("after"));
+    c.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return c.finished; }));
+}
+
+TEST_F(ServerTest, AMessageSplitAcrossArrivalsIsReadWhole)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    const QString result = clsEncryptXOR().HexEncrypt(QStringLiteral("5:p.dat:7"));
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return s.bytesAvailable() > 0; }));
+    s.readAll();
+    const QByteArray message = "rprt" + idField(QStringLiteral("split")) + result.toUtf8();
+    s.write(message.left(10));
+    s.flush();
+    idleFor(100);
+    s.write(message.mid(10, 7));
+    s.flush();
+    idleFor(100);
+    s.write(message.mid(17));
+    ASSERT_TRUE(waitFor([&] { return s.bytesAvailable() > 0; }));
+    EXPECT_EQ(s.readAll(), QByteArray("finx"));
+    EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:split:") + result });
+}
+
+TEST_F(ServerTest, AResultThatCannotBeStoredIsNotConfirmed)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("2026-12-6.rpt"))); // in the way of the day's report
+    Candidate &c = candidate(QStringLiteral("lost"));
+    c.submit(server().messagePort(), clsEncryptXOR().HexEncrypt(QStringLiteral("1:p.dat:2")));
+    ASSERT_TRUE(waitFor([&] { return c.closedByServer; }));
+    EXPECT_FALSE(c.finished);
+    EXPECT_EQ(logTexts().filter(QRegularExpression(QStringLiteral("^sock\\d+ errorNum:-1 des:"))).size(), 1);
+    EXPECT_EQ(server().recordFiles(false), QStringList { QStringLiteral("2026-12-6.log") });
+}

@@ -1,0 +1,107 @@
+// The parsers of candidate messages and browser requests, fed whole, in pieces and oversized.
+#include "protocol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "candidate.h"
+
+#include <gtest/gtest.h>
+
+using namespace centrum;
+
+TEST(MessageParser, TakesOneMessageOrWaitsForTheRest)
+{
+    struct Row {
+        QByteArray bytes;
+        ParseStatus status;
+        qsizetype consumed;
+        QString id;
+        QString rest;
+    };
+    const QByteArray longId = QStringLiteral("考生一二三四五六七八九十").toUtf8();
+    const Row rows[] = {
+        { "rqs", ParseStatus::Incomplete, 0, {}, {} },
+        { "rqsF", ParseStatus::Ok, 4, {}, {} },
+        { "rqsFover a.dat", ParseStatus::Ok, 4, {}, {} }, // two arrivals merged: the request first
+        { "infd  s01       ", ParseStatus::Incomplete, 0, {}, {} },
+        { "infd  s01       8602", ParseStatus::Ok, 20, QStringLiteral("s01"), QStringLiteral("8602") },
+        { "infd" + longId + "8602", ParseStatus::Ok, 4 + longId.size() + 4,
+          QStringLiteral("考生一二三四五六七八九十"), QStringLiteral("8602") },
+        { "infd" + longId.left(longId.size() - 1), ParseStatus::Incomplete, 0, {}, {} }, // mid-character
+        { "rprtab          0A1", ParseStatus::Incomplete, 0, {}, {} },                  // not 4 digits a character
+        { "rprtab          0A1B", ParseStatus::Ok, 20, QStringLiteral("ab"), QStringLiteral("0A1B") },
+        { "over", ParseStatus::Incomplete, 0, {}, {} },
+        { "overa.dat", ParseStatus::Ok, 9, {}, {} },
+        { "ping", ParseStatus::Ok, 4, {}, {} }, // unknown, taken and ignored by the caller
+        { QByteArray(maxMessageBytes + 1, 'r'), ParseStatus::Bad, 0, {}, {} },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.bytes.left(40).toStdString());
+        const ParsedMessage m = parseMessage(row.bytes);
+        EXPECT_EQ(m.status, row.status);
+        EXPECT_EQ(m.consumed, row.consumed);
+        if (!row.id.isEmpty()) {
+            EXPECT_EQ(m.id(), row.id);
+        }
+        if (!row.rest.isEmpty()) {
+            EXPECT_EQ(m.afterId(), row.rest);
+        }
+    }
+    EXPECT_EQ(parseMessage("overmaths 1.dat").afterTag(), QStringLiteral("maths 1.dat"));
+}
+
+TEST(HttpRequestParser, FindsThePathAsBrowsersSendIt)
+{
+    using Kind = HttpRequest::Kind;
+    struct Row {
+        QByteArray bytes;
+        Kind kind;
+        QString path;
+    };
+    const Row rows[] = {
+        { "GE", Kind::Incomplete, {} },
+        { "GET /index.html HTTP/1.0", Kind::Incomplete, {} }, // the line is not ended yet
+        { "GET / HTTP/1.0\r\n\r\n", Kind::Get, QStringLiteral("index.html") },
+        { "GET /papers/ HTTP/1.1\r\n", Kind::Get, QStringLiteral("papers") },
+        { "GET /a.dat?x=1 HTTP/1.1\r\n", Kind::Get, QStringLiteral("a.dat?x=1") },
+        { "GET /index.html\r\n", Kind::Get, QStringLiteral("index.html") },
+        { "GET /\n", Kind::Get, QStringLiteral("index.html") },
+        { "HEAD / HTTP/1.0\r\n", Kind::NotGet, {} },
+        { "POST", Kind::NotGet, {} },
+        { "GET" + QByteArray(maxRequestLineBytes, 'x'), Kind::NotGet, {} },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.bytes.left(40).toStdString());
+        const HttpRequest r = parseHttpRequest(row.bytes);
+        EXPECT_EQ(r.kind, row.kind);
+        EXPECT_EQ(r.path, row.path);
+    }
+}
+
+TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
+{
+    QTemporaryDir base;
+    const QString folder = base.filePath(QStringLiteral("centrum"));
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/sub")));
+    for (const char *name : { "centrum/a b.dat", "centrum/sub/in.txt", "outside.txt" }) {
+        QFile f(base.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(base.filePath(QStringLiteral("outside.txt")), folder + QStringLiteral("/link.txt")));
+
+    using Kind = HttpTarget::Kind;
+    const std::pair<const char *, Kind> rows[] = {
+        { "a%20b.dat", Kind::File },   { "sub/in.txt", Kind::File },    { "sub", Kind::Missing },
+        { "none.dat", Kind::Missing }, { "../outside.txt", Kind::Refused }, { "sub/../../outside.txt", Kind::Refused },
+        { "%2e%2e/outside.txt", Kind::Refused }, { "..%2Foutside.txt", Kind::Refused },
+        { "%2Fetc/passwd", Kind::Refused }, { "/etc/passwd", Kind::Refused }, { "..\\outside.txt", Kind::Refused },
+        { "%5C..%5Coutside.txt", Kind::Refused }, { "C:/x", Kind::Refused }, { "link.txt", Kind::Refused },
+        { "setting.ini", Kind::Refused }, { "2026-12-6.Rpt", Kind::Refused }, { "x.log", Kind::Refused },
+    };
+    for (const auto &[path, kind] : rows) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(resolveHttpPath(folder, QString::fromUtf8(path)).kind, kind);
+    }
+}

@@ -1,0 +1,102 @@
+// Day files, the log box and the report viewer's rows.
+#include "records.h"
+
+#include "clsencryptxor.h"
+#include "inifile.h"
+#include "multilanguage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "candidate.h"
+
+#include <gtest/gtest.h>
+
+using namespace centrum;
+
+namespace {
+const QDateTime sameSecond { QDate(2026, 12, 6), QTime(14, 5, 33) };
+}
+
+TEST(DayFiles, KeepEveryEntryWrittenInTheSameSecondAndAcrossRestarts)
+{
+    for (auto mode : { DayFileWriter::Mode::Append, DayFileWriter::Mode::Durable }) {
+        QTemporaryDir dir;
+        {
+            DayFileWriter writer(dir.path(), QStringLiteral(".rpt"), mode);
+            for (const char *v : { "one", "two", "three" })
+                ASSERT_TRUE(writer.write(sameSecond, QString::fromLatin1(v)));
+        }
+        DayFileWriter restarted(dir.path(), QStringLiteral(".rpt"), mode);
+        ASSERT_TRUE(restarted.write(sameSecond, QStringLiteral("four\r\nlines")));
+        ASSERT_TRUE(restarted.write(sameSecond.addDays(1), QStringLiteral("next day")));
+
+        const QString today = dir.filePath(QStringLiteral("2026-12-6.rpt"));
+        EXPECT_EQ(reportEntries(today),
+                  (QStringList { "one", "two", "three", "four  lines" }));
+        const QStringList keys = IniFile::load(today).keys(u"record");
+        EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 4);
+        EXPECT_TRUE(keys[0].startsWith(QStringLiteral("14:05:33")));
+        EXPECT_EQ(reportEntries(dir.filePath(QStringLiteral("2026-12-7.rpt"))), QStringList { "next day" });
+    }
+}
+
+TEST(LogBox, ShowsNewestFirstAndClearsAtThe512thLineAfterAStart)
+{
+    LogBox box;
+    box.setCounter(1);
+    for (int i = 1; i <= 511; ++i)
+        box.add(QString::number(i));
+    EXPECT_EQ(box.lines().size(), 511);
+    EXPECT_EQ(box.lines().first(), QStringLiteral("511"));
+    EXPECT_TRUE(box.text().startsWith(QStringLiteral("511\r\n510\r\n")));
+    box.add(QStringLiteral("512"));
+    EXPECT_EQ(box.lines(), QStringList { QStringLiteral("512") });
+    EXPECT_EQ(box.text(), QStringLiteral("512\r\n"));
+    box.add(QStringLiteral("513"));
+    EXPECT_EQ(box.lines().size(), 2);
+}
+
+TEST(ReportRows, DecipherEachEntryIntoItsCells)
+{
+    const clsEncryptXOR cipher;
+    const QString longName = QString(120, u'n') + QStringLiteral(".dat");
+    struct Row {
+        QString entry;
+        ReportRow row;
+    };
+    const Row rows[] = {
+        { "192.168.0.7:s01:" + cipher.HexEncrypt("87:maths1.dat:125"), { "s01", "87", "2:5", "maths1.dat", "192.168.0.7" } },
+        { "10.0.0.1:a:" + cipher.HexEncrypt("5:p.dat:59"), { "a", "5", "0:59", "p.dat", "10.0.0.1" } },
+        { "10.0.0.1:a:" + cipher.HexEncrypt("5:p.dat:60"), { "a", "5", "1:0", "p.dat", "10.0.0.1" } },
+        // Far beyond 254 characters, still read whole.
+        { "10.0.0.1:b:" + cipher.HexEncrypt("9:" + longName + ":3600"), { "b", "9", "60:0", longName, "10.0.0.1" } },
+        { "10.0.0.2:c", { "c", "", "", "", "10.0.0.2" } },
+        { "10.0.0.3:d:" + cipher.HexEncrypt("7"), { "d", "7", "", "", "10.0.0.3" } },
+    };
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("day.rpt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[record]\n");
+    for (int i = 0; i < int(std::size(rows)); ++i) {
+        const ReportRow r = reportRow(rows[i].entry);
+        SCOPED_TRACE(rows[i].entry.left(40).toStdString());
+        EXPECT_EQ(QStringList({ r.id, r.score, r.time, r.paper, r.address }),
+                  QStringList({ rows[i].row.id, rows[i].row.score, rows[i].row.time, rows[i].row.paper,
+                                rows[i].row.address }));
+        file.write(QStringLiteral("k%1=%2\n").arg(i).arg(rows[i].entry).toUtf8());
+    }
+    file.close();
+    EXPECT_EQ(reportEntries(file.fileName()).size(), qsizetype(std::size(rows)));
+}
+
+TEST(ReportRows, LayOutTheViewerTextInBothLanguages)
+{
+    const QString entry = "192.168.0.7:s01:" + clsEncryptXOR().HexEncrypt("87:maths1.dat:125");
+    const QString english = reportText({ entry }, *chooseStringTable(Program::Centrum, 1033));
+    EXPECT_EQ(english, QStringLiteral("ID or Name  \tMarks       \tTimeSpent   \tTests File  \tLocation    \r\n"
+                                      "s01         \t87          \t2:5         \tmaths1.dat  \t192.168.0.7 \r\n"));
+    const QString chinese = reportText({}, *chooseStringTable(Program::Centrum, 2052));
+    EXPECT_TRUE(chinese.startsWith(QStringLiteral("考号          \t得分")));
+}

@@ -1,0 +1,151 @@
+// The socket component: listening, accepting by request id, moving the listener, events.
+#include "netsocket.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int ms = 10000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class NetSocketTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "common_net_tests";
+            static char *argv[] = { name, nullptr };
+            new QCoreApplication(argc, argv);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(NetSocketTest, MovingTheListenerFromObjectToObjectLosesNoClient)
+{
+    // Each request is accepted on the listening object itself after closing it, and a
+    // new object takes over listening on the same port, as the exam server does.
+    std::vector<std::unique_ptr<NetSocket>> sockets;
+    quint16 port = 0;
+    std::function<void()> listenNext = [&] {
+        sockets.push_back(std::make_unique<NetSocket>());
+        NetSocket *s = sockets.back().get();
+        s->setLocalPort(port);
+        ASSERT_TRUE(s->listen());
+        port = s->localPort();
+        QObject::connect(s, &NetSocket::connectionRequest, s, [&, s](int id) {
+            s->close();
+            ASSERT_TRUE(s->accept(id));
+            EXPECT_EQ(s->state(), NetSocket::State::Connected);
+            s->send(QByteArray("hello"));
+            listenNext();
+        });
+    };
+    listenNext();
+
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 40; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(clients.begin(), clients.end(), [](auto &c) { return c->bytesAvailable() == 5; });
+    }));
+    EXPECT_EQ(sockets.size(), 41u);
+    EXPECT_EQ(sockets.back()->state(), NetSocket::State::Listening);
+    EXPECT_EQ(sockets.front()->remoteHostIP(), QStringLiteral("127.0.0.1"));
+}
+
+TEST_F(NetSocketTest, ARequestNobodyAcceptsWaitsUntilAcceptedLater)
+{
+    NetSocket listener;
+    ASSERT_TRUE(listener.listen());
+    int announced = 0;
+    QObject::connect(&listener, &NetSocket::connectionRequest, [&] { ++announced; });
+    QTcpSocket early, leaving;
+    early.connectToHost(QHostAddress::LocalHost, listener.localPort());
+    leaving.connectToHost(QHostAddress::LocalHost, listener.localPort());
+    ASSERT_TRUE(waitFor([&] { return announced == 2; }));
+    EXPECT_EQ(listener.pendingRequests().size(), 2);
+
+    // A client that gives up while waiting leaves the queue.
+    leaving.abort();
+    ASSERT_TRUE(waitFor([&] { return listener.pendingRequests().size() == 1; }));
+
+    NetSocket slot;
+    ASSERT_TRUE(slot.accept(listener.pendingRequests().first()));
+    EXPECT_TRUE(listener.pendingRequests().isEmpty());
+    EXPECT_EQ(slot.remotePort(), early.localPort());
+    EXPECT_FALSE(slot.accept(12345678)); // not closed, and no such request
+}
+
+TEST_F(NetSocketTest, ReportsDataSendCompletePeerCloseAndErrors)
+{
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    NetSocket s;
+    int complete = 0, closed = 0;
+    QByteArray arrived;
+    QObject::connect(&s, &NetSocket::sendComplete, [&] { ++complete; });
+    QObject::connect(&s, &NetSocket::closed, [&] { ++closed; });
+    QObject::connect(&s, &NetSocket::dataArrival, [&] { arrived += s.readAll(); });
+    s.connectTo(QStringLiteral("127.0.0.1"), peer.serverPort());
+    EXPECT_EQ(s.state(), NetSocket::State::Connecting);
+    ASSERT_TRUE(waitFor([&] { return peer.hasPendingConnections() && s.state() == NetSocket::State::Connected; }));
+    std::unique_ptr<QTcpSocket> other(peer.nextPendingConnection());
+
+    s.send(QByteArray(300000, 'x'));
+    ASSERT_TRUE(waitFor([&] { return complete >= 1; }));
+    EXPECT_EQ(s.bytesToWrite(), 0);
+    other->write("reply");
+    ASSERT_TRUE(waitFor([&] { return arrived == "reply"; }));
+    other->close();
+    ASSERT_TRUE(waitFor([&] { return closed == 1; }));
+    EXPECT_EQ(s.state(), NetSocket::State::Closing);
+    s.close();
+    s.close(); // closing a closed object does nothing
+    EXPECT_EQ(s.state(), NetSocket::State::Closed);
+
+    // Nobody listens on a port just freed: the attempt ends in an error event.
+    const quint16 freed = peer.serverPort();
+    peer.close();
+    int errors = 0;
+    QObject::connect(&s, &NetSocket::error, [&](int, const QString &d) { errors += !d.isEmpty(); });
+    s.connectTo(QStringLiteral("127.0.0.1"), freed);
+    ASSERT_TRUE(waitFor([&] { return errors == 1; }));
+    EXPECT_EQ(s.state(), NetSocket::State::Error);
+}
+
+TEST_F(NetSocketTest, TwoObjectsCannotListenOnOnePort)
+{
+    NetSocket a, b;
+    ASSERT_TRUE(a.listen());
+    b.setLocalPort(a.localPort());
+    int errors = 0;
+    QObject::connect(&b, &NetSocket::error, [&] { ++errors; });
+    EXPECT_FALSE(b.listen());
+    EXPECT_EQ(errors, 1);
+    a.close();
+    EXPECT_TRUE(b.listen()); // within the same event, the port passes on
+}
