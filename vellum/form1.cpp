@@ -156,6 +156,20 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     layout->addSpacing(8);
     layout->addLayout(buttons);
 
+    // Keyboard order follows the screen, row by row.
+    QList<QWidget *> order { Text2, Text3, Text5 };
+    for (QWidget *w : Option1)
+        order << w;
+    for (QWidget *w : Option4)
+        order << w;
+    for (QWidget *w : Check1)
+        order << w;
+    for (QWidget *w : Text7)
+        order << w;
+    order << Command6 << Command3 << CmdDel << Command2 << Command5;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     apnc();
     m_editor.init();
     const bool editing = m_editor.editing();

@@ -68,6 +68,11 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     layout->addSpacing(8);
     layout->addLayout(buttons);
 
+    // Keyboard order follows the screen: the boxes top to bottom, then the buttons left to right.
+    QWidget *order[] = { TxtT, txtS, txtTL, txtTP, txtA, txtFN, CmdOpen, Command1, Command3, CmdShut };
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     apnc();
     watch(TxtT, HeaderField::Title);
     watch(txtS, HeaderField::Subject);

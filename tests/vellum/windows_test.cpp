@@ -28,6 +28,13 @@
 
 using namespace vellum;
 
+// The font library keeps caches for the life of the process; the leak checker is told so
+// (it is only consulted in sanitizer builds).
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
 // Readable texts in failure messages.
 inline void PrintTo(const QString &text, std::ostream *out)
 {
