@@ -373,8 +373,8 @@ void Form1::onAdd()
         m_lastValid[Text2].clear();
     }
     setLineText(Text3, QString());
-    for (QLineEdit *box : Text7)
-        setLineText(box, QString());
+    for (int i = 0; i < 6; ++i)
+        setLineText(Text7[i], m_editor.record().getOption(i));
     showCounter();
     Text2->setFocus();
 }

@@ -222,6 +222,11 @@ bool QuestionEditor::add()
     ++m_lineTotal;
     m_changed = true;
     clearEditor();
+    // The kind carries over, so a true-or-false question gets its two options again.
+    if (m_widgets.kind == 3) {
+        m_record.setOption(0, QStringLiteral("True"));
+        m_record.setOption(1, QStringLiteral("False"));
+    }
     return true;
 }
 

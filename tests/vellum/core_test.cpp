@@ -288,6 +288,8 @@ TEST_F(Questions, AnswerFollowsTheWidgetsOfTheChosenKind)
     m_editor.setMarks(QStringLiteral("1"));
     ASSERT_TRUE(m_editor.add());
     EXPECT_EQ(plainLine(1), QStringLiteral("Sky is green^0^2^1^6^True^False^kept"));
+    EXPECT_EQ(m_editor.record().getOption(0), QStringLiteral("True")) << "ready for the next one";
+    EXPECT_EQ(m_editor.record().getOption(2), QString());
 }
 
 TEST_F(Questions, EditingStoresValidChangesStepsAndDeletes)

@@ -431,3 +431,21 @@ TEST_F(Windows, ChineseLocaleGivesChineseTexts)
 }
 
 } // namespace
+
+namespace {
+
+TEST(OpenDialogResult, SplitsAtTheLastSeparator)
+{
+    const OpenDialogResult chosen = showdialog::resultOf(QStringLiteral("/srv/试卷/a.dat"));
+    EXPECT_EQ(chosen.folder, QStringLiteral("/srv/试卷/"));
+    EXPECT_EQ(chosen.files, QStringList { QStringLiteral("a.dat") });
+    EXPECT_EQ(chosen.count, 1);
+    EXPECT_FALSE(chosen.cancelled);
+    EXPECT_EQ(showdialog::resultOf(QStringLiteral("C:\\tests\\a.dat")).folder, QStringLiteral("C:\\tests\\"));
+    const OpenDialogResult none = showdialog::resultOf(QString());
+    EXPECT_TRUE(none.cancelled);
+    EXPECT_EQ(none.count, 0);
+    EXPECT_TRUE(none.fullPath().isEmpty());
+}
+
+} // namespace
