@@ -103,7 +103,7 @@ void FrmPapr::apnc()
 
 void FrmPapr::watch(QLineEdit *box, HeaderField field)
 {
-    m_session.setHeaderField(field, box->text());
+    // The boxes start with what the header holds; an untouched file name box names no file.
     m_lastValid[box] = box->text();
     connect(box, &QLineEdit::textChanged, this, [this, box, field](const QString &text) {
         if (m_session.setHeaderField(field, text)) {

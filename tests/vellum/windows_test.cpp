@@ -243,18 +243,40 @@ TEST_F(Windows, HeaderRefusalsAndChecks)
     EXPECT_TRUE(m_told[0].text.contains(u'^'));
     type(header().txtS, QStringLiteral("Maths"));
     type(header().txtA, QStringLiteral("Li"));
+    click(header().Command1);
+    ASSERT_EQ(m_told.size(), 2u) << "no file name typed yet";
+    EXPECT_EQ(m_told.back().text, QStringLiteral("Required Field unavailable"));
     type(header().txtFN, QStringLiteral("p"));
     replace(header().txtTP, QStringLiteral("40000"));
     click(header().Command1);
     EXPECT_EQ(m_told.back().text, QStringLiteral("Required Field unavailable"));
     click(header().Command3);
-    EXPECT_EQ(m_told.size(), 2u) << "editing before opening does nothing";
+    EXPECT_EQ(m_told.size(), 3u) << "editing before opening does nothing";
     replace(header().txtTP, QStringLiteral("50"));
 
     writePaper(file(QStringLiteral("p.dat")), { QStringLiteral("1^2^S^T^9^A") });
     click(header().Command1);
     EXPECT_EQ(m_told.back().text, QStringLiteral("File already exists"));
     EXPECT_EQ(m_run->questionEditor(), nullptr);
+}
+
+TEST_F(Windows, APaperWithoutQuestionsCanOnlyBeExtended)
+{
+    const QString p = writePaper(file(QStringLiteral("bare.dat")), { QStringLiteral("9^60^S^T^20^W") });
+    start();
+    header().openPaper(p);
+    EXPECT_FALSE(header().Command3->isEnabled());
+    EXPECT_EQ(header().txtFN->text(), p);
+    click(header().Command1);
+    ASSERT_NE(m_run->questionEditor(), nullptr);
+    EXPECT_EQ(editor().Label16->text(), QStringLiteral("Tests has 0 Items"));
+    compose({ QStringLiteral("Q"), 2, {}, QStringLiteral("2"), { QStringLiteral("w") }, {} });
+    click(editor().Command2);
+    click(editor().Command5);
+    oneChoices paper;
+    EXPECT_EQ(readBack(p, paper), QStringLiteral("321^60^S^T^20^W"));
+    EXPECT_EQ(paper.getCount(), 1);
+    expectClean(p);
 }
 
 TEST_F(Windows, AppendingToAnOpenedPaperThroughTheDialog)
