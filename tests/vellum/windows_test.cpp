@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -439,6 +440,34 @@ TEST_F(Windows, ClosingByTheTitleBarWritesNothing)
     EXPECT_EQ(m_asked, 1);
     EXPECT_FALSE(editor().isVisible());
     EXPECT_FALSE(QFile::exists(file(QStringLiteral("gone.dat"))));
+}
+
+TEST_F(Windows, RefusalsShowARealMessageBoxOverTheWindow)
+{
+    app();
+    Authoring run(m_dir.path(), 2052, [] { return 1; });
+    run.start();
+    QString shown;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget *owner = nullptr;
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [&, timer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        shown = box->windowTitle() + u'|' + box->text();
+        icon = box->icon();
+        owner = box->parentWidget();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    timer->start(10);
+    type(run.headerEditor()->txtA, QStringLiteral("^"));
+    EXPECT_EQ(shown, QStringLiteral("提示|不能输入字符^,它是试卷文件的分隔符"));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(owner, run.headerEditor());
+    EXPECT_TRUE(run.headerEditor()->txtA->text().isEmpty());
 }
 
 TEST_F(Windows, ChineseLocaleGivesChineseTexts)
