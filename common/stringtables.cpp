@@ -53,6 +53,12 @@ const Entry vellumEntries[] = {
     { 44, "题", " Items" },
     { 45, "必须是数字且大于零!", "Should be Number" },
     { 46, "判断", "True or False" },
+    { 47, "不能输入字符^,它是试卷文件的分隔符", "The character ^ cannot be used: it separates the fields of a tests file" },
+    { 48, "无法打开试卷:文件为空、已损坏或不是试卷文件", "Cannot open the tests file: it is empty, damaged or not a tests file" },
+    { 49, "试卷未能保存,所有内容仍保留在窗口中:", "The tests file could not be saved; everything is still in the window: " },
+    { 50, "图片资源标识必须是0到32767之间的整数", "Image ID must be a whole number from 0 to 32767" },
+    { 51, "无法显示的试题已跳过,题号:", "A question that cannot be shown was skipped, number: " },
+    { 52, "不保存就关闭?所做的修改将丢失。", "Close without saving? The changes will be lost." },
 };
 
 // the test-taking program; numbers left out are empty entries that keep the later numbers in place

@@ -1,0 +1,33 @@
+// The dialog for choosing one paper file to open, centred over its owner window.
+#include "showdialog.h"
+
+#include <QFileDialog>
+
+OpenDialogResult showdialog::resultOf(const QString &path)
+{
+    OpenDialogResult result;
+    if (path.isEmpty())
+        return result;
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    result.folder = path.left(cut + 1);
+    result.files << path.mid(cut + 1);
+    result.count = 1;
+    result.cancelled = false;
+    return result;
+}
+
+OpenDialogResult showdialog::showOpenFileDialog(QWidget *owner)
+{
+    // A parented dialog is centred over its parent by the window system.
+    QFileDialog dialog(owner, title, initialFolder,
+                       QStringLiteral("%1 (%2)").arg(filterText, pattern));
+    dialog.setObjectName(QStringLiteral("openPaperDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!m_lastPath.isEmpty())
+        dialog.selectFile(m_lastPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    m_lastPath = dialog.selectedFiles().constFirst();
+    return resultOf(m_lastPath);
+}

@@ -1,0 +1,39 @@
+// One authoring run: the shared paper state, the string table and the two windows in their order.
+#include "authoring.h"
+
+#include "form1.h"
+#include "frmpapr.h"
+#include "multilanguage.h"
+
+namespace vellum {
+
+Authoring::Authoring(const QString &programFolder, int lcid, std::function<int()> randomBelow1000,
+                     Prompter prompter)
+    : m_texts(chooseStringTable(Program::Vellum, lcid))
+    , m_session(std::make_unique<PaperSession>(programFolder, std::move(randomBelow1000)))
+    , m_prompter(std::move(prompter))
+    , m_header(std::make_unique<FrmPapr>(*m_session, *m_texts, m_prompter))
+{
+    connect(m_header.get(), &FrmPapr::questionsRequested, this, &Authoring::toQuestions);
+}
+
+Authoring::~Authoring()
+{
+    // The windows refer to the session and the table, so they go first.
+    m_questions.reset();
+    m_header.reset();
+}
+
+void Authoring::start()
+{
+    m_header->show();
+}
+
+void Authoring::toQuestions()
+{
+    m_questions = std::make_unique<Form1>(*m_session, *m_texts, m_prompter);
+    m_questions->show();
+    m_header->hide();
+}
+
+} // namespace vellum

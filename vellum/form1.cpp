@@ -1,0 +1,404 @@
+// The question editor window: composes questions one after another, or steps through and edits them.
+#include "form1.h"
+
+#include "multilanguage.h"
+#include "texts.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTextCursor>
+
+namespace vellum {
+
+namespace {
+
+QString letter(int i)
+{
+    return QString(QChar(u'A' + i));
+}
+
+// Unchecks every button of an exclusive group, which the group itself does not allow.
+void uncheckAll(QButtonGroup *group)
+{
+    group->setExclusive(false);
+    for (QAbstractButton *b : group->buttons()) {
+        const QSignalBlocker quiet(b);
+        b->setChecked(false);
+    }
+    group->setExclusive(true);
+}
+
+} // namespace
+
+Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &prompter, QWidget *parent)
+    : QWidget(parent), m_session(session), m_texts(texts), m_prompter(prompter), m_editor(session, texts)
+{
+    setObjectName(QStringLiteral("Form1"));
+    auto named = [](QWidget *w, const QString &name) {
+        w->setObjectName(name);
+        return w;
+    };
+    Text2 = new QPlainTextEdit(this);
+    named(Text2, QStringLiteral("Text2"));
+    Text2->setTabChangesFocus(true);
+    Text2->setFixedHeight(Text2->fontMetrics().lineSpacing() * 4 + 12);
+    Text3 = new QLineEdit(this);
+    named(Text3, QStringLiteral("Text3"));
+    Text5 = new QLineEdit(this);
+    named(Text5, QStringLiteral("Text5"));
+
+    m_kindGroup = new QButtonGroup(this);
+    auto *kindRow = new QHBoxLayout;
+    for (int i = 0; i < 4; ++i) {
+        Option1[i] = new QRadioButton(this);
+        named(Option1[i], QStringLiteral("Option1_%1").arg(i));
+        m_kindGroup->addButton(Option1[i], i);
+        kindRow->addWidget(Option1[i]);
+    }
+    kindRow->addStretch();
+
+    auto *answerArea = new QWidget(this);
+    auto *answerStack = new QHBoxLayout(answerArea);
+    answerStack->setContentsMargins(0, 0, 0, 0);
+    singleFrame = new QWidget(answerArea);
+    named(singleFrame, QStringLiteral("singleFrame"));
+    checkFrame = new QWidget(answerArea);
+    named(checkFrame, QStringLiteral("checkFrame"));
+    auto *singleRow = new QHBoxLayout(singleFrame);
+    auto *checkRow = new QHBoxLayout(checkFrame);
+    singleRow->setContentsMargins(0, 0, 0, 0);
+    checkRow->setContentsMargins(0, 0, 0, 0);
+    m_singleGroup = new QButtonGroup(this);
+    for (int i = 0; i < 6; ++i) {
+        Option4[i] = new QRadioButton(letter(i), singleFrame);
+        named(Option4[i], QStringLiteral("Option4_%1").arg(i));
+        m_singleGroup->addButton(Option4[i], i);
+        singleRow->addWidget(Option4[i]);
+        Check1[i] = new QCheckBox(letter(i), checkFrame);
+        named(Check1[i], QStringLiteral("Check1_%1").arg(i));
+        checkRow->addWidget(Check1[i]);
+    }
+    singleRow->addStretch();
+    checkRow->addStretch();
+    answerStack->addWidget(singleFrame);
+    answerStack->addWidget(checkFrame);
+    answerArea->setMinimumHeight(std::max(Option4[0]->sizeHint().height(), Check1[0]->sizeHint().height()));
+
+    for (int i = 0; i < 6; ++i) {
+        Text7[i] = new QLineEdit(this);
+        named(Text7[i], QStringLiteral("Text7_%1").arg(i));
+    }
+    Label16 = new QLabel(this);
+    named(Label16, QStringLiteral("Label16"));
+    Label17 = new QLabel(this);
+    named(Label17, QStringLiteral("Label17"));
+    Label17->setWordWrap(true);
+    Label18 = new QLabel(this);
+    named(Label18, QStringLiteral("Label18"));
+    Label18->setWordWrap(true);
+    Label18->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto makeButton = [this](const char *name) {
+        auto *button = new QPushButton(this);
+        button->setObjectName(QLatin1String(name));
+        return button;
+    };
+    Command2 = makeButton("Command2");
+    CmdDel = makeButton("CmdDel");
+    Command6 = makeButton("Command6");
+    Command3 = makeButton("Command3");
+    Command5 = makeButton("Command5");
+
+    auto label = [this](int number, QWidget *buddy) {
+        auto *l = new QLabel(m_texts.getRes(number), this);
+        l->setBuddy(buddy);
+        m_labels << l;
+        return l;
+    };
+    auto *grid = new QGridLayout;
+    grid->addWidget(label(entry::question, Text2), 0, 0, Qt::AlignTop);
+    grid->addWidget(Text2, 0, 1, 1, 3);
+    grid->addWidget(label(entry::imageId, Text3), 1, 0);
+    grid->addWidget(Text3, 1, 1);
+    grid->addWidget(label(entry::marks, Text5), 1, 2);
+    grid->addWidget(Text5, 1, 3);
+    grid->addWidget(label(entry::type, Option1[0]), 2, 0);
+    grid->addLayout(kindRow, 2, 1, 1, 3);
+    grid->addWidget(label(entry::answer, Option4[0]), 3, 0);
+    grid->addWidget(answerArea, 3, 1, 1, 3);
+    for (int i = 0; i < 6; ++i) {
+        const int row = 4 + i / 2;
+        const int column = (i % 2) * 2;
+        grid->addWidget(label(entry::optionA + i, Text7[i]), row, column);
+        grid->addWidget(Text7[i], row, column + 1);
+    }
+    grid->addWidget(Label17, 7, 0, 1, 4);
+    grid->addWidget(Label18, 8, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Label16);
+    buttons->addStretch();
+    for (QPushButton *b : { Command6, Command3, CmdDel, Command2, Command5 })
+        buttons->addWidget(b);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+
+    // Keyboard order follows the screen, row by row.
+    QList<QWidget *> order { Text2, Text3, Text5 };
+    for (QWidget *w : Option1)
+        order << w;
+    for (QWidget *w : Option4)
+        order << w;
+    for (QWidget *w : Check1)
+        order << w;
+    for (QWidget *w : Text7)
+        order << w;
+    order << Command6 << Command3 << CmdDel << Command2 << Command5;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    apnc();
+    m_editor.init();
+    const bool editing = m_editor.editing();
+    Command2->setVisible(!editing);
+    CmdDel->setVisible(editing);
+    Command6->setVisible(editing);
+    Command3->setVisible(editing);
+    showRecord();
+    wire();
+    setMinimumWidth(640);
+}
+
+void Form1::apnc()
+{
+    setWindowTitle(m_texts.getRes(entry::windowTitle));
+    Option1[0]->setText(m_texts.getRes(entry::kindSingle));
+    Option1[1]->setText(m_texts.getRes(entry::kindMultiple));
+    Option1[2]->setText(m_texts.getRes(entry::kindBlank));
+    Option1[3]->setText(m_texts.getRes(entry::kindTrueFalse));
+    Label17->setText(m_texts.getRes(entry::blankRule));
+    Command2->setText(m_texts.getRes(entry::add));
+    CmdDel->setText(m_texts.getRes(entry::del));
+    Command6->setText(QStringLiteral("<"));
+    Command3->setText(QStringLiteral(">"));
+    Command5->setText(m_texts.getRes(entry::close));
+}
+
+void Form1::wire()
+{
+    connect(m_kindGroup, &QButtonGroup::idClicked, this, [this](int id) {
+        m_editor.chooseKind(id);
+        showAnswerWidgets();
+        // True-or-false fills options A and B.
+        for (int i = 0; i < 2; ++i)
+            setLineText(Text7[i], m_editor.record().getOption(i));
+    });
+    connect(m_singleGroup, &QButtonGroup::idClicked, this, [this](int id) { m_editor.chooseSingle(id); });
+    for (int i = 0; i < 6; ++i) {
+        connect(Check1[i], &QCheckBox::clicked, this, [this, i](bool checked) { m_editor.setChecked(i, checked); });
+        QLineEdit *box = Text7[i];
+        connect(box, &QLineEdit::textChanged, this, [this, box, i](const QString &text) {
+            if (m_editor.setOption(i, text))
+                m_lastValid[box] = text;
+            else
+                refuse(box, entry::caretRefused);
+        });
+    }
+    connect(Text2, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = Text2->toPlainText();
+        if (m_editor.setContext(text))
+            m_lastValid[Text2] = text;
+        else
+            refuse(Text2, entry::caretRefused);
+    });
+    connect(Text3, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (holdsSeparator(text))
+            refuse(Text3, entry::caretRefused);
+        else if (m_editor.setImageId(text))
+            m_lastValid[Text3] = text;
+        else
+            refuse(Text3, entry::badImageId);
+    });
+    connect(Text5, &QLineEdit::textChanged, this, &Form1::marksChanged);
+    connect(Text5, &QLineEdit::editingFinished, this, &Form1::marksFinished);
+
+    connect(Command2, &QPushButton::clicked, this, &Form1::onAdd);
+    connect(Command3, &QPushButton::clicked, this, [this] {
+        if (m_editor.step(1))
+            showRecord();
+    });
+    connect(Command6, &QPushButton::clicked, this, [this] {
+        if (m_editor.step(-1))
+            showRecord();
+    });
+    connect(CmdDel, &QPushButton::clicked, this, [this] {
+        m_editor.deleteCurrent();
+        showRecord();
+    });
+    connect(Command5, &QPushButton::clicked, this, &Form1::onClose);
+}
+
+void Form1::refuse(QWidget *box, int entryNumber)
+{
+    const QString last = m_lastValid.value(box);
+    if (auto *line = qobject_cast<QLineEdit *>(box)) {
+        const int cursor = line->cursorPosition();
+        const int grown = std::max(0, int(line->text().size() - last.size()));
+        setLineText(line, last);
+        line->setCursorPosition(std::max(0, cursor - grown));
+    } else if (auto *text = qobject_cast<QPlainTextEdit *>(box)) {
+        const int cursor = text->textCursor().position();
+        const int grown = std::max(0, int(text->toPlainText().size() - last.size()));
+        {
+            const QSignalBlocker quiet(text);
+            text->setPlainText(last);
+        }
+        QTextCursor c = text->textCursor();
+        c.setPosition(std::clamp(cursor - grown, 0, int(last.size())));
+        text->setTextCursor(c);
+    }
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning), m_texts.getRes(entryNumber));
+}
+
+void Form1::marksChanged(const QString &text)
+{
+    if (m_editor.setMarks(text) != MarksText::Invalid)
+        return;
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                    m_texts.getRes(entry::marksNotNumber));
+    Text5->setText(QuestionEditor::defaultMarks);
+    Text5->selectAll(); // so the next keystroke replaces it
+}
+
+void Form1::marksFinished()
+{
+    // Empty or zero marks were let through while typing; leaving the box settles them.
+    if (classifyMarks(Text5->text()) != MarksText::Incomplete)
+        return;
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                    m_texts.getRes(entry::marksNotNumber));
+    Text5->setText(QuestionEditor::defaultMarks);
+}
+
+void Form1::setLineText(QLineEdit *box, const QString &text)
+{
+    const QSignalBlocker quiet(box);
+    box->setText(text);
+    m_lastValid[box] = text;
+}
+
+void Form1::showAnswerWidgets()
+{
+    const QuestionEditor::Widgets &w = m_editor.widgets();
+    singleFrame->setVisible(QuestionEditor::showsSingleFrame(w.kind));
+    for (int i = 2; i < 6; ++i)
+        Option4[i]->setVisible(QuestionEditor::showsSingleCtoF(w.kind));
+    checkFrame->setVisible(QuestionEditor::showsCheckFrame(w.kind));
+    if (w.kind < 0) {
+        uncheckAll(m_kindGroup);
+    } else {
+        const QSignalBlocker quiet(Option1[w.kind]);
+        Option1[w.kind]->setChecked(true);
+    }
+    if (w.single < 0) {
+        uncheckAll(m_singleGroup);
+    } else {
+        const QSignalBlocker quiet(Option4[w.single]);
+        Option4[w.single]->setChecked(true);
+    }
+    for (int i = 0; i < 6; ++i) {
+        const QSignalBlocker quiet(Check1[i]);
+        Check1[i]->setChecked(w.checked[i]);
+    }
+}
+
+void Form1::showRecord()
+{
+    const oneChoice &r = m_editor.record();
+    {
+        const QSignalBlocker quiet(Text2);
+        Text2->setPlainText(r.getContext());
+        m_lastValid[Text2] = r.getContext();
+    }
+    const bool shown = m_editor.writeThrough();
+    setLineText(Text3, shown || r.getImg() != 0 ? QString::number(r.getImg()) : QString());
+    setLineText(Text5, r.getPoint());
+    for (int i = 0; i < 6; ++i)
+        setLineText(Text7[i], r.getOption(i));
+    showAnswerWidgets();
+    showCounter();
+    reportSkipped();
+}
+
+void Form1::showCounter()
+{
+    Label16->setText(m_editor.counterText());
+    Label18->setText(m_editor.fileNameText());
+}
+
+void Form1::reportSkipped()
+{
+    QStringList numbers;
+    for (int n : m_editor.takeSkipped())
+        numbers << QString::number(n);
+    if (numbers.isEmpty())
+        return;
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                    m_texts.getRes(entry::questionSkipped) + numbers.join(QStringLiteral(", ")));
+}
+
+void Form1::onAdd()
+{
+    if (!m_editor.add()) {
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::incomplete));
+        return;
+    }
+    {
+        const QSignalBlocker quiet(Text2);
+        Text2->clear();
+        m_lastValid[Text2].clear();
+    }
+    setLineText(Text3, QString());
+    for (int i = 0; i < 6; ++i)
+        setLineText(Text7[i], m_editor.record().getOption(i));
+    showCounter();
+    Text2->setFocus();
+}
+
+void Form1::onClose()
+{
+    QString error;
+    if (!m_session.save(&error)) {
+        m_prompter.tell(this, QMessageBox::Critical, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::cannotSave) + error);
+        return;
+    }
+    m_saved = true;
+    emit saved();
+    close();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_saved || m_prompter.ask(this, m_texts.getRes(entry::warning), m_texts.getRes(entry::closeWithoutSaving))) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+} // namespace vellum

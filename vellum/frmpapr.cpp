@@ -1,0 +1,176 @@
+// The header editor: the first window, where a paper's header is filled in or a paper is opened.
+#include "frmpapr.h"
+
+#include "multilanguage.h"
+#include "texts.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace vellum {
+
+FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &prompter, QWidget *parent)
+    : QWidget(parent), m_session(session), m_texts(texts), m_prompter(prompter)
+{
+    setObjectName(QStringLiteral("FrmPapr"));
+    auto makeBox = [this](const char *name) {
+        auto *box = new QLineEdit(this);
+        box->setObjectName(QLatin1String(name));
+        return box;
+    };
+    TxtT = makeBox("TxtT");
+    txtS = makeBox("txtS");
+    txtTL = makeBox("txtTL");
+    txtTP = makeBox("txtTP");
+    txtA = makeBox("txtA");
+    txtFN = makeBox("txtFN");
+    auto makeButton = [this](const char *name) {
+        auto *button = new QPushButton(this);
+        button->setObjectName(QLatin1String(name));
+        return button;
+    };
+    Command1 = makeButton("Command1");
+    Command3 = makeButton("Command3");
+    CmdOpen = makeButton("CmdOpen");
+    CmdShut = makeButton("CmdShut");
+
+    txtTL->setText(QString::number(m_session.paperHeader.timeLimit));
+    txtTP->setText(QString::number(m_session.paperHeader.Total));
+
+    auto *grid = new QGridLayout;
+    const std::pair<int, QLineEdit *> rows[] = {
+        { entry::testsTitle, TxtT }, { entry::subject, txtS }, { entry::timeLimited, txtTL },
+        { entry::total, txtTP },     { entry::author, txtA },  { entry::fileName, txtFN },
+    };
+    int row = 0;
+    for (const auto &[number, box] : rows) {
+        auto *label = new QLabel(m_texts.getRes(number), this);
+        label->setBuddy(box);
+        m_labels << label;
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row, 1, 1, box == txtTL ? 1 : 2);
+        ++row;
+    }
+    auto *unit = new QLabel(m_texts.getRes(entry::minutes), this);
+    unit->setObjectName(QStringLiteral("unitLabel"));
+    grid->addWidget(unit, 2, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : { CmdOpen, Command1, Command3, CmdShut })
+        buttons->addWidget(b);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+
+    // Keyboard order follows the screen: the boxes top to bottom, then the buttons left to right.
+    QWidget *order[] = { TxtT, txtS, txtTL, txtTP, txtA, txtFN, CmdOpen, Command1, Command3, CmdShut };
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    apnc();
+    watch(TxtT, HeaderField::Title);
+    watch(txtS, HeaderField::Subject);
+    watch(txtTL, HeaderField::TimeLimit);
+    watch(txtTP, HeaderField::Total);
+    watch(txtA, HeaderField::Author);
+    watch(txtFN, HeaderField::FileName);
+
+    connect(CmdOpen, &QPushButton::clicked, this, &FrmPapr::onOpen);
+    connect(Command1, &QPushButton::clicked, this, [this] { onLeave(m_session.leaveToAdd()); });
+    connect(Command3, &QPushButton::clicked, this, [this] { onLeave(m_session.leaveToEdit()); });
+    connect(CmdShut, &QPushButton::clicked, this, &QWidget::close);
+
+    m_dialog.filterText = m_texts.getRes(entry::testsFile);
+    m_dialog.title = m_texts.getRes(entry::openDialogTitle);
+    m_dialog.initialFolder = m_session.programFolder() + u'/';
+    setMinimumWidth(480);
+}
+
+void FrmPapr::apnc()
+{
+    setWindowTitle(m_texts.getRes(entry::windowTitle));
+    Command1->setText(m_texts.getRes(entry::addQuestion));
+    Command3->setText(m_texts.getRes(entry::editQuestion));
+    CmdOpen->setText(m_texts.getRes(entry::openTests));
+    CmdShut->setText(m_texts.getRes(entry::close));
+}
+
+void FrmPapr::watch(QLineEdit *box, HeaderField field)
+{
+    // The boxes start with what the header holds; an untouched file name box names no file.
+    m_lastValid[box] = box->text();
+    connect(box, &QLineEdit::textChanged, this, [this, box, field](const QString &text) {
+        if (m_session.setHeaderField(field, text)) {
+            m_lastValid[box] = text;
+            return;
+        }
+        const int cursor = box->cursorPosition();
+        const int grown = int(text.size() - m_lastValid[box].size());
+        fill(box, m_lastValid[box]);
+        box->setCursorPosition(std::max(0, cursor - std::max(0, grown)));
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::caretRefused));
+    });
+}
+
+void FrmPapr::fill(QLineEdit *box, const QString &text)
+{
+    const QSignalBlocker quiet(box);
+    box->setText(text);
+    m_lastValid[box] = text;
+}
+
+void FrmPapr::onOpen()
+{
+    const OpenDialogResult chosen = m_dialog.showOpenFileDialog(this);
+    if (chosen.cancelled)
+        return;
+    openPaper(chosen.fullPath());
+}
+
+void FrmPapr::openPaper(const QString &path)
+{
+    const PaperSession::Opened opened = m_session.openPaper(path);
+    if (!opened.ok) {
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::cannotOpen) + u'\n' + opened.reason);
+        return;
+    }
+    const Cpapr &h = m_session.paperHeader;
+    fill(TxtT, h.Title);
+    fill(txtS, h.Subject);
+    fill(txtTL, QString::number(h.timeLimit));
+    fill(txtTP, QString::number(h.Total));
+    fill(txtA, h.Author);
+    fill(txtFN, h.FileName);
+    txtFN->setEnabled(false);
+    // Editing needs questions to step through.
+    Command3->setEnabled(opened.hasQuestions);
+}
+
+void FrmPapr::onLeave(PaperSession::Leave leave)
+{
+    switch (leave) {
+    case PaperSession::Leave::Go:
+        emit questionsRequested();
+        break;
+    case PaperSession::Leave::Incomplete:
+        m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::incomplete));
+        break;
+    case PaperSession::Leave::Exists:
+        m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::fileExists));
+        break;
+    case PaperSession::Leave::Ignored:
+        break;
+    }
+}
+
+} // namespace vellum

@@ -1,0 +1,59 @@
+// The header editor: the first window, where a paper's header is filled in or a paper is opened.
+#pragma once
+
+#include "papersession.h"
+#include "prompter.h"
+#include "showdialog.h"
+
+#include <QHash>
+#include <QWidget>
+
+class CmultiLanguage;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vellum {
+
+class FrmPapr : public QWidget
+{
+    Q_OBJECT
+public:
+    FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &prompter, QWidget *parent = nullptr);
+
+    QLineEdit *TxtT;
+    QLineEdit *txtS;
+    QLineEdit *txtTL;
+    QLineEdit *txtTP;
+    QLineEdit *txtA;
+    QLineEdit *txtFN;
+    QPushButton *Command1;
+    QPushButton *Command3;
+    QPushButton *CmdOpen;
+    QPushButton *CmdShut;
+
+    showdialog &openDialog() { return m_dialog; }
+
+    // Opens the paper at path as the open button does after the dialog.
+    void openPaper(const QString &path);
+
+signals:
+    // The header line is stored: the question editor takes over.
+    void questionsRequested();
+
+private:
+    void apnc();
+    void watch(QLineEdit *box, HeaderField field);
+    void onOpen();
+    void onLeave(PaperSession::Leave leave);
+    void fill(QLineEdit *box, const QString &text);
+
+    PaperSession &m_session;
+    const CmultiLanguage &m_texts;
+    Prompter &m_prompter;
+    showdialog m_dialog;
+    QHash<QLineEdit *, QString> m_lastValid;
+    QList<QLabel *> m_labels;
+};
+
+} // namespace vellum

@@ -1,0 +1,187 @@
+// The state both authoring windows share: the header, the paper's lines, the mode, and saving.
+#include "papersession.h"
+
+#include "errors.h"
+#include "numbers.h"
+#include "paperformat.h"
+#include "tokenizer.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vellum {
+
+namespace {
+
+constexpr int headerFields = 6;
+
+// A number box: its leading number rounded half to even; beyond 16 bits counts as missing.
+qint16 boxNumber(const QString &text)
+{
+    return numbers::leadingInt16(text.trimmed()).value_or(0);
+}
+
+} // namespace
+
+QString modeName(Mode mode)
+{
+    switch (mode) {
+    case Mode::New:
+        return QStringLiteral("new");
+    case Mode::Append:
+        return QStringLiteral("append");
+    case Mode::Modi:
+        return QStringLiteral("modi");
+    }
+    return {};
+}
+
+bool holdsSeparator(const QString &text)
+{
+    return text.contains(paper::fieldSeparator);
+}
+
+PaperSession::PaperSession(QString programFolder, std::function<int()> randomBelow1000)
+    : m_programFolder(std::move(programFolder))
+    , m_random(std::move(randomBelow1000))
+    , m_lines(std::make_unique<vbFile>())
+{
+}
+
+bool PaperSession::setHeaderField(HeaderField field, const QString &boxText)
+{
+    if (holdsSeparator(boxText))
+        return false;
+    switch (field) {
+    case HeaderField::Title:
+        paperHeader.Title = boxText.trimmed();
+        break;
+    case HeaderField::Subject:
+        paperHeader.Subject = boxText.trimmed();
+        break;
+    case HeaderField::TimeLimit:
+        paperHeader.timeLimit = boxNumber(boxText);
+        break;
+    case HeaderField::Total:
+        paperHeader.Total = boxNumber(boxText);
+        break;
+    case HeaderField::Author:
+        paperHeader.Author = boxText.trimmed();
+        break;
+    case HeaderField::FileName:
+        paperHeader.FileName = fileNameFor(boxText);
+        break;
+    }
+    return true;
+}
+
+QString PaperSession::fileNameFor(const QString &boxText) const
+{
+    const QString name = boxText.trimmed();
+    // Only the exact lower-case suffix of the box text itself counts, not of the trimmed text.
+    if (boxText.endsWith(QStringLiteral(".dat"), Qt::CaseSensitive)) {
+        if (QFileInfo(name).isAbsolute())
+            return name;
+        return m_programFolder + u'/' + name;
+    }
+    return m_programFolder + u'/' + name + QStringLiteral(".dat");
+}
+
+PaperSession::Opened PaperSession::openPaper(const QString &path)
+{
+    Opened result;
+    auto lines = std::make_unique<vbFile>();
+    if (!lines->OpenForRead(path)) {
+        result.reason = lines->getLastError();
+        return result;
+    }
+    try {
+        lines->readAllLine();
+    } catch (const SuiteError &e) {
+        lines->closeFile();
+        result.reason = e.message();
+        return result;
+    }
+    lines->closeFile();
+    if (lines->lineCount < 1) {
+        result.reason = QStringLiteral("%1: the file is empty").arg(path);
+        return result;
+    }
+    const std::optional<QString> plain = m_cipher.tryHexDecrypt(lines->getLineByIndex(0));
+    if (!plain) {
+        result.reason = QStringLiteral("%1: the first line cannot be deciphered").arg(path);
+        return result;
+    }
+    const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
+    if (!fields || fields->size() < headerFields) {
+        result.reason = QStringLiteral("%1: the header has fewer than six fields").arg(path);
+        return result;
+    }
+
+    m_lines = std::move(lines);
+    m_opened = true;
+    paperMode = Mode::Append;
+    // The chosen path is kept as it is, whatever its suffix.
+    paperHeader.FileName = path;
+    setHeaderField(HeaderField::Title, fields->at(3));
+    setHeaderField(HeaderField::Subject, fields->at(2));
+    setHeaderField(HeaderField::TimeLimit, fields->at(1));
+    setHeaderField(HeaderField::Total, fields->at(4));
+    setHeaderField(HeaderField::Author, fields->at(5));
+    result.ok = true;
+    result.hasQuestions = m_lines->lineCount > 1;
+    return result;
+}
+
+PaperSession::Leave PaperSession::leaveToAdd()
+{
+    if (!paperHeader.validateItem())
+        return Leave::Incomplete;
+    return leave();
+}
+
+PaperSession::Leave PaperSession::leaveToEdit()
+{
+    if (paperMode == Mode::New)
+        return Leave::Ignored;
+    if (!paperHeader.validateItem())
+        return Leave::Incomplete;
+    paperMode = Mode::Modi;
+    return leave();
+}
+
+PaperSession::Leave PaperSession::leave()
+{
+    m_lines->setFilename(paperHeader.FileName);
+    if (paperMode == Mode::New && m_lines->exists())
+        return Leave::Exists;
+    if (paperMode == Mode::New)
+        m_lines->AddLineByIndex(0, headerLine());
+    else
+        m_lines->setLineByIndex(0, headerLine());
+    return Leave::Go;
+}
+
+QString PaperSession::headerLine() const
+{
+    paper::Header h;
+    h.random = QString::number(m_random());
+    h.timeLimit = QString::number(paperHeader.timeLimit);
+    h.subject = paperHeader.Subject;
+    h.title = paperHeader.Title;
+    h.total = QString::number(paperHeader.Total);
+    h.author = paperHeader.Author;
+    return m_cipher.HexEncrypt(paper::buildHeaderLine(h));
+}
+
+bool PaperSession::save(QString *error)
+{
+    m_lines->setFilename(paperHeader.FileName);
+    if (m_lines->replaceFile())
+        return true;
+    if (error)
+        *error = m_lines->getLastError();
+    return false;
+}
+
+} // namespace vellum

@@ -1,0 +1,356 @@
+// The question editor's rules: composing, adding, stepping through, changing and deleting questions.
+#include "questioneditor.h"
+
+#include "errors.h"
+#include "multilanguage.h"
+#include "papercheck.h"
+#include "paperformat.h"
+#include "texts.h"
+#include "tokenizer.h"
+
+#include <QRegularExpression>
+
+#include <limits>
+
+namespace vellum {
+
+namespace {
+
+constexpr int questionFields = 5;
+
+// A line break of any platform would end the stored line early, so none is kept.
+QString oneLine(const QString &boxText)
+{
+    QString text = paper::removeCrLf(boxText.trimmed());
+    text.remove(u'\n');
+    text.remove(u'\r');
+    return text;
+}
+
+QString digitOf(int index)
+{
+    return QString(QChar(u'1' + index));
+}
+
+// A stored image id field: a whole number from 0 to 32767, or none.
+std::optional<qint16> imageIdOf(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return qint16(0);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+    if (!digits.match(t).hasMatch())
+        return std::nullopt;
+    const int value = t.toInt();
+    if (value > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return qint16(value);
+}
+
+} // namespace
+
+MarksText classifyMarks(const QString &boxText)
+{
+    const QString t = boxText.trimmed();
+    static const QRegularExpression number(QStringLiteral("^([0-9]*\\.?[0-9]*)$"));
+    if (!number.match(t).hasMatch())
+        return MarksText::Invalid;
+    bool ok = false;
+    const double value = t.toDouble(&ok);
+    if (ok && value > 0)
+        return MarksText::Valid;
+    // "", ".", "0", "0." and "0.0" are where 0.5 begins.
+    return MarksText::Incomplete;
+}
+
+QuestionEditor::QuestionEditor(PaperSession &session, const CmultiLanguage &texts)
+    : m_session(session), m_texts(texts)
+{
+}
+
+void QuestionEditor::init()
+{
+    m_record = oneChoice();
+    m_widgets = Widgets();
+    m_lineTotal = m_session.paperLines().lineCount;
+    m_currentIndex = 0;
+    m_writeThrough = false;
+    m_changed = false;
+    if (editing() && m_lineTotal > 1)
+        settleOn(1, 1);
+}
+
+void QuestionEditor::chooseKind(int index)
+{
+    if (index < 0 || index >= kinds)
+        return;
+    m_widgets.kind = index;
+    m_record.setType(QString::number(9 - index));
+    if (index == 3 && !editing()) {
+        m_record.setOption(0, QStringLiteral("True"));
+        m_record.setOption(1, QStringLiteral("False"));
+    }
+    answerFromWidgets();
+    store();
+}
+
+void QuestionEditor::answerFromWidgets()
+{
+    // The answer follows the widgets the kind shows, so what is written is what the author sees.
+    switch (m_widgets.kind) {
+    case 0:
+        m_record.setAnswer(m_widgets.single >= 0 ? digitOf(m_widgets.single) : QString());
+        break;
+    case 3:
+        if (m_widgets.single > 1)
+            m_widgets.single = -1;
+        m_record.setAnswer(m_widgets.single >= 0 ? digitOf(m_widgets.single) : QString());
+        break;
+    case 1: {
+        QString digits;
+        for (int i = 0; i < options; ++i) {
+            if (m_widgets.checked[i])
+                digits += digitOf(i);
+        }
+        m_record.setAnswer(digits);
+        break;
+    }
+    default:
+        break; // a fill-in keeps its expected words in the options
+    }
+}
+
+void QuestionEditor::chooseSingle(int index)
+{
+    if (index < 0 || index >= options)
+        return;
+    m_widgets.single = index;
+    m_record.setAnswer(digitOf(index));
+    store();
+}
+
+void QuestionEditor::setChecked(int index, bool checked)
+{
+    if (index < 0 || index >= options)
+        return;
+    m_widgets.checked[index] = checked;
+    QString digits;
+    for (int i = 0; i < options; ++i) {
+        if (m_widgets.checked[i])
+            digits += digitOf(i);
+    }
+    m_record.setAnswer(digits);
+    store();
+}
+
+bool QuestionEditor::setContext(const QString &boxText)
+{
+    if (holdsSeparator(boxText))
+        return false;
+    m_record.setContext(oneLine(boxText));
+    store();
+    return true;
+}
+
+bool QuestionEditor::setOption(int index, const QString &boxText)
+{
+    if (index < 0 || index >= options || holdsSeparator(boxText))
+        return false;
+    m_record.setOption(index, oneLine(boxText));
+    store();
+    return true;
+}
+
+bool QuestionEditor::setImageId(const QString &boxText)
+{
+    const auto id = imageIdOf(boxText);
+    if (!id)
+        return false;
+    m_record.setImg(*id);
+    store();
+    return true;
+}
+
+MarksText QuestionEditor::setMarks(const QString &boxText)
+{
+    const MarksText kind = classifyMarks(boxText);
+    switch (kind) {
+    case MarksText::Valid:
+        m_record.setPoint(boxText.trimmed());
+        break;
+    case MarksText::Incomplete:
+        m_record.setPoint(QString());
+        break;
+    case MarksText::Invalid:
+        m_record.setPoint(defaultMarks);
+        break;
+    }
+    store();
+    return kind;
+}
+
+bool QuestionEditor::recordComplete() const
+{
+    return m_record.validateLine() && paper::questionProblems(m_record).isEmpty();
+}
+
+QString QuestionEditor::storedLine() const
+{
+    return m_session.paperCipher().HexEncrypt(paper::buildQuestionLine(m_record));
+}
+
+void QuestionEditor::store()
+{
+    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete())
+        return;
+    const QString line = storedLine();
+    if (m_session.paperLines().getLineByIndex(m_currentIndex) == line)
+        return;
+    m_session.paperLines().setLineByIndex(m_currentIndex, line);
+    m_changed = true;
+}
+
+bool QuestionEditor::add()
+{
+    if (!recordComplete() || m_lineTotal >= vbFile::maxLines)
+        return false;
+    try {
+        m_session.paperLines().AddLineByIndex(m_lineTotal, storedLine());
+    } catch (const SuiteError &) {
+        return false;
+    }
+    ++m_lineTotal;
+    m_changed = true;
+    clearEditor();
+    // The kind carries over, so a true-or-false question gets its two options again.
+    if (m_widgets.kind == 3) {
+        m_record.setOption(0, QStringLiteral("True"));
+        m_record.setOption(1, QStringLiteral("False"));
+    }
+    return true;
+}
+
+void QuestionEditor::clearEditor()
+{
+    m_record.setContext(QString());
+    m_record.setImg(0);
+    for (int i = 0; i < options; ++i)
+        m_record.setOption(i, QString());
+}
+
+bool QuestionEditor::showQuestion(int index)
+{
+    const auto plain = m_session.paperCipher().tryHexDecrypt(m_session.paperLines().getLineByIndex(index));
+    if (!plain)
+        return false;
+    const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
+    if (!fields || fields->size() < questionFields)
+        return false;
+    const QStringList &f = *fields;
+
+    clearEditor();
+    m_widgets.checked.fill(false);
+    m_widgets.single = -1;
+    m_record.setContext(f[0].trimmed());
+    m_record.setImg(imageIdOf(f[1]).value_or(0));
+    const QString answer = f[2];
+    const QString kind = f[4].trimmed();
+    auto singleFromAnswer = [&]() {
+        if (answer.size() == 1 && answer[0] >= u'1' && answer[0] <= u'6')
+            m_widgets.single = answer[0].unicode() - u'1';
+    };
+    if (kind == paper::kindSingle) {
+        m_widgets.kind = 0;
+        singleFromAnswer();
+    } else if (kind == paper::kindMultiple) {
+        m_widgets.kind = 1;
+        for (QChar d : answer) {
+            if (d >= u'1' && d <= u'6')
+                m_widgets.checked[d.unicode() - u'1'] = true;
+        }
+    } else if (kind == paper::kindBlank) {
+        m_widgets.kind = 2;
+    } else if (kind == paper::kindTrueFalse) {
+        m_widgets.kind = 3;
+        singleFromAnswer();
+    }
+    m_record.setType(kind);
+    m_record.setAnswer(answer);
+    m_record.setPoint(classifyMarks(f[3]) == MarksText::Valid ? f[3].trimmed() : QString());
+    for (int i = 0; i < options && questionFields + i < f.size(); ++i)
+        m_record.setOption(i, f[questionFields + i].trimmed());
+    return true;
+}
+
+void QuestionEditor::settleOn(int index, int direction)
+{
+    m_writeThrough = false;
+    auto tryFrom = [this](int start, int dir) {
+        for (int i = start; i >= 1 && i < m_lineTotal; i += dir) {
+            if (showQuestion(i)) {
+                m_currentIndex = i;
+                m_writeThrough = true;
+                return true;
+            }
+            if (std::find(m_skipped.begin(), m_skipped.end(), i) == m_skipped.end())
+                m_skipped.push_back(i);
+        }
+        return false;
+    };
+    if (tryFrom(index, direction) || tryFrom(index - direction, -direction))
+        return;
+    // Nothing here can be shown: the editor stays empty and stores nothing.
+    clearEditor();
+    m_currentIndex = std::clamp(index, 0, std::max(0, m_lineTotal - 1));
+}
+
+bool QuestionEditor::step(int direction)
+{
+    if (!editing())
+        return false;
+    int target = 0;
+    if (direction > 0 && m_currentIndex < m_lineTotal - 1)
+        target = m_currentIndex + 1;
+    else if (direction < 0 && m_currentIndex >= 2)
+        target = m_currentIndex - 1;
+    else
+        return false;
+    settleOn(target, direction > 0 ? 1 : -1);
+    return true;
+}
+
+void QuestionEditor::deleteCurrent()
+{
+    if (!editing() || m_currentIndex < 1)
+        return;
+    vbFile &lines = m_session.paperLines();
+    m_changed = true;
+    if (m_currentIndex < m_lineTotal - 1) {
+        lines.DelLineByIndex(m_currentIndex);
+        --m_lineTotal;
+        settleOn(m_currentIndex, 1);
+    } else if (m_lineTotal <= 2) {
+        lines.DelLastLine();
+        clearEditor();
+        m_lineTotal = 1;
+        m_currentIndex = 0;
+        m_writeThrough = false;
+    } else {
+        lines.DelLineByIndex(m_currentIndex);
+        --m_lineTotal;
+        --m_currentIndex;
+        settleOn(m_currentIndex, -1);
+    }
+}
+
+QString QuestionEditor::counterText() const
+{
+    const int questions = std::max(0, m_lineTotal - 1);
+    if (editing()) {
+        return m_texts.getRes(entry::position) + u':' + QString::number(m_currentIndex) + u'/'
+            + QString::number(questions);
+    }
+    return m_texts.getRes(entry::countBefore) + QString::number(questions) + m_texts.getRes(entry::countAfter);
+}
+
+} // namespace vellum

@@ -1,0 +1,104 @@
+// The question editor's rules: composing, adding, stepping through, changing and deleting questions.
+#pragma once
+
+#include "onechoice.h"
+#include "papersession.h"
+
+#include <QString>
+
+#include <array>
+#include <vector>
+
+class CmultiLanguage;
+
+namespace vellum {
+
+// How a typed marks text is taken.
+enum class MarksText {
+    Valid,      // a number above zero: the record's marks
+    Incomplete, // empty or zero so far, as on the way to 0.5: no marks yet, no message yet
+    Invalid,    // anything else: the author is told and the box becomes "2"
+};
+MarksText classifyMarks(const QString &boxText);
+
+class QuestionEditor
+{
+public:
+    static constexpr int kinds = 4;
+    static constexpr int options = oneChoice::optionCount;
+    static inline const QString defaultMarks = QStringLiteral("2");
+
+    QuestionEditor(PaperSession &session, const CmultiLanguage &texts);
+
+    // What the answer widgets show: the kind button, the single-answer button, the check boxes.
+    struct Widgets {
+        int kind = -1;   // 0 to 3, -1 for none
+        int single = -1; // 0 to 5, -1 for none
+        std::array<bool, options> checked {};
+    };
+
+    // Opens the editor on the session's paper; in "modi" mode the first question is shown.
+    void init();
+
+    // Inputs. Those returning bool refuse (false) text that holds the field separator or,
+    // for the image id, that is not a whole number from 0 to 32767; the record keeps its value.
+    void chooseKind(int index);
+    void chooseSingle(int index);
+    void setChecked(int index, bool checked);
+    bool setContext(const QString &boxText);
+    bool setOption(int index, const QString &boxText);
+    bool setImageId(const QString &boxText);
+    MarksText setMarks(const QString &boxText);
+
+    // Adds the record after the last line; false when it is incomplete or could not be taken.
+    bool add();
+
+    // "modi" mode. Step moves by +1 or -1 when there is a question that way.
+    bool step(int direction);
+    void deleteCurrent();
+
+    // Question numbers of stored lines the last show had to pass over because they
+    // cannot be read; the caller reports them.
+    std::vector<int> takeSkipped() { return std::exchange(m_skipped, {}); }
+
+    // The widgets the kind shows: single-answer frame, its buttons C to F, check-box frame.
+    static bool showsSingleFrame(int kind) { return kind == 0 || kind == 3; }
+    static bool showsSingleCtoF(int kind) { return kind == 0; }
+    static bool showsCheckFrame(int kind) { return kind == 1; }
+
+    const oneChoice &record() const { return m_record; }
+    const Widgets &widgets() const { return m_widgets; }
+    int lineTotal() const { return m_lineTotal; }
+    int currentIndex() const { return m_currentIndex; }
+    bool writeThrough() const { return m_writeThrough; }
+    bool editing() const { return m_session.paperMode == Mode::Modi; }
+    // True once the paper's lines differ from what the header editor handed over.
+    bool changed() const { return m_changed; }
+
+    // The count form ("Tests has 3 Items") or, in "modi" mode, the position form ("Count:2/5").
+    QString counterText() const;
+    QString fileNameText() const { return m_session.paperHeader.FileName; }
+
+    // What may be stored: the record's own check and a question that can be taken as its kind intends.
+    bool recordComplete() const;
+
+private:
+    void store();
+    QString storedLine() const;
+    void clearEditor();
+    bool showQuestion(int index);
+    void settleOn(int index, int direction);
+    void answerFromWidgets();
+
+    PaperSession &m_session;
+    const CmultiLanguage &m_texts;
+    oneChoice m_record;
+    Widgets m_widgets;
+    int m_lineTotal = 0;
+    int m_currentIndex = 0;
+    bool m_writeThrough = false;
+    bool m_changed = false;
+    std::vector<int> m_skipped;
+};
+
+} // namespace vellum
