@@ -168,6 +168,10 @@ void FrmPapr::onLeave(PaperSession::Leave leave)
         m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(entry::warning),
                         m_texts.getRes(entry::fileExists));
         break;
+    case PaperSession::Leave::Unwritable:
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::cannotWriteThere) + m_session.paperHeader.FileName);
+        break;
     case PaperSession::Leave::Ignored:
         break;
     }

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace vellum {
 
@@ -155,11 +156,23 @@ PaperSession::Leave PaperSession::leave()
     m_lines->setFilename(paperHeader.FileName);
     if (paperMode == Mode::New && m_lines->exists())
         return Leave::Exists;
+    if (!canWrite())
+        return Leave::Unwritable;
     if (paperMode == Mode::New)
         m_lines->AddLineByIndex(0, headerLine());
     else
         m_lines->setLineByIndex(0, headerLine());
     return Leave::Go;
+}
+
+bool PaperSession::canWrite() const
+{
+    const QFileInfo target(paperHeader.FileName);
+    if (target.isDir() || (target.exists() && !target.isWritable()))
+        return false;
+    // Saving goes through a temporary file beside the paper, so the folder must take one.
+    QTemporaryFile probe(target.absoluteDir().filePath(QStringLiteral(".vellum-XXXXXX")));
+    return probe.open();
 }
 
 QString PaperSession::headerLine() const

@@ -59,9 +59,15 @@ public:
         Incomplete, // a header value is missing or out of range
         Exists,     // a new paper's file exists already
         Ignored,    // editing asked for before a paper was opened
+        Unwritable, // the paper file could not be written where it is named
     };
     Leave leaveToAdd();
     Leave leaveToEdit();
+
+    // Whether the paper file named in the header can be written: its folder takes a new
+    // file and an existing file is writable. Checked before any question is composed,
+    // since the question editor offers no other place to save.
+    bool canWrite() const;
 
     // The header line as it is stored into line 0, with a fresh random number.
     QString headerLine() const;

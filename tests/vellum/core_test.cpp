@@ -103,6 +103,13 @@ TEST_F(Core, LeavingANewPaperStoresTheHeaderOrRefusesAnExistingFile)
     m_session.setHeaderField(HeaderField::FileName, QStringLiteral("taken"));
     EXPECT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Exists);
     EXPECT_EQ(m_session.paperLines().lineCount, 0);
+    // Nothing could be saved there at the end, and the question editor offers no other place.
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("dir.dat")));
+    for (const char *name : { "missing/p", "dir.dat" }) {
+        m_session.setHeaderField(HeaderField::FileName, QString::fromLatin1(name));
+        EXPECT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Unwritable) << name;
+        EXPECT_EQ(m_session.paperLines().lineCount, 0);
+    }
 
     m_session.setHeaderField(HeaderField::FileName, QStringLiteral("fresh"));
     ASSERT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Go);

@@ -410,6 +410,12 @@ TEST_F(Windows, ASaveFailureKeepsTheEditorOpenAndTheTitleBarAsksFirst)
     start();
     fillHeader(file(QStringLiteral("later/p.dat")));
     click(header().Command1);
+    EXPECT_EQ(m_run->questionEditor(), nullptr) << "a folder that is missing is refused at once";
+    EXPECT_TRUE(m_told.back().text.startsWith(QStringLiteral("The tests file cannot be written there: ")));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("later")));
+    click(header().Command1);
+    ASSERT_NE(m_run->questionEditor(), nullptr);
+    ASSERT_TRUE(QDir(m_dir.path()).rmdir(QStringLiteral("later"))); // gone again before saving
     compose({ QStringLiteral("Q"), 2, {}, QStringLiteral("1"), { QStringLiteral("w") }, {} });
     click(editor().Command2);
     click(editor().Command5);
