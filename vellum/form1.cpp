@@ -275,8 +275,15 @@ void Form1::refuse(QWidget *box, int entryNumber)
 
 void Form1::marksChanged(const QString &text)
 {
-    if (m_editor.setMarks(text) != MarksText::Invalid)
+    const MarksText taken = m_editor.setMarks(text);
+    if (taken == MarksText::TooHigh) {
+        refuse(Text5, entry::fullMarksTooHigh);
         return;
+    }
+    if (taken != MarksText::Invalid) {
+        m_lastValid[Text5] = text;
+        return;
+    }
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
                     m_texts.getRes(entry::marksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
@@ -363,8 +370,9 @@ void Form1::reportSkipped()
 void Form1::onAdd()
 {
     if (!m_editor.add()) {
+        const bool tooHigh = m_editor.recordComplete() && m_editor.raisesFullMarksPastLimit();
         m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::incomplete));
+                        m_texts.getRes(tooHigh ? entry::fullMarksTooHigh : entry::incomplete));
         return;
     }
     {

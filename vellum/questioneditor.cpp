@@ -5,6 +5,7 @@
 #include "multilanguage.h"
 #include "papercheck.h"
 #include "paperformat.h"
+#include "scoring.h"
 #include "texts.h"
 #include "tokenizer.h"
 
@@ -175,14 +176,22 @@ MarksText QuestionEditor::setMarks(const QString &boxText)
 {
     const MarksText kind = classifyMarks(boxText);
     switch (kind) {
-    case MarksText::Valid:
+    case MarksText::Valid: {
+        const QString before = m_record.getPoint();
         m_record.setPoint(boxText.trimmed());
+        if (raisesFullMarksPastLimit()) {
+            m_record.setPoint(before);
+            return MarksText::TooHigh;
+        }
         break;
+    }
     case MarksText::Incomplete:
         m_record.setPoint(QString());
         break;
     case MarksText::Invalid:
         m_record.setPoint(defaultMarks);
+        break;
+    case MarksText::TooHigh:
         break;
     }
     store();
@@ -194,6 +203,34 @@ bool QuestionEditor::recordComplete() const
     return m_record.validateLine() && paper::questionProblems(m_record).isEmpty();
 }
 
+bool QuestionEditor::raisesFullMarksPastLimit() const
+{
+    // Both sums in line order, as the test-taking program rounds after every question.
+    paper::MarksTotal now;
+    paper::MarksTotal with;
+    const bool replacing = editing() && m_writeThrough && m_currentIndex >= 1;
+    for (int i = 1; i < m_lineTotal; ++i) {
+        oneChoice stored;
+        if (const auto plain = paper::decipherLine(m_session.paperLines().getLineByIndex(i))) {
+            stored.init(*plain);
+            paper::addFullMarks(now, stored, stored.getPoint());
+        }
+        const oneChoice &counted = replacing && i == m_currentIndex ? m_record : stored;
+        paper::addFullMarks(with, counted, counted.getPoint());
+    }
+    if (!editing())
+        paper::addFullMarks(with, m_record, m_record.getPoint());
+    constexpr qint64 limit = std::numeric_limits<qint16>::max();
+    const auto after = with.value();
+    if (after && *after <= limit)
+        return false;
+    // A paper that is past the limit already may still be changed as long as it does not grow.
+    const auto before = now.value();
+    if (!after)
+        return before.has_value();
+    return before && *after > *before;
+}
+
 QString QuestionEditor::storedLine() const
 {
     return m_session.paperCipher().HexEncrypt(paper::buildQuestionLine(m_record));
@@ -201,7 +238,7 @@ QString QuestionEditor::storedLine() const
 
 void QuestionEditor::store()
 {
-    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete())
+    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete() || raisesFullMarksPastLimit())
         return;
     const QString line = storedLine();
     if (m_session.paperLines().getLineByIndex(m_currentIndex) == line)
@@ -212,7 +249,7 @@ void QuestionEditor::store()
 
 bool QuestionEditor::add()
 {
-    if (!recordComplete() || m_lineTotal >= vbFile::maxLines)
+    if (!recordComplete() || raisesFullMarksPastLimit() || m_lineTotal >= vbFile::maxLines)
         return false;
     try {
         m_session.paperLines().AddLineByIndex(m_lineTotal, storedLine());

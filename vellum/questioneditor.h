@@ -18,6 +18,7 @@ enum class MarksText {
     Valid,      // a number above zero: the record's marks
     Incomplete, // empty or zero so far, as on the way to 0.5: no marks yet, no message yet
     Invalid,    // anything else: the author is told and the box becomes "2"
+    TooHigh,    // a number that takes the paper's full marks past what the test-taking program counts
 };
 MarksText classifyMarks(const QString &boxText);
 
@@ -81,6 +82,9 @@ public:
 
     // What may be stored: the record's own check and a question that can be taken as its kind intends.
     bool recordComplete() const;
+    // True when taking the record into the paper would raise its full marks, as the
+    // test-taking program adds them up, past 32767; it would refuse such a paper.
+    bool raisesFullMarksPastLimit() const;
 
 private:
     void store();

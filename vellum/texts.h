@@ -44,5 +44,6 @@ inline constexpr int badImageId = 50;
 inline constexpr int questionSkipped = 51;
 inline constexpr int closeWithoutSaving = 52;
 inline constexpr int cannotWriteThere = 53;
+inline constexpr int fullMarksTooHigh = 54;
 
 } // namespace vellum::entry

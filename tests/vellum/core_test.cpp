@@ -271,6 +271,33 @@ TEST_F(Questions, RefusalsLeaveTheRecordAsItWas)
     EXPECT_EQ(m_editor.record().getPoint(), QStringLiteral("2"));
 }
 
+TEST_F(Questions, FullMarksStayWithinWhatTheTestTakerCounts)
+{
+    startNew();
+    fill(QStringLiteral("Big"), 0, QStringLiteral("30000"), { QStringLiteral("x") });
+    m_editor.chooseSingle(0);
+    ASSERT_TRUE(m_editor.add());
+    fill(QStringLiteral("Carried"), 0, QStringLiteral("30000"), { QStringLiteral("x") });
+    EXPECT_FALSE(m_editor.add()) << "the carried marks would make 60000";
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("2768")), MarksText::TooHigh);
+    EXPECT_EQ(m_editor.record().getPoint(), QStringLiteral("30000"));
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("2767")), MarksText::Valid);
+    ASSERT_TRUE(m_editor.add());
+    EXPECT_EQ(m_session.paperLines().lineCount, 3);
+}
+
+TEST_F(Questions, EditingKeepsFullMarksWithinTheLimitButMayLowerAPaperPastIt)
+{
+    startEditing({ QStringLiteral("One^0^1^30000^9^a"), QStringLiteral("Two^0^1^5000^9^a") });
+    ASSERT_TRUE(m_editor.step(1));
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("4000")), MarksText::Valid);
+    EXPECT_EQ(plainLine(2), QStringLiteral("Two^0^1^4000^9^a"));
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("6000")), MarksText::TooHigh);
+    EXPECT_EQ(plainLine(2), QStringLiteral("Two^0^1^4000^9^a"));
+    m_editor.setContext(QStringLiteral("Deux"));
+    EXPECT_EQ(plainLine(2), QStringLiteral("Deux^0^1^4000^9^a")) << "a change that does not raise it is kept";
+}
+
 TEST_F(Questions, AnswerFollowsTheWidgetsOfTheChosenKind)
 {
     startNew();

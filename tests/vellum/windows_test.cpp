@@ -403,6 +403,11 @@ TEST_F(Windows, MarksCaretAndImageIdRefusals)
     click(f.Command2);
     EXPECT_EQ(m_told.back().text, QStringLiteral("Required Field unavailable")) << "no kind chosen";
     EXPECT_EQ(f.Label16->text(), QStringLiteral("Tests has 0 Items"));
+
+    replace(f.Text5, QStringLiteral("3276"));
+    type(f.Text5, QStringLiteral("8"));
+    EXPECT_EQ(f.Text5->text(), QStringLiteral("3276"));
+    EXPECT_EQ(m_told.back().text, QStringLiteral("The full marks of the tests cannot exceed 32767"));
 }
 
 TEST_F(Windows, ASaveFailureKeepsTheEditorOpenAndTheTitleBarAsksFirst)
