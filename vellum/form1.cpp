@@ -121,7 +121,6 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     auto label = [this](int number, QWidget *buddy) {
         auto *l = new QLabel(m_texts.getRes(number), this);
         l->setBuddy(buddy);
-        m_labels << l;
         return l;
     };
     auto *grid = new QGridLayout;

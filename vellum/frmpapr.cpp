@@ -50,7 +50,6 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     for (const auto &[number, box] : rows) {
         auto *label = new QLabel(m_texts.getRes(number), this);
         label->setBuddy(box);
-        m_labels << label;
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row, 1, 1, box == txtTL ? 1 : 2);
         ++row;

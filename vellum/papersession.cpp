@@ -24,19 +24,6 @@ qint16 boxNumber(const QString &text)
 
 } // namespace
 
-QString modeName(Mode mode)
-{
-    switch (mode) {
-    case Mode::New:
-        return QStringLiteral("new");
-    case Mode::Append:
-        return QStringLiteral("append");
-    case Mode::Modi:
-        return QStringLiteral("modi");
-    }
-    return {};
-}
-
 bool holdsSeparator(const QString &text)
 {
     return text.contains(paper::fieldSeparator);
@@ -120,7 +107,6 @@ PaperSession::Opened PaperSession::openPaper(const QString &path)
     }
 
     m_lines = std::move(lines);
-    m_opened = true;
     paperMode = Mode::Append;
     // The chosen path is kept as it is, whatever its suffix.
     paperHeader.FileName = path;

@@ -15,7 +15,6 @@ namespace vellum {
 // "new": a paper whose file must not exist yet; "append": an opened paper to extend;
 // "modi": an opened paper whose questions are stepped through, changed and deleted.
 enum class Mode { New, Append, Modi };
-QString modeName(Mode mode);
 
 enum class HeaderField { Title, Subject, TimeLimit, Total, Author, FileName };
 
@@ -51,7 +50,6 @@ public:
         bool hasQuestions = false;
     };
     Opened openPaper(const QString &path);
-    bool opened() const { return m_opened; }
 
     // What leaving the header editor for the question editor gives.
     enum class Leave {
@@ -83,7 +81,6 @@ private:
     std::function<int()> m_random;
     std::unique_ptr<vbFile> m_lines;
     clsEncryptXOR m_cipher;
-    bool m_opened = false;
 };
 
 } // namespace vellum

@@ -76,7 +76,6 @@ void QuestionEditor::init()
     m_lineTotal = m_session.paperLines().lineCount;
     m_currentIndex = 0;
     m_writeThrough = false;
-    m_changed = false;
     if (editing() && m_lineTotal > 1)
         settleOn(1, 1);
 }
@@ -240,11 +239,7 @@ void QuestionEditor::store()
 {
     if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete() || raisesFullMarksPastLimit())
         return;
-    const QString line = storedLine();
-    if (m_session.paperLines().getLineByIndex(m_currentIndex) == line)
-        return;
-    m_session.paperLines().setLineByIndex(m_currentIndex, line);
-    m_changed = true;
+    m_session.paperLines().setLineByIndex(m_currentIndex, storedLine());
 }
 
 bool QuestionEditor::add()
@@ -257,7 +252,6 @@ bool QuestionEditor::add()
         return false;
     }
     ++m_lineTotal;
-    m_changed = true;
     clearEditor();
     // The kind carries over, so a true-or-false question gets its two options again.
     if (m_widgets.kind == 3) {
@@ -361,7 +355,6 @@ void QuestionEditor::deleteCurrent()
     if (!editing() || m_currentIndex < 1)
         return;
     vbFile &lines = m_session.paperLines();
-    m_changed = true;
     if (m_currentIndex < m_lineTotal - 1) {
         lines.DelLineByIndex(m_currentIndex);
         --m_lineTotal;

@@ -73,8 +73,6 @@ public:
     int currentIndex() const { return m_currentIndex; }
     bool writeThrough() const { return m_writeThrough; }
     bool editing() const { return m_session.paperMode == Mode::Modi; }
-    // True once the paper's lines differ from what the header editor handed over.
-    bool changed() const { return m_changed; }
 
     // The count form ("Tests has 3 Items") or, in "modi" mode, the position form ("Count:2/5").
     QString counterText() const;
@@ -101,7 +99,6 @@ private:
     int m_lineTotal = 0;
     int m_currentIndex = 0;
     bool m_writeThrough = false;
-    bool m_changed = false;
     std::vector<int> m_skipped;
 };
 
