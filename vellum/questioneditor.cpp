@@ -3,6 +3,7 @@
 
 #include "errors.h"
 #include "multilanguage.h"
+#include "numbers.h"
 #include "papercheck.h"
 #include "paperformat.h"
 #include "scoring.h"
@@ -283,7 +284,8 @@ bool QuestionEditor::showQuestion(int index)
     m_widgets.checked.fill(false);
     m_widgets.single = -1;
     m_record.setContext(f[0].trimmed());
-    m_record.setImg(imageIdOf(f[1]).value_or(0));
+    // Read as the test-taking program reads it, so an edit keeps the picture it shows.
+    m_record.setImg(numbers::leadingInt16(f[1]).value_or(0));
     const QString answer = f[2];
     const QString kind = f[4].trimmed();
     auto singleFromAnswer = [&]() {

@@ -340,6 +340,11 @@ TEST_F(Questions, EditingStoresValidChangesStepsAndDeletes)
     EXPECT_EQ(plainLine(1), QStringLiteral("Uno^5^13^2^8^a^b^c")) << "the image id is kept";
     m_editor.chooseKind(3);
     EXPECT_EQ(m_editor.record().getOption(0), QStringLiteral("a")) << "options stay while editing";
+    m_session.paperLines().setLineByIndex(1, paper::encipherLine(QStringLiteral("One^12 px^13^2^8^a^b^c")));
+    m_editor.step(1);
+    m_editor.step(-1);
+    m_editor.setContext(QStringLiteral("Uno"));
+    EXPECT_EQ(plainLine(1), QStringLiteral("Uno^12^13^2^8^a^b^c")) << "the picture the test taker shows is kept";
 
     EXPECT_FALSE(m_editor.step(-1));
     ASSERT_TRUE(m_editor.step(1));
