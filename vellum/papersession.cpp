@@ -78,6 +78,8 @@ QString PaperSession::fileNameFor(const QString &boxText) const
 PaperSession::Opened PaperSession::openPaper(const QString &path)
 {
     Opened result;
+    // The message shown says in the author's language what is wrong with a file that opens;
+    // the reason adds only which file it is.
     auto lines = std::make_unique<vbFile>();
     if (!lines->OpenForRead(path)) {
         result.reason = lines->getLastError();
@@ -85,24 +87,24 @@ PaperSession::Opened PaperSession::openPaper(const QString &path)
     }
     try {
         lines->readAllLine();
-    } catch (const SuiteError &e) {
+    } catch (const SuiteError &) {
         lines->closeFile();
-        result.reason = e.message();
+        result.reason = path; // more lines than a paper holds
         return result;
     }
     lines->closeFile();
     if (lines->lineCount < 1) {
-        result.reason = QStringLiteral("%1: the file is empty").arg(path);
+        result.reason = path;
         return result;
     }
     const std::optional<QString> plain = m_cipher.tryHexDecrypt(lines->getLineByIndex(0));
     if (!plain) {
-        result.reason = QStringLiteral("%1: the first line cannot be deciphered").arg(path);
+        result.reason = path;
         return result;
     }
     const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
     if (!fields || fields->size() < headerFields) {
-        result.reason = QStringLiteral("%1: the header has fewer than six fields").arg(path);
+        result.reason = path;
         return result;
     }
 

@@ -46,7 +46,7 @@ public:
     // Reads the paper at path and takes its header. On failure nothing changes.
     struct Opened {
         bool ok = false;
-        QString reason;        // why it failed, for the author
+        QString reason;        // the system's reason when the file cannot be read, else the path
         bool hasQuestions = false;
     };
     Opened openPaper(const QString &path);
