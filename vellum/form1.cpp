@@ -274,6 +274,10 @@ void Form1::refuse(QWidget *box, int entryNumber)
 
 void Form1::marksChanged(const QString &text)
 {
+    if (holdsSeparator(text)) {
+        refuse(Text5, entry::caretRefused);
+        return;
+    }
     const MarksText taken = m_editor.setMarks(text);
     if (taken == MarksText::TooHigh) {
         refuse(Text5, entry::fullMarksTooHigh);

@@ -386,6 +386,9 @@ TEST_F(Windows, MarksCaretAndImageIdRefusals)
     EXPECT_EQ(m_told.back().text, QStringLiteral("Should be Number"));
     replace(f.Text5, QStringLiteral("0.5"));
     EXPECT_EQ(f.Text5->text(), QStringLiteral("0.5")) << "0 on the way to 0.5 is not refused";
+    type(f.Text5, QStringLiteral("^"));
+    EXPECT_EQ(f.Text5->text(), QStringLiteral("0.5")) << "a caret keeps the marks as they were";
+    EXPECT_EQ(m_told.back().text, QStringLiteral("The character ^ cannot be used: it separates the fields of a tests file"));
     const size_t before = m_told.size();
     replace(f.Text5, QStringLiteral("0"));
     QTest::keyClick(f.Text5, Qt::Key_Return);
