@@ -295,9 +295,12 @@ void Form1::marksChanged(const QString &text)
 
 void Form1::marksFinished()
 {
-    // Empty or zero marks were let through while typing; leaving the box settles them.
-    if (classifyMarks(Text5->text()) != MarksText::Incomplete)
+    // Empty or zero marks were let through while typing; leaving the box settles them. An
+    // untouched box says nothing, and the flag is cleared first because the message box
+    // itself takes the focus away and finishes the editing once more.
+    if (!Text5->isModified() || classifyMarks(Text5->text()) != MarksText::Incomplete)
         return;
+    Text5->setModified(false);
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
                     m_texts.getRes(entry::marksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
