@@ -211,7 +211,7 @@ bool QuestionEditor::raisesFullMarksPastLimit() const
     const bool replacing = editing() && m_writeThrough && m_currentIndex >= 1;
     for (int i = 1; i < m_lineTotal; ++i) {
         oneChoice stored;
-        if (const auto plain = paper::decipherLine(m_session.paperLines().getLineByIndex(i))) {
+        if (const auto plain = m_session.paperCipher().tryHexDecrypt(m_session.paperLines().getLineByIndex(i))) {
             stored.init(*plain);
             paper::addFullMarks(now, stored, stored.getPoint());
         }
