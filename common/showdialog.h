@@ -28,8 +28,6 @@ public:
     // Blocks until the dialog closes.
     OpenDialogResult showOpenFileDialog(QWidget *owner);
 
-    QString lastPath() const { return m_lastPath; }
-
     // Splits a chosen path at the last "/" or "\" into folder (with the separator) and name.
     static OpenDialogResult resultOf(const QString &path);
 

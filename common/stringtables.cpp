@@ -59,6 +59,8 @@ const Entry vellumEntries[] = {
     { 50, "图片资源标识必须是0到32767之间的整数", "Image ID must be a whole number from 0 to 32767" },
     { 51, "无法显示的试题已跳过,题号:", "A question that cannot be shown was skipped, number: " },
     { 52, "不保存就关闭?所做的修改将丢失。", "Close without saving? The changes will be lost." },
+    { 53, "无法在此位置写入试卷文件:", "The tests file cannot be written there: " },
+    { 54, "试卷满分不能超过32767", "The full marks of the tests cannot exceed 32767" },
 };
 
 // the test-taking program; numbers left out are empty entries that keep the later numbers in place

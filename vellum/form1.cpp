@@ -121,7 +121,6 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     auto label = [this](int number, QWidget *buddy) {
         auto *l = new QLabel(m_texts.getRes(number), this);
         l->setBuddy(buddy);
-        m_labels << l;
         return l;
     };
     auto *grid = new QGridLayout;
@@ -275,8 +274,19 @@ void Form1::refuse(QWidget *box, int entryNumber)
 
 void Form1::marksChanged(const QString &text)
 {
-    if (m_editor.setMarks(text) != MarksText::Invalid)
+    if (holdsSeparator(text)) {
+        refuse(Text5, entry::caretRefused);
         return;
+    }
+    const MarksText taken = m_editor.setMarks(text);
+    if (taken == MarksText::TooHigh) {
+        refuse(Text5, entry::fullMarksTooHigh);
+        return;
+    }
+    if (taken != MarksText::Invalid) {
+        m_lastValid[Text5] = text;
+        return;
+    }
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
                     m_texts.getRes(entry::marksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
@@ -285,9 +295,12 @@ void Form1::marksChanged(const QString &text)
 
 void Form1::marksFinished()
 {
-    // Empty or zero marks were let through while typing; leaving the box settles them.
-    if (classifyMarks(Text5->text()) != MarksText::Incomplete)
+    // Empty or zero marks were let through while typing; leaving the box settles them. An
+    // untouched box says nothing, and the flag is cleared first because the message box
+    // itself takes the focus away and finishes the editing once more.
+    if (!Text5->isModified() || classifyMarks(Text5->text()) != MarksText::Incomplete)
         return;
+    Text5->setModified(false);
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
                     m_texts.getRes(entry::marksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
@@ -363,8 +376,9 @@ void Form1::reportSkipped()
 void Form1::onAdd()
 {
     if (!m_editor.add()) {
+        const bool tooHigh = m_editor.recordComplete() && m_editor.raisesFullMarksPastLimit();
         m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::incomplete));
+                        m_texts.getRes(tooHigh ? entry::fullMarksTooHigh : entry::incomplete));
         return;
     }
     {

@@ -75,7 +75,6 @@ private:
     QButtonGroup *m_kindGroup;
     QButtonGroup *m_singleGroup;
     QHash<QWidget *, QString> m_lastValid;
-    QList<QLabel *> m_labels;
     bool m_saved = false;
 };
 

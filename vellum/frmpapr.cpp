@@ -50,7 +50,6 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     for (const auto &[number, box] : rows) {
         auto *label = new QLabel(m_texts.getRes(number), this);
         label->setBuddy(box);
-        m_labels << label;
         grid->addWidget(label, row, 0);
         grid->addWidget(box, row, 1, 1, box == txtTL ? 1 : 2);
         ++row;
@@ -167,6 +166,10 @@ void FrmPapr::onLeave(PaperSession::Leave leave)
     case PaperSession::Leave::Exists:
         m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(entry::warning),
                         m_texts.getRes(entry::fileExists));
+        break;
+    case PaperSession::Leave::Unwritable:
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
+                        m_texts.getRes(entry::cannotWriteThere) + m_session.paperHeader.FileName);
         break;
     case PaperSession::Leave::Ignored:
         break;

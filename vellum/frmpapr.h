@@ -53,7 +53,6 @@ private:
     Prompter &m_prompter;
     showdialog m_dialog;
     QHash<QLineEdit *, QString> m_lastValid;
-    QList<QLabel *> m_labels;
 };
 
 } // namespace vellum

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace vellum {
 
@@ -22,19 +23,6 @@ qint16 boxNumber(const QString &text)
 }
 
 } // namespace
-
-QString modeName(Mode mode)
-{
-    switch (mode) {
-    case Mode::New:
-        return QStringLiteral("new");
-    case Mode::Append:
-        return QStringLiteral("append");
-    case Mode::Modi:
-        return QStringLiteral("modi");
-    }
-    return {};
-}
 
 bool holdsSeparator(const QString &text)
 {
@@ -90,6 +78,8 @@ QString PaperSession::fileNameFor(const QString &boxText) const
 PaperSession::Opened PaperSession::openPaper(const QString &path)
 {
     Opened result;
+    // The message shown says in the author's language what is wrong with a file that opens;
+    // the reason adds only which file it is.
     auto lines = std::make_unique<vbFile>();
     if (!lines->OpenForRead(path)) {
         result.reason = lines->getLastError();
@@ -97,29 +87,28 @@ PaperSession::Opened PaperSession::openPaper(const QString &path)
     }
     try {
         lines->readAllLine();
-    } catch (const SuiteError &e) {
+    } catch (const SuiteError &) {
         lines->closeFile();
-        result.reason = e.message();
+        result.reason = path; // more lines than a paper holds
         return result;
     }
     lines->closeFile();
     if (lines->lineCount < 1) {
-        result.reason = QStringLiteral("%1: the file is empty").arg(path);
+        result.reason = path;
         return result;
     }
     const std::optional<QString> plain = m_cipher.tryHexDecrypt(lines->getLineByIndex(0));
     if (!plain) {
-        result.reason = QStringLiteral("%1: the first line cannot be deciphered").arg(path);
+        result.reason = path;
         return result;
     }
     const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
     if (!fields || fields->size() < headerFields) {
-        result.reason = QStringLiteral("%1: the header has fewer than six fields").arg(path);
+        result.reason = path;
         return result;
     }
 
     m_lines = std::move(lines);
-    m_opened = true;
     paperMode = Mode::Append;
     // The chosen path is kept as it is, whatever its suffix.
     paperHeader.FileName = path;
@@ -155,11 +144,23 @@ PaperSession::Leave PaperSession::leave()
     m_lines->setFilename(paperHeader.FileName);
     if (paperMode == Mode::New && m_lines->exists())
         return Leave::Exists;
+    if (!canWrite())
+        return Leave::Unwritable;
     if (paperMode == Mode::New)
         m_lines->AddLineByIndex(0, headerLine());
     else
         m_lines->setLineByIndex(0, headerLine());
     return Leave::Go;
+}
+
+bool PaperSession::canWrite() const
+{
+    const QFileInfo target(paperHeader.FileName);
+    if (target.isDir() || (target.exists() && !target.isWritable()))
+        return false;
+    // Saving goes through a temporary file beside the paper, so the folder must take one.
+    QTemporaryFile probe(target.absoluteDir().filePath(QStringLiteral(".vellum-XXXXXX")));
+    return probe.open();
 }
 
 QString PaperSession::headerLine() const

@@ -15,7 +15,6 @@ namespace vellum {
 // "new": a paper whose file must not exist yet; "append": an opened paper to extend;
 // "modi": an opened paper whose questions are stepped through, changed and deleted.
 enum class Mode { New, Append, Modi };
-QString modeName(Mode mode);
 
 enum class HeaderField { Title, Subject, TimeLimit, Total, Author, FileName };
 
@@ -47,11 +46,10 @@ public:
     // Reads the paper at path and takes its header. On failure nothing changes.
     struct Opened {
         bool ok = false;
-        QString reason;        // why it failed, for the author
+        QString reason;        // the system's reason when the file cannot be read, else the path
         bool hasQuestions = false;
     };
     Opened openPaper(const QString &path);
-    bool opened() const { return m_opened; }
 
     // What leaving the header editor for the question editor gives.
     enum class Leave {
@@ -59,9 +57,15 @@ public:
         Incomplete, // a header value is missing or out of range
         Exists,     // a new paper's file exists already
         Ignored,    // editing asked for before a paper was opened
+        Unwritable, // the paper file could not be written where it is named
     };
     Leave leaveToAdd();
     Leave leaveToEdit();
+
+    // Whether the paper file named in the header can be written: its folder takes a new
+    // file and an existing file is writable. Checked before any question is composed,
+    // since the question editor offers no other place to save.
+    bool canWrite() const;
 
     // The header line as it is stored into line 0, with a fresh random number.
     QString headerLine() const;
@@ -77,7 +81,6 @@ private:
     std::function<int()> m_random;
     std::unique_ptr<vbFile> m_lines;
     clsEncryptXOR m_cipher;
-    bool m_opened = false;
 };
 
 } // namespace vellum

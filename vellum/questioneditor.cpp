@@ -3,8 +3,10 @@
 
 #include "errors.h"
 #include "multilanguage.h"
+#include "numbers.h"
 #include "papercheck.h"
 #include "paperformat.h"
+#include "scoring.h"
 #include "texts.h"
 #include "tokenizer.h"
 
@@ -75,7 +77,6 @@ void QuestionEditor::init()
     m_lineTotal = m_session.paperLines().lineCount;
     m_currentIndex = 0;
     m_writeThrough = false;
-    m_changed = false;
     if (editing() && m_lineTotal > 1)
         settleOn(1, 1);
 }
@@ -175,14 +176,22 @@ MarksText QuestionEditor::setMarks(const QString &boxText)
 {
     const MarksText kind = classifyMarks(boxText);
     switch (kind) {
-    case MarksText::Valid:
+    case MarksText::Valid: {
+        const QString before = m_record.getPoint();
         m_record.setPoint(boxText.trimmed());
+        if (raisesFullMarksPastLimit()) {
+            m_record.setPoint(before);
+            return MarksText::TooHigh;
+        }
         break;
+    }
     case MarksText::Incomplete:
         m_record.setPoint(QString());
         break;
     case MarksText::Invalid:
         m_record.setPoint(defaultMarks);
+        break;
+    case MarksText::TooHigh:
         break;
     }
     store();
@@ -194,6 +203,34 @@ bool QuestionEditor::recordComplete() const
     return m_record.validateLine() && paper::questionProblems(m_record).isEmpty();
 }
 
+bool QuestionEditor::raisesFullMarksPastLimit() const
+{
+    // Both sums in line order, as the test-taking program rounds after every question.
+    paper::MarksTotal now;
+    paper::MarksTotal with;
+    const bool replacing = editing() && m_writeThrough && m_currentIndex >= 1;
+    for (int i = 1; i < m_lineTotal; ++i) {
+        oneChoice stored;
+        if (const auto plain = m_session.paperCipher().tryHexDecrypt(m_session.paperLines().getLineByIndex(i))) {
+            stored.init(*plain);
+            paper::addFullMarks(now, stored, stored.getPoint());
+        }
+        const oneChoice &counted = replacing && i == m_currentIndex ? m_record : stored;
+        paper::addFullMarks(with, counted, counted.getPoint());
+    }
+    if (!editing())
+        paper::addFullMarks(with, m_record, m_record.getPoint());
+    constexpr qint64 limit = std::numeric_limits<qint16>::max();
+    const auto after = with.value();
+    if (after && *after <= limit)
+        return false;
+    // A paper that is past the limit already may still be changed as long as it does not grow.
+    const auto before = now.value();
+    if (!after)
+        return before.has_value();
+    return before && *after > *before;
+}
+
 QString QuestionEditor::storedLine() const
 {
     return m_session.paperCipher().HexEncrypt(paper::buildQuestionLine(m_record));
@@ -201,18 +238,14 @@ QString QuestionEditor::storedLine() const
 
 void QuestionEditor::store()
 {
-    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete())
+    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete() || raisesFullMarksPastLimit())
         return;
-    const QString line = storedLine();
-    if (m_session.paperLines().getLineByIndex(m_currentIndex) == line)
-        return;
-    m_session.paperLines().setLineByIndex(m_currentIndex, line);
-    m_changed = true;
+    m_session.paperLines().setLineByIndex(m_currentIndex, storedLine());
 }
 
 bool QuestionEditor::add()
 {
-    if (!recordComplete() || m_lineTotal >= vbFile::maxLines)
+    if (!recordComplete() || raisesFullMarksPastLimit() || m_lineTotal >= vbFile::maxLines)
         return false;
     try {
         m_session.paperLines().AddLineByIndex(m_lineTotal, storedLine());
@@ -220,7 +253,6 @@ bool QuestionEditor::add()
         return false;
     }
     ++m_lineTotal;
-    m_changed = true;
     clearEditor();
     // The kind carries over, so a true-or-false question gets its two options again.
     if (m_widgets.kind == 3) {
@@ -252,7 +284,8 @@ bool QuestionEditor::showQuestion(int index)
     m_widgets.checked.fill(false);
     m_widgets.single = -1;
     m_record.setContext(f[0].trimmed());
-    m_record.setImg(imageIdOf(f[1]).value_or(0));
+    // Read as the test-taking program reads it, so an edit keeps the picture it shows.
+    m_record.setImg(numbers::leadingInt16(f[1]).value_or(0));
     const QString answer = f[2];
     const QString kind = f[4].trimmed();
     auto singleFromAnswer = [&]() {
@@ -324,7 +357,6 @@ void QuestionEditor::deleteCurrent()
     if (!editing() || m_currentIndex < 1)
         return;
     vbFile &lines = m_session.paperLines();
-    m_changed = true;
     if (m_currentIndex < m_lineTotal - 1) {
         lines.DelLineByIndex(m_currentIndex);
         --m_lineTotal;

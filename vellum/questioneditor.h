@@ -18,6 +18,7 @@ enum class MarksText {
     Valid,      // a number above zero: the record's marks
     Incomplete, // empty or zero so far, as on the way to 0.5: no marks yet, no message yet
     Invalid,    // anything else: the author is told and the box becomes "2"
+    TooHigh,    // a number that takes the paper's full marks past what the test-taking program counts
 };
 MarksText classifyMarks(const QString &boxText);
 
@@ -72,8 +73,6 @@ public:
     int currentIndex() const { return m_currentIndex; }
     bool writeThrough() const { return m_writeThrough; }
     bool editing() const { return m_session.paperMode == Mode::Modi; }
-    // True once the paper's lines differ from what the header editor handed over.
-    bool changed() const { return m_changed; }
 
     // The count form ("Tests has 3 Items") or, in "modi" mode, the position form ("Count:2/5").
     QString counterText() const;
@@ -81,6 +80,9 @@ public:
 
     // What may be stored: the record's own check and a question that can be taken as its kind intends.
     bool recordComplete() const;
+    // True when taking the record into the paper would raise its full marks, as the
+    // test-taking program adds them up, past 32767; it would refuse such a paper.
+    bool raisesFullMarksPastLimit() const;
 
 private:
     void store();
@@ -97,7 +99,6 @@ private:
     int m_lineTotal = 0;
     int m_currentIndex = 0;
     bool m_writeThrough = false;
-    bool m_changed = false;
     std::vector<int> m_skipped;
 };
 

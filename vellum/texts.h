@@ -43,5 +43,7 @@ inline constexpr int cannotSave = 49;
 inline constexpr int badImageId = 50;
 inline constexpr int questionSkipped = 51;
 inline constexpr int closeWithoutSaving = 52;
+inline constexpr int cannotWriteThere = 53;
+inline constexpr int fullMarksTooHigh = 54;
 
 } // namespace vellum::entry

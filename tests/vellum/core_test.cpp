@@ -103,6 +103,13 @@ TEST_F(Core, LeavingANewPaperStoresTheHeaderOrRefusesAnExistingFile)
     m_session.setHeaderField(HeaderField::FileName, QStringLiteral("taken"));
     EXPECT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Exists);
     EXPECT_EQ(m_session.paperLines().lineCount, 0);
+    // Nothing could be saved there at the end, and the question editor offers no other place.
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("dir.dat")));
+    for (const char *name : { "missing/p", "dir.dat" }) {
+        m_session.setHeaderField(HeaderField::FileName, QString::fromLatin1(name));
+        EXPECT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Unwritable) << name;
+        EXPECT_EQ(m_session.paperLines().lineCount, 0);
+    }
 
     m_session.setHeaderField(HeaderField::FileName, QStringLiteral("fresh"));
     ASSERT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Go);
@@ -146,7 +153,10 @@ TEST_F(Core, APaperThatCannotBeOpenedChangesNothing)
     for (const QString &p : bad) {
         const auto opened = m_session.openPaper(p);
         EXPECT_FALSE(opened.ok) << p.toStdString();
-        EXPECT_FALSE(opened.reason.isEmpty());
+        EXPECT_TRUE(opened.reason.startsWith(p)) << "no sentence in one language only";
+        if (!p.contains(QStringLiteral("missing"))) {
+            EXPECT_EQ(opened.reason, p);
+        }
         EXPECT_EQ(m_session.paperHeader.FileName, good);
         EXPECT_EQ(m_session.paperLines().lineCount, 2);
         EXPECT_EQ(m_session.paperHeader.Title, QStringLiteral("Midterm"));
@@ -264,6 +274,33 @@ TEST_F(Questions, RefusalsLeaveTheRecordAsItWas)
     EXPECT_EQ(m_editor.record().getPoint(), QStringLiteral("2"));
 }
 
+TEST_F(Questions, FullMarksStayWithinWhatTheTestTakerCounts)
+{
+    startNew();
+    fill(QStringLiteral("Big"), 0, QStringLiteral("30000"), { QStringLiteral("x") });
+    m_editor.chooseSingle(0);
+    ASSERT_TRUE(m_editor.add());
+    fill(QStringLiteral("Carried"), 0, QStringLiteral("30000"), { QStringLiteral("x") });
+    EXPECT_FALSE(m_editor.add()) << "the carried marks would make 60000";
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("2768")), MarksText::TooHigh);
+    EXPECT_EQ(m_editor.record().getPoint(), QStringLiteral("30000"));
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("2767")), MarksText::Valid);
+    ASSERT_TRUE(m_editor.add());
+    EXPECT_EQ(m_session.paperLines().lineCount, 3);
+}
+
+TEST_F(Questions, EditingKeepsFullMarksWithinTheLimitButMayLowerAPaperPastIt)
+{
+    startEditing({ QStringLiteral("One^0^1^30000^9^a"), QStringLiteral("Two^0^1^5000^9^a") });
+    ASSERT_TRUE(m_editor.step(1));
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("4000")), MarksText::Valid);
+    EXPECT_EQ(plainLine(2), QStringLiteral("Two^0^1^4000^9^a"));
+    EXPECT_EQ(m_editor.setMarks(QStringLiteral("6000")), MarksText::TooHigh);
+    EXPECT_EQ(plainLine(2), QStringLiteral("Two^0^1^4000^9^a"));
+    m_editor.setContext(QStringLiteral("Deux"));
+    EXPECT_EQ(plainLine(2), QStringLiteral("Deux^0^1^4000^9^a")) << "a change that does not raise it is kept";
+}
+
 TEST_F(Questions, AnswerFollowsTheWidgetsOfTheChosenKind)
 {
     startNew();
@@ -306,6 +343,11 @@ TEST_F(Questions, EditingStoresValidChangesStepsAndDeletes)
     EXPECT_EQ(plainLine(1), QStringLiteral("Uno^5^13^2^8^a^b^c")) << "the image id is kept";
     m_editor.chooseKind(3);
     EXPECT_EQ(m_editor.record().getOption(0), QStringLiteral("a")) << "options stay while editing";
+    m_session.paperLines().setLineByIndex(1, paper::encipherLine(QStringLiteral("One^12 px^13^2^8^a^b^c")));
+    m_editor.step(1);
+    m_editor.step(-1);
+    m_editor.setContext(QStringLiteral("Uno"));
+    EXPECT_EQ(plainLine(1), QStringLiteral("Uno^12^13^2^8^a^b^c")) << "the picture the test taker shows is kept";
 
     EXPECT_FALSE(m_editor.step(-1));
     ASSERT_TRUE(m_editor.step(1));

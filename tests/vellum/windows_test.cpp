@@ -381,11 +381,20 @@ TEST_F(Windows, MarksCaretAndImageIdRefusals)
     fillHeader(QStringLiteral("r"));
     click(header().Command1);
     Form1 &f = editor();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    f.Text5->setFocus();
+    f.Text2->setFocus();
+    ASSERT_TRUE(f.Text2->hasFocus());
+    EXPECT_TRUE(m_told.empty()) << "passing through the untouched marks box says nothing";
     type(f.Text5, QStringLiteral("x"));
     EXPECT_EQ(f.Text5->text(), QStringLiteral("2"));
     EXPECT_EQ(m_told.back().text, QStringLiteral("Should be Number"));
     replace(f.Text5, QStringLiteral("0.5"));
     EXPECT_EQ(f.Text5->text(), QStringLiteral("0.5")) << "0 on the way to 0.5 is not refused";
+    type(f.Text5, QStringLiteral("^"));
+    EXPECT_EQ(f.Text5->text(), QStringLiteral("0.5")) << "a caret keeps the marks as they were";
+    EXPECT_EQ(m_told.back().text, QStringLiteral("The character ^ cannot be used: it separates the fields of a tests file"));
     const size_t before = m_told.size();
     replace(f.Text5, QStringLiteral("0"));
     QTest::keyClick(f.Text5, Qt::Key_Return);
@@ -403,6 +412,11 @@ TEST_F(Windows, MarksCaretAndImageIdRefusals)
     click(f.Command2);
     EXPECT_EQ(m_told.back().text, QStringLiteral("Required Field unavailable")) << "no kind chosen";
     EXPECT_EQ(f.Label16->text(), QStringLiteral("Tests has 0 Items"));
+
+    replace(f.Text5, QStringLiteral("3276"));
+    type(f.Text5, QStringLiteral("8"));
+    EXPECT_EQ(f.Text5->text(), QStringLiteral("3276"));
+    EXPECT_EQ(m_told.back().text, QStringLiteral("The full marks of the tests cannot exceed 32767"));
 }
 
 TEST_F(Windows, ASaveFailureKeepsTheEditorOpenAndTheTitleBarAsksFirst)
@@ -410,6 +424,12 @@ TEST_F(Windows, ASaveFailureKeepsTheEditorOpenAndTheTitleBarAsksFirst)
     start();
     fillHeader(file(QStringLiteral("later/p.dat")));
     click(header().Command1);
+    EXPECT_EQ(m_run->questionEditor(), nullptr) << "a folder that is missing is refused at once";
+    EXPECT_TRUE(m_told.back().text.startsWith(QStringLiteral("The tests file cannot be written there: ")));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("later")));
+    click(header().Command1);
+    ASSERT_NE(m_run->questionEditor(), nullptr);
+    ASSERT_TRUE(QDir(m_dir.path()).rmdir(QStringLiteral("later"))); // gone again before saving
     compose({ QStringLiteral("Q"), 2, {}, QStringLiteral("1"), { QStringLiteral("w") }, {} });
     click(editor().Command2);
     click(editor().Command5);
