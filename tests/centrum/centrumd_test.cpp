@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -52,8 +53,9 @@ protected:
         f.write(text);
     }
 
-    // Starts the server on free ports and waits until it serves.
-    void launch()
+    // Starts the server on free ports and waits until it serves, as its log on stdout or
+    // (when nobody reads that) its last word on stderr says.
+    void launch(bool readLog = true)
     {
         m_msg = freePort();
         m_web = freePort();
@@ -62,8 +64,13 @@ protected:
         m_process.setWorkingDirectory(QDir::tempPath()); // the program folder is what counts
         m_process.start(program(), {});
         ASSERT_TRUE(m_process.waitForStarted());
-        ASSERT_TRUE(waitFor([&] { return m_process.peek(1 << 20).contains("Server Started"); }))
-            << m_process.readAllStandardError().toStdString();
+        QByteArray err;
+        ASSERT_TRUE(waitFor([&] {
+            if (readLog)
+                return m_process.peek(1 << 20).contains("Server Started");
+            err += m_process.readAllStandardError();
+            return err.contains("serving candidates");
+        })) << (err + m_process.readAllStandardError()).toStdString();
     }
 
     int stop(int signal)
@@ -128,6 +135,25 @@ TEST_F(Centrumd, ServesACandidateAndStopsCleanlyOnSignals)
             m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:d1:") + result));
     }
+}
+
+TEST_F(Centrumd, KeepsServingWhenTheReaderOfItsLogGoesAway)
+{
+    // The log goes into a pipe whose reading end is already closed.
+    m_process.setChildProcessModifier([] {
+        int ends[2];
+        if (::pipe(ends) == 0) {
+            ::dup2(ends[1], STDOUT_FILENO);
+            ::close(ends[0]);
+            ::close(ends[1]);
+        }
+    });
+    launch(false);
+    Candidate c(QStringLiteral("nolog"));
+    c.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    EXPECT_EQ(c.papers.value(0), m_paper);
+    EXPECT_EQ(stop(SIGTERM), 0);
 }
 
 TEST_F(Centrumd, TwoHundredCandidatesAtOnceAllReceiveThePaperAndAllResultsAreStored)
