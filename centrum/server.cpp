@@ -489,10 +489,15 @@ void Server::startFileConnection(const Cuser &user)
 void Server::sendCurrentPaper()
 {
     Connection *c = connectionOf(m_served->index, m_served->serial);
-    if (!c)
+    // A paper goes out once, however often it is asked for: a second copy would run past
+    // the announced length and the candidate would never see the end of it.
+    if (!c || m_served->sentNo == c->paperNo)
         return;
-    if (m_sender)
+    m_served->sentNo = c->paperNo;
+    if (m_sender) {
+        m_sender->cancel();
         m_sender->deleteLater();
+    }
     auto *sender = new CtransFile(*m_file, this);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
@@ -500,7 +505,13 @@ void Server::sendCurrentPaper()
         log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
         endTransfer();
     });
-    sender->transFile(c->papers[c->paperNo - 1].fPath);
+    const ClassFile &paper = c->papers[c->paperNo - 1];
+    QString why;
+    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why)) {
+        // Nothing the candidate could use was sent: the next one need not wait for the stall time.
+        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
+        endTransfer();
+    }
 }
 
 void Server::endTransfer()
