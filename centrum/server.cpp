@@ -29,8 +29,9 @@ const char *const extraTexts[][2] = {
     { "消息超过64KiB", "message longer than 64 KiB" },
     { " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
     { "传送中对方断开", "the peer closed during the transfer" },
+    { " 端口无法监听:", " Port cannot be listened on:" },
 };
-enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone };
+enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy };
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
 
@@ -224,7 +225,7 @@ Server::StartResult Server::start()
     m_pimp->setLocalPort(*ports[1]);
     result.httpService = m_pimp->listen();
     if (!result.httpService) {
-        const QString line = QStringLiteral("http: port %1 cannot be listened on").arg(*ports[1]);
+        const QString line = extra(PortBusy) + QStringLiteral("comm/web=%1").arg(*ports[1]);
         log(line);
         if (result.problem.isEmpty()) {
             result.refusal = StartResult::Refusal::Listen;
@@ -265,8 +266,10 @@ bool Server::startMessageService(StartResult &result)
     }
     m_papers = papers;
     if (!makeListener(-1)) {
+        // Beside the socket's own line, one that tells the examiner which setting to change.
         result.refusal = StartResult::Refusal::Listen;
-        *problem = errorSockLine(m_highest + 1);
+        *problem = extra(PortBusy) + QStringLiteral("comm/msg=%1").arg(m_msgPort);
+        log(*problem);
         return false;
     }
     // The first listener decides the port, also when the setting lets the system choose.
