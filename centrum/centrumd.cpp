@@ -38,6 +38,8 @@ int main(int argc, char *argv[])
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A log reader that goes away must not end the service; the write just fails.
+    std::signal(SIGPIPE, SIG_IGN);
 
     centrum::ServerSeams seams;
     seams.programFolder = QCoreApplication::applicationDirPath();

@@ -43,16 +43,24 @@ CtransFile::CtransFile(NetSocket &WinS, QObject *parent) : QObject(parent), m_so
     connect(&WinS, &NetSocket::bytesSent, this, [this] { pump(); });
 }
 
-bool CtransFile::transFile(const QString &fileName, const QByteArray &head)
+bool CtransFile::transFile(const QString &fileName, const QByteArray &head, qint64 announced, QString *why)
 {
-    m_file = std::make_unique<QFile>(fileName);
-    if (!QFileInfo(fileName).isFile() || !m_file->open(QIODevice::ReadOnly)) {
+    auto refuse = [this, why](const QString &reason) {
         m_file.reset();
         if (m_socket)
             m_socket->close();
+        if (why)
+            *why = reason;
         return false;
-    }
+    };
+    m_file = std::make_unique<QFile>(fileName);
+    if (!QFileInfo(fileName).isFile() || !m_file->open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("%1 cannot be read").arg(fileName));
     m_length = m_file->size();
+    // The receiver counts on the announced length: other bytes would never end its transfer.
+    if (announced >= 0 && m_length != announced)
+        return refuse(QStringLiteral("%1 is %2 bytes long now, %3 were announced")
+                          .arg(fileName).arg(m_length).arg(announced));
     m_position = 0;
     m_done = false;
     if (!head.isEmpty() && m_socket)

@@ -37,9 +37,10 @@ public:
 
     explicit CtransFile(NetSocket &WinS, QObject *parent = nullptr);
 
-    // Sends head, then the file's bytes. A file that does not exist closes the socket
-    // and returns false.
-    bool transFile(const QString &fileName, const QByteArray &head = {});
+    // Sends head, then the file's bytes. A file that does not exist, or whose length is not
+    // the announced one (when one is given), closes the socket and returns false with why set.
+    bool transFile(const QString &fileName, const QByteArray &head = {}, qint64 announced = -1,
+                   QString *why = nullptr);
     // Stops reading; what was handed to the socket still goes.
     void cancel();
 

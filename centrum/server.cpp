@@ -29,8 +29,9 @@ const char *const extraTexts[][2] = {
     { "消息超过64KiB", "message longer than 64 KiB" },
     { " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
     { "传送中对方断开", "the peer closed during the transfer" },
+    { " 端口无法监听:", " Port cannot be listened on:" },
 };
-enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone };
+enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy };
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
 
@@ -224,7 +225,7 @@ Server::StartResult Server::start()
     m_pimp->setLocalPort(*ports[1]);
     result.httpService = m_pimp->listen();
     if (!result.httpService) {
-        const QString line = QStringLiteral("http: port %1 cannot be listened on").arg(*ports[1]);
+        const QString line = extra(PortBusy) + QStringLiteral("comm/web=%1").arg(*ports[1]);
         log(line);
         if (result.problem.isEmpty()) {
             result.refusal = StartResult::Refusal::Listen;
@@ -265,8 +266,10 @@ bool Server::startMessageService(StartResult &result)
     }
     m_papers = papers;
     if (!makeListener(-1)) {
+        // Beside the socket's own line, one that tells the examiner which setting to change.
         result.refusal = StartResult::Refusal::Listen;
-        *problem = errorSockLine(m_highest + 1);
+        *problem = extra(PortBusy) + QStringLiteral("comm/msg=%1").arg(m_msgPort);
+        log(*problem);
         return false;
     }
     // The first listener decides the port, also when the setting lets the system choose.
@@ -489,10 +492,15 @@ void Server::startFileConnection(const Cuser &user)
 void Server::sendCurrentPaper()
 {
     Connection *c = connectionOf(m_served->index, m_served->serial);
-    if (!c)
+    // A paper goes out once, however often it is asked for: a second copy would run past
+    // the announced length and the candidate would never see the end of it.
+    if (!c || m_served->sentNo == c->paperNo)
         return;
-    if (m_sender)
+    m_served->sentNo = c->paperNo;
+    if (m_sender) {
+        m_sender->cancel();
         m_sender->deleteLater();
+    }
     auto *sender = new CtransFile(*m_file, this);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
@@ -500,7 +508,13 @@ void Server::sendCurrentPaper()
         log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
         endTransfer();
     });
-    sender->transFile(c->papers[c->paperNo - 1].fPath);
+    const ClassFile &paper = c->papers[c->paperNo - 1];
+    QString why;
+    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why)) {
+        // Nothing the candidate could use was sent: the next one need not wait for the stall time.
+        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
+        endTransfer();
+    }
 }
 
 void Server::endTransfer()

@@ -109,6 +109,7 @@ private:
         qint16 index;
         quint64 serial;
         QString uID;
+        qint16 sentNo = 0; // the candidate's paper whose sending has begun
     };
     struct HttpSlot {
         NetSocket *socket = nullptr;

@@ -8,9 +8,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -38,13 +40,6 @@ protected:
 
     QString program() const { return m_dir.filePath(QStringLiteral("centrumd")); }
 
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-
     void writeSettings(const QByteArray &text)
     {
         QFile f(m_dir.filePath("setting.ini"));
@@ -52,18 +47,23 @@ protected:
         f.write(text);
     }
 
-    // Starts the server on free ports and waits until it serves.
+    // Starts the server on ports the system chooses and waits until it says which ones.
     void launch()
     {
-        m_msg = freePort();
-        m_web = freePort();
-        writeSettings(QStringLiteral("[comm]\nmsg=%1\nfile=8602\nweb=%2\n[subject]\nfile=sample.dat\n")
-                          .arg(m_msg).arg(m_web).toUtf8());
+        writeSettings("[comm]\nmsg=0\nfile=8602\nweb=0\n[subject]\nfile=sample.dat\n");
         m_process.setWorkingDirectory(QDir::tempPath()); // the program folder is what counts
         m_process.start(program(), {});
         ASSERT_TRUE(m_process.waitForStarted());
-        ASSERT_TRUE(waitFor([&] { return m_process.peek(1 << 20).contains("Server Started"); }))
-            << m_process.readAllStandardError().toStdString();
+        const QRegularExpression serving(QStringLiteral("serving candidates on port (\\d+) and browsers on port (\\d+)"));
+        QByteArray err;
+        QRegularExpressionMatch m;
+        ASSERT_TRUE(waitFor([&] {
+            err += m_process.readAllStandardError();
+            m = serving.match(QString::fromUtf8(err));
+            return m.hasMatch();
+        })) << err.toStdString();
+        m_msg = quint16(m.captured(1).toUInt());
+        m_web = quint16(m.captured(2).toUInt());
     }
 
     int stop(int signal)
@@ -128,6 +128,25 @@ TEST_F(Centrumd, ServesACandidateAndStopsCleanlyOnSignals)
             m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:d1:") + result));
     }
+}
+
+TEST_F(Centrumd, KeepsServingWhenTheReaderOfItsLogGoesAway)
+{
+    // The log goes into a pipe whose reading end is already closed.
+    m_process.setChildProcessModifier([] {
+        int ends[2];
+        if (::pipe(ends) == 0) {
+            ::dup2(ends[1], STDOUT_FILENO);
+            ::close(ends[0]);
+            ::close(ends[1]);
+        }
+    });
+    launch();
+    Candidate c(QStringLiteral("nolog"));
+    c.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    EXPECT_EQ(c.papers.value(0), m_paper);
+    EXPECT_EQ(stop(SIGTERM), 0);
 }
 
 TEST_F(Centrumd, TwoHundredCandidatesAtOnceAllReceiveThePaperAndAllResultsAreStored)

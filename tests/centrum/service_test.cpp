@@ -140,10 +140,20 @@ TEST_F(ServerTest, APortTakenByTheOtherServiceIsRefusedClearly)
     writeFile(QStringLiteral("p.dat"), 10);
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
-    writeSettings(QStringLiteral("p.dat"), QStringLiteral("0"), QString::number(taken.serverPort()));
-    const auto r = server().start();
+    const QString port = QString::number(taken.serverPort());
+    writeSettings(QStringLiteral("p.dat"), QStringLiteral("0"), port);
+    auto r = server().start();
     EXPECT_TRUE(r.messageService);
     EXPECT_FALSE(r.httpService);
     EXPECT_EQ(r.refusal, centrum::Server::StartResult::Refusal::Listen);
-    EXPECT_EQ(logTexts().last(), QStringLiteral("http: port %1 cannot be listened on").arg(taken.serverPort()));
+    EXPECT_EQ(logTexts().last(), QStringLiteral(" Port cannot be listened on:comm/web=") + port);
+
+    // The message port, on a Chinese system: the line names the setting to change.
+    m_server.reset();
+    writeSettings(QStringLiteral("p.dat"), port, QStringLiteral("0"));
+    r = server(2052).start();
+    EXPECT_FALSE(r.messageService);
+    EXPECT_EQ(r.refusal, centrum::Server::StartResult::Refusal::Listen);
+    EXPECT_EQ(r.problem, QStringLiteral(" 端口无法监听:comm/msg=") + port);
+    EXPECT_TRUE(logTexts().contains(r.problem));
 }
