@@ -40,6 +40,8 @@ Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath
     Label3 = new QLabel(this);
     Timer1 = new QTimer(this);
     Timer1->setInterval(m_seams.tickIntervalMs);
+    // A coarse timer fires up to a twentieth early, so its ticks would find a second too few used.
+    Timer1->setTimerType(Qt::PreciseTimer);
 
     setWindowTitle(m_session.caption());
     console &cons = m_session.testConsole();

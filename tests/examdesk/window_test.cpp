@@ -7,6 +7,7 @@
 #include "views.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace examdesk;
@@ -26,14 +28,14 @@ protected:
     std::unique_ptr<Form2> open(const QString &paperPath, TestSession::Sender send = {})
     {
         Form2::Seams seams;
-        seams.clock = [this] { return m_now; };
+        seams.clock = [this] { return m_clock ? m_clock() : m_now; };
         seams.send = send ? send : [this](const QString &text, const QString &) {
             m_sent.append(text);
             return CsendMessage::Outcome::Delivered;
         };
         seams.warn = [this](const QString &, const QString &text) { m_warnings.append(text); };
         seams.programFolder = m_dir.path();
-        seams.tickIntervalMs = 5;
+        seams.tickIntervalMs = m_tickMs;
         seams.screen = QRect(0, 0, 1280, 800);
         auto form = std::make_unique<Form2>(m_table, false, paperPath, seams);
         form->show();
@@ -50,6 +52,8 @@ protected:
     QTemporaryDir m_dir;
     Cmlo m_table { Program::Examdesk };
     QDateTime m_now = QDateTime(QDate(2026, 6, 1), QTime(9, 0), Qt::UTC);
+    TestSession::Clock m_clock; // when set, instead of m_now
+    int m_tickMs = 5;
     QStringList m_sent;
     QStringList m_warnings;
 };
@@ -160,6 +164,24 @@ TEST_F(WindowTest, TimeOutSubmitsWhatIsOnScreenAndReportsTheWholeLimit)
     EXPECT_EQ(deciphered(m_sent.value(0)), QStringLiteral("4:short.dat:60"));
     EXPECT_EQ(form->Label1->palette().color(QPalette::WindowText), QColor(255, 17, 17));
     EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(WindowTest, TheFirstTickFindsAWholeSecondUsed)
+{
+    // The candidate's clock stands at the start time until the countdown runs, then goes
+    // five times as fast, so a tick every 200 ms is one a second.
+    QElapsedTimer real;
+    m_clock = [this, &real] { return real.isValid() ? m_now.addMSecs(real.elapsed() * 5) : m_now; };
+    m_tickMs = 200;
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("minute.dat")),
+                                    { QStringLiteral("1^1^S^T^1^A"), QStringLiteral("Q^0^1^1^9^a") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    real.start();
+    form->Timer1->start(); // counting from now, as from Start
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Label1->text() != QStringLiteral("Remain"); }, 5000));
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("Remain 0: 59")) << "a tick came before its second was up";
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
 }
 
 TEST_F(WindowTest, HandsTheResultToAnIndependentReceiverThroughTheChannel)
