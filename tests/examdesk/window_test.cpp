@@ -231,6 +231,32 @@ TEST_F(WindowTest, ShowsQuestionsWithoutTheirMissingPicturesAndSkipsEmptyOptions
     EXPECT_EQ(view->Picture1->pixmap().size(), QSize(40, 30));
 }
 
+TEST_F(WindowTest, AFillInAnswerComesBackWholeAfterAnEmptyOptionOrATypedTilde)
+{
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("gap.dat")),
+                                    { QStringLiteral("1^10^S^T^3^A"), QStringLiteral("Capitals?^0^^1^7^Paris^^Rome"),
+                                      QStringLiteral("Next^0^1^1^9^a") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    auto *blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    ASSERT_EQ(blanks->Text2.size(), 2u);
+    QTest::keyClicks(blanks->Text2[0], QStringLiteral("Par~is"));
+    QTest::keyClicks(blanks->Text2[1], QStringLiteral("Rome"));
+    const testRecord &rec = form->session().testConsole().rec;
+    EXPECT_EQ(rec.getUsel(0), QStringLiteral("Paris~~Rome~~~~"));
+
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    EXPECT_EQ(blanks->Text2[0]->text(), QStringLiteral("Paris"));
+    EXPECT_EQ(blanks->Text2[1]->text(), QStringLiteral("Rome"));
+    EXPECT_EQ(rec.getUsel(0), QStringLiteral("Paris~~Rome~~~~"));
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    EXPECT_EQ(deciphered(m_sent.value(0)), QStringLiteral("2:gap.dat:0"));
+}
+
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
 {
     const QString path = writePaper(m_dir.filePath(QStringLiteral("odd.dat")),
