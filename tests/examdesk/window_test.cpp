@@ -257,6 +257,20 @@ TEST_F(WindowTest, AFillInAnswerComesBackWholeAfterAnEmptyOptionOrATypedTilde)
     EXPECT_EQ(deciphered(m_sent.value(0)), QStringLiteral("2:gap.dat:0"));
 }
 
+TEST_F(WindowTest, ALongCountIsShownWholeAndTheTotalMovesAlong)
+{
+    QStringList lines { QStringLiteral("1^600^S^T^1^A") };
+    for (int k = 1; k <= 10000; ++k)
+        lines.append(QStringLiteral("Q%1^0^1^1^9^a").arg(k));
+    auto form = open(writePaper(m_dir.filePath(QStringLiteral("long.dat")), lines));
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Count 1/ 10000"));
+    EXPECT_GE(form->Label2->width(), form->Label2->sizeHint().width());
+    EXPECT_GT(form->Label3->x(), form->Label2->geometry().right());
+    EXPECT_LT(form->Label3->geometry().right(), form->width());
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+}
+
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
 {
     const QString path = writePaper(m_dir.filePath(QStringLiteral("odd.dat")),
