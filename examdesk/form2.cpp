@@ -40,6 +40,8 @@ Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath
     Label3 = new QLabel(this);
     Timer1 = new QTimer(this);
     Timer1->setInterval(m_seams.tickIntervalMs);
+    // A coarse timer fires up to a twentieth early, so its ticks would find a second too few used.
+    Timer1->setTimerType(Qt::PreciseTimer);
 
     setWindowTitle(m_session.caption());
     console &cons = m_session.testConsole();
@@ -89,7 +91,7 @@ void Form2::startTest()
     setWindowTitle(m_session.caption());
     showCurrentQuestion();
     Timer1->start();
-    Label2->setText(m_session.countText());
+    showCount();
     Label3->setText(m_session.fullMarksText());
 }
 
@@ -129,7 +131,19 @@ void Form2::moveBy(int step)
         step > 0 ? m_session.next() : m_session.previous();
         showCurrentQuestion();
     }
+    showCount();
+}
+
+void Form2::showCount()
+{
     Label2->setText(m_session.countText());
+    // A count too long for the designed width widens its label; the total marks move along.
+    const int width = qMax(twips(1140), Label2->sizeHint().width());
+    if (width == Label2->width())
+        return;
+    Label2->resize(width, Label2->height());
+    Label3->setGeometry(Label2->geometry().right() + 1 + twips(30), Label3->y(),
+                        this->width() - Label1->width() - width - twips(180), Label3->height());
 }
 
 void Form2::timerTick()

@@ -59,6 +59,7 @@ protected:
 
 private:
     void showCurrentQuestion();
+    void showCount();
     void moveBy(int step);
     void closeCurrentView();
     void endWith(int exitCode);

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 
 namespace examdesk {
 
@@ -243,17 +244,21 @@ void Form4::buildOptions(const oneChoice &sb)
     stored.init(storedAnswer());
     stored.setSeparator(QStringLiteral("~"));
     for (int k = 1; k <= oneChoice::optionCount; ++k) {
+        // The stored answer holds all six blanks in place, so each position takes its own token.
+        const QString token = stored.nextToken();
         if (sb.getOption(k - 1).isEmpty())
             continue;
         auto *box = new QLineEdit(this);
         box->setObjectName(QStringLiteral("Text2_%1").arg(k));
         box->setGeometry(memberRect(k));
+        // "~" ends a blank in the stored answer: typed into one, it would split it on the way back.
+        box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^~]*")), box));
         Text2.push_back(box);
         connect(box, &QLineEdit::textChanged, this, [this, k](const QString &text) {
             m_blankEntries[k] = text.trimmed();
             collectAnswer();
         });
-        box->setText(stored.nextToken());
+        box->setText(token);
     }
 }
 

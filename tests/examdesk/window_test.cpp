@@ -7,6 +7,7 @@
 #include "views.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace examdesk;
@@ -26,14 +28,14 @@ protected:
     std::unique_ptr<Form2> open(const QString &paperPath, TestSession::Sender send = {})
     {
         Form2::Seams seams;
-        seams.clock = [this] { return m_now; };
+        seams.clock = [this] { return m_clock ? m_clock() : m_now; };
         seams.send = send ? send : [this](const QString &text, const QString &) {
             m_sent.append(text);
             return CsendMessage::Outcome::Delivered;
         };
         seams.warn = [this](const QString &, const QString &text) { m_warnings.append(text); };
         seams.programFolder = m_dir.path();
-        seams.tickIntervalMs = 5;
+        seams.tickIntervalMs = m_tickMs;
         seams.screen = QRect(0, 0, 1280, 800);
         auto form = std::make_unique<Form2>(m_table, false, paperPath, seams);
         form->show();
@@ -50,6 +52,8 @@ protected:
     QTemporaryDir m_dir;
     Cmlo m_table { Program::Examdesk };
     QDateTime m_now = QDateTime(QDate(2026, 6, 1), QTime(9, 0), Qt::UTC);
+    TestSession::Clock m_clock; // when set, instead of m_now
+    int m_tickMs = 5;
     QStringList m_sent;
     QStringList m_warnings;
 };
@@ -162,6 +166,25 @@ TEST_F(WindowTest, TimeOutSubmitsWhatIsOnScreenAndReportsTheWholeLimit)
     EXPECT_FALSE(form->isVisible());
 }
 
+TEST_F(WindowTest, TheFirstTickFindsAWholeSecondUsed)
+{
+    // The candidate's clock stands at the start time until the countdown runs, then goes
+    // five times as fast, so a tick every 200 ms is one a second.
+    QElapsedTimer real;
+    m_clock = [this, &real] { return real.isValid() ? m_now.addMSecs(real.elapsed() * 5) : m_now; };
+    m_tickMs = 200;
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("minute.dat")),
+                                    { QStringLiteral("1^1^S^T^1^A"), QStringLiteral("Q^0^1^1^9^a") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    real.start();
+    form->Timer1->start(); // counting from now, as from Start
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Label1->text() != QStringLiteral("Remain"); }, 5000));
+    // 0: 59 on time, less when the machine is slow, never the whole minute.
+    EXPECT_NE(form->Label1->text(), QStringLiteral("Remain 1: 0")) << "a tick came before its second was up";
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+}
+
 TEST_F(WindowTest, HandsTheResultToAnIndependentReceiverThroughTheChannel)
 {
     // A temporary folder of its own keeps this channel apart from other tests.
@@ -207,6 +230,46 @@ TEST_F(WindowTest, ShowsQuestionsWithoutTheirMissingPicturesAndSkipsEmptyOptions
     ASSERT_TRUE(view);
     EXPECT_FALSE(view->Picture1->isHidden());
     EXPECT_EQ(view->Picture1->pixmap().size(), QSize(40, 30));
+}
+
+TEST_F(WindowTest, AFillInAnswerComesBackWholeAfterAnEmptyOptionOrATypedTilde)
+{
+    const QString path = writePaper(m_dir.filePath(QStringLiteral("gap.dat")),
+                                    { QStringLiteral("1^10^S^T^3^A"), QStringLiteral("Capitals?^0^^1^7^Paris^^Rome"),
+                                      QStringLiteral("Next^0^1^1^9^a") });
+    auto form = open(path);
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    auto *blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    ASSERT_EQ(blanks->Text2.size(), 2u);
+    QTest::keyClicks(blanks->Text2[0], QStringLiteral("Par~is"));
+    QTest::keyClicks(blanks->Text2[1], QStringLiteral("Rome"));
+    const testRecord &rec = form->session().testConsole().rec;
+    EXPECT_EQ(rec.getUsel(0), QStringLiteral("Paris~~Rome~~~~"));
+
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    blanks = viewOf<Form4>(*form);
+    ASSERT_TRUE(blanks);
+    EXPECT_EQ(blanks->Text2[0]->text(), QStringLiteral("Paris"));
+    EXPECT_EQ(blanks->Text2[1]->text(), QStringLiteral("Rome"));
+    EXPECT_EQ(rec.getUsel(0), QStringLiteral("Paris~~Rome~~~~"));
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    EXPECT_EQ(deciphered(m_sent.value(0)), QStringLiteral("2:gap.dat:0"));
+}
+
+TEST_F(WindowTest, ALongCountIsShownWholeAndTheTotalMovesAlong)
+{
+    QStringList lines { QStringLiteral("1^600^S^T^1^A") };
+    for (int k = 1; k <= 10000; ++k)
+        lines.append(QStringLiteral("Q%1^0^1^1^9^a").arg(k));
+    auto form = open(writePaper(m_dir.filePath(QStringLiteral("long.dat")), lines));
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Count 1/ 10000"));
+    EXPECT_GE(form->Label2->width(), form->Label2->sizeHint().width());
+    EXPECT_GT(form->Label3->x(), form->Label2->geometry().right());
+    EXPECT_LT(form->Label3->geometry().right(), form->width());
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
 }
 
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
