@@ -86,8 +86,10 @@ bool Mmsg::installCopyDataHook(const QString &title, SubmitHandler submit)
         m_server = nullptr;
         return false;
     }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+    QLocalServer *server = m_server;
+    connect(server, &QLocalServer::newConnection, this, [this, server] {
+        // server, not m_server: a submission may remove the hook while this loop runs.
+        while (QLocalSocket *socket = server->nextPendingConnection()) {
             socket->setParent(this); // outlives removeCopyDataHook called from a submission
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
@@ -103,7 +105,8 @@ void Mmsg::removeCopyDataHook()
     if (!m_server)
         return;
     m_server->close();
-    delete m_server; // its pending connections go with it
+    // Later, not now: this may run inside the server's own signal.
+    m_server->deleteLater();
     m_server = nullptr;
 }
 

@@ -99,6 +99,15 @@ TEST(ChannelReceiver, StopsListeningWhenTheHookIsRemoved)
     receiver.removeCopyDataHook();
     EXPECT_FALSE(receiver.isListening());
     EXPECT_EQ(CsendMessage().sendMsg(QStringLiteral("AB"), title), CsendMessage::Outcome::NoReceiver);
+
+    // The login client stops listening once it has its result, from inside the submission.
+    ASSERT_TRUE(receiver.installCopyDataHook(title, [&] { receiver.removeCopyDataHook(); }));
+    auto replied = std::async(std::launch::async, [&] {
+        return rawchannel::send(utf8(title), { rawchannel::record(3, 3, std::string("AB\0", 3)) });
+    });
+    EXPECT_TRUE(waitFor(replied));
+    EXPECT_EQ(receiver.pendingResultText(), QStringLiteral("AB"));
+    EXPECT_FALSE(receiver.isListening());
 }
 
 TEST(SingleInstance, RefusesASecondCopyUntilTheFirstHasGone)
