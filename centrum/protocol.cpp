@@ -1,23 +1,14 @@
 // The server's parsers: candidate messages and browser requests, pure functions over bytes.
 #include "protocol.h"
 
+#include "tokenizer.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace centrum {
 
 namespace {
-
-QString trimmedSpaces(const QString &s)
-{
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
-}
 
 // True when the bytes end inside a UTF-8 sequence that more bytes would complete.
 bool endsMidCharacter(QByteArrayView b)
@@ -42,7 +33,7 @@ bool endsMidCharacter(QByteArrayView b)
 
 QString ParsedMessage::id() const
 {
-    return trimmedSpaces(text.mid(4, 12));
+    return trimBlanks(text.mid(4, 12));
 }
 
 ParsedMessage parseMessage(QByteArrayView bytes)
@@ -108,7 +99,7 @@ HttpRequest parseHttpRequest(QByteArrayView bytes)
     qsizetype to = line.indexOf(u' ', from);
     if (to < 0)
         to = line.size();
-    QString path = from < line.size() ? trimmedSpaces(line.mid(from, to - from)) : QString();
+    QString path = from < line.size() ? trimBlanks(line.mid(from, to - from)) : QString();
     if (path.endsWith(u'/'))
         path.chop(1);
     if (path.isEmpty() || path == u"/")

@@ -2,19 +2,9 @@
 #include "creadini.h"
 
 #include "inifile.h"
+#include "tokenizer.h"
 
 namespace {
-
-QString trimmedSpaces(const QString &s)
-{
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
-}
 
 // What the settings service hands back for one value: up to the first NUL, at most 254 characters.
 QString limitedValue(const QString &value)
@@ -45,7 +35,7 @@ QString CReadINI::ReadINISettings()
             errorSink(errorReport());
         return {};
     }
-    return trimmedSpaces(v);
+    return trimBlanks(v);
 }
 
 bool CReadINI::WriteINISettings(const QString &KeyValue)

@@ -40,3 +40,14 @@ std::optional<QStringList> ParseString(const QString &StringToParse, const QStri
         return std::nullopt;
     return StringToParse.split(Delim, Qt::KeepEmptyParts, Qt::CaseSensitive);
 }
+
+QString trimBlanks(const QString &text)
+{
+    qsizetype b = 0;
+    qsizetype e = text.size();
+    while (b < e && text[b] == u' ')
+        ++b;
+    while (e > b && text[e - 1] == u' ')
+        --e;
+    return text.mid(b, e - b);
+}

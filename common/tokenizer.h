@@ -30,6 +30,9 @@ private:
     int m_lastPosition = 0;
 };
 
+// text without its leading and trailing blanks (spaces only; tabs stay).
+QString trimBlanks(const QString &text);
+
 // Splits at every Delim, exactly, keeping empty pieces and blanks. No list when either
 // text is empty or Delim is not shorter than the text.
 std::optional<QStringList> ParseString(const QString &StringToParse, const QString &Delim);
