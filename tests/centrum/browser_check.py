@@ -12,14 +12,14 @@ import base64
 import json
 import os
 import re
-import shutil
-import signal
 import socket
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+
+import ownserver
 
 
 class DevTools:
@@ -96,36 +96,11 @@ class DevTools:
         raise RuntimeError("no such event in time")
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def with_own_server(args):
-    with tempfile.TemporaryDirectory() as folder:
-        for name in ("centrumd", "sample.dat", "index.html"):
-            shutil.copy2(os.path.join(args.server, name), folder)
-        web = free_port()
-        with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
-            f.write("[comm]\nmsg=%d\nfile=8602\nweb=%d\n[subject]\nfile=sample.dat\n" % (free_port(), web))
-        # The log goes to a file: a pipe nobody reads would fill up and hold the server.
-        log = open(os.path.join(folder, "centrumd.out"), "w+b")
-        server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=log, stderr=subprocess.STDOUT)
-        try:
-            deadline = time.monotonic() + 30
-            while b"Started" not in open(log.name, "rb").read():
-                if server.poll() is not None or time.monotonic() > deadline:
-                    print("the server did not start: %s" % open(log.name, "rb").read().decode("utf-8"),
-                          file=sys.stderr)
-                    return 1
-                time.sleep(0.05)
-            args.url = "http://127.0.0.1:%d" % web
-            args.folder = folder
-            return check(args)
-        finally:
-            server.send_signal(signal.SIGTERM)
-            server.wait(30)
+    with ownserver.own_server(args.server, ("sample.dat", "index.html")) as run:
+        args.url = "http://127.0.0.1:%d" % run.web
+        args.folder = run.folder
+        return check(args)
 
 
 def main():

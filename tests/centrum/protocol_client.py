@@ -11,13 +11,10 @@ import argparse
 import asyncio
 import datetime
 import os
-import shutil
-import signal
-import socket
-import subprocess
 import sys
-import tempfile
 import time
+
+import ownserver
 
 KEY = "lanterns"
 
@@ -121,41 +118,17 @@ async def one_candidate(args, n):
     return "%s:%s:%s" % (args.expect_ip, candidate_id, result)
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 def run_own_server(args):
-    """Copies the server's folder, gives it free ports, and runs the candidates against it."""
-    with tempfile.TemporaryDirectory() as folder:
-        for name in ("centrumd", "sample.dat"):
-            shutil.copy2(os.path.join(args.server, name), folder)
-        args.port = free_port()
-        with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
-            f.write("[comm]\nmsg=%d\nfile=8602\nweb=%d\n[subject]\nfile=sample.dat\n" % (args.port, free_port()))
-        # The log goes to a file: a pipe nobody reads would fill up and hold the server.
-        log = open(os.path.join(folder, "centrumd.out"), "w+b")
-        server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=log, stderr=subprocess.STDOUT)
-        try:
-            deadline = time.monotonic() + 30
-            while b"Started" not in open(log.name, "rb").read():
-                if server.poll() is not None or time.monotonic() > deadline:
-                    print("the server did not start: %s" % open(log.name, "rb").read().decode("utf-8"),
-                          file=sys.stderr)
-                    return 1
-                time.sleep(0.05)
-            args.folder = folder
-            args.paper = os.path.join(folder, "sample.dat")
-            status = asyncio.run(run_candidates(args))
-        finally:
-            server.send_signal(signal.SIGTERM)
-            code = server.wait(30)
-        if code != 0:
-            print("the server ended with status %d" % code, file=sys.stderr)
-            return 1
-        return status
+    """Runs a server of its own from a copy of the program folder and the candidates against it."""
+    with ownserver.own_server(args.server, ("sample.dat",)) as run:
+        args.port = run.msg
+        args.folder = run.folder
+        args.paper = os.path.join(run.folder, "sample.dat")
+        status = asyncio.run(run_candidates(args))
+    if run.status != 0:
+        print("the server ended with status %d" % run.status, file=sys.stderr)
+        return 1
+    return status
 
 
 def main():
