@@ -1,8 +1,8 @@
 // A candidate client for tests, on plain Qt sockets: both exchanges, and ways to misbehave.
 #pragma once
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include "eventloop.h"
+
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
@@ -12,35 +12,6 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
-
-// Tests need an application object for sockets and timers; gtest's main makes none.
-inline void ensureApp()
-{
-    if (!QCoreApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "centrum_tests";
-        static char *argv[] = { name, nullptr };
-        new QCoreApplication(argc, argv);
-    }
-}
-
-// Runs the event loop until done() holds or the time is up.
-inline bool waitFor(const std::function<bool()> &done, int ms = 10000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-// Lets the loop run for a while, for checks that something does not happen.
-inline void idleFor(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
 
 inline QByteArray idField(const QString &id)
 {

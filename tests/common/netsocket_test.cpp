@@ -1,8 +1,7 @@
 // The socket component: listening, accepting by request id, moving the listener, events.
+#include "eventloop.h"
 #include "netsocket.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -15,29 +14,10 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done, int ms = 10000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
 class NetSocketTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "common_net_tests";
-            static char *argv[] = { name, nullptr };
-            new QCoreApplication(argc, argv);
-        }
-    }
+    void SetUp() override { ensureApp(); }
 };
 
 } // namespace
