@@ -119,7 +119,8 @@ def main():
 
 
 def check(args):
-    with tempfile.TemporaryDirectory() as work:
+    # The browser's helper processes may still be writing its profile as it ends.
+    with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as work:
         downloads = os.path.join(work, "downloads")
         os.mkdir(downloads)
         browser = subprocess.Popen([args.browser, "--headless", "--no-sandbox", "--disable-gpu",
