@@ -54,8 +54,7 @@ Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath
         screen = QGuiApplication::primaryScreen()->availableGeometry();
     setFixedSize(screen.width(), twips(clientHeight));
     move(screen.topLeft());
-    Label3->setGeometry(twips(2820), twips(915), screen.width() - Label1->width() - Label2->width() - twips(180),
-                        twips(330));
+    placeTotalLabel();
 
     connect(Command6, &QPushButton::clicked, this, &Form2::startTest);
     connect(Command1, &QPushButton::clicked, this, &Form2::nextQuestion);
@@ -75,8 +74,6 @@ Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Right), Command1);
     shortcut(QKeySequence(Qt::ALT | Qt::Key_Left), Command3);
 }
-
-int Form2::twips(int value) const { return value * logicalDpiX() / 1440; }
 
 void Form2::startTest()
 {
@@ -124,11 +121,9 @@ void Form2::moveBy(int step)
 {
     if (m_session.submitted())
         return;
-    const int target = m_session.testConsole().currentItem + step;
-    if (target >= 1 && target <= m_session.questionCount()) {
-        // The view stores its answer as it closes, before another question is current.
+    // The view stores its answers into its own question as it closes.
+    if (step > 0 ? m_session.next() : m_session.previous()) {
         closeCurrentView();
-        step > 0 ? m_session.next() : m_session.previous();
         showCurrentQuestion();
     }
     showCount();
@@ -142,8 +137,14 @@ void Form2::showCount()
     if (width == Label2->width())
         return;
     Label2->resize(width, Label2->height());
-    Label3->setGeometry(Label2->geometry().right() + 1 + twips(30), Label3->y(),
-                        this->width() - Label1->width() - width - twips(180), Label3->height());
+    placeTotalLabel();
+}
+
+void Form2::placeTotalLabel()
+{
+    // 30 twips after the count; as wide as the bar leaves beside the time and the count.
+    Label3->setGeometry(Label2->geometry().right() + 1 + twips(30), twips(915),
+                        width() - Label1->width() - Label2->width() - twips(180), twips(330));
 }
 
 void Form2::timerTick()
@@ -163,7 +164,7 @@ void Form2::timerTick()
 
 void Form2::submitTest()
 {
-    if (m_session.submitted() || !m_session.testConsole().rec.questionCount())
+    if (m_session.submitted())
         return;
     closeCurrentView();
     Timer1->stop();

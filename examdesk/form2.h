@@ -63,7 +63,8 @@ private:
     void moveBy(int step);
     void closeCurrentView();
     void endWith(int exitCode);
-    int twips(int value) const;
+    int twips(int value) const { return examdesk::twips(this, value); }
+    void placeTotalLabel();
 
     const CmultiLanguage &m_table;
     Seams m_seams;

@@ -58,8 +58,6 @@ subject::subject(ViewContext context, const Design &design)
     setWindowTitle(QStringLiteral("试题"));
 }
 
-int subject::twips(int value) const { return value * logicalDpiX() / 1440; }
-
 QRect subject::memberRect(int k) const
 {
     const QRect member = m_design.member.translated(0, memberStep * k);
@@ -69,6 +67,18 @@ QRect subject::memberRect(int k) const
 void subject::storeAnswer(const QString &answer) { m_context.cons.rec.addSel(m_item - 1, answer); }
 
 QString subject::storedAnswer() const { return m_context.cons.rec.getUsel(m_item - 1); }
+
+void subject::placeOption(QAbstractButton *option, int k, const QString &text, const char *family)
+{
+    option->setText(optionLetter(k) + QLatin1Char(' ') + text);
+    option->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(family)).arg(k));
+    option->setGeometry(memberRect(k));
+}
+
+QString subject::pointsPart(const oneChoice &sb, const QString &suffix) const
+{
+    return QLatin1Char('(') + sb.getPoint() + res(MarksUnit) + suffix + QLatin1Char(')');
+}
 
 void subject::setSubject(const oneChoice &sb)
 {
@@ -101,9 +111,7 @@ void subject::setSubject(const oneChoice &sb)
         const int memberWidth = widened(m_design.member).width();
         for (QAbstractButton *button : findChildren<QAbstractButton *>())
             button->resize(memberWidth, button->height());
-    }
-
-    if (m_hasPicture) {
+    } else {
         // Beside the answers rather than over them.
         const QRect firstMember = memberRect(1);
         const int left = firstMember.right() + 1 + twips(pictureGap);
@@ -159,8 +167,7 @@ Form3::Form3(ViewContext context)
 
 void Form3::setSubject(const oneChoice &sb)
 {
-    Label4->setText(res(sb.getType() == QLatin1String("6") ? TrueFalseKind : SingleKind) + QLatin1Char('(')
-                    + sb.getPoint() + res(MarksUnit) + QLatin1Char(')'));
+    Label4->setText(res(sb.getType() == QLatin1String("6") ? TrueFalseKind : SingleKind) + pointsPart(sb));
     subject::setSubject(sb);
 }
 
@@ -172,9 +179,8 @@ void Form3::buildOptions(const oneChoice &sb)
         const QString text = sb.getOption(k - 1);
         if (text.isEmpty())
             continue;
-        auto *button = new QRadioButton(optionLetter(k) + QLatin1Char(' ') + text, this);
-        button->setObjectName(QStringLiteral("Option1_%1").arg(k));
-        button->setGeometry(memberRect(k));
+        auto *button = new QRadioButton(this);
+        placeOption(button, k, text, "Option1");
         group->addButton(button, k);
         Option1.push_back(button);
         button->setChecked(stored == QString::number(k));
@@ -193,7 +199,7 @@ Form1::Form1(ViewContext context)
 
 void Form1::setSubject(const oneChoice &sb)
 {
-    Label4->setText(Label4->text() + QLatin1Char('(') + sb.getPoint() + res(MarksUnit) + QLatin1Char(')'));
+    Label4->setText(Label4->text() + pointsPart(sb));
     subject::setSubject(sb);
 }
 
@@ -204,9 +210,8 @@ void Form1::buildOptions(const oneChoice &sb)
         const QString text = sb.getOption(k - 1);
         if (text.isEmpty())
             continue;
-        auto *box = new QCheckBox(optionLetter(k) + QLatin1Char(' ') + text, this);
-        box->setObjectName(QStringLiteral("Check1_%1").arg(k));
-        box->setGeometry(memberRect(k));
+        auto *box = new QCheckBox(this);
+        placeOption(box, k, text, "Check1");
         Check1.push_back(box);
         // Each change is stored at once, so what is on screen is always what counts.
         connect(box, &QAbstractButton::toggled, this, [this, k](bool on) {
@@ -233,8 +238,7 @@ Form4::Form4(ViewContext context)
 
 void Form4::setSubject(const oneChoice &sb)
 {
-    Label4->setText(Label4->text() + QLatin1Char('(') + sb.getPoint() + res(MarksUnit) + res(PerBlank)
-                    + QLatin1Char(')'));
+    Label4->setText(Label4->text() + pointsPart(sb, res(PerBlank)));
     subject::setSubject(sb);
 }
 

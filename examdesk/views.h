@@ -17,6 +17,9 @@ class QPlainTextEdit;
 
 namespace examdesk {
 
+// Designed sizes are in twips, a 1440th of an inch: pixels by the widget's logical DPI.
+inline int twips(const QWidget *widget, int value) { return value * widget->logicalDpiX() / 1440; }
+
 // What a view reads and writes beside its question.
 struct ViewContext {
     console &cons;
@@ -60,7 +63,11 @@ protected:
     virtual void collectAnswer() { }
     // Where answer widget k (1 to 6) goes.
     QRect memberRect(int k) const;
-    int twips(int value) const;
+    int twips(int value) const { return examdesk::twips(this, value); }
+    // Captions, names and places option button or box k for option text.
+    void placeOption(QAbstractButton *option, int k, const QString &text, const char *family);
+    // "(2 Marks)" and the like, after the kind label.
+    QString pointsPart(const oneChoice &sb, const QString &suffix = {}) const;
     void storeAnswer(const QString &answer);
     QString storedAnswer() const;
     QString res(int entry) const { return m_context.table.getRes(entry); }
