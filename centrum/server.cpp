@@ -66,26 +66,19 @@ Server::Server(ServerSeams seams, QObject *parent)
             sendCurrentPaper();
     });
     connect(m_file, &NetSocket::bytesSent, this, [this] { noteProgress(); });
-    connect(m_file, &NetSocket::error, this, [this](int number, const QString &description) {
-        log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(description));
-        endTransfer();
-    });
+    connect(m_file, &NetSocket::error, this, &Server::abandonTransfer);
     connect(m_file, &NetSocket::closed, this, [this] {
         if (m_served)
-            log(QStringLiteral("sock errorNum:%1 des:%2")
-                    .arg(int(QAbstractSocket::RemoteHostClosedError))
-                    .arg(extra(PeerGone)));
-        endTransfer();
+            abandonTransfer(int(QAbstractSocket::RemoteHostClosedError), extra(PeerGone));
+        else
+            endTransfer();
     });
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
             return;
         const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
-        log(QStringLiteral("sock errorNum:%1 des:%2")
-                .arg(int(QAbstractSocket::SocketTimeoutError))
-                .arg(extra(Stalled).arg(seconds)));
-        endTransfer();
+        abandonTransfer(int(QAbstractSocket::SocketTimeoutError), extra(Stalled).arg(seconds));
     });
 
     m_pimp = new NetSocket(this);
@@ -504,17 +497,18 @@ void Server::sendCurrentPaper()
     auto *sender = new CtransFile(*m_file, this);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
-    connect(sender, &CtransFile::failed, this, [this](const QString &why) {
-        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
-        endTransfer();
-    });
+    connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
     const ClassFile &paper = c->papers[c->paperNo - 1];
     QString why;
-    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why)) {
-        // Nothing the candidate could use was sent: the next one need not wait for the stall time.
-        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
-        endTransfer();
-    }
+    // Nothing the candidate could use was sent: the next one need not wait for the stall time.
+    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why))
+        abandonTransfer(sectionMsgError, why);
+}
+
+void Server::abandonTransfer(int number, const QString &why)
+{
+    log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(why));
+    endTransfer();
 }
 
 void Server::endTransfer()

@@ -139,6 +139,8 @@ private:
     bool isDuplicate(const QString &id);
     void startFileConnection(const Cuser &user);
     void sendCurrentPaper();
+    // Logs why the paper transfer ends, as a socket error, and ends it.
+    void abandonTransfer(int number, const QString &why);
     void endTransfer();
     void serveQueue();
     void noteProgress();
