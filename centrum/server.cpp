@@ -50,6 +50,15 @@ std::optional<quint16> portValue(const QString &text)
     return quint16(v);
 }
 
+// Stops a sender, if there is one; it goes once the event at hand is done.
+void retire(CtransFile *sender)
+{
+    if (sender) {
+        sender->cancel();
+        sender->deleteLater();
+    }
+}
+
 } // namespace
 
 Server::Server(ServerSeams seams, QObject *parent)
@@ -490,10 +499,7 @@ void Server::sendCurrentPaper()
     if (!c || m_served->sentNo == c->paperNo)
         return;
     m_served->sentNo = c->paperNo;
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-    }
+    retire(m_sender);
     auto *sender = new CtransFile(*m_file, this);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
@@ -513,10 +519,7 @@ void Server::abandonTransfer(int number, const QString &why)
 
 void Server::endTransfer()
 {
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-    }
+    retire(m_sender);
     m_file->close();
     m_served.reset();
     m_requestEarly = false;
@@ -637,10 +640,7 @@ void Server::onHttpSendComplete(int i)
 void Server::freeHttpSlot(int i)
 {
     HttpSlot &slot = m_hoe[i];
-    if (slot.sender) {
-        slot.sender->cancel();
-        slot.sender->deleteLater();
-    }
+    retire(slot.sender);
     slot.idle->stop();
     slot.socket->close();
     slot.request.clear();
