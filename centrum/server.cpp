@@ -242,9 +242,7 @@ bool Server::startMessageService(StartResult &result)
 {
     QString *problem = &result.problem;
     // A repeated start replaces the listener; accepted connections stay as they are.
-    if (m_listener != 0)
-        destroySocket(m_listener, m_listener <= m_highest);
-    m_listener = 0;
+    destroySocket(m_listener);
 
     const QStringList list = configuredPapers();
     if (list.isEmpty()) {
@@ -295,7 +293,7 @@ NetSocket *Server::createSocket(qint16 index)
     return s;
 }
 
-void Server::destroySocket(qint16 index, bool toFreeList)
+void Server::destroySocket(qint16 index)
 {
     auto it = m_sockets.find(index);
     if (it == m_sockets.end())
@@ -307,7 +305,8 @@ void Server::destroySocket(qint16 index, bool toFreeList)
     m_sockets.erase(it);
     if (index == m_listener)
         m_listener = 0;
-    if (toFreeList && !m_free.contains(index))
+    // An index above every accepted one is the next new one anyway.
+    if (index <= m_highest && !m_free.contains(index))
         m_free.append(index);
 }
 
@@ -332,7 +331,7 @@ bool Server::makeListener(int failedIndex)
         listening = s->listen();
     }
     if (!listening) {
-        destroySocket(qint16(index), false);
+        destroySocket(qint16(index));
         log(errorSockLine(failedIndex < 0 ? index : failedIndex));
         return false;
     }
@@ -354,7 +353,7 @@ void Server::onConnectionRequest(qint16 k, int requestId)
         log(errorSockLine(k));
         const QSignalBlocker quiet(s);
         if (!s->listen())
-            destroySocket(k, k <= m_highest);
+            destroySocket(k);
         return;
     }
     if (m_listener == k)
@@ -466,7 +465,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         }
         // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
         log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(sectionMsgError).arg(why));
-        destroySocket(k, true);
+        destroySocket(k);
     }
 }
 
@@ -549,7 +548,7 @@ void Server::onPeerClosed(qint16 k)
     if (it == m_sockets.end())
         return;
     const bool served = m_served && m_served->index == k && m_served->serial == it->second.serial;
-    destroySocket(k, true);
+    destroySocket(k);
     if (served)
         endTransfer(); // nobody is left to confirm the file
     else
@@ -563,7 +562,7 @@ void Server::onSocketError(qint16 k, int number, const QString &description)
         return;
     log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(number).arg(description));
     if (k == m_listener) {
-        destroySocket(k, k <= m_highest);
+        destroySocket(k);
         makeListener(k);
         return;
     }
@@ -572,9 +571,7 @@ void Server::onSocketError(qint16 k, int number, const QString &description)
 
 void Server::stop()
 {
-    if (m_listener != 0)
-        destroySocket(m_listener, m_listener <= m_highest);
-    m_listener = 0;
+    destroySocket(m_listener);
     log(text(9));
     m_pimp->close();
     emit runningChanged(false);

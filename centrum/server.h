@@ -127,7 +127,9 @@ private:
     bool startMessageService(StartResult &result);
     bool makeListener(int failedIndex);
     NetSocket *createSocket(qint16 index);
-    void destroySocket(qint16 index, bool toFreeList);
+    // Closes and forgets the socket at index (the listener included); a used index is kept
+    // for reuse.
+    void destroySocket(qint16 index);
     QString errorSockLine(int k) const;
 
     void onConnectionRequest(qint16 k, int requestId);
