@@ -343,9 +343,10 @@ bool Server::makeListener(int failedIndex)
 
 void Server::onConnectionRequest(qint16 k, int requestId)
 {
-    Connection *c = connectionOf(k, m_sockets.count(k) ? m_sockets[k].serial : 0);
-    if (!c || m_papers.isEmpty())
+    const auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || m_papers.isEmpty())
         return;
+    Connection *c = &it->second;
     NetSocket *s = c->socket;
     s->close();
     if (!s->accept(requestId)) {
