@@ -240,38 +240,31 @@ Server::StartResult Server::start()
 
 bool Server::startMessageService(StartResult &result)
 {
-    QString *problem = &result.problem;
+    const auto refuse = [&](StartResult::Refusal refusal, const QString &problem) {
+        result.refusal = refusal;
+        result.problem = problem;
+        log(problem);
+        return false;
+    };
     // A repeated start replaces the listener; accepted connections stay as they are.
     destroySocket(m_listener);
 
     const QStringList list = configuredPapers();
-    if (list.isEmpty()) {
-        result.refusal = StartResult::Refusal::NoPapers;
-        *problem = text(10);
-        log(*problem);
-        return false;
-    }
+    if (list.isEmpty())
+        return refuse(StartResult::Refusal::NoPapers, text(10));
     QList<ClassFile> papers;
     for (const QString &part : list) {
         ClassFile paper;
         paper.fName = part;
         QString why;
-        if (!paper.setFileLen(m_seams.programFolder, &why)) {
-            result.refusal = StartResult::Refusal::BadPaper;
-            *problem = extra(BadPaper) + part + QStringLiteral(" (") + why + u')';
-            log(*problem);
-            return false;
-        }
+        if (!paper.setFileLen(m_seams.programFolder, &why))
+            return refuse(StartResult::Refusal::BadPaper, extra(BadPaper) + part + QStringLiteral(" (") + why + u')');
         papers.append(paper);
     }
     m_papers = papers;
-    if (!makeListener(-1)) {
-        // Beside the socket's own line, one that tells the examiner which setting to change.
-        result.refusal = StartResult::Refusal::Listen;
-        *problem = extra(PortBusy) + QStringLiteral("comm/msg=%1").arg(m_msgPort);
-        log(*problem);
-        return false;
-    }
+    // Beside the socket's own line, one that tells the examiner which setting to change.
+    if (!makeListener(-1))
+        return refuse(StartResult::Refusal::Listen, extra(PortBusy) + QStringLiteral("comm/msg=%1").arg(m_msgPort));
     // The first listener decides the port, also when the setting lets the system choose.
     m_msgPort = m_sockets[m_listener].socket->localPort();
     log(text(8));
