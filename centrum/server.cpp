@@ -637,19 +637,9 @@ void Server::freeHttpSlot(int i)
     slot.request.clear();
     slot.answered = false;
     slot.isFile = false;
-    acceptWaitingBrowsers();
-}
-
-void Server::acceptWaitingBrowsers()
-{
-    const QList<int> waiting = m_pimp->pendingRequests();
-    for (int id : waiting) {
-        auto free = std::find_if(m_hoe.begin(), m_hoe.end(),
-                                 [](const HttpSlot &s) { return s.socket->state() == NetSocket::State::Closed; });
-        if (free == m_hoe.end())
-            return;
+    // The browsers waiting for a slot: as many as there are free slots are taken now.
+    for (int id : m_pimp->pendingRequests())
         onHttpRequest(id);
-    }
 }
 
 } // namespace centrum

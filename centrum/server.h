@@ -152,7 +152,6 @@ private:
     void onHttpData(int i);
     void onHttpSendComplete(int i);
     void freeHttpSlot(int i);
-    void acceptWaitingBrowsers();
 
     ServerSeams m_seams;
     std::unique_ptr<CmultiLanguage> m_texts;
