@@ -131,19 +131,11 @@ QStringList reportEntries(const QString &reportFile)
 
 namespace {
 
-QString cell(const QString &text)
-{
-    QString t = text.trimmed();
-    if (t.size() < 12)
-        t += QString(12 - t.size(), u' ');
-    return t;
-}
-
 QString rowText(const QStringList &cells)
 {
     QStringList padded;
     for (const QString &c : cells)
-        padded.append(cell(c));
+        padded.append(c.trimmed().leftJustified(12)); // longer texts stay whole
     return padded.join(u'\t') + QStringLiteral("\r\n");
 }
 

@@ -50,6 +50,15 @@ std::optional<quint16> portValue(const QString &text)
     return quint16(v);
 }
 
+// Stops a sender, if there is one; it goes once the event at hand is done.
+void retire(CtransFile *sender)
+{
+    if (sender) {
+        sender->cancel();
+        sender->deleteLater();
+    }
+}
+
 } // namespace
 
 Server::Server(ServerSeams seams, QObject *parent)
@@ -66,26 +75,19 @@ Server::Server(ServerSeams seams, QObject *parent)
             sendCurrentPaper();
     });
     connect(m_file, &NetSocket::bytesSent, this, [this] { noteProgress(); });
-    connect(m_file, &NetSocket::error, this, [this](int number, const QString &description) {
-        log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(description));
-        endTransfer();
-    });
+    connect(m_file, &NetSocket::error, this, &Server::abandonTransfer);
     connect(m_file, &NetSocket::closed, this, [this] {
         if (m_served)
-            log(QStringLiteral("sock errorNum:%1 des:%2")
-                    .arg(int(QAbstractSocket::RemoteHostClosedError))
-                    .arg(extra(PeerGone)));
-        endTransfer();
+            abandonTransfer(int(QAbstractSocket::RemoteHostClosedError), extra(PeerGone));
+        else
+            endTransfer();
     });
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
             return;
         const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
-        log(QStringLiteral("sock errorNum:%1 des:%2")
-                .arg(int(QAbstractSocket::SocketTimeoutError))
-                .arg(extra(Stalled).arg(seconds)));
-        endTransfer();
+        abandonTransfer(int(QAbstractSocket::SocketTimeoutError), extra(Stalled).arg(seconds));
     });
 
     m_pimp = new NetSocket(this);
@@ -238,40 +240,31 @@ Server::StartResult Server::start()
 
 bool Server::startMessageService(StartResult &result)
 {
-    QString *problem = &result.problem;
+    const auto refuse = [&](StartResult::Refusal refusal, const QString &problem) {
+        result.refusal = refusal;
+        result.problem = problem;
+        log(problem);
+        return false;
+    };
     // A repeated start replaces the listener; accepted connections stay as they are.
-    if (m_listener != 0)
-        destroySocket(m_listener, m_listener <= m_highest);
-    m_listener = 0;
+    destroySocket(m_listener);
 
     const QStringList list = configuredPapers();
-    if (list.isEmpty()) {
-        result.refusal = StartResult::Refusal::NoPapers;
-        *problem = text(10);
-        log(*problem);
-        return false;
-    }
+    if (list.isEmpty())
+        return refuse(StartResult::Refusal::NoPapers, text(10));
     QList<ClassFile> papers;
     for (const QString &part : list) {
         ClassFile paper;
         paper.fName = part;
         QString why;
-        if (!paper.setFileLen(m_seams.programFolder, &why)) {
-            result.refusal = StartResult::Refusal::BadPaper;
-            *problem = extra(BadPaper) + part + QStringLiteral(" (") + why + u')';
-            log(*problem);
-            return false;
-        }
+        if (!paper.setFileLen(m_seams.programFolder, &why))
+            return refuse(StartResult::Refusal::BadPaper, extra(BadPaper) + part + QStringLiteral(" (") + why + u')');
         papers.append(paper);
     }
     m_papers = papers;
-    if (!makeListener(-1)) {
-        // Beside the socket's own line, one that tells the examiner which setting to change.
-        result.refusal = StartResult::Refusal::Listen;
-        *problem = extra(PortBusy) + QStringLiteral("comm/msg=%1").arg(m_msgPort);
-        log(*problem);
-        return false;
-    }
+    // Beside the socket's own line, one that tells the examiner which setting to change.
+    if (!makeListener(-1))
+        return refuse(StartResult::Refusal::Listen, extra(PortBusy) + QStringLiteral("comm/msg=%1").arg(m_msgPort));
     // The first listener decides the port, also when the setting lets the system choose.
     m_msgPort = m_sockets[m_listener].socket->localPort();
     log(text(8));
@@ -293,7 +286,7 @@ NetSocket *Server::createSocket(qint16 index)
     return s;
 }
 
-void Server::destroySocket(qint16 index, bool toFreeList)
+void Server::destroySocket(qint16 index)
 {
     auto it = m_sockets.find(index);
     if (it == m_sockets.end())
@@ -305,7 +298,8 @@ void Server::destroySocket(qint16 index, bool toFreeList)
     m_sockets.erase(it);
     if (index == m_listener)
         m_listener = 0;
-    if (toFreeList && !m_free.contains(index))
+    // An index above every accepted one is the next new one anyway.
+    if (index <= m_highest && !m_free.contains(index))
         m_free.append(index);
 }
 
@@ -330,7 +324,7 @@ bool Server::makeListener(int failedIndex)
         listening = s->listen();
     }
     if (!listening) {
-        destroySocket(qint16(index), false);
+        destroySocket(qint16(index));
         log(errorSockLine(failedIndex < 0 ? index : failedIndex));
         return false;
     }
@@ -342,9 +336,10 @@ bool Server::makeListener(int failedIndex)
 
 void Server::onConnectionRequest(qint16 k, int requestId)
 {
-    Connection *c = connectionOf(k, m_sockets.count(k) ? m_sockets[k].serial : 0);
-    if (!c || m_papers.isEmpty())
+    const auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || m_papers.isEmpty())
         return;
+    Connection *c = &it->second;
     NetSocket *s = c->socket;
     s->close();
     if (!s->accept(requestId)) {
@@ -352,7 +347,7 @@ void Server::onConnectionRequest(qint16 k, int requestId)
         log(errorSockLine(k));
         const QSignalBlocker quiet(s);
         if (!s->listen())
-            destroySocket(k, k <= m_highest);
+            destroySocket(k);
         return;
     }
     if (m_listener == k)
@@ -464,7 +459,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         }
         // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
         log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(sectionMsgError).arg(why));
-        destroySocket(k, true);
+        destroySocket(k);
     }
 }
 
@@ -497,32 +492,27 @@ void Server::sendCurrentPaper()
     if (!c || m_served->sentNo == c->paperNo)
         return;
     m_served->sentNo = c->paperNo;
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-    }
+    retire(m_sender);
     auto *sender = new CtransFile(*m_file, this);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
-    connect(sender, &CtransFile::failed, this, [this](const QString &why) {
-        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
-        endTransfer();
-    });
+    connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
     const ClassFile &paper = c->papers[c->paperNo - 1];
     QString why;
-    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why)) {
-        // Nothing the candidate could use was sent: the next one need not wait for the stall time.
-        log(QStringLiteral("sock errorNum:%1 des:%2").arg(sectionMsgError).arg(why));
-        endTransfer();
-    }
+    // Nothing the candidate could use was sent: the next one need not wait for the stall time.
+    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why))
+        abandonTransfer(sectionMsgError, why);
+}
+
+void Server::abandonTransfer(int number, const QString &why)
+{
+    log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(why));
+    endTransfer();
 }
 
 void Server::endTransfer()
 {
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-    }
+    retire(m_sender);
     m_file->close();
     m_served.reset();
     m_requestEarly = false;
@@ -552,7 +542,7 @@ void Server::onPeerClosed(qint16 k)
     if (it == m_sockets.end())
         return;
     const bool served = m_served && m_served->index == k && m_served->serial == it->second.serial;
-    destroySocket(k, true);
+    destroySocket(k);
     if (served)
         endTransfer(); // nobody is left to confirm the file
     else
@@ -566,7 +556,7 @@ void Server::onSocketError(qint16 k, int number, const QString &description)
         return;
     log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(number).arg(description));
     if (k == m_listener) {
-        destroySocket(k, k <= m_highest);
+        destroySocket(k);
         makeListener(k);
         return;
     }
@@ -575,9 +565,7 @@ void Server::onSocketError(qint16 k, int number, const QString &description)
 
 void Server::stop()
 {
-    if (m_listener != 0)
-        destroySocket(m_listener, m_listener <= m_highest);
-    m_listener = 0;
+    destroySocket(m_listener);
     log(text(9));
     m_pimp->close();
     emit runningChanged(false);
@@ -643,28 +631,15 @@ void Server::onHttpSendComplete(int i)
 void Server::freeHttpSlot(int i)
 {
     HttpSlot &slot = m_hoe[i];
-    if (slot.sender) {
-        slot.sender->cancel();
-        slot.sender->deleteLater();
-    }
+    retire(slot.sender);
     slot.idle->stop();
     slot.socket->close();
     slot.request.clear();
     slot.answered = false;
     slot.isFile = false;
-    acceptWaitingBrowsers();
-}
-
-void Server::acceptWaitingBrowsers()
-{
-    const QList<int> waiting = m_pimp->pendingRequests();
-    for (int id : waiting) {
-        auto free = std::find_if(m_hoe.begin(), m_hoe.end(),
-                                 [](const HttpSlot &s) { return s.socket->state() == NetSocket::State::Closed; });
-        if (free == m_hoe.end())
-            return;
+    // The browsers waiting for a slot: as many as there are free slots are taken now.
+    for (int id : m_pimp->pendingRequests())
         onHttpRequest(id);
-    }
 }
 
 } // namespace centrum

@@ -127,7 +127,9 @@ private:
     bool startMessageService(StartResult &result);
     bool makeListener(int failedIndex);
     NetSocket *createSocket(qint16 index);
-    void destroySocket(qint16 index, bool toFreeList);
+    // Closes and forgets the socket at index (the listener included); a used index is kept
+    // for reuse.
+    void destroySocket(qint16 index);
     QString errorSockLine(int k) const;
 
     void onConnectionRequest(qint16 k, int requestId);
@@ -139,6 +141,8 @@ private:
     bool isDuplicate(const QString &id);
     void startFileConnection(const Cuser &user);
     void sendCurrentPaper();
+    // Logs why the paper transfer ends, as a socket error, and ends it.
+    void abandonTransfer(int number, const QString &why);
     void endTransfer();
     void serveQueue();
     void noteProgress();
@@ -148,7 +152,6 @@ private:
     void onHttpData(int i);
     void onHttpSendComplete(int i);
     void freeHttpSlot(int i);
-    void acceptWaitingBrowsers();
 
     ServerSeams m_seams;
     std::unique_ptr<CmultiLanguage> m_texts;
