@@ -2,25 +2,19 @@
 
 import contextlib
 import os
+import re
 import shutil
 import signal
-import socket
 import subprocess
 import tempfile
 import time
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 class Run:
     def __init__(self, folder):
         self.folder = folder
-        self.msg = free_port()
-        self.web = free_port()
+        self.msg = None  # the ports the system gave the server, read back from what it prints
+        self.web = None
         self.status = None  # centrumd's exit status once it has stopped
 
 
@@ -32,18 +26,22 @@ def own_server(source, files):
             shutil.copy2(os.path.join(source, name), folder)
         run = Run(folder)
         with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
-            f.write("[comm]\nmsg=%d\nfile=8602\nweb=%d\n[subject]\nfile=sample.dat\n" % (run.msg, run.web))
+            # Port 0: the system picks free ports, so nothing else can take them in between.
+            f.write("[comm]\nmsg=0\nfile=8602\nweb=0\n[subject]\nfile=sample.dat\n")
         # The log goes to a file: a pipe nobody reads would fill up and hold the server.
         log_name = os.path.join(folder, "centrumd.out")
         with open(log_name, "w+b") as log:
             server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=log, stderr=subprocess.STDOUT)
             try:
                 deadline = time.monotonic() + 30
-                while b"Started" not in open(log_name, "rb").read():
-                    if server.poll() is not None or time.monotonic() > deadline:
-                        raise RuntimeError("the server did not start: %s"
-                                           % open(log_name, "rb").read().decode("utf-8", "replace"))
+                ports = None
+                while ports is None:
+                    text = open(log_name, "rb").read().decode("utf-8", "replace")
+                    ports = re.search(r"serving candidates on port (\d+) and browsers on port (\d+)", text)
+                    if ports is None and (server.poll() is not None or time.monotonic() > deadline):
+                        raise RuntimeError("the server did not start: %s" % text)
                     time.sleep(0.05)
+                run.msg, run.web = int(ports.group(1)), int(ports.group(2))
                 yield run
             finally:
                 server.send_signal(signal.SIGTERM)
