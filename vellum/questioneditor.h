@@ -88,6 +88,8 @@ private:
     void store();
     QString storedLine() const;
     void clearEditor();
+    // A true-or-false question's options A and B.
+    void offerTrueFalse();
     bool showQuestion(int index);
     void settleOn(int index, int direction);
     void answerFromWidgets();
