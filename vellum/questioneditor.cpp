@@ -23,7 +23,7 @@ constexpr int questionFields = 5;
 // A line break of any platform would end the stored line early, so none is kept.
 QString oneLine(const QString &boxText)
 {
-    QString text = paper::removeCrLf(boxText.trimmed());
+    QString text = boxText.trimmed();
     text.remove(u'\n');
     text.remove(u'\r');
     return text;
