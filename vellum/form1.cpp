@@ -42,18 +42,15 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     : QWidget(parent), m_session(session), m_texts(texts), m_prompter(prompter), m_editor(session, texts)
 {
     setObjectName(QStringLiteral("Form1"));
-    auto named = [](QWidget *w, const QString &name) {
+    auto named = [](auto *w, const QString &name) {
         w->setObjectName(name);
         return w;
     };
-    Text2 = new QPlainTextEdit(this);
-    named(Text2, QStringLiteral("Text2"));
+    Text2 = named(new QPlainTextEdit(this), QStringLiteral("Text2"));
     Text2->setTabChangesFocus(true);
     Text2->setFixedHeight(Text2->fontMetrics().lineSpacing() * 4 + 12);
-    Text3 = new QLineEdit(this);
-    named(Text3, QStringLiteral("Text3"));
-    Text5 = new QLineEdit(this);
-    named(Text5, QStringLiteral("Text5"));
+    Text3 = named(new QLineEdit(this), QStringLiteral("Text3"));
+    Text5 = named(new QLineEdit(this), QStringLiteral("Text5"));
 
     m_kindGroup = new QButtonGroup(this);
     auto *kindRow = new QHBoxLayout;
@@ -68,10 +65,8 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     auto *answerArea = new QWidget(this);
     auto *answerStack = new QHBoxLayout(answerArea);
     answerStack->setContentsMargins(0, 0, 0, 0);
-    singleFrame = new QWidget(answerArea);
-    named(singleFrame, QStringLiteral("singleFrame"));
-    checkFrame = new QWidget(answerArea);
-    named(checkFrame, QStringLiteral("checkFrame"));
+    singleFrame = named(new QWidget(answerArea), QStringLiteral("singleFrame"));
+    checkFrame = named(new QWidget(answerArea), QStringLiteral("checkFrame"));
     auto *singleRow = new QHBoxLayout(singleFrame);
     auto *checkRow = new QHBoxLayout(checkFrame);
     singleRow->setContentsMargins(0, 0, 0, 0);
@@ -96,26 +91,18 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
         Text7[i] = new QLineEdit(this);
         named(Text7[i], QStringLiteral("Text7_%1").arg(i));
     }
-    Label16 = new QLabel(this);
-    named(Label16, QStringLiteral("Label16"));
-    Label17 = new QLabel(this);
-    named(Label17, QStringLiteral("Label17"));
+    Label16 = named(new QLabel(this), QStringLiteral("Label16"));
+    Label17 = named(new QLabel(this), QStringLiteral("Label17"));
     Label17->setWordWrap(true);
-    Label18 = new QLabel(this);
-    named(Label18, QStringLiteral("Label18"));
+    Label18 = named(new QLabel(this), QStringLiteral("Label18"));
     Label18->setWordWrap(true);
     Label18->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto makeButton = [this](const char *name) {
-        auto *button = new QPushButton(this);
-        button->setObjectName(QLatin1String(name));
-        return button;
-    };
-    Command2 = makeButton("Command2");
-    CmdDel = makeButton("CmdDel");
-    Command6 = makeButton("Command6");
-    Command3 = makeButton("Command3");
-    Command5 = makeButton("Command5");
+    Command2 = named(new QPushButton(this), QStringLiteral("Command2"));
+    CmdDel = named(new QPushButton(this), QStringLiteral("CmdDel"));
+    Command6 = named(new QPushButton(this), QStringLiteral("Command6"));
+    Command3 = named(new QPushButton(this), QStringLiteral("Command3"));
+    Command5 = named(new QPushButton(this), QStringLiteral("Command5"));
 
     auto label = [this](int number, QWidget *buddy) {
         auto *l = new QLabel(m_texts.getRes(number), this);

@@ -16,26 +16,20 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     : QWidget(parent), m_session(session), m_texts(texts), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("FrmPapr"));
-    auto makeBox = [this](const char *name) {
-        auto *box = new QLineEdit(this);
-        box->setObjectName(QLatin1String(name));
-        return box;
+    auto named = [](auto *w, const char *name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
     };
-    TxtT = makeBox("TxtT");
-    txtS = makeBox("txtS");
-    txtTL = makeBox("txtTL");
-    txtTP = makeBox("txtTP");
-    txtA = makeBox("txtA");
-    txtFN = makeBox("txtFN");
-    auto makeButton = [this](const char *name) {
-        auto *button = new QPushButton(this);
-        button->setObjectName(QLatin1String(name));
-        return button;
-    };
-    Command1 = makeButton("Command1");
-    Command3 = makeButton("Command3");
-    CmdOpen = makeButton("CmdOpen");
-    CmdShut = makeButton("CmdShut");
+    TxtT = named(new QLineEdit(this), "TxtT");
+    txtS = named(new QLineEdit(this), "txtS");
+    txtTL = named(new QLineEdit(this), "txtTL");
+    txtTP = named(new QLineEdit(this), "txtTP");
+    txtA = named(new QLineEdit(this), "txtA");
+    txtFN = named(new QLineEdit(this), "txtFN");
+    Command1 = named(new QPushButton(this), "Command1");
+    Command3 = named(new QPushButton(this), "Command3");
+    CmdOpen = named(new QPushButton(this), "CmdOpen");
+    CmdShut = named(new QPushButton(this), "CmdShut");
 
     txtTL->setText(QString::number(m_session.paperHeader.timeLimit));
     txtTP->setText(QString::number(m_session.paperHeader.Total));
