@@ -205,14 +205,13 @@ bool QuestionEditor::raisesFullMarksPastLimit() const
     // Both sums in line order, as the test-taking program rounds after every question.
     paper::MarksTotal now;
     paper::MarksTotal with;
-    const bool replacing = editing() && m_writeThrough && m_currentIndex >= 1;
     for (int i = 1; i < m_lineTotal; ++i) {
         oneChoice stored;
         if (const auto plain = m_session.paperCipher().tryHexDecrypt(m_session.paperLines().getLineByIndex(i))) {
             stored.init(*plain);
             paper::addFullMarks(now, stored, stored.getPoint());
         }
-        const oneChoice &counted = replacing && i == m_currentIndex ? m_record : stored;
+        const oneChoice &counted = m_writeThrough && i == m_currentIndex ? m_record : stored;
         paper::addFullMarks(with, counted, counted.getPoint());
     }
     if (!editing())
@@ -235,7 +234,7 @@ QString QuestionEditor::storedLine() const
 
 void QuestionEditor::store()
 {
-    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete() || raisesFullMarksPastLimit())
+    if (!m_writeThrough || !recordComplete() || raisesFullMarksPastLimit())
         return;
     m_session.paperLines().setLineByIndex(m_currentIndex, storedLine());
 }

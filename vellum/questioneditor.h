@@ -100,6 +100,7 @@ private:
     Widgets m_widgets;
     int m_lineTotal = 0;
     int m_currentIndex = 0;
+    // "modi" mode with a stored question shown (m_currentIndex from 1): changes go into its line.
     bool m_writeThrough = false;
     std::vector<int> m_skipped;
 };
