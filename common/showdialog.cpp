@@ -1,6 +1,8 @@
 // The dialog for choosing one paper file to open, centred over its owner window.
 #include "showdialog.h"
 
+#include "vbfile.h"
+
 #include <QFileDialog>
 
 OpenDialogResult showdialog::resultOf(const QString &path)
@@ -8,9 +10,9 @@ OpenDialogResult showdialog::resultOf(const QString &path)
     OpenDialogResult result;
     if (path.isEmpty())
         return result;
-    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    result.folder = path.left(cut + 1);
-    result.files << path.mid(cut + 1);
+    const QString name = vbFile::fileNameNoPath(path);
+    result.folder = path.chopped(name.size());
+    result.files << name;
     result.count = 1;
     result.cancelled = false;
     return result;

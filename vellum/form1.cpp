@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QTextCursor>
 
 namespace vellum {
 
@@ -43,18 +42,15 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     : QWidget(parent), m_session(session), m_texts(texts), m_prompter(prompter), m_editor(session, texts)
 {
     setObjectName(QStringLiteral("Form1"));
-    auto named = [](QWidget *w, const QString &name) {
+    auto named = [](auto *w, const QString &name) {
         w->setObjectName(name);
         return w;
     };
-    Text2 = new QPlainTextEdit(this);
-    named(Text2, QStringLiteral("Text2"));
+    Text2 = named(new QPlainTextEdit(this), QStringLiteral("Text2"));
     Text2->setTabChangesFocus(true);
     Text2->setFixedHeight(Text2->fontMetrics().lineSpacing() * 4 + 12);
-    Text3 = new QLineEdit(this);
-    named(Text3, QStringLiteral("Text3"));
-    Text5 = new QLineEdit(this);
-    named(Text5, QStringLiteral("Text5"));
+    Text3 = named(new QLineEdit(this), QStringLiteral("Text3"));
+    Text5 = named(new QLineEdit(this), QStringLiteral("Text5"));
 
     m_kindGroup = new QButtonGroup(this);
     auto *kindRow = new QHBoxLayout;
@@ -69,10 +65,8 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     auto *answerArea = new QWidget(this);
     auto *answerStack = new QHBoxLayout(answerArea);
     answerStack->setContentsMargins(0, 0, 0, 0);
-    singleFrame = new QWidget(answerArea);
-    named(singleFrame, QStringLiteral("singleFrame"));
-    checkFrame = new QWidget(answerArea);
-    named(checkFrame, QStringLiteral("checkFrame"));
+    singleFrame = named(new QWidget(answerArea), QStringLiteral("singleFrame"));
+    checkFrame = named(new QWidget(answerArea), QStringLiteral("checkFrame"));
     auto *singleRow = new QHBoxLayout(singleFrame);
     auto *checkRow = new QHBoxLayout(checkFrame);
     singleRow->setContentsMargins(0, 0, 0, 0);
@@ -97,26 +91,18 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
         Text7[i] = new QLineEdit(this);
         named(Text7[i], QStringLiteral("Text7_%1").arg(i));
     }
-    Label16 = new QLabel(this);
-    named(Label16, QStringLiteral("Label16"));
-    Label17 = new QLabel(this);
-    named(Label17, QStringLiteral("Label17"));
+    Label16 = named(new QLabel(this), QStringLiteral("Label16"));
+    Label17 = named(new QLabel(this), QStringLiteral("Label17"));
     Label17->setWordWrap(true);
-    Label18 = new QLabel(this);
-    named(Label18, QStringLiteral("Label18"));
+    Label18 = named(new QLabel(this), QStringLiteral("Label18"));
     Label18->setWordWrap(true);
     Label18->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto makeButton = [this](const char *name) {
-        auto *button = new QPushButton(this);
-        button->setObjectName(QLatin1String(name));
-        return button;
-    };
-    Command2 = makeButton("Command2");
-    CmdDel = makeButton("CmdDel");
-    Command6 = makeButton("Command6");
-    Command3 = makeButton("Command3");
-    Command5 = makeButton("Command5");
+    Command2 = named(new QPushButton(this), QStringLiteral("Command2"));
+    CmdDel = named(new QPushButton(this), QStringLiteral("CmdDel"));
+    Command6 = named(new QPushButton(this), QStringLiteral("Command6"));
+    Command3 = named(new QPushButton(this), QStringLiteral("Command3"));
+    Command5 = named(new QPushButton(this), QStringLiteral("Command5"));
 
     auto label = [this](int number, QWidget *buddy) {
         auto *l = new QLabel(m_texts.getRes(number), this);
@@ -203,7 +189,7 @@ void Form1::wire()
         showAnswerWidgets();
         // True-or-false fills options A and B.
         for (int i = 0; i < 2; ++i)
-            setLineText(Text7[i], m_editor.record().getOption(i));
+            m_accepted.show(Text7[i], m_editor.record().getOption(i));
     });
     connect(m_singleGroup, &QButtonGroup::idClicked, this, [this](int id) { m_editor.chooseSingle(id); });
     for (int i = 0; i < 6; ++i) {
@@ -211,7 +197,7 @@ void Form1::wire()
         QLineEdit *box = Text7[i];
         connect(box, &QLineEdit::textChanged, this, [this, box, i](const QString &text) {
             if (m_editor.setOption(i, text))
-                m_lastValid[box] = text;
+                m_accepted.accept(box, text);
             else
                 refuse(box, entry::caretRefused);
         });
@@ -219,7 +205,7 @@ void Form1::wire()
     connect(Text2, &QPlainTextEdit::textChanged, this, [this] {
         const QString text = Text2->toPlainText();
         if (m_editor.setContext(text))
-            m_lastValid[Text2] = text;
+            m_accepted.accept(Text2, text);
         else
             refuse(Text2, entry::caretRefused);
     });
@@ -227,7 +213,7 @@ void Form1::wire()
         if (holdsSeparator(text))
             refuse(Text3, entry::caretRefused);
         else if (m_editor.setImageId(text))
-            m_lastValid[Text3] = text;
+            m_accepted.accept(Text3, text);
         else
             refuse(Text3, entry::badImageId);
     });
@@ -252,23 +238,7 @@ void Form1::wire()
 
 void Form1::refuse(QWidget *box, int entryNumber)
 {
-    const QString last = m_lastValid.value(box);
-    if (auto *line = qobject_cast<QLineEdit *>(box)) {
-        const int cursor = line->cursorPosition();
-        const int grown = std::max(0, int(line->text().size() - last.size()));
-        setLineText(line, last);
-        line->setCursorPosition(std::max(0, cursor - grown));
-    } else if (auto *text = qobject_cast<QPlainTextEdit *>(box)) {
-        const int cursor = text->textCursor().position();
-        const int grown = std::max(0, int(text->toPlainText().size() - last.size()));
-        {
-            const QSignalBlocker quiet(text);
-            text->setPlainText(last);
-        }
-        QTextCursor c = text->textCursor();
-        c.setPosition(std::clamp(cursor - grown, 0, int(last.size())));
-        text->setTextCursor(c);
-    }
+    m_accepted.takeBack(box);
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning), m_texts.getRes(entryNumber));
 }
 
@@ -284,7 +254,7 @@ void Form1::marksChanged(const QString &text)
         return;
     }
     if (taken != MarksText::Invalid) {
-        m_lastValid[Text5] = text;
+        m_accepted.accept(Text5, text);
         return;
     }
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
@@ -304,13 +274,6 @@ void Form1::marksFinished()
     m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
                     m_texts.getRes(entry::marksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
-}
-
-void Form1::setLineText(QLineEdit *box, const QString &text)
-{
-    const QSignalBlocker quiet(box);
-    box->setText(text);
-    m_lastValid[box] = text;
 }
 
 void Form1::showAnswerWidgets()
@@ -341,16 +304,12 @@ void Form1::showAnswerWidgets()
 void Form1::showRecord()
 {
     const oneChoice &r = m_editor.record();
-    {
-        const QSignalBlocker quiet(Text2);
-        Text2->setPlainText(r.getContext());
-        m_lastValid[Text2] = r.getContext();
-    }
+    m_accepted.show(Text2, r.getContext());
     const bool shown = m_editor.writeThrough();
-    setLineText(Text3, shown || r.getImg() != 0 ? QString::number(r.getImg()) : QString());
-    setLineText(Text5, r.getPoint());
+    m_accepted.show(Text3, shown || r.getImg() != 0 ? QString::number(r.getImg()) : QString());
+    m_accepted.show(Text5, r.getPoint());
     for (int i = 0; i < 6; ++i)
-        setLineText(Text7[i], r.getOption(i));
+        m_accepted.show(Text7[i], r.getOption(i));
     showAnswerWidgets();
     showCounter();
     reportSkipped();
@@ -381,14 +340,10 @@ void Form1::onAdd()
                         m_texts.getRes(tooHigh ? entry::fullMarksTooHigh : entry::incomplete));
         return;
     }
-    {
-        const QSignalBlocker quiet(Text2);
-        Text2->clear();
-        m_lastValid[Text2].clear();
-    }
-    setLineText(Text3, QString());
+    m_accepted.show(Text2, QString());
+    m_accepted.show(Text3, QString());
     for (int i = 0; i < 6; ++i)
-        setLineText(Text7[i], m_editor.record().getOption(i));
+        m_accepted.show(Text7[i], m_editor.record().getOption(i));
     showCounter();
     Text2->setFocus();
 }

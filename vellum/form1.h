@@ -1,11 +1,11 @@
 // The question editor window: composes questions one after another, or steps through and edits them.
 #pragma once
 
+#include "acceptedtexts.h"
 #include "papersession.h"
 #include "prompter.h"
 #include "questioneditor.h"
 
-#include <QHash>
 #include <QWidget>
 
 #include <array>
@@ -66,7 +66,6 @@ private:
     void marksFinished();
     void onAdd();
     void onClose();
-    void setLineText(QLineEdit *box, const QString &text);
 
     PaperSession &m_session;
     const CmultiLanguage &m_texts;
@@ -74,7 +73,7 @@ private:
     QuestionEditor m_editor;
     QButtonGroup *m_kindGroup;
     QButtonGroup *m_singleGroup;
-    QHash<QWidget *, QString> m_lastValid;
+    AcceptedTexts m_accepted;
     bool m_saved = false;
 };
 

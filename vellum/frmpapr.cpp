@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 namespace vellum {
 
@@ -17,26 +16,20 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     : QWidget(parent), m_session(session), m_texts(texts), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("FrmPapr"));
-    auto makeBox = [this](const char *name) {
-        auto *box = new QLineEdit(this);
-        box->setObjectName(QLatin1String(name));
-        return box;
+    auto named = [](auto *w, const char *name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
     };
-    TxtT = makeBox("TxtT");
-    txtS = makeBox("txtS");
-    txtTL = makeBox("txtTL");
-    txtTP = makeBox("txtTP");
-    txtA = makeBox("txtA");
-    txtFN = makeBox("txtFN");
-    auto makeButton = [this](const char *name) {
-        auto *button = new QPushButton(this);
-        button->setObjectName(QLatin1String(name));
-        return button;
-    };
-    Command1 = makeButton("Command1");
-    Command3 = makeButton("Command3");
-    CmdOpen = makeButton("CmdOpen");
-    CmdShut = makeButton("CmdShut");
+    TxtT = named(new QLineEdit(this), "TxtT");
+    txtS = named(new QLineEdit(this), "txtS");
+    txtTL = named(new QLineEdit(this), "txtTL");
+    txtTP = named(new QLineEdit(this), "txtTP");
+    txtA = named(new QLineEdit(this), "txtA");
+    txtFN = named(new QLineEdit(this), "txtFN");
+    Command1 = named(new QPushButton(this), "Command1");
+    Command3 = named(new QPushButton(this), "Command3");
+    CmdOpen = named(new QPushButton(this), "CmdOpen");
+    CmdShut = named(new QPushButton(this), "CmdShut");
 
     txtTL->setText(QString::number(m_session.paperHeader.timeLimit));
     txtTP->setText(QString::number(m_session.paperHeader.Total));
@@ -103,26 +96,16 @@ void FrmPapr::apnc()
 void FrmPapr::watch(QLineEdit *box, HeaderField field)
 {
     // The boxes start with what the header holds; an untouched file name box names no file.
-    m_lastValid[box] = box->text();
+    m_accepted.accept(box, box->text());
     connect(box, &QLineEdit::textChanged, this, [this, box, field](const QString &text) {
         if (m_session.setHeaderField(field, text)) {
-            m_lastValid[box] = text;
+            m_accepted.accept(box, text);
             return;
         }
-        const int cursor = box->cursorPosition();
-        const int grown = int(text.size() - m_lastValid[box].size());
-        fill(box, m_lastValid[box]);
-        box->setCursorPosition(std::max(0, cursor - std::max(0, grown)));
+        m_accepted.takeBack(box);
         m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
                         m_texts.getRes(entry::caretRefused));
     });
-}
-
-void FrmPapr::fill(QLineEdit *box, const QString &text)
-{
-    const QSignalBlocker quiet(box);
-    box->setText(text);
-    m_lastValid[box] = text;
 }
 
 void FrmPapr::onOpen()
@@ -142,12 +125,12 @@ void FrmPapr::openPaper(const QString &path)
         return;
     }
     const Cpapr &h = m_session.paperHeader;
-    fill(TxtT, h.Title);
-    fill(txtS, h.Subject);
-    fill(txtTL, QString::number(h.timeLimit));
-    fill(txtTP, QString::number(h.Total));
-    fill(txtA, h.Author);
-    fill(txtFN, h.FileName);
+    m_accepted.show(TxtT, h.Title);
+    m_accepted.show(txtS, h.Subject);
+    m_accepted.show(txtTL, QString::number(h.timeLimit));
+    m_accepted.show(txtTP, QString::number(h.Total));
+    m_accepted.show(txtA, h.Author);
+    m_accepted.show(txtFN, h.FileName);
     txtFN->setEnabled(false);
     // Editing needs questions to step through.
     Command3->setEnabled(opened.hasQuestions);

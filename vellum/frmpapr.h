@@ -1,11 +1,11 @@
 // The header editor: the first window, where a paper's header is filled in or a paper is opened.
 #pragma once
 
+#include "acceptedtexts.h"
 #include "papersession.h"
 #include "prompter.h"
 #include "showdialog.h"
 
-#include <QHash>
 #include <QWidget>
 
 class CmultiLanguage;
@@ -46,13 +46,12 @@ private:
     void watch(QLineEdit *box, HeaderField field);
     void onOpen();
     void onLeave(PaperSession::Leave leave);
-    void fill(QLineEdit *box, const QString &text);
 
     PaperSession &m_session;
     const CmultiLanguage &m_texts;
     Prompter &m_prompter;
     showdialog m_dialog;
-    QHash<QLineEdit *, QString> m_lastValid;
+    AcceptedTexts m_accepted;
 };
 
 } // namespace vellum

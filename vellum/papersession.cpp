@@ -77,9 +77,10 @@ QString PaperSession::fileNameFor(const QString &boxText) const
 
 PaperSession::Opened PaperSession::openPaper(const QString &path)
 {
-    Opened result;
     // The message shown says in the author's language what is wrong with a file that opens;
     // the reason adds only which file it is.
+    Opened result;
+    result.reason = path;
     auto lines = std::make_unique<vbFile>();
     if (!lines->OpenForRead(path)) {
         result.reason = lines->getLastError();
@@ -89,24 +90,17 @@ PaperSession::Opened PaperSession::openPaper(const QString &path)
         lines->readAllLine();
     } catch (const SuiteError &) {
         lines->closeFile();
-        result.reason = path; // more lines than a paper holds
-        return result;
+        return result; // more lines than a paper holds
     }
     lines->closeFile();
-    if (lines->lineCount < 1) {
-        result.reason = path;
+    if (lines->lineCount < 1)
         return result;
-    }
     const std::optional<QString> plain = m_cipher.tryHexDecrypt(lines->getLineByIndex(0));
-    if (!plain) {
-        result.reason = path;
+    if (!plain)
         return result;
-    }
     const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
-    if (!fields || fields->size() < headerFields) {
-        result.reason = path;
+    if (!fields || fields->size() < headerFields)
         return result;
-    }
 
     m_lines = std::move(lines);
     paperMode = Mode::Append;

@@ -23,7 +23,7 @@ constexpr int questionFields = 5;
 // A line break of any platform would end the stored line early, so none is kept.
 QString oneLine(const QString &boxText)
 {
-    QString text = paper::removeCrLf(boxText.trimmed());
+    QString text = boxText.trimmed();
     text.remove(u'\n');
     text.remove(u'\r');
     return text;
@@ -32,6 +32,17 @@ QString oneLine(const QString &boxText)
 QString digitOf(int index)
 {
     return QString(QChar(u'1' + index));
+}
+
+// The answer of a multiple-answer question: the digits of the checked options in order.
+QString digitsOf(const std::array<bool, oneChoice::optionCount> &checked)
+{
+    QString digits;
+    for (int i = 0; i < oneChoice::optionCount; ++i) {
+        if (checked[i])
+            digits += digitOf(i);
+    }
+    return digits;
 }
 
 // A stored image id field: a whole number from 0 to 32767, or none.
@@ -87,10 +98,8 @@ void QuestionEditor::chooseKind(int index)
         return;
     m_widgets.kind = index;
     m_record.setType(QString::number(9 - index));
-    if (index == 3 && !editing()) {
-        m_record.setOption(0, QStringLiteral("True"));
-        m_record.setOption(1, QStringLiteral("False"));
-    }
+    if (index == 3 && !editing())
+        offerTrueFalse();
     answerFromWidgets();
     store();
 }
@@ -99,23 +108,16 @@ void QuestionEditor::answerFromWidgets()
 {
     // The answer follows the widgets the kind shows, so what is written is what the author sees.
     switch (m_widgets.kind) {
-    case 0:
-        m_record.setAnswer(m_widgets.single >= 0 ? digitOf(m_widgets.single) : QString());
-        break;
     case 3:
         if (m_widgets.single > 1)
             m_widgets.single = -1;
+        [[fallthrough]];
+    case 0:
         m_record.setAnswer(m_widgets.single >= 0 ? digitOf(m_widgets.single) : QString());
         break;
-    case 1: {
-        QString digits;
-        for (int i = 0; i < options; ++i) {
-            if (m_widgets.checked[i])
-                digits += digitOf(i);
-        }
-        m_record.setAnswer(digits);
+    case 1:
+        m_record.setAnswer(digitsOf(m_widgets.checked));
         break;
-    }
     default:
         break; // a fill-in keeps its expected words in the options
     }
@@ -135,12 +137,7 @@ void QuestionEditor::setChecked(int index, bool checked)
     if (index < 0 || index >= options)
         return;
     m_widgets.checked[index] = checked;
-    QString digits;
-    for (int i = 0; i < options; ++i) {
-        if (m_widgets.checked[i])
-            digits += digitOf(i);
-    }
-    m_record.setAnswer(digits);
+    m_record.setAnswer(digitsOf(m_widgets.checked));
     store();
 }
 
@@ -208,14 +205,13 @@ bool QuestionEditor::raisesFullMarksPastLimit() const
     // Both sums in line order, as the test-taking program rounds after every question.
     paper::MarksTotal now;
     paper::MarksTotal with;
-    const bool replacing = editing() && m_writeThrough && m_currentIndex >= 1;
     for (int i = 1; i < m_lineTotal; ++i) {
         oneChoice stored;
         if (const auto plain = m_session.paperCipher().tryHexDecrypt(m_session.paperLines().getLineByIndex(i))) {
             stored.init(*plain);
             paper::addFullMarks(now, stored, stored.getPoint());
         }
-        const oneChoice &counted = replacing && i == m_currentIndex ? m_record : stored;
+        const oneChoice &counted = m_writeThrough && i == m_currentIndex ? m_record : stored;
         paper::addFullMarks(with, counted, counted.getPoint());
     }
     if (!editing())
@@ -238,7 +234,7 @@ QString QuestionEditor::storedLine() const
 
 void QuestionEditor::store()
 {
-    if (!editing() || !m_writeThrough || m_currentIndex < 1 || !recordComplete() || raisesFullMarksPastLimit())
+    if (!m_writeThrough || !recordComplete() || raisesFullMarksPastLimit())
         return;
     m_session.paperLines().setLineByIndex(m_currentIndex, storedLine());
 }
@@ -255,11 +251,15 @@ bool QuestionEditor::add()
     ++m_lineTotal;
     clearEditor();
     // The kind carries over, so a true-or-false question gets its two options again.
-    if (m_widgets.kind == 3) {
-        m_record.setOption(0, QStringLiteral("True"));
-        m_record.setOption(1, QStringLiteral("False"));
-    }
+    if (m_widgets.kind == 3)
+        offerTrueFalse();
     return true;
+}
+
+void QuestionEditor::offerTrueFalse()
+{
+    m_record.setOption(0, QStringLiteral("True"));
+    m_record.setOption(1, QStringLiteral("False"));
 }
 
 void QuestionEditor::clearEditor()

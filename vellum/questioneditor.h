@@ -88,6 +88,8 @@ private:
     void store();
     QString storedLine() const;
     void clearEditor();
+    // A true-or-false question's options A and B.
+    void offerTrueFalse();
     bool showQuestion(int index);
     void settleOn(int index, int direction);
     void answerFromWidgets();
@@ -98,6 +100,7 @@ private:
     Widgets m_widgets;
     int m_lineTotal = 0;
     int m_currentIndex = 0;
+    // "modi" mode with a stored question shown (m_currentIndex from 1): changes go into its line.
     bool m_writeThrough = false;
     std::vector<int> m_skipped;
 };

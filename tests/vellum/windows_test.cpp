@@ -44,16 +44,6 @@ inline void PrintTo(const QString &text, std::ostream *out)
 
 namespace {
 
-QApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "vellum_tests";
-    static char *argv[] = { name, nullptr };
-    // Never destroyed: the file dialog's model threads may outlive the tests.
-    static QApplication *instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 struct Told {
     QString title;
     QString text;
@@ -62,8 +52,6 @@ struct Told {
 class Windows : public ::testing::Test
 {
 protected:
-    void SetUp() override { app(); }
-
     // The run under test, with message boxes recorded instead of shown.
     Authoring &start(int lcid = 1033)
     {
@@ -464,7 +452,6 @@ TEST_F(Windows, ClosingByTheTitleBarWritesNothing)
 
 TEST_F(Windows, RefusalsShowARealMessageBoxOverTheWindow)
 {
-    app();
     Authoring run(m_dir.path(), 2052, [] { return 1; });
     run.start();
     QString shown;
