@@ -130,6 +130,21 @@ const Entry entrantEntries[] = {
     { 11, "请输入服务器IP地址(格式如192.168.1.1)", "Please enter IP of server(format like 192.168.1.1)" },
     { 12, "Orla客户端程序V1.1", "ZeloClientV1.1" },
     { 13, "该用户已登录", "This User has Logined" },
+    { 14, "端口设置无效:", "Bad port setting: " },
+    { 15, "试卷通告无效:", "Bad paper announcement: " },
+    { 16, "旧试卷无法删除:", "Old paper cannot be deleted: " },
+    { 17, "试卷无法写入:", "Paper cannot be written: " },
+    { 18, "收到的试卷超过通告的长度", "Paper longer than announced" },
+    { 19, "试卷不完整:", "Paper incomplete: " },
+    { 20, "考试程序无法启动:", "examdesk cannot be started: " },
+    { 21, "成绩通道无法打开:", "Result channel cannot be opened: " },
+    { 22, "服务器地址无法保存:", "Server address not saved: " },
+    { 23, "文件端口无法监听:", "File port cannot be listened on: " },
+    { 24, "成绩尚未送达服务器,仍要关闭吗?", "The result has not reached the server. Close anyway?" },
+    { 25, "客户端程序已在运行", "The login client is already running" },
+    { 26, "确定", "OK" },
+    { 27, "取消", "Cancel" },
+    { 28, "关闭", "Close" },
 };
 template <size_t N>
 QStringList build(const Entry (&entries)[N], bool chinese)

@@ -4,6 +4,7 @@
 #include "console.h"
 #include "multilanguage.h"
 #include "onechoice.h"
+#include "twips.h"
 
 #include <QWidget>
 #include <array>
@@ -17,8 +18,7 @@ class QPlainTextEdit;
 
 namespace examdesk {
 
-// Designed sizes are in twips, a 1440th of an inch: pixels by the widget's logical DPI.
-inline int twips(const QWidget *widget, int value) { return value * widget->logicalDpiX() / 1440; }
+using ::twips;
 
 // What a view reads and writes beside its question.
 struct ViewContext {

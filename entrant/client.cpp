@@ -1,0 +1,341 @@
+// The login client's logic: login, fetching the paper, the test, and delivering the result.
+#include "client.h"
+
+#include "creadini.h"
+#include "launcher.h"
+#include "netsocket.h"
+#include "tokenizer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalBlocker>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace entrant {
+
+Client::Client(ClientSeams seams, QObject *parent)
+    : QObject(parent), m_seams(std::move(seams)), m_texts(chooseStringTable(Program::Entrant, m_seams.lcid))
+{
+    m_view.status = text(IdLimit);
+
+    m_msg = new NetSocket(this);
+    connect(m_msg, &NetSocket::dataArrival, this, &Client::onMessageData);
+    // A server that is gone, refuses, or drops the connection before the exchange ends.
+    const auto lost = [this] {
+        if (m_view.state == State::Fetching || m_view.state == State::Submitting)
+            fail(text(ServerNotFound));
+    };
+    connect(m_msg, &NetSocket::closed, this, lost);
+    connect(m_msg, &NetSocket::error, this, lost);
+
+    m_file = new NetSocket(this);
+    connect(m_file, &NetSocket::connectionRequest, this, &Client::onFileRequest);
+    connect(m_file, &NetSocket::dataArrival, this, &Client::onFileData);
+    connect(m_file, &NetSocket::closed, this, &Client::onFileClosed);
+    connect(m_file, &NetSocket::error, this, &Client::onFileClosed);
+}
+
+Client::~Client()
+{
+    m_msg->disconnect(this);
+    m_file->disconnect(this);
+}
+
+QString Client::settingsPath() const
+{
+    return QDir(m_seams.programFolder).filePath(QStringLiteral("setting.ini"));
+}
+
+QString Client::getInf(const QString &s, const QString &k) const
+{
+    CReadINI ini;
+    ini.setININame(settingsPath());
+    ini.setSection(s);
+    ini.setKey(k);
+    return ini.ReadINISettings();
+}
+
+bool Client::needsServerAddress() const
+{
+    return getInf(QStringLiteral("comm"), QStringLiteral("rmtHost")).isEmpty();
+}
+
+void Client::saveServerAddress(const QString &answer)
+{
+    if (answer.isEmpty())
+        return;
+    CReadINI ini;
+    ini.setININame(settingsPath());
+    ini.setSection(QStringLiteral("comm"));
+    ini.setKey(QStringLiteral("rmthost"));
+    if (!ini.WriteINISettings(answer))
+        setStatus(text(AddressNotSaved) + ini.lastError());
+}
+
+std::optional<quint16> Client::readPort(const QString &key, QString *problem) const
+{
+    const QString value = getInf(QStringLiteral("comm"), key);
+    const std::optional<quint16> port = portSetting(value);
+    // The file port may be 0: the system then picks one and the login message names it.
+    if (!port || (*port == 0 && key != u"file")) {
+        *problem = text(BadPort) + key + u'=' + value;
+        return std::nullopt;
+    }
+    return port;
+}
+
+bool Client::connectionsOpen() const
+{
+    return m_msg->state() != NetSocket::State::Closed || m_file->state() != NetSocket::State::Closed;
+}
+
+void Client::login(const QString &typed)
+{
+    if (m_view.state != State::Ready)
+        return;
+    const QString id = trimBlanks(typed);
+    if (id.isEmpty()) {
+        setStatus(text(BlankId));
+        return;
+    }
+    m_loginId = formLoginId(id);
+
+    QString problem;
+    const auto msgPort = readPort(QStringLiteral("msg"), &problem);
+    const auto filePort = msgPort ? readPort(QStringLiteral("file"), &problem) : std::nullopt;
+    if (!msgPort || !filePort)
+        return fail(problem);
+    const QString host = getInf(QStringLiteral("comm"), QStringLiteral("rmtHost"));
+
+    // Listening before connecting: a port that cannot be had leaves nothing open behind it.
+    closeConnections();
+    m_file->setLocalPort(*filePort);
+    bool listening;
+    {
+        const QSignalBlocker quiet(m_file); // the failure is told here, not as a transfer's
+        listening = m_file->listen();
+    }
+    if (!listening)
+        return fail(text(FilePortBusy) + QString::number(*filePort));
+    m_filePort = m_file->localPort();
+    m_msg->connectTo(host, *msgPort);
+    show(State::Fetching, true, false, false);
+}
+
+void Client::submit()
+{
+    if (m_view.state != State::Testing && m_view.state != State::Submitting)
+        return;
+    m_submitMode = true;
+    QString problem;
+    const auto msgPort = readPort(QStringLiteral("msg"), &problem);
+    if (!msgPort)
+        return fail(problem);
+    if (m_msg->state() == NetSocket::State::Closed)
+        m_msg->connectTo(getInf(QStringLiteral("comm"), QStringLiteral("rmtHost")), *msgPort);
+    show(State::Submitting, m_view.windowShown, false, false);
+}
+
+void Client::onMessageData()
+{
+    m_msgBuffer += m_msg->readAll();
+    // Messages have no frame: whatever has come is one message, once its tag is whole.
+    if (m_msgBuffer.size() < 4)
+        return;
+    handleMessage(std::exchange(m_msgBuffer, {}));
+}
+
+void Client::handleMessage(const QByteArray &message)
+{
+    const QByteArray tag = message.left(4);
+    if (tag == tagAnnounce) {
+        if (m_submitMode) {
+            m_msg->send(reportMessage(m_loginId, pendingResultText()));
+            setStatus(text(Communicating));
+        } else if (m_view.state == State::Fetching) {
+            onAnnouncement(QString::fromUtf8(message.mid(4)));
+        }
+    } else if (tag == tagFinished) {
+        onFinished();
+    } else if (tag == tagDuplicate && !m_submitMode && m_view.state == State::Fetching) {
+        fail(text(AlreadyLoggedIn));
+    }
+}
+
+void Client::onAnnouncement(const QString &payload)
+{
+    const std::optional<Announcement> a = parseAnnouncement(payload);
+    if (!a)
+        return fail(text(BadAnnouncement) + payload.left(40));
+    dropPaperFile();
+    m_paperName = a->name;
+    m_paperPath = QDir(m_seams.programFolder).filePath(a->name);
+    m_expected = a->length;
+    m_received = 0;
+    m_paperComplete = false;
+
+    // A stale copy would lend the new paper its old bytes.
+    const QFileInfo stale(m_paperPath);
+    if ((stale.exists() || stale.isSymLink()) && !QFile::remove(m_paperPath))
+        return fail(text(StaleNotDeleted) + a->name);
+    // Made before the login goes out, so a folder that cannot take it costs no login.
+    m_paper.setFileName(m_paperPath);
+    if (!m_paper.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return fail(text(PaperNotWritten) + m_paper.errorString());
+
+    m_msg->send(loginMessage(m_loginId, m_filePort));
+    setStatus(text(Communicating));
+}
+
+void Client::onFinished()
+{
+    m_msg->close();
+    m_msgBuffer.clear();
+    if (m_submitMode) {
+        m_submitMode = false;
+        closeConnections();
+        setStatus(text(Over));
+        emit finished();
+        return;
+    }
+    if (m_view.state != State::Fetching)
+        return;
+    if (!m_paperComplete)
+        return fail(text(PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
+    setStatus(text(Over));
+    startTest();
+}
+
+void Client::startTest()
+{
+    m_file->close(); // the exchange is over
+    const QString title = m_seams.channelTitle.isEmpty() ? windowTitle() : m_seams.channelTitle;
+    // Listening first, so that not even a very quick result can find nobody there.
+    if (!m_channel.installCopyDataHook(title, [this] { submit(); }))
+        return fail(text(ChannelNotOpened) + m_channel.errorString());
+    QString program;
+    if (!m_seams.launcher || !m_seams.launcher->startExamdesk(m_paperPath, &program)) {
+        m_channel.removeCopyDataHook();
+        return fail(text(ExamdeskNotStarted) + program);
+    }
+    show(State::Testing, false, false, false);
+}
+
+void Client::onFileRequest(int requestId)
+{
+    if (m_view.state != State::Fetching)
+        return;
+    m_file->close();
+    if (!m_file->accept(requestId)) {
+        // The server gave up on this connection before it was taken; it may try again.
+        bool listening;
+        {
+            const QSignalBlocker quiet(m_file);
+            m_file->setLocalPort(m_filePort);
+            listening = m_file->listen();
+        }
+        if (!listening)
+            fail(text(FilePortBusy) + QString::number(m_filePort));
+        return;
+    }
+    m_msg->send(tagRequestFile);
+}
+
+void Client::onFileData()
+{
+    const QByteArray piece = m_file->readAll();
+    if (piece.isEmpty() || m_view.state != State::Fetching)
+        return;
+    // Bytes past the announced end, in this piece or after the paper was whole, mean the
+    // paper on disk could not be the one announced.
+    if (!m_paper.isOpen() || m_received + piece.size() > m_expected)
+        return fail(text(PaperTooLong));
+    if (m_paper.write(piece) != piece.size() || !m_paper.flush())
+        return fail(text(PaperNotWritten) + m_paper.errorString());
+    m_received += piece.size();
+    setStatus(text(Transferring) + QString::number(m_received));
+    if (m_received < m_expected)
+        return;
+    QString why;
+    if (!completePaper(&why))
+        return fail(text(PaperNotWritten) + why);
+    m_msg->send(overMessage(m_paperName));
+    setStatus(text(TransferDone));
+}
+
+bool Client::completePaper(QString *why)
+{
+    // On disk before anyone is told it is there: the test-taking program reads it next.
+    if (::fsync(m_paper.handle()) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        m_paper.close();
+        return false;
+    }
+    m_paper.close();
+    if (m_paper.error() != QFileDevice::NoError) {
+        *why = m_paper.errorString();
+        return false;
+    }
+    m_paperComplete = true;
+    return true;
+}
+
+void Client::onFileClosed()
+{
+    if (m_view.state != State::Fetching)
+        return;
+    onFileData(); // what came before the end still counts
+    if (m_view.state != State::Fetching)
+        return;
+    if (!m_paperComplete)
+        return fail(text(PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
+    m_file->close();
+}
+
+void Client::fail(const QString &status)
+{
+    dropPaperFile();
+    closeConnections();
+    m_view.status = status;
+    if (m_submitMode)
+        show(State::Submitting, true, false, true);
+    else
+        show(State::Ready, true, true, false);
+}
+
+void Client::closeConnections()
+{
+    m_msg->close();
+    m_file->close();
+    m_msgBuffer.clear();
+}
+
+void Client::dropPaperFile()
+{
+    if (!m_paper.isOpen())
+        return;
+    m_paper.close();
+    // The empty file made for a paper that never came is not left behind.
+    if (m_received == 0)
+        QFile::remove(m_paperPath);
+}
+
+void Client::setStatus(const QString &status)
+{
+    m_view.status = status;
+    emit viewChanged();
+}
+
+void Client::show(State state, bool windowShown, bool loginControls, bool submitButton)
+{
+    m_view.state = state;
+    m_view.windowShown = windowShown;
+    m_view.loginControlsShown = loginControls;
+    m_view.submitShown = submitButton;
+    emit viewChanged();
+}
+
+} // namespace entrant

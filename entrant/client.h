@@ -1,0 +1,158 @@
+// The login client's logic: login, fetching the paper, the test, and delivering the result.
+#pragma once
+
+#include "channel.h"
+#include "messages.h"
+#include "multilanguage.h"
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class NetSocket;
+
+namespace entrant {
+
+class Launcher;
+
+// Numbers of the client's string table entries.
+enum Entry {
+    LoginButton = 1,
+    SettingButton = 2,
+    IdCaption = 3,
+    IdLimit = 4,
+    BlankId = 5,
+    Communicating = 6,
+    Over = 7,
+    ServerNotFound = 8,
+    Transferring = 9,
+    TransferDone = 10,
+    AddressPrompt = 11,
+    Title = 12,
+    AlreadyLoggedIn = 13,
+    BadPort = 14,
+    BadAnnouncement = 15,
+    StaleNotDeleted = 16,
+    PaperNotWritten = 17,
+    PaperTooLong = 18,
+    PaperIncomplete = 19,
+    ExamdeskNotStarted = 20,
+    ChannelNotOpened = 21,
+    AddressNotSaved = 22,
+    FilePortBusy = 23,
+    CloseUndelivered = 24,
+    AlreadyRunning = 25,
+    OkButton = 26,
+    CancelButton = 27,
+    CloseButton = 28,
+};
+
+enum class State {
+    Ready,      // the login controls wait for an ID
+    Fetching,   // logged in; the paper comes
+    Testing,    // the test-taking program runs; the window is hidden
+    Submitting, // the result goes to the server, or waits for another try
+};
+
+// What the window shows.
+struct View {
+    State state = State::Ready;
+    bool windowShown = true;
+    bool loginControlsShown = true;
+    bool submitShown = false;
+    QString status;
+};
+
+// What differs between a test and a real run.
+struct ClientSeams {
+    QString programFolder;
+    int lcid = 1033;
+    Launcher *launcher = nullptr; // outlives the client
+    QString channelTitle;         // the result channel's name; empty for the window title
+};
+
+// One candidate and one test a run. Everything runs on the thread that owns it, one event
+// at a time; the window calls the operations and shows view() whenever viewChanged comes.
+class Client : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Client(ClientSeams seams, QObject *parent = nullptr);
+    ~Client() override;
+
+    QString text(int entry) const { return m_texts->getRes(entry); }
+    QString windowTitle() const { return text(Title); }
+    const View &view() const { return m_view; }
+
+    // Key k of section s of the program folder's setting.ini, read afresh; empty when missing.
+    QString getInf(const QString &s, const QString &k) const;
+    // True when no server address is set, so the window asks for one.
+    bool needsServerAddress() const;
+    // Stores a non-empty answer of the address prompt as it was typed.
+    void saveServerAddress(const QString &answer);
+
+    // The login button: starts fetching the paper for the typed ID.
+    void login(const QString &typed);
+    // Delivers the pending result; also the retry after a failed delivery.
+    void submit();
+
+    // True from the start of a result delivery until the server confirms it.
+    bool resultUndelivered() const { return m_submitMode; }
+    QString loginId() const { return m_loginId; }
+    QString paperPath() const { return m_paperPath; }
+    QString pendingResultText() const { return m_channel.pendingResultText(); }
+    // Whether a message connection or the file socket is still open.
+    bool connectionsOpen() const;
+    Mmsg &channel() { return m_channel; }
+
+signals:
+    void viewChanged();
+    // The result was delivered: the program ends.
+    void finished();
+
+private:
+    QString settingsPath() const;
+    std::optional<quint16> readPort(const QString &key, QString *problem) const;
+
+    void onMessageData();
+    void handleMessage(const QByteArray &message);
+    void onAnnouncement(const QString &payload);
+    void onFinished();
+    void onFileRequest(int requestId);
+    void onFileData();
+    void onFileClosed();
+    bool completePaper(QString *why);
+    void startTest();
+
+    // Ends the exchange: both sockets and the paper file are closed, the status shown, and
+    // the window offers the login again, or the retry of the delivery.
+    void fail(const QString &status);
+    void closeConnections();
+    void dropPaperFile();
+    void setStatus(const QString &status);
+    void show(State state, bool windowShown, bool loginControls, bool submitButton);
+
+    ClientSeams m_seams;
+    std::unique_ptr<CmultiLanguage> m_texts;
+    View m_view;
+    Mmsg m_channel;
+
+    NetSocket *m_msg = nullptr;  // the message connection
+    NetSocket *m_file = nullptr; // listens for the server's file connection, then holds it
+    QByteArray m_msgBuffer;
+    bool m_submitMode = false;
+
+    QString m_loginId;
+    quint16 m_filePort = 0; // the port actually listened on, as the login message tells it
+    QString m_paperName;
+    QString m_paperPath;
+    qint64 m_expected = 0;
+    qint64 m_received = 0;
+    bool m_paperComplete = false;
+    QFile m_paper;
+};
+
+} // namespace entrant

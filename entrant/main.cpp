@@ -1,0 +1,36 @@
+// entrant: the candidate's login client; fetches the paper, starts examdesk and delivers the result.
+#include "form1.h"
+#include "launcher.h"
+#include "singleinstance.h"
+#include "systemlocale.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("entrant"));
+
+    const QString folder = QApplication::applicationDirPath();
+    entrant::ExamdeskLauncher launcher(folder);
+    entrant::Client client({ folder, systemDefaultLcid(), &launcher, {} });
+
+    // A second copy would take over the first one's result channel.
+    SingleInstance instance(QStringLiteral("entrant"));
+    if (!instance.acquire()) {
+        QMessageBox box(QMessageBox::Information, client.windowTitle(), client.text(entrant::AlreadyRunning),
+                        QMessageBox::NoButton);
+        box.addButton(client.text(entrant::OkButton), QMessageBox::AcceptRole);
+        box.exec();
+        return 0;
+    }
+
+    entrant::Form1 form(client);
+    // The window is hidden while the test runs, so the end comes from the client, not from a closed window.
+    app.setQuitOnLastWindowClosed(false);
+    QObject::connect(&client, &entrant::Client::finished, &app, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&form, &entrant::Form1::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    form.start();
+    return app.exec();
+}
