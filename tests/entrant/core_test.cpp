@@ -1,0 +1,278 @@
+// The login client's logic against a real exam server core, and against a scripted one for faults.
+#include "clientfixture.h"
+#include "clsencryptxor.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+using entrant::State;
+
+namespace {
+
+TEST(LoginMessages, IdTravelsTrimmedAndPaddedOrCutToTwelve)
+{
+    EXPECT_EQ(entrant::formLoginId(QStringLiteral("  abc  ")), QStringLiteral("abc         "));
+    EXPECT_EQ(entrant::formLoginId(QStringLiteral("ABCDEFGHIJKLMNO")), QStringLiteral("ABCDEFGHIJKL"));
+    // A character of two UTF-16 units at the cut is left out whole, not halved.
+    EXPECT_EQ(entrant::formLoginId(QStringLiteral("张三四五六七八九十一二😀")), QStringLiteral("张三四五六七八九十一二 "));
+    EXPECT_EQ(entrant::loginMessage(QStringLiteral("abc         "), 8602), QByteArray("infdabc         8602"));
+}
+
+TEST(LoginMessages, AnnouncementsThatCannotBeFollowedSafelyAreRefused)
+{
+    const auto a = entrant::parseAnnouncement(QStringLiteral("maths1.dat,2048"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->name, QStringLiteral("maths1.dat"));
+    EXPECT_EQ(a->length, 2048);
+    for (const char *bad : { "maths1.dat", "maths1.dat,", "maths1.dat,20x8", "maths1.dat,0", "a,b,12", ",12",
+                             "../maths1.dat,12", "..,12", "x\\y.dat,12", "setting.ini,12", "examdesk,12",
+                             "maths1.dat,4294967296" })
+        EXPECT_FALSE(entrant::parseAnnouncement(QString::fromUtf8(bad))) << bad;
+    EXPECT_EQ(entrant::portSetting(QStringLiteral(" 8601 ")), 8601);
+    for (const char *bad : { "", "86o1", "-1", "65536", "0x10" })
+        EXPECT_FALSE(entrant::portSetting(QString::fromUtf8(bad))) << bad;
+}
+
+TEST_F(ClientTest, FetchesThePaperByteForByteOverAStaleCopyAndStartsTheTestOnIt)
+{
+    const QByteArray paper = writePaper(QStringLiteral("maths1.dat"), 200000); // several pieces
+    startServer(QStringLiteral("maths1.dat"));
+    QFile stale(clientFile(QStringLiteral("maths1.dat")));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write(QByteArray(300000, 'x')) > 0);
+    stale.close();
+
+    client().login(QStringLiteral("  abc  "));
+    EXPECT_EQ(client().view().state, State::Fetching);
+    EXPECT_FALSE(client().view().loginControlsShown);
+    ASSERT_TRUE(reaches(State::Testing));
+
+    QFile got(clientFile(QStringLiteral("maths1.dat")));
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(got.readAll() == paper);
+    EXPECT_EQ(m_launcher.started, QStringList { clientFile(QStringLiteral("maths1.dat")) });
+    EXPECT_FALSE(client().view().windowShown);
+    EXPECT_EQ(client().view().status, text(entrant::Over));
+    EXPECT_TRUE(client().channel().isListening());
+    EXPECT_GE(m_statuses[0].filter(text(entrant::Transferring)).size(), 2);
+    EXPECT_EQ(m_statuses[0].filter(text(entrant::Transferring)).last(), text(entrant::Transferring) + "200000");
+    EXPECT_EQ(m_server->loginCount(), 1);
+}
+
+TEST_F(ClientTest, FetchesEveryPaperOfAListAndTestsTheLast)
+{
+    const QByteArray first = writePaper(QStringLiteral("a.dat"), 70000);
+    const QByteArray second = writePaper(QStringLiteral("b.dat"), 123);
+    startServer(QStringLiteral("a.dat,b.dat"));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+    for (const auto &[name, bytes] : { std::pair { "a.dat", first }, std::pair { "b.dat", second } }) {
+        QFile f(clientFile(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == bytes) << name;
+    }
+    EXPECT_EQ(m_launcher.started, QStringList { clientFile(QStringLiteral("b.dat")) });
+}
+
+TEST_F(ClientTest, SecondLoginWithTheSameIdGoesBackToTheLoginControls)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    startServer(QStringLiteral("maths1.dat"));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+
+    writeSettings(QString::number(m_server->messagePort()), QStringLiteral("0"), 1);
+    client(1).login(QStringLiteral(" abc"));
+    ASSERT_TRUE(reaches(State::Ready, 1));
+    EXPECT_EQ(client(1).view().status, text(entrant::AlreadyLoggedIn));
+    EXPECT_TRUE(client(1).view().loginControlsShown);
+    EXPECT_EQ(m_launcher.started.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(clientFile(QStringLiteral("maths1.dat"), 1))) << "no empty paper is left";
+}
+
+TEST_F(ClientTest, DeliversTheResultFromTheChannelToTheDayReport)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    startServer(QStringLiteral("maths1.dat"));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+
+    QSignalSpy done(&client(), &entrant::Client::finished);
+    const QString result = clsEncryptXOR().HexEncrypt(QStringLiteral("85:maths1.dat:1200"));
+    auto taken = handOver(result);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:abc:") + result });
+    EXPECT_FALSE(client().resultUndelivered());
+    EXPECT_FALSE(client().connectionsOpen());
+    ASSERT_TRUE(waitFor([&] { return taken.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    EXPECT_TRUE(taken.get());
+}
+
+TEST_F(ClientTest, RetriesTheSameResultOnceTheServerIsBack)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    startServer(QStringLiteral("maths1.dat"));
+    const quint16 port = m_server->messagePort();
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+
+    m_server->stop();
+    auto taken = handOver(QStringLiteral("BEEF"));
+    ASSERT_TRUE(waitFor([&] { return client().view().submitShown; }));
+    EXPECT_TRUE(client().view().windowShown);
+    EXPECT_FALSE(client().view().loginControlsShown);
+    EXPECT_EQ(client().view().status, text(entrant::ServerNotFound));
+    EXPECT_TRUE(client().resultUndelivered());
+    EXPECT_FALSE(client().connectionsOpen());
+
+    startServer(QStringLiteral("maths1.dat"), port);
+    QSignalSpy done(&client(), &entrant::Client::finished);
+    client().submit();
+    EXPECT_FALSE(client().view().submitShown) << "no second press while the first is under way";
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:abc:BEEF") });
+    taken.wait();
+}
+
+TEST_F(ClientTest, SettingsThatCannotBeUsedLeaveNothingOpen)
+{
+    QTcpServer busy;
+    ASSERT_TRUE(busy.listen(QHostAddress::Any));
+    const QString busyPort = QString::number(busy.serverPort());
+    const struct {
+        QString msg, file, status;
+    } rows[] = {
+        { "", "0", text(entrant::BadPort) + "msg=" },
+        { "86o1", "0", text(entrant::BadPort) + "msg=86o1" },
+        { "0", "0", text(entrant::BadPort) + "msg=0" },
+        { "8601", "", text(entrant::BadPort) + "file=" },
+        { "8601", "70000", text(entrant::BadPort) + "file=70000" },
+        { "8601", busyPort, text(entrant::FilePortBusy) + busyPort },
+    };
+    for (const auto &row : rows) {
+        writeSettings(row.msg, row.file);
+        client().login(QStringLiteral("abc"));
+        EXPECT_EQ(client().view().status, row.status);
+        EXPECT_EQ(client().view().state, State::Ready);
+        EXPECT_TRUE(client().view().loginControlsShown);
+        EXPECT_FALSE(client().connectionsOpen());
+    }
+    client().login(QStringLiteral("   "));
+    EXPECT_EQ(client().view().status, text(entrant::BlankId));
+}
+
+TEST_F(ClientTest, StalePaperThatCannotBeDeletedCostsNoLogin)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    startServer(QStringLiteral("maths1.dat"));
+    ASSERT_TRUE(QDir(m_clientDirs[0].path()).mkpath(QStringLiteral("maths1.dat/inside")));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Ready));
+    EXPECT_EQ(client().view().status, text(entrant::StaleNotDeleted) + "maths1.dat");
+    EXPECT_EQ(m_server->loginCount(), 0);
+
+    ASSERT_TRUE(QDir(clientFile(QStringLiteral("maths1.dat"))).removeRecursively());
+    client().login(QStringLiteral("abc"));
+    EXPECT_TRUE(reaches(State::Testing));
+}
+
+TEST_F(ClientTest, ExamdeskThatCannotStartBringsBackTheLogin)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    startServer(QStringLiteral("maths1.dat"));
+    m_launcher.works = false;
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(waitFor([&] { return !m_launcher.started.isEmpty(); }));
+    EXPECT_EQ(client().view().state, State::Ready);
+    EXPECT_TRUE(client().view().windowShown && client().view().loginControlsShown);
+    EXPECT_EQ(client().view().status, text(entrant::ExamdeskNotStarted) + "/opt/exam/examdesk");
+    EXPECT_FALSE(client().channel().isListening());
+    EXPECT_FALSE(client().connectionsOpen());
+}
+
+// A server that follows a script, to provoke what the real one never does.
+class ScriptedServer : public QObject
+{
+public:
+    QByteArray announcement, body;
+    enum class Then { Wait, Finish, DropFile } then = Then::Wait;
+    QByteArrayList received;
+    bool closedByClient = false;
+
+    ScriptedServer()
+    {
+        m_listener.listen(QHostAddress::LocalHost);
+        connect(&m_listener, &QTcpServer::newConnection, this, [this] {
+            m_msg = m_listener.nextPendingConnection();
+            connect(m_msg, &QTcpSocket::disconnected, this, [this] { closedByClient = true; });
+            connect(m_msg, &QTcpSocket::readyRead, this, [this] { onMessage(m_msg->readAll()); });
+            m_msg->write(announcement);
+        });
+    }
+    QString port() const { return QString::number(m_listener.serverPort()); }
+
+private:
+    void onMessage(const QByteArray &m)
+    {
+        received.append(m);
+        if (m.startsWith("infd")) {
+            m_file.connectToHost(QHostAddress::LocalHost, m.mid(16).toUShort());
+        } else if (m.startsWith("rqsF")) {
+            m_file.write(body);
+            m_file.flush();
+            if (then == Then::Finish)
+                m_msg->write("finx");
+            else if (then == Then::DropFile)
+                m_file.disconnectFromHost();
+        }
+    }
+    QTcpServer m_listener;
+    QTcpSocket *m_msg = nullptr;
+    QTcpSocket m_file;
+};
+
+TEST_F(ClientTest, PaperThatIsNotTheAnnouncedOneNeverReachesExamdesk)
+{
+    using Then = ScriptedServer::Then;
+    const struct {
+        const char *name, *announcement, *body;
+        Then then;
+        QString status;
+    } rows[] = {
+        { "no length", "fINFmaths1.dat", "", Then::Wait, text(entrant::BadAnnouncement) + "maths1.dat" },
+        { "too long", "fINFmaths1.dat,10", "0123456789abcde", Then::Wait, text(entrant::PaperTooLong) },
+        { "finished early", "fINFmaths1.dat,10", "012345", Then::Finish, text(entrant::PaperIncomplete) },
+        { "file dropped", "fINFmaths1.dat,10", "012345", Then::DropFile, text(entrant::PaperIncomplete) + "6/10" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedServer server;
+        server.announcement = row.announcement;
+        server.body = row.body;
+        server.then = row.then;
+        writeSettings(server.port(), QStringLiteral("0"));
+        m_statuses[0].clear();
+        client().login(QStringLiteral("abc"));
+        ASSERT_TRUE(waitFor([&] { return client().view().state == State::Ready && server.closedByClient; }));
+        EXPECT_TRUE(client().view().status.startsWith(row.status)) << client().view().status.toStdString();
+        EXPECT_FALSE(client().connectionsOpen());
+        EXPECT_TRUE(client().view().loginControlsShown);
+        EXPECT_FALSE(server.received.join().contains("over")) << "the paper was never taken as whole";
+    }
+    EXPECT_TRUE(m_launcher.started.isEmpty());
+}
+
+TEST_F(ClientTest, AddressPromptStoresTheAnswerAsTyped)
+{
+    writeSettings(QStringLiteral("8601"), QStringLiteral("8602"), 0, QStringLiteral("   "));
+    EXPECT_TRUE(client().needsServerAddress());
+    client().saveServerAddress(QString()); // a cancelled prompt
+    EXPECT_TRUE(client().needsServerAddress());
+    client().saveServerAddress(QStringLiteral(" 10.0.0.7"));
+    EXPECT_FALSE(client().needsServerAddress());
+    QFile f(clientFile(QStringLiteral("setting.ini")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("[comm]\nrmtHost= 10.0.0.7\nmsg=8601\nfile=8602\n"));
+}
+
+} // namespace
