@@ -29,11 +29,9 @@ struct FakeLauncher : entrant::Launcher {
 class ClientTest : public ::testing::Test
 {
 protected:
+    // The channel lives in the temporary folder: one of its own keeps this test's channel apart.
     void SetUp() override
     {
-        // The channel's name lives in the temporary folder: a folder of its own keeps this
-        // test's channel apart from every other program's.
-        m_oldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", m_tmp.path().toLocal8Bit());
         writeSettings(QStringLiteral("0"), QStringLiteral("0"));
     }
@@ -46,7 +44,6 @@ protected:
     }
 
     QString clientFile(const QString &name, int n = 0) const { return m_clientDirs[n].filePath(name); }
-
     QByteArray writePaper(const QString &name, qsizetype size)
     {
         QByteArray bytes(size, Qt::Uninitialized);
@@ -56,25 +53,20 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == size);
         return bytes;
     }
-
-    // Serves papers on the port given, or on one the system picks.
+    // Serves papers on the port given, or on one the system picks, and points client 0 at it.
     void startServer(const QString &papers, quint16 port = 0)
     {
         QFile f(m_serverDir.filePath(QStringLiteral("setting.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QStringLiteral("[comm]\nmsg=%1\nweb=0\n[subject]\nfile=%2\n").arg(port).arg(papers).toUtf8());
         f.close();
-        if (!m_server) {
-            centrum::ServerSeams seams;
-            seams.programFolder = m_serverDir.path();
-            seams.now = [] { return QDateTime(QDate(2026, 12, 6), QTime(14, 5, 33)); };
-            m_server = std::make_unique<centrum::Server>(seams);
-        }
+        if (!m_server)
+            m_server = std::make_unique<centrum::Server>(centrum::ServerSeams {
+                m_serverDir.path(), 1033, [] { return QDateTime(QDate(2026, 12, 6), QTime(14, 5, 33)); } });
         ASSERT_TRUE(m_server->start().messageService);
         writeSettings(QString::number(m_server->messagePort()), QStringLiteral("0"));
     }
     QStringList reportEntries() const { return centrum::reportEntries(m_serverDir.filePath(QStringLiteral("2026-12-6.rpt"))); }
-
     void writeSettings(const QString &msg, const QString &file, int n = 0, const QString &host = QStringLiteral("127.0.0.1"))
     {
         QFile f(clientFile(QStringLiteral("setting.ini"), n));
@@ -82,16 +74,14 @@ protected:
         f.write(QStringLiteral("[comm]\nrmtHost=%1\nmsg=%2\nfile=%3\n").arg(host, msg, file).toUtf8());
     }
 
-    // The client of program folder n, made on first use; its statuses are collected.
+    // The client of program folder n, made on first use; the statuses it shows are collected.
     entrant::Client &client(int n = 0, int lcid = 1033)
     {
         auto &c = m_clients[n];
         if (!c) {
             c = std::make_unique<entrant::Client>(entrant::ClientSeams { m_clientDirs[n].path(), lcid, &m_launcher, {} });
-            QObject::connect(c.get(), &entrant::Client::viewChanged, c.get(), [this, n] {
-                if (m_statuses[n].value(m_statuses[n].size() - 1) != m_clients[n]->view().status)
-                    m_statuses[n].append(m_clients[n]->view().status);
-            });
+            QObject::connect(c.get(), &entrant::Client::viewChanged, c.get(),
+                             [this, n] { m_statuses[n].append(m_clients[n]->view().status); });
         }
         return *c;
     }
@@ -104,17 +94,15 @@ protected:
     // Hands a result to the client as examdesk does; true once the client has taken it.
     std::future<bool> handOver(const QString &result)
     {
-        const std::string title = client().windowTitle().toStdString();
-        const std::string data = result.toStdString() + '\0';
+        const std::string title = client().windowTitle().toStdString(), data = result.toStdString() + '\0';
         return std::async(std::launch::async, [title, data] {
             return rawchannel::send(title, { rawchannel::record(3, uint32_t(data.size()), data) });
         });
     }
 
     QTemporaryDir m_tmp { QStringLiteral("/tmp/entrant-test-XXXXXX") };
-    QByteArray m_oldTmp;
-    QTemporaryDir m_serverDir;
-    QTemporaryDir m_clientDirs[2];
+    const QByteArray m_oldTmp = qgetenv("TMPDIR");
+    QTemporaryDir m_serverDir, m_clientDirs[2];
     std::unique_ptr<centrum::Server> m_server;
     FakeLauncher m_launcher;
     std::unique_ptr<entrant::Client> m_clients[2];

@@ -68,6 +68,8 @@ TEST_F(ClientTest, WindowGoesFromLoginThroughTheTestToARetriedDelivery)
     EXPECT_EQ(form.CmdSubmit->text(), QStringLiteral("Submit"));
     EXPECT_EQ(form.Label1->text(), text(entrant::ServerNotFound));
     EXPECT_FALSE(form.Text1->isVisible());
+    EXPECT_TRUE(client().resultUndelivered());
+    EXPECT_FALSE(client().connectionsOpen());
 
     // Closing now would lose the result, so the window asks first.
     EXPECT_FALSE(form.close());
