@@ -109,6 +109,8 @@ void Client::login(const QString &typed)
     if (!msgPort || !filePort)
         return fail(problem);
     const QString host = getInf(QStringLiteral("comm"), QStringLiteral("rmtHost"));
+    if (host.isEmpty())
+        return fail(text(ServerNotFound));
 
     // Listening before connecting: a port that cannot be had leaves nothing open behind it.
     closeConnections();
@@ -134,8 +136,11 @@ void Client::submit()
     const auto msgPort = readPort(QStringLiteral("msg"), &problem);
     if (!msgPort)
         return fail(problem);
+    const QString host = getInf(QStringLiteral("comm"), QStringLiteral("rmtHost"));
+    if (host.isEmpty())
+        return fail(text(ServerNotFound));
     if (m_msg->state() == NetSocket::State::Closed)
-        m_msg->connectTo(getInf(QStringLiteral("comm"), QStringLiteral("rmtHost")), *msgPort);
+        m_msg->connectTo(host, *msgPort);
     show(State::Submitting, m_view.windowShown, false, false);
 }
 

@@ -116,6 +116,10 @@ TEST_F(ClientTest, SettingsThatCannotBeUsedLeaveNothingOpen)
         EXPECT_TRUE(client().view().loginControlsShown);
         EXPECT_FALSE(client().connectionsOpen());
     }
+    writeSettings(QStringLiteral("8601"), QStringLiteral("0"), 0, QString());
+    client().login(QStringLiteral("abc"));
+    EXPECT_EQ(client().view().status, text(entrant::ServerNotFound));
+    EXPECT_FALSE(client().connectionsOpen());
     client().login(QStringLiteral("   "));
     EXPECT_EQ(client().view().status, text(entrant::BlankId));
 }
