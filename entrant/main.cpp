@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -31,6 +33,14 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&client, &entrant::Client::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     QObject::connect(&form, &entrant::Form1::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    // Every status line also goes to standard error, so a workstation's session log shows
+    // what the candidate saw when something went wrong.
+    QObject::connect(&client, &entrant::Client::viewChanged, &app, [&client, shown = QString()]() mutable {
+        if (client.view().status == shown)
+            return;
+        shown = client.view().status;
+        std::fprintf(stderr, "entrant: %s\n", qUtf8Printable(shown));
+    });
     form.start();
     return app.exec();
 }
