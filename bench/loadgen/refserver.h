@@ -1,0 +1,59 @@
+// The least server the fetch and submit exchanges need: the paper from memory, no log, no files.
+#pragma once
+
+#include "reactor.h"
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace loadgen {
+
+// Keeps the exchange's rules that cost the server work (the duplicate check, one file
+// connection at a time with a queue of waiting candidates, a result confirmed only once
+// stored) and nothing else: results are kept in memory.
+class ReferenceServer
+{
+public:
+    ReferenceServer(Reactor &reactor, std::string paperName, std::string paper);
+    ~ReferenceServer();
+
+    // Serves on a listening socket made by the caller (it may come from another process).
+    void serve(int listener);
+    const std::vector<std::string> &entries() const { return m_entries; }
+
+private:
+    struct Client {
+        uint64_t serial;
+        std::string ip;
+        std::unique_ptr<Connection> conn;
+    };
+    struct Waiting {
+        uint64_t serial;
+        uint16_t port;
+    };
+
+    void onAccept();
+    void onMessage(uint64_t serial);
+    void drop(uint64_t serial);
+    void startFile(Client &client, uint16_t port);
+    void endTransfer();
+    void serveQueue();
+
+    Reactor &m_reactor;
+    std::string m_name;
+    std::string m_paper;
+    std::string m_announcement;
+    int m_listener = -1;
+    std::map<uint64_t, Client> m_clients;
+    uint64_t m_nextSerial = 0;
+    std::set<std::string> m_logins;
+    std::deque<Waiting> m_queue;
+    std::unique_ptr<Connection> m_file;
+    uint64_t m_served = 0; // the client the file connection serves; 0 for none
+    std::vector<std::string> m_entries;
+};
+
+} // namespace loadgen
