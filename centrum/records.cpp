@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 namespace centrum {
 
 QString dayName(const QDate &date)
@@ -53,13 +55,30 @@ QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
 
 bool DayFileWriter::write(const QDateTime &when, const QString &value, QString *why)
 {
-    const QString path = pathFor(when.date());
-    const QString key = nextKey(path, when);
-    QString clean = value;
-    clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
-    if (m_mode == Mode::Durable)
-        return writeIniValue(path, QStringLiteral("record"), key, clean, why);
+    return write(QList<Entry> { { when, value } }, why);
+}
 
+bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
+{
+    bool ok = true;
+    for (qsizetype from = 0; from < entries.size();) {
+        // One write for each day's file: entries of a batch around midnight go to two files.
+        const QString path = pathFor(entries[from].when.date());
+        QList<std::pair<QString, QString>> lines;
+        qsizetype to = from;
+        for (; to < entries.size() && pathFor(entries[to].when.date()) == path; ++to) {
+            QString clean = entries[to].value;
+            clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
+            lines.append({ nextKey(path, entries[to].when), clean });
+        }
+        from = to;
+        ok = (m_mode == Mode::Durable ? writeDurably(path, lines, why) : append(path, lines, why)) && ok;
+    }
+    return ok;
+}
+
+bool DayFileWriter::append(const QString &path, const QList<std::pair<QString, QString>> &lines, QString *why)
+{
     // The server writes only this section, so appending is what the settings writer does.
     QFile file(path);
     const bool fresh = !file.exists() || file.size() == 0;
@@ -68,15 +87,53 @@ bool DayFileWriter::write(const QDateTime &when, const QString &value, QString *
             *why = file.errorString();
         return false;
     }
-    QByteArray line;
+    QByteArray bytes;
     if (fresh)
-        line = "[record]\n";
-    line += key.toUtf8() + '=' + clean.toUtf8() + '\n';
-    if (file.write(line) != line.size()) {
+        bytes = "[record]\n";
+    for (const auto &[key, value] : lines)
+        bytes += key.toUtf8() + '=' + value.toUtf8() + '\n';
+    if (file.write(bytes) != bytes.size()) {
         if (why)
             *why = file.errorString();
         return false;
     }
+    return true;
+}
+
+DayFileWriter::Stamp DayFileWriter::stampOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return { true, quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+}
+
+bool DayFileWriter::writeDurably(const QString &path, const QList<std::pair<QString, QString>> &lines, QString *why)
+{
+    if (!m_document || m_documentPath != path || stampOf(path) != m_documentStamp) {
+        QString readError;
+        IniFile loaded = IniFile::load(path, &readError);
+        if (!readError.isEmpty()) {
+            // Never overwrite a file whose content could not be read.
+            m_document.reset();
+            if (why)
+                *why = readError;
+            return false;
+        }
+        m_document = std::move(loaded);
+        m_documentPath = path;
+    }
+    for (const auto &[key, value] : lines) {
+        if (!m_document->setValue(u"record", key, value, why)) {
+            m_document.reset(); // what is on disk is what counts next time
+            return false;
+        }
+    }
+    if (!m_document->save(path, why)) {
+        m_document.reset();
+        return false;
+    }
+    m_documentStamp = stampOf(path);
     return true;
 }
 

@@ -148,6 +148,10 @@ private:
     void noteProgress();
     Connection *connectionOf(qint16 k, quint64 serial);
 
+    // Stores the results received in this turn of the event loop with one durable write,
+    // then confirms each to its candidate.
+    void flushReports();
+
     void onHttpRequest(int requestId);
     void onHttpData(int i);
     void onHttpSendComplete(int i);
@@ -174,6 +178,13 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+
+    struct PendingReport {
+        qint16 index;
+        quint64 serial;
+    };
+    QList<PendingReport> m_reportWaiting; // candidates whose results are not on disk yet
+    QList<DayFileWriter::Entry> m_reportBatch;
 
     NetSocket *m_pimp = nullptr; // the browsers' listener
     std::array<HttpSlot, 21> m_hoe;

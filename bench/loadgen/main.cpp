@@ -9,9 +9,11 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -29,8 +31,10 @@ const char usage[] = R"(usage:
       submit a result, C at a time. With --folder (the server's program folder) the day's
       report file must gain exactly the N results; with --paper every candidate must
       receive that file byte for byte.
-  loadgen room --reference --paper FILE [--candidates N] [--concurrency C]
-      The same room against a minimal server of loadgen's own that serves FILE from memory.
+  loadgen room --reference --paper FILE [--candidates N] [--concurrency C] [--folder DIR]
+      The same room against a minimal server of loadgen's own that serves FILE from memory
+      and appends the results to a file in DIR (the temporary folder when not given),
+      synced once for each batch of results before they are confirmed.
   loadgen http --port P [--path /NAME] [--requests M] [--concurrency C] [--expect-length L]
       M downloads of NAME, one request a connection, C at a time; every answer is checked.
   loadgen hold --port P [--connections M] [--pid PID] [--idle SECONDS]
@@ -157,10 +161,14 @@ struct ReferenceChild {
     uint16_t port = 0;
     int stop = -1;    // closed by the parent: the child reports and ends
     int results = -1; // the child's stored entries, one a line
+    std::string resultPath;
 };
 
-ReferenceChild startReference(const std::string &host, const std::string &paperPath)
+ReferenceChild startReference(const std::string &host, const std::string &paperPath, const std::string &resultPath)
 {
+    const int resultFile = ::open(resultPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (resultFile < 0)
+        throw std::runtime_error("cannot write " + resultPath);
     const std::string paper = readWhole(paperPath);
     const std::string name = QFileInfo(QString::fromStdString(paperPath)).fileName().toStdString();
     std::string why;
@@ -172,6 +180,7 @@ ReferenceChild startReference(const std::string &host, const std::string &paperP
         throw std::runtime_error("pipe");
     ReferenceChild child;
     child.port = loadgen::localPort(listener);
+    child.resultPath = resultPath;
     child.pid = ::fork();
     if (child.pid < 0)
         throw std::runtime_error("fork");
@@ -180,12 +189,15 @@ ReferenceChild startReference(const std::string &host, const std::string &paperP
         ::close(resultPipe[0]);
         {
             loadgen::Reactor reactor;
-            loadgen::ReferenceServer server(reactor, name, paper);
+            loadgen::ReferenceServer server(reactor, name, paper, resultFile);
             server.serve(listener);
             bool stopping = false;
             reactor.add(stopPipe[0], EPOLLIN, [&](uint32_t) { stopping = true; });
-            while (!stopping)
+            while (!stopping) {
                 reactor.poll(1000);
+                if (!server.storeResults())
+                    break; // unconfirmed results show as missing
+            }
             std::string out;
             for (const std::string &e : server.entries())
                 out += e + '\n';
@@ -199,6 +211,7 @@ ReferenceChild startReference(const std::string &host, const std::string &paperP
         ::_exit(0);
     }
     ::close(listener);
+    ::close(resultFile);
     ::close(stopPipe[0]);
     ::close(resultPipe[1]);
     child.stop = stopPipe[1];
@@ -219,6 +232,7 @@ QStringList stopReference(ReferenceChild &child)
     }
     ::close(child.results);
     ::waitpid(child.pid, nullptr, 0);
+    ::unlink(child.resultPath.c_str());
     QStringList entries = QString::fromStdString(text).split(u'\n', Qt::SkipEmptyParts);
     return entries;
 }
@@ -246,11 +260,14 @@ int room(Args &args)
 
     ReferenceChild child;
     if (reference) {
-        child = startReference(o.host, paperPath);
+        // Results are stored on the same file system as the real server's, when given its folder.
+        const QString where = folder.empty() ? QDir::tempPath() : QString::fromStdString(folder);
+        child = startReference(o.host, paperPath,
+                               QDir(where).filePath(QStringLiteral("reference-%1.results").arg(::getpid())).toStdString());
         o.port = child.port;
     }
     const QDate firstDay = QDate::currentDate();
-    const QStringList before = folder.empty() ? QStringList()
+    const QStringList before = folder.empty() || reference ? QStringList()
                                               : loadgen::reportValues(QString::fromStdString(folder), dayNames(firstDay, firstDay));
     loadgen::Reactor reactor;
     const loadgen::RoomResult r = loadgen::runRoom(reactor, o);

@@ -5,6 +5,9 @@
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+#include <utility>
 
 namespace loadgen {
 
@@ -32,10 +35,33 @@ std::string trimmed(std::string_view s)
 
 } // namespace
 
-ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper)
+ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile)
     : m_reactor(reactor), m_name(std::move(paperName)), m_paper(std::move(paper)),
-      m_announcement("fINF" + m_name + ',' + std::to_string(m_paper.size()))
+      m_announcement("fINF" + m_name + ',' + std::to_string(m_paper.size())), m_resultFile(resultFile)
 {
+}
+
+bool ReferenceServer::storeResults()
+{
+    if (m_unconfirmed.empty())
+        return true;
+    if (m_resultFile >= 0) {
+        for (size_t done = 0; done < m_unsynced.size();) {
+            const ssize_t n = ::write(m_resultFile, m_unsynced.data() + done, m_unsynced.size() - done);
+            if (n <= 0)
+                return false;
+            done += size_t(n);
+        }
+        if (::fdatasync(m_resultFile) != 0)
+            return false;
+    }
+    m_unsynced.clear();
+    for (uint64_t serial : std::exchange(m_unconfirmed, {})) {
+        auto it = m_clients.find(serial);
+        if (it != m_clients.end())
+            it->second.conn->send("finx");
+    }
+    return true;
 }
 
 ReferenceServer::~ReferenceServer()
@@ -103,7 +129,8 @@ void ReferenceServer::onMessage(uint64_t serial)
         endTransfer();
     } else if (tag == "rprt" && message.size() >= 16) {
         m_entries.push_back(c.ip + ':' + trimmed(message.substr(4, 12)) + ':' + std::string(message.substr(16)));
-        c.conn->send("finx");
+        m_unsynced += m_entries.back() + '\n';
+        m_unconfirmed.push_back(serial);
     }
 }
 

@@ -13,15 +13,19 @@ namespace loadgen {
 
 // Keeps the exchange's rules that cost the server work (the duplicate check, one file
 // connection at a time with a queue of waiting candidates, a result confirmed only once
-// stored) and nothing else: results are kept in memory.
+// stored) and nothing else. Results are appended to a file that is synced once for all
+// the results of one batch of events, then confirmed; without a file they stay in memory.
 class ReferenceServer
 {
 public:
-    ReferenceServer(Reactor &reactor, std::string paperName, std::string paper);
+    ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile = -1);
     ~ReferenceServer();
 
     // Serves on a listening socket made by the caller (it may come from another process).
     void serve(int listener);
+    // Stores the results received since the last call and confirms them; call after each
+    // batch of events. False when the file could not be written (nothing is confirmed).
+    bool storeResults();
     const std::vector<std::string> &entries() const { return m_entries; }
 
 private:
@@ -54,6 +58,9 @@ private:
     std::unique_ptr<Connection> m_file;
     uint64_t m_served = 0; // the client the file connection serves; 0 for none
     std::vector<std::string> m_entries;
+    int m_resultFile;
+    std::string m_unsynced;            // result lines not yet written
+    std::vector<uint64_t> m_unconfirmed; // their candidates
 };
 
 } // namespace loadgen
