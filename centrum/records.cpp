@@ -35,15 +35,20 @@ QString DayFileWriter::pathFor(const QDate &date) const
     return QDir(m_folder).filePath(dayName(date) + m_suffix);
 }
 
+void DayFileWriter::knowKeys(const QString &path)
+{
+    if (path == m_currentPath)
+        return;
+    // A new day, or the first entry since the server started: take the keys already there.
+    m_currentPath = path;
+    const QStringList keys = IniFile::load(path).keys(u"record");
+    m_keys = QSet<QString>(keys.begin(), keys.end());
+    m_counter = int(keys.size());
+}
+
 QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
 {
-    if (path != m_currentPath) {
-        // A new day, or the first entry since the server started: take the keys already there.
-        m_currentPath = path;
-        const QStringList keys = IniFile::load(path).keys(u"record");
-        m_keys = QSet<QString>(keys.begin(), keys.end());
-        m_counter = int(keys.size());
-    }
+    knowKeys(path);
     const QString time = when.time().toString(QStringLiteral("HH:mm:ss"));
     QString key;
     do
@@ -64,12 +69,12 @@ bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
     for (qsizetype from = 0; from < entries.size();) {
         // One write for each day's file: entries of a batch around midnight go to two files.
         const QString path = pathFor(entries[from].when.date());
-        QList<std::pair<QString, QString>> lines;
+        QList<Entry> lines;
         qsizetype to = from;
         for (; to < entries.size() && pathFor(entries[to].when.date()) == path; ++to) {
             QString clean = entries[to].value;
             clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
-            lines.append({ nextKey(path, entries[to].when), clean });
+            lines.append({ entries[to].when, clean });
         }
         from = to;
         ok = (m_mode == Mode::Durable ? writeDurably(path, lines, why) : append(path, lines, why)) && ok;
@@ -77,7 +82,7 @@ bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
     return ok;
 }
 
-bool DayFileWriter::append(const QString &path, const QList<std::pair<QString, QString>> &lines, QString *why)
+bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QString *why)
 {
     // The server writes only this section, so appending is what the settings writer does.
     QFile file(path);
@@ -90,8 +95,8 @@ bool DayFileWriter::append(const QString &path, const QList<std::pair<QString, Q
     QByteArray bytes;
     if (fresh)
         bytes = "[record]\n";
-    for (const auto &[key, value] : lines)
-        bytes += key.toUtf8() + '=' + value.toUtf8() + '\n';
+    for (const Entry &e : lines)
+        bytes += nextKey(path, e.when).toUtf8() + '=' + e.value.toUtf8() + '\n';
     if (file.write(bytes) != bytes.size()) {
         if (why)
             *why = file.errorString();
@@ -108,7 +113,7 @@ DayFileWriter::Stamp DayFileWriter::stampOf(const QString &path)
     return { true, quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
 }
 
-bool DayFileWriter::writeDurably(const QString &path, const QList<std::pair<QString, QString>> &lines, QString *why)
+bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines, QString *why)
 {
     if (!m_document || m_documentPath != path || stampOf(path) != m_documentStamp) {
         QString readError;
@@ -122,9 +127,13 @@ bool DayFileWriter::writeDurably(const QString &path, const QList<std::pair<QStr
         }
         m_document = std::move(loaded);
         m_documentPath = path;
+        // Keys another writer took meanwhile are not to be taken again: that would replace its entry.
+        knowKeys(path);
+        for (const QString &key : m_document->keys(u"record"))
+            m_keys.insert(key);
     }
-    for (const auto &[key, value] : lines) {
-        if (!m_document->setValue(u"record", key, value, why)) {
+    for (const Entry &e : lines) {
+        if (!m_document->setValue(u"record", nextKey(path, e.when), e.value, why)) {
             m_document.reset(); // what is on disk is what counts next time
             return false;
         }

@@ -57,10 +57,11 @@ private:
     };
     static Stamp stampOf(const QString &path);
 
+    void knowKeys(const QString &path);
     QString nextKey(const QString &path, const QDateTime &when);
-    // Each takes key and value pairs.
-    bool append(const QString &path, const QList<std::pair<QString, QString>> &lines, QString *why);
-    bool writeDurably(const QString &path, const QList<std::pair<QString, QString>> &lines, QString *why);
+    // Both take entries of one day whose values are clean of line breaks.
+    bool append(const QString &path, const QList<Entry> &lines, QString *why);
+    bool writeDurably(const QString &path, const QList<Entry> &lines, QString *why);
 
     QString m_folder;
     QString m_suffix;

@@ -193,11 +193,9 @@ ReferenceChild startReference(const std::string &host, const std::string &paperP
             server.serve(listener);
             bool stopping = false;
             reactor.add(stopPipe[0], EPOLLIN, [&](uint32_t) { stopping = true; });
-            while (!stopping) {
+            // Unconfirmed results show as missing in the parent's check.
+            while (!stopping && !server.storeFailed())
                 reactor.poll(1000);
-                if (!server.storeResults())
-                    break; // unconfirmed results show as missing
-            }
             std::string out;
             for (const std::string &e : server.entries())
                 out += e + '\n';

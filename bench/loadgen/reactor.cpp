@@ -86,15 +86,19 @@ void Reactor::poll(int timeoutMs)
         if (e->live)
             e->handler(events[i].events);
     }
+    if (afterBatch)
+        afterBatch();
     m_retired.clear();
 }
 
 bool Reactor::run(const std::function<bool()> &done, Clock::time_point deadline)
 {
     while (!done()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
             return false;
+        // Rounded up, so that a run never ends before its deadline.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         poll(int(std::min<long long>(left, 1000)));
     }
     return true;

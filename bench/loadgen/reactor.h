@@ -38,6 +38,8 @@ public:
     void poll(int timeoutMs);
 
     size_t watched() const { return m_live; }
+    // Runs after the handlers of each batch of events, for work that is cheaper done once a batch.
+    std::function<void()> afterBatch;
 
 private:
     struct Entry;

@@ -41,19 +41,23 @@ ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::s
 {
 }
 
-bool ReferenceServer::storeResults()
+void ReferenceServer::storeResults()
 {
-    if (m_unconfirmed.empty())
-        return true;
+    if (m_unconfirmed.empty() || m_storeFailed)
+        return;
     if (m_resultFile >= 0) {
         for (size_t done = 0; done < m_unsynced.size();) {
             const ssize_t n = ::write(m_resultFile, m_unsynced.data() + done, m_unsynced.size() - done);
-            if (n <= 0)
-                return false;
+            if (n <= 0) {
+                m_storeFailed = true;
+                return;
+            }
             done += size_t(n);
         }
-        if (::fdatasync(m_resultFile) != 0)
-            return false;
+        if (::fdatasync(m_resultFile) != 0) {
+            m_storeFailed = true;
+            return;
+        }
     }
     m_unsynced.clear();
     for (uint64_t serial : std::exchange(m_unconfirmed, {})) {
@@ -61,11 +65,11 @@ bool ReferenceServer::storeResults()
         if (it != m_clients.end())
             it->second.conn->send("finx");
     }
-    return true;
 }
 
 ReferenceServer::~ReferenceServer()
 {
+    m_reactor.afterBatch = nullptr;
     if (m_listener >= 0)
         m_reactor.close(m_listener);
 }
@@ -73,6 +77,7 @@ ReferenceServer::~ReferenceServer()
 void ReferenceServer::serve(int listener)
 {
     m_listener = listener;
+    m_reactor.afterBatch = [this] { storeResults(); };
     m_reactor.add(listener, EPOLLIN, [this](uint32_t) { onAccept(); });
 }
 

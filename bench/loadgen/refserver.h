@@ -23,10 +23,9 @@ public:
 
     // Serves on a listening socket made by the caller (it may come from another process).
     void serve(int listener);
-    // Stores the results received since the last call and confirms them; call after each
-    // batch of events. False when the file could not be written (nothing is confirmed).
-    bool storeResults();
     const std::vector<std::string> &entries() const { return m_entries; }
+    // The result file could not be written; nothing after that is confirmed.
+    bool storeFailed() const { return m_storeFailed; }
 
 private:
     struct Client {
@@ -45,6 +44,8 @@ private:
     void startFile(Client &client, uint16_t port);
     void endTransfer();
     void serveQueue();
+    // Stores the results received in the last batch of events, then confirms them.
+    void storeResults();
 
     Reactor &m_reactor;
     std::string m_name;
@@ -59,6 +60,7 @@ private:
     uint64_t m_served = 0; // the client the file connection serves; 0 for none
     std::vector<std::string> m_entries;
     int m_resultFile;
+    bool m_storeFailed = false;
     std::string m_unsynced;            // result lines not yet written
     std::vector<uint64_t> m_unconfirmed; // their candidates
 };
