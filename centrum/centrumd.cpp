@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,6 +28,14 @@ void onSignal(int)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+
+    // Every candidate holds a connection: a room must not run into the usual soft limit of
+    // 1024 open files when the system allows more.
+    rlimit files {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         std::perror("centrumd: socketpair");

@@ -86,14 +86,13 @@ bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QStri
 {
     // The server writes only this section, so appending is what the settings writer does.
     QFile file(path);
-    const bool fresh = !file.exists() || file.size() == 0;
     if (!file.open(QIODevice::Append)) {
         if (why)
             *why = file.errorString();
         return false;
     }
     QByteArray bytes;
-    if (fresh)
+    if (file.size() == 0)
         bytes = "[record]\n";
     for (const Entry &e : lines)
         bytes += nextKey(path, e.when).toUtf8() + '=' + e.value.toUtf8() + '\n';

@@ -82,6 +82,8 @@ Server::Server(ServerSeams seams, QObject *parent)
         else
             endTransfer();
     });
+    m_reportTimer.setSingleShot(true);
+    connect(&m_reportTimer, &QTimer::timeout, this, &Server::flushReports);
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
@@ -455,7 +457,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         log(text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
         // A room submitting at once shares one sync of the report file instead of one each.
         if (m_reportBatch.isEmpty())
-            QMetaObject::invokeMethod(this, &Server::flushReports, Qt::QueuedConnection);
+            m_reportTimer.start(m_seams.reportGrouping);
         m_reportBatch.append({ m_seams.now(), s->remoteHostIP() + u':' + m.id() + u':' + m.afterId() });
         m_reportWaiting.append({ k, c.serial });
     }
@@ -463,6 +465,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
 
 void Server::flushReports()
 {
+    m_reportTimer.stop();
     if (m_reportBatch.isEmpty())
         return;
     const QList<DayFileWriter::Entry> batch = std::exchange(m_reportBatch, {});

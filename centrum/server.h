@@ -32,6 +32,9 @@ struct ServerSeams {
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // A paper transfer, or a browser connection, that makes no progress this long is given up.
     std::chrono::milliseconds stallTimeout { 30000 };
+    // Results received within this time of each other are stored with one sync of the
+    // report file; none waits longer than this for its confirmation.
+    std::chrono::milliseconds reportGrouping { 10 };
 };
 
 // The service behind the server window and the headless server. Everything runs on the
@@ -148,8 +151,8 @@ private:
     void noteProgress();
     Connection *connectionOf(qint16 k, quint64 serial);
 
-    // Stores the results received in this turn of the event loop with one durable write,
-    // then confirms each to its candidate.
+    // Stores the results received since the first of them with one durable write, then
+    // confirms each to its candidate.
     void flushReports();
 
     void onHttpRequest(int requestId);
@@ -185,6 +188,7 @@ private:
     };
     QList<PendingReport> m_reportWaiting; // candidates whose results are not on disk yet
     QList<DayFileWriter::Entry> m_reportBatch;
+    QTimer m_reportTimer;
 
     NetSocket *m_pimp = nullptr; // the browsers' listener
     std::array<HttpSlot, 21> m_hoe;

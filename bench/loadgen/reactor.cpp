@@ -80,6 +80,8 @@ void Reactor::close(int fd)
 void Reactor::poll(int timeoutMs)
 {
     epoll_event events[256];
+    if (maxWaitMs >= 0 && (timeoutMs < 0 || timeoutMs > maxWaitMs))
+        timeoutMs = maxWaitMs;
     const int n = ::epoll_wait(m_epoll, events, 256, timeoutMs);
     for (int i = 0; i < n; ++i) {
         auto *e = static_cast<Entry *>(events[i].data.ptr);

@@ -40,6 +40,8 @@ public:
     size_t watched() const { return m_live; }
     // Runs after the handlers of each batch of events, for work that is cheaper done once a batch.
     std::function<void()> afterBatch;
+    // When not negative, no wait for events lasts longer than this, so afterBatch runs in time.
+    int maxWaitMs = -1;
 
 private:
     struct Entry;

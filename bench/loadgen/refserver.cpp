@@ -35,9 +35,11 @@ std::string trimmed(std::string_view s)
 
 } // namespace
 
-ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile)
+ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile,
+                                 std::chrono::milliseconds grouping)
     : m_reactor(reactor), m_name(std::move(paperName)), m_paper(std::move(paper)),
-      m_announcement("fINF" + m_name + ',' + std::to_string(m_paper.size())), m_resultFile(resultFile)
+      m_announcement("fINF" + m_name + ',' + std::to_string(m_paper.size())), m_resultFile(resultFile),
+      m_grouping(grouping)
 {
 }
 
@@ -45,6 +47,12 @@ void ReferenceServer::storeResults()
 {
     if (m_unconfirmed.empty() || m_storeFailed)
         return;
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_firstUnconfirmed);
+    if (waited < m_grouping) {
+        m_reactor.maxWaitMs = int((m_grouping - waited).count()) + 1;
+        return;
+    }
+    m_reactor.maxWaitMs = -1;
     if (m_resultFile >= 0) {
         for (size_t done = 0; done < m_unsynced.size();) {
             const ssize_t n = ::write(m_resultFile, m_unsynced.data() + done, m_unsynced.size() - done);
@@ -135,6 +143,8 @@ void ReferenceServer::onMessage(uint64_t serial)
     } else if (tag == "rprt" && message.size() >= 16) {
         m_entries.push_back(c.ip + ':' + trimmed(message.substr(4, 12)) + ':' + std::string(message.substr(16)));
         m_unsynced += m_entries.back() + '\n';
+        if (m_unconfirmed.empty())
+            m_firstUnconfirmed = Clock::now();
         m_unconfirmed.push_back(serial);
     }
 }

@@ -14,11 +14,13 @@ namespace loadgen {
 // Keeps the exchange's rules that cost the server work (the duplicate check, one file
 // connection at a time with a queue of waiting candidates, a result confirmed only once
 // stored) and nothing else. Results are appended to a file that is synced once for all
-// the results of one batch of events, then confirmed; without a file they stay in memory.
+// results received within the grouping time of the first, then confirmed, as the exam
+// server does; without a file they stay in memory.
 class ReferenceServer
 {
 public:
-    ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile = -1);
+    ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile = -1,
+                    std::chrono::milliseconds grouping = std::chrono::milliseconds(10));
     ~ReferenceServer();
 
     // Serves on a listening socket made by the caller (it may come from another process).
@@ -44,7 +46,7 @@ private:
     void startFile(Client &client, uint16_t port);
     void endTransfer();
     void serveQueue();
-    // Stores the results received in the last batch of events, then confirms them.
+    // Stores the results received once the first has waited the grouping time, then confirms them.
     void storeResults();
 
     Reactor &m_reactor;
@@ -63,6 +65,8 @@ private:
     bool m_storeFailed = false;
     std::string m_unsynced;            // result lines not yet written
     std::vector<uint64_t> m_unconfirmed; // their candidates
+    std::chrono::milliseconds m_grouping;
+    Clock::time_point m_firstUnconfirmed;
 };
 
 } // namespace loadgen
