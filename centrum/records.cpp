@@ -32,7 +32,12 @@ DayFileWriter::DayFileWriter(QString folder, QString suffix, Mode mode)
 
 QString DayFileWriter::pathFor(const QDate &date) const
 {
-    return QDir(m_folder).filePath(dayName(date) + m_suffix);
+    // Asked for at every entry; the day changes once a day.
+    if (date != m_pathDate) {
+        m_pathDate = date;
+        m_path = QDir(m_folder).filePath(dayName(date) + m_suffix);
+    }
+    return m_path;
 }
 
 void DayFileWriter::knowKeys(const QString &path)

@@ -66,6 +66,8 @@ private:
     QString m_folder;
     QString m_suffix;
     Mode m_mode;
+    mutable QDate m_pathDate;
+    mutable QString m_path;
     QString m_currentPath;
     QSet<QString> m_keys;
     int m_counter = 0;
