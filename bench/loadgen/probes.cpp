@@ -31,9 +31,14 @@ public:
     HttpResult run()
     {
         const Clock::time_point begin = Clock::now();
-        while (m_started < std::min(m_options.concurrency, m_options.requests))
-            startNext();
-        const bool inTime = m_reactor.run([this] { return m_done == m_options.requests; }, begin + m_options.timeout);
+        // New requests start between batches of events, so that a failing one never recurses.
+        const bool inTime = m_reactor.run(
+            [this] {
+                while (m_started < m_options.requests && m_started - m_done < m_options.concurrency)
+                    startNext();
+                return m_done == m_options.requests;
+            },
+            begin + m_options.timeout);
         m_result.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
         if (!inTime)
             noteFailure(m_result.failures, std::to_string(m_options.requests - m_done) + " requests unanswered in time");
@@ -93,8 +98,6 @@ private:
         ++m_done;
         if (r)
             m_open.erase(r); // the connection closes with it
-        if (m_started < m_options.requests)
-            startNext();
     }
 
     Reactor &m_reactor;

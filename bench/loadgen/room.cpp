@@ -31,10 +31,15 @@ public:
             c->id = m_options.idPrefix + std::to_string(i);
             m_candidates.push_back(std::move(c));
         }
-        while (m_started < std::min(m_options.concurrency, m_options.candidates))
-            startNext();
-        const bool inTime = m_reactor.run([this] { return m_finished == m_options.candidates; },
-                                          begin + m_options.timeout);
+        // New candidates start between batches of events, so that a failing start never
+        // recurses into the next one.
+        const bool inTime = m_reactor.run(
+            [this] {
+                while (m_started < m_options.candidates && m_started - m_finished < m_options.concurrency)
+                    startNext();
+                return m_finished == m_options.candidates;
+            },
+            begin + m_options.timeout);
         m_result.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
         if (!inTime) {
             for (auto &c : m_candidates)
@@ -186,8 +191,6 @@ private:
         if (c.file)
             c.file->close();
         ++m_finished;
-        if (m_started < m_options.candidates)
-            startNext();
     }
 
     Reactor &m_reactor;

@@ -122,6 +122,22 @@ TEST(Room, ACandidateWhoseServerIsGoneFailsInsteadOfWaiting)
     EXPECT_EQ(reactor.watched(), 0u); // nothing left open
 }
 
+TEST(Room, ManyCandidatesThatCannotEvenStartAllFailAndTheRunEnds)
+{
+    Reactor reactor;
+    RoomOptions o;
+    o.host = "nowhere"; // refused before any socket is made, for every candidate at once
+    o.candidates = 50000;
+    o.concurrency = 50000;
+    o.idPrefix = "x";
+    o.timeout = 30s;
+    const RoomResult r = runRoom(reactor, o);
+    EXPECT_EQ(r.served, 0);
+    ASSERT_EQ(r.failures.size(), 21u); // the first twenty and a mark for the rest
+    EXPECT_NE(r.failures[0].find("not an IPv4 address"), std::string::npos) << r.failures[0];
+    EXPECT_EQ(reactor.watched(), 0u);
+}
+
 namespace {
 
 // A web server of the test's own: each connection's request is answered with body, after a
