@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 namespace centrum {
 
 QString dayName(const QDate &date)
@@ -30,18 +32,28 @@ DayFileWriter::DayFileWriter(QString folder, QString suffix, Mode mode)
 
 QString DayFileWriter::pathFor(const QDate &date) const
 {
-    return QDir(m_folder).filePath(dayName(date) + m_suffix);
+    // Asked for at every entry; the day changes once a day.
+    if (date != m_pathDate) {
+        m_pathDate = date;
+        m_path = QDir(m_folder).filePath(dayName(date) + m_suffix);
+    }
+    return m_path;
+}
+
+void DayFileWriter::knowKeys(const QString &path)
+{
+    if (path == m_currentPath)
+        return;
+    // A new day, or the first entry since the server started: take the keys already there.
+    m_currentPath = path;
+    const QStringList keys = IniFile::load(path).keys(u"record");
+    m_keys = QSet<QString>(keys.begin(), keys.end());
+    m_counter = int(keys.size());
 }
 
 QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
 {
-    if (path != m_currentPath) {
-        // A new day, or the first entry since the server started: take the keys already there.
-        m_currentPath = path;
-        const QStringList keys = IniFile::load(path).keys(u"record");
-        m_keys = QSet<QString>(keys.begin(), keys.end());
-        m_counter = int(keys.size());
-    }
+    knowKeys(path);
     const QString time = when.time().toString(QStringLiteral("HH:mm:ss"));
     QString key;
     do
@@ -53,30 +65,88 @@ QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
 
 bool DayFileWriter::write(const QDateTime &when, const QString &value, QString *why)
 {
-    const QString path = pathFor(when.date());
-    const QString key = nextKey(path, when);
-    QString clean = value;
-    clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
-    if (m_mode == Mode::Durable)
-        return writeIniValue(path, QStringLiteral("record"), key, clean, why);
+    return write(QList<Entry> { { when, value } }, why);
+}
 
+bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
+{
+    bool ok = true;
+    for (qsizetype from = 0; from < entries.size();) {
+        // One write for each day's file: entries of a batch around midnight go to two files.
+        const QString path = pathFor(entries[from].when.date());
+        QList<Entry> lines;
+        qsizetype to = from;
+        for (; to < entries.size() && pathFor(entries[to].when.date()) == path; ++to) {
+            QString clean = entries[to].value;
+            clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
+            lines.append({ entries[to].when, clean });
+        }
+        from = to;
+        ok = (m_mode == Mode::Durable ? writeDurably(path, lines, why) : append(path, lines, why)) && ok;
+    }
+    return ok;
+}
+
+bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QString *why)
+{
     // The server writes only this section, so appending is what the settings writer does.
     QFile file(path);
-    const bool fresh = !file.exists() || file.size() == 0;
     if (!file.open(QIODevice::Append)) {
         if (why)
             *why = file.errorString();
         return false;
     }
-    QByteArray line;
-    if (fresh)
-        line = "[record]\n";
-    line += key.toUtf8() + '=' + clean.toUtf8() + '\n';
-    if (file.write(line) != line.size()) {
+    QByteArray bytes;
+    if (file.size() == 0)
+        bytes = "[record]\n";
+    for (const Entry &e : lines)
+        bytes += nextKey(path, e.when).toUtf8() + '=' + e.value.toUtf8() + '\n';
+    if (file.write(bytes) != bytes.size()) {
         if (why)
             *why = file.errorString();
         return false;
     }
+    return true;
+}
+
+DayFileWriter::Stamp DayFileWriter::stampOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return { true, quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+}
+
+bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines, QString *why)
+{
+    if (!m_document || m_documentPath != path || stampOf(path) != m_documentStamp) {
+        QString readError;
+        IniFile loaded = IniFile::load(path, &readError);
+        if (!readError.isEmpty()) {
+            // Never overwrite a file whose content could not be read.
+            m_document.reset();
+            if (why)
+                *why = readError;
+            return false;
+        }
+        m_document = std::move(loaded);
+        m_documentPath = path;
+        // Keys another writer took meanwhile are not to be taken again: that would replace its entry.
+        knowKeys(path);
+        for (const QString &key : m_document->keys(u"record"))
+            m_keys.insert(key);
+    }
+    for (const Entry &e : lines) {
+        if (!m_document->setValue(u"record", nextKey(path, e.when), e.value, why)) {
+            m_document.reset(); // what is on disk is what counts next time
+            return false;
+        }
+    }
+    if (!m_document->save(path, why)) {
+        m_document.reset();
+        return false;
+    }
+    m_documentStamp = stampOf(path);
     return true;
 }
 

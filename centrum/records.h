@@ -1,12 +1,17 @@
 // The server's day files (log and report), the log box, and the rows of the report viewer.
 #pragma once
 
+#include "inifile.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+#include <utility>
 
 class CmultiLanguage;
 
@@ -30,19 +35,47 @@ public:
 
     DayFileWriter(QString folder, QString suffix, Mode mode);
 
+    struct Entry {
+        QDateTime when;
+        QString value;
+    };
     // False, with why set, when the file could not be written.
     bool write(const QDateTime &when, const QString &value, QString *why = nullptr);
+    // Writes the entries in order with one write of each day's file, so that a durable file
+    // is synced once for all of them. False, with why set, when any file could not be written.
+    bool write(const QList<Entry> &entries, QString *why = nullptr);
     QString pathFor(const QDate &date) const;
 
 private:
+    // What tells a file apart from the one this writer left: a replaced file is a new inode.
+    struct Stamp {
+        bool exists = false;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+    static Stamp stampOf(const QString &path);
+
+    void knowKeys(const QString &path);
     QString nextKey(const QString &path, const QDateTime &when);
+    // Both take entries of one day whose values are clean of line breaks.
+    bool append(const QString &path, const QList<Entry> &lines, QString *why);
+    bool writeDurably(const QString &path, const QList<Entry> &lines, QString *why);
 
     QString m_folder;
     QString m_suffix;
     Mode m_mode;
+    mutable QDate m_pathDate;
+    mutable QString m_path;
     QString m_currentPath;
     QSet<QString> m_keys;
     int m_counter = 0;
+    // The durable file as last written, so that an entry does not cost reading and parsing
+    // the whole day's file again; read afresh when anyone else has changed it.
+    std::optional<IniFile> m_document;
+    QString m_documentPath;
+    Stamp m_documentStamp;
 };
 
 // The log box: newest line first; once 512 lines are shown the next line clears it.

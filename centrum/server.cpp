@@ -82,6 +82,8 @@ Server::Server(ServerSeams seams, QObject *parent)
         else
             endTransfer();
     });
+    m_reportTimer.setSingleShot(true);
+    connect(&m_reportTimer, &QTimer::timeout, this, &Server::flushReports);
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
@@ -109,6 +111,7 @@ Server::Server(ServerSeams seams, QObject *parent)
 
 Server::~Server()
 {
+    flushReports(); // what was received is kept, even when it can no longer be confirmed
     // The sockets are children; make sure none reports into a half-destroyed server.
     for (auto &[k, c] : m_sockets)
         c.socket->disconnect(this);
@@ -452,14 +455,34 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         }
     } else if (tag == tagReport) {
         log(text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
-        QString why;
-        if (m_report.write(m_seams.now(), s->remoteHostIP() + u':' + m.id() + u':' + m.afterId(), &why)) {
-            s->send(tagFinished); // confirmed only once the result is on disk
-            return;
+        // A room submitting at once shares one sync of the report file instead of one each.
+        if (m_reportBatch.isEmpty())
+            m_reportTimer.start(m_seams.reportGrouping);
+        m_reportBatch.append({ m_seams.now(), s->remoteHostIP() + u':' + m.id() + u':' + m.afterId() });
+        m_reportWaiting.append({ k, c.serial });
+    }
+}
+
+void Server::flushReports()
+{
+    m_reportTimer.stop();
+    if (m_reportBatch.isEmpty())
+        return;
+    const QList<DayFileWriter::Entry> batch = std::exchange(m_reportBatch, {});
+    const QList<PendingReport> waiting = std::exchange(m_reportWaiting, {});
+    QString why;
+    const bool stored = m_report.write(batch, &why);
+    for (const PendingReport &p : waiting) {
+        Connection *c = connectionOf(p.index, p.serial);
+        if (!c)
+            continue; // gone before the confirmation: its client delivers the result again
+        if (stored) {
+            c->socket->send(tagFinished); // confirmed only once the result is on disk
+            continue;
         }
         // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
-        log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(sectionMsgError).arg(why));
-        destroySocket(k);
+        log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(p.index).arg(sectionMsgError).arg(why));
+        destroySocket(p.index);
     }
 }
 

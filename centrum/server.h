@@ -32,6 +32,9 @@ struct ServerSeams {
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // A paper transfer, or a browser connection, that makes no progress this long is given up.
     std::chrono::milliseconds stallTimeout { 30000 };
+    // Results received within this time of each other are stored with one sync of the
+    // report file; none waits longer than this for its confirmation.
+    std::chrono::milliseconds reportGrouping { 10 };
 };
 
 // The service behind the server window and the headless server. Everything runs on the
@@ -148,6 +151,10 @@ private:
     void noteProgress();
     Connection *connectionOf(qint16 k, quint64 serial);
 
+    // Stores the results received since the first of them with one durable write, then
+    // confirms each to its candidate.
+    void flushReports();
+
     void onHttpRequest(int requestId);
     void onHttpData(int i);
     void onHttpSendComplete(int i);
@@ -174,6 +181,14 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+
+    struct PendingReport {
+        qint16 index;
+        quint64 serial;
+    };
+    QList<PendingReport> m_reportWaiting; // candidates whose results are not on disk yet
+    QList<DayFileWriter::Entry> m_reportBatch;
+    QTimer m_reportTimer;
 
     NetSocket *m_pimp = nullptr; // the browsers' listener
     std::array<HttpSlot, 21> m_hoe;

@@ -298,7 +298,12 @@ void NetSocket::detach()
     // What was handed over still goes out; then the connection ends and the object goes.
     connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
     connect(s, &QTcpSocket::errorOccurred, s, &QObject::deleteLater);
-    QTimer::singleShot(30000, s, [s] { s->abort(); s->deleteLater(); });
+    // A child, so that it goes with the socket: a room's worth of closed connections must not
+    // leave as many timers running for half a minute.
+    auto *limit = new QTimer(s);
+    limit->setSingleShot(true);
+    connect(limit, &QTimer::timeout, s, [s] { s->abort(); s->deleteLater(); });
+    limit->start(30000);
     if (s->state() == QAbstractSocket::UnconnectedState)
         s->deleteLater();
     else

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -183,4 +184,36 @@ TEST_F(Centrumd, TwoHundredCandidatesAtOnceAllReceiveThePaperAndAllResultsAreSto
     for (int i = 0; i < 200; ++i)
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:load%1:").arg(i)
                                      + cipher.HexEncrypt(QStringLiteral("%1:sample.dat:60").arg(i))));
+}
+
+TEST_F(Centrumd, HoldsMoreCandidatesThanItsSoftOpenFileLimitAllowsAtStart)
+{
+    // Started with a soft limit far below a room; the hard limit leaves room for more.
+    m_process.setChildProcessModifier([] {
+        rlimit files {};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        files.rlim_cur = 64;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    });
+    rlimit mine {};
+    ::getrlimit(RLIMIT_NOFILE, &mine);
+    if (mine.rlim_max < 1024)
+        GTEST_SKIP() << "the hard limit of open files here is too low to tell";
+    launch();
+    std::vector<std::unique_ptr<QTcpSocket>> room;
+    for (int i = 0; i < 300; ++i) {
+        room.push_back(std::make_unique<QTcpSocket>());
+        room.back()->connectToHost(QHostAddress::LocalHost, m_msg);
+    }
+    EXPECT_TRUE(waitFor([&] {
+        return std::all_of(room.begin(), room.end(), [](auto &s) { return s->bytesAvailable() >= 4; });
+    }, 60000));
+    for (auto &s : room)
+        EXPECT_TRUE(s->readAll().startsWith("fINF"));
+    // The next candidate is served as usual.
+    Candidate c(QStringLiteral("after300"));
+    c.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    EXPECT_EQ(c.papers.value(0), m_paper);
+    EXPECT_EQ(stop(SIGTERM), 0);
 }

@@ -303,6 +303,37 @@ TEST_F(ServerTest, TheReportHoldsExactlyTheSubmittedEntries)
     EXPECT_EQ(server().loginCount(), 0);
 }
 
+TEST_F(ServerTest, ResultsArrivingTogetherAreEachConfirmedOnlyOnceStored)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    const clsEncryptXOR cipher;
+    std::vector<Candidate *> cs;
+    for (int i = 0; i < 12; ++i) {
+        cs.push_back(&candidate(QStringLiteral("t%1").arg(i)));
+        cs.back()->submit(server().messagePort(), cipher.HexEncrypt(QStringLiteral("%1:p.dat:9").arg(i)));
+    }
+    // One leaves as soon as it has sent its result: the others are still confirmed.
+    Candidate &leaving = candidate(QStringLiteral("leaver"));
+    const QString leavingResult = cipher.HexEncrypt(QStringLiteral("1:p.dat:1"));
+    leaving.submit(server().messagePort(), leavingResult);
+    ASSERT_TRUE(waitFor([&] { return !leaving.announcements.isEmpty(); }));
+    leaving.drop();
+    // Whenever a candidate holds its confirmation, its result is in the file already.
+    ASSERT_TRUE(waitFor([&] {
+        const QStringList stored = reportEntries();
+        for (int i = 0; i < 12; ++i) {
+            const QString entry = QStringLiteral("127.0.0.1:t%1:").arg(i) + cipher.HexEncrypt(QStringLiteral("%1:p.dat:9").arg(i));
+            if (cs[i]->finished && !stored.contains(entry))
+                ADD_FAILURE() << "confirmed before stored: " << entry.toStdString();
+        }
+        return allFinished(cs);
+    }));
+    // What reached the server before its sender left is kept all the same.
+    ASSERT_TRUE(waitFor([&] { return reportEntries().contains(QStringLiteral("127.0.0.1:leaver:") + leavingResult); }));
+    EXPECT_EQ(reportEntries().size(), 13);
+}
+
 TEST_F(ServerTest, AnOversizedMessageClosesItsConnectionOnly)
 {
     writeFile(QStringLiteral("p.dat"), 10);

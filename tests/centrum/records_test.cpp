@@ -100,3 +100,56 @@ TEST(ReportRows, LayOutTheViewerTextInBothLanguages)
     const QString chinese = reportText({}, *chooseStringTable(Program::Centrum, 2052));
     EXPECT_TRUE(chinese.startsWith(QStringLiteral("考号          \t得分")));
 }
+
+TEST(DayFiles, WriteABatchInOrderAndSplitItAtMidnight)
+{
+    for (auto mode : { DayFileWriter::Mode::Append, DayFileWriter::Mode::Durable }) {
+        QTemporaryDir dir;
+        DayFileWriter writer(dir.path(), QStringLiteral(".rpt"), mode);
+        const QDateTime late { QDate(2026, 12, 6), QTime(23, 59, 59) };
+        ASSERT_TRUE(writer.write({ { late, QStringLiteral("a") }, { late, QStringLiteral("b\nc") },
+                                   { late.addSecs(1), QStringLiteral("d") }, { late.addSecs(2), QStringLiteral("e") } }));
+        EXPECT_EQ(reportEntries(dir.filePath(QStringLiteral("2026-12-6.rpt"))), (QStringList { "a", "b c" }));
+        EXPECT_EQ(reportEntries(dir.filePath(QStringLiteral("2026-12-7.rpt"))), (QStringList { "d", "e" }));
+        EXPECT_TRUE(IniFile::load(dir.filePath(QStringLiteral("2026-12-7.rpt"))).keys(u"record").value(1)
+                        .startsWith(QStringLiteral("00:00:01")));
+    }
+}
+
+TEST(DayFiles, KeepWhatAnotherWriterAddedOrChangedMeanwhile)
+{
+    QTemporaryDir dir;
+    const QString today = dir.filePath(QStringLiteral("2026-12-6.rpt"));
+    // Two servers of one folder (the window and the headless one) writing the same day.
+    DayFileWriter first(dir.path(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+    DayFileWriter second(dir.path(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+    ASSERT_TRUE(first.write(sameSecond, QStringLiteral("1")));
+    ASSERT_TRUE(second.write(sameSecond, QStringLiteral("2")));
+    ASSERT_TRUE(first.write(sameSecond, QStringLiteral("3")));
+    // An examiner's own line, added by hand between two results.
+    {
+        QFile f(today);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("by-hand=4\n");
+    }
+    ASSERT_TRUE(first.write(sameSecond, QStringLiteral("5")));
+    EXPECT_EQ(reportEntries(today), (QStringList { "1", "2", "3", "4", "5" }));
+}
+
+TEST(DayFiles, ADurableWriteThatFailsLeavesTheFileAsItWasAndTheNextOneRecovers)
+{
+    QTemporaryDir dir;
+    const QString today = dir.filePath(QStringLiteral("2026-12-6.rpt"));
+    DayFileWriter writer(dir.path(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+    ASSERT_TRUE(writer.write(sameSecond, QStringLiteral("kept")));
+    // A file that cannot be read is never overwritten: a folder in its place.
+    ASSERT_TRUE(QFile::rename(today, today + QStringLiteral(".away")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("2026-12-6.rpt")));
+    QString why;
+    EXPECT_FALSE(writer.write(sameSecond, QStringLiteral("refused"), &why));
+    EXPECT_FALSE(why.isEmpty());
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("2026-12-6.rpt")));
+    ASSERT_TRUE(QFile::rename(today + QStringLiteral(".away"), today));
+    ASSERT_TRUE(writer.write(sameSecond, QStringLiteral("next")));
+    EXPECT_EQ(reportEntries(today), (QStringList { "kept", "next" }));
+}

@@ -1,0 +1,141 @@
+// A candidate's side of the fetch and submit exchanges, as a state machine over messages and bytes.
+#include "exchange.h"
+
+#include <cstring>
+
+namespace loadgen {
+
+namespace {
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+// Decimal digits only, as the announcement writes a length.
+bool parseLength(std::string_view s, int64_t *out)
+{
+    if (s.empty() || s.size() > 12)
+        return false;
+    int64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *out = v;
+    return true;
+}
+
+} // namespace
+
+std::string idField(std::string_view id)
+{
+    std::string f(trimmed(id).substr(0, 12));
+    f.resize(12, ' ');
+    return f;
+}
+
+CandidateExchange::CandidateExchange(std::string_view id, uint16_t filePort, std::string_view expected)
+    : m_idField(idField(id)), m_filePort(filePort), m_expected(expected)
+{
+}
+
+Step CandidateExchange::fail(std::string why)
+{
+    m_phase = Phase::Failed;
+    return { Step::What::Failed, {}, std::move(why) };
+}
+
+Step CandidateExchange::onMessage(std::string_view message)
+{
+    const std::string_view tag = message.substr(0, 4);
+    if (m_phase == Phase::Submit) {
+        if (tag == "fINF")
+            return { Step::What::Send, "rprt" + m_idField + m_result, {} };
+        if (tag == "finx") {
+            m_phase = Phase::Done;
+            return { Step::What::Submitted, {}, {} };
+        }
+        return {};
+    }
+    if (m_phase != Phase::Fetch)
+        return {};
+    if (tag == "lgMo")
+        return fail("refused as already logged in");
+    if (tag == "finx") {
+        if (m_papers == 0)
+            return fail("finx before any paper");
+        if (m_received != 0)
+            return fail("finx in the middle of a paper");
+        return { Step::What::Fetched, {}, {} };
+    }
+    if (tag != "fINF")
+        return {};
+    const std::string_view payload = message.substr(4);
+    const size_t comma = payload.find(',');
+    int64_t length = 0;
+    if (comma == std::string_view::npos || !parseLength(payload.substr(comma + 1), &length))
+        return fail("bad announcement: " + std::string(message.substr(0, 80)));
+    if (m_length >= 0 && m_received != 0)
+        return fail("announcement in the middle of a paper");
+    m_name = std::string(payload.substr(0, comma));
+    m_length = length;
+    m_received = 0;
+    return { Step::What::Send, "infd" + m_idField + std::to_string(m_filePort), {} };
+}
+
+Step CandidateExchange::onFileConnected()
+{
+    if (m_phase != Phase::Fetch || m_fileOpen)
+        return fail("a second file connection");
+    m_fileOpen = true;
+    if (m_length < 0)
+        return fail("file connection before the announcement");
+    return { Step::What::Send, "rqsF", {} };
+}
+
+Step CandidateExchange::onFileData(std::string_view bytes)
+{
+    if (m_phase != Phase::Fetch)
+        return fail("file bytes after the fetch");
+    if (m_length < 0)
+        return fail("file bytes before the announcement");
+    if (m_received + int64_t(bytes.size()) > m_length)
+        return fail("more bytes than the " + std::to_string(m_length) + " announced");
+    if (!m_expected.empty()) {
+        if (m_expected.size() != size_t(m_length))
+            return fail("announced " + std::to_string(m_length) + " bytes, the paper has "
+                        + std::to_string(m_expected.size()));
+        if (std::memcmp(m_expected.data() + m_received, bytes.data(), bytes.size()) != 0)
+            return fail("paper differs near byte " + std::to_string(m_received));
+    }
+    m_received += int64_t(bytes.size());
+    if (m_received < m_length)
+        return {};
+    ++m_papers;
+    m_received = 0;
+    return { Step::What::PaperReceived, "over" + m_name, {} };
+}
+
+Step CandidateExchange::onMessageClosed()
+{
+    if (m_phase == Phase::Done || m_phase == Phase::Failed)
+        return {};
+    return fail(m_phase == Phase::Fetch ? "message connection closed during the fetch"
+                                        : "message connection closed before the result was confirmed");
+}
+
+Step CandidateExchange::onFileClosed()
+{
+    if (m_phase != Phase::Fetch || (m_papers > 0 && m_received == 0))
+        return {};
+    return fail("file connection closed after " + std::to_string(m_received) + " of "
+                + std::to_string(m_length) + " bytes");
+}
+
+} // namespace loadgen

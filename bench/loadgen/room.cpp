@@ -1,0 +1,211 @@
+// A room of simulated candidates: each fetches the paper and submits a result, a given number at once.
+#include "room.h"
+
+#include "clsencryptxor.h"
+#include "exchange.h"
+
+#include <sys/epoll.h>
+
+namespace loadgen {
+
+std::string resultText(int candidate, const std::string &paperName)
+{
+    const QString plain = QStringLiteral("%1:%2:%3").arg(candidate % 101).arg(QString::fromStdString(paperName)).arg(60 + candidate % 3600);
+    return clsEncryptXOR().HexEncrypt(plain).toStdString();
+}
+
+namespace {
+
+class Room
+{
+public:
+    Room(Reactor &reactor, const RoomOptions &options) : m_reactor(reactor), m_options(options) { }
+
+    RoomResult run()
+    {
+        const Clock::time_point begin = Clock::now();
+        m_candidates.reserve(size_t(m_options.candidates));
+        for (int i = 0; i < m_options.candidates; ++i) {
+            auto c = std::make_unique<Candidate>();
+            c->number = i;
+            c->id = m_options.idPrefix + std::to_string(i);
+            m_candidates.push_back(std::move(c));
+        }
+        // New candidates start between batches of events, so that a failing start never
+        // recurses into the next one.
+        const bool inTime = m_reactor.run(
+            [this] {
+                while (m_started < m_options.candidates && m_started - m_finished < m_options.concurrency)
+                    startNext();
+                return m_finished == m_options.candidates;
+            },
+            begin + m_options.timeout);
+        m_result.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+        if (!inTime) {
+            for (auto &c : m_candidates)
+                if (!c->finished)
+                    giveUp(*c, c->exchange ? "no end within the time limit (" + state(*c) + ")" : "never started");
+        }
+        return std::move(m_result);
+    }
+
+private:
+    struct Candidate {
+        int number = 0;
+        std::string id;
+        std::unique_ptr<CandidateExchange> exchange;
+        int listener = -1;
+        std::unique_ptr<Connection> msg;
+        std::unique_ptr<Connection> file;
+        Clock::time_point loginAt;
+        bool finished = false;
+    };
+
+    static std::string state(const Candidate &c)
+    {
+        const CandidateExchange &e = *c.exchange;
+        if (e.phase() == CandidateExchange::Phase::Submit)
+            return "waiting for the confirmation of the result";
+        if (e.announced() < 0)
+            return "waiting for the announcement";
+        return "fetch, " + std::to_string(e.received()) + " of " + std::to_string(e.announced()) + " bytes";
+    }
+
+    void startNext()
+    {
+        Candidate &c = *m_candidates[size_t(m_started++)];
+        std::string why;
+        c.listener = listenOn(m_options.host, 0, 1, &why);
+        if (c.listener < 0) {
+            giveUp(c, "file port: " + why);
+            return;
+        }
+        c.exchange = std::make_unique<CandidateExchange>(c.id, localPort(c.listener), m_options.paper);
+        m_reactor.add(c.listener, EPOLLIN, [this, &c](uint32_t) { onFileConnection(c); });
+        c.loginAt = Clock::now();
+        openMessage(c);
+    }
+
+    void openMessage(Candidate &c)
+    {
+        std::string why;
+        const int fd = connectTo(m_options.host, m_options.port, &why);
+        if (fd < 0) {
+            giveUp(c, "message connection: " + why);
+            return;
+        }
+        c.msg = std::make_unique<Connection>(m_reactor, fd);
+        c.msg->watch([this, &c] { onMessage(c); });
+    }
+
+    void onMessage(Candidate &c)
+    {
+        static char buffer[65536];
+        const long n = c.msg->read(buffer, sizeof buffer);
+        if (n == -1)
+            return;
+        if (n > 0)
+            apply(c, c.exchange->onMessage(std::string_view(buffer, size_t(n))));
+        else
+            apply(c, c.exchange->onMessageClosed());
+    }
+
+    void onFileConnection(Candidate &c)
+    {
+        const int fd = acceptFrom(c.listener);
+        if (fd < 0)
+            return;
+        m_reactor.close(c.listener);
+        c.listener = -1;
+        c.file = std::make_unique<Connection>(m_reactor, fd);
+        c.file->watch([this, &c] { onFileData(c); });
+        apply(c, c.exchange->onFileConnected());
+    }
+
+    void onFileData(Candidate &c)
+    {
+        static char buffer[1 << 18];
+        const long n = c.file->read(buffer, sizeof buffer);
+        if (n == -1)
+            return;
+        if (n > 0) {
+            apply(c, c.exchange->onFileData(std::string_view(buffer, size_t(n))));
+            return;
+        }
+        c.file->close();
+        apply(c, c.exchange->onFileClosed());
+    }
+
+    void apply(Candidate &c, const Step &step)
+    {
+        switch (step.what) {
+        case Step::What::Nothing:
+            break;
+        case Step::What::PaperReceived:
+            m_result.latenciesMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - c.loginAt).count());
+            m_result.paperBytes += c.exchange->announced();
+            [[fallthrough]];
+        case Step::What::Send:
+            c.msg->send(step.bytes);
+            break;
+        case Step::What::Fetched: {
+            c.msg->close();
+            if (c.file)
+                c.file->close();
+            const std::string result = resultText(c.number, c.exchange->paperName());
+            m_result.expectedEntries.append(QString::fromStdString(m_options.host + ':' + c.id + ':' + result));
+            c.exchange->beginSubmit(result);
+            openMessage(c);
+            break;
+        }
+        case Step::What::Submitted:
+            c.msg->close();
+            ++m_result.served;
+            finish(c);
+            break;
+        case Step::What::Failed:
+            giveUp(c, step.why);
+            break;
+        }
+    }
+
+    void giveUp(Candidate &c, const std::string &why)
+    {
+        if (c.finished)
+            return;
+        if (m_result.failures.size() < 20)
+            m_result.failures.push_back(c.id + ": " + why);
+        else if (m_result.failures.size() == 20)
+            m_result.failures.push_back("...");
+        finish(c);
+    }
+
+    void finish(Candidate &c)
+    {
+        c.finished = true;
+        if (c.listener >= 0)
+            m_reactor.close(c.listener);
+        c.listener = -1;
+        if (c.msg)
+            c.msg->close();
+        if (c.file)
+            c.file->close();
+        ++m_finished;
+    }
+
+    Reactor &m_reactor;
+    const RoomOptions &m_options;
+    std::vector<std::unique_ptr<Candidate>> m_candidates;
+    int m_started = 0;
+    int m_finished = 0;
+    RoomResult m_result;
+};
+
+} // namespace
+
+RoomResult runRoom(Reactor &reactor, const RoomOptions &options)
+{
+    return Room(reactor, options).run();
+}
+
+} // namespace loadgen

@@ -1,0 +1,37 @@
+// A room of simulated candidates: each fetches the paper and submits a result, a given number at once.
+#pragma once
+
+#include "reactor.h"
+
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+namespace loadgen {
+
+struct RoomOptions {
+    std::string host = "127.0.0.1";
+    uint16_t port = 0;
+    int candidates = 1;
+    int concurrency = 1;    // candidates between login and confirmed result at the same time
+    std::string idPrefix;   // IDs are the prefix and the candidate's number, at most 12 characters
+    std::string paper;      // when not empty, every candidate must receive exactly these bytes
+    std::chrono::milliseconds timeout { 300000 };
+};
+
+struct RoomResult {
+    int served = 0; // fetched the paper and had the result confirmed
+    std::vector<std::string> failures;
+    double seconds = 0;
+    std::vector<double> latenciesMs; // login to the last byte of the paper
+    int64_t paperBytes = 0;
+    QStringList expectedEntries;     // IP:ID:result of every candidate that went on to submit
+};
+
+// The result text a candidate submits: score, paper name and seconds, enciphered.
+std::string resultText(int candidate, const std::string &paperName);
+
+RoomResult runRoom(Reactor &reactor, const RoomOptions &options);
+
+} // namespace loadgen
