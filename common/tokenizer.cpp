@@ -1,6 +1,8 @@
 // Splitting one-line records: the field-by-field Tokenizer and the one-call ParseString.
 #include "tokenizer.h"
 
+#include <algorithm>
+
 void Tokenizer::init(const QString &st)
 {
     m_text = st;
@@ -23,9 +25,16 @@ QStringView Tokenizer::nextView()
     // Read through a view: indexing the text itself would copy the caller's shared line.
     const QStringView text(m_text);
     const QStringView rest = text.mid(m_begin, m_end - m_begin);
-    const qsizetype p = m_separator.isEmpty() ? -1
-        : m_separator.size() == 1              ? rest.indexOf(m_separator.front())
-                                               : rest.indexOf(m_separator);
+    qsizetype p = -1;
+    if (m_separator.size() == 1) {
+        // Fields are short: a plain scan beats setting up the general search for each one.
+        const char16_t separator = m_separator.at(0).unicode();
+        const char16_t *begin = rest.utf16();
+        const char16_t *found = std::find(begin, begin + rest.size(), separator);
+        p = found == begin + rest.size() ? -1 : found - begin;
+    } else if (!m_separator.isEmpty()) {
+        p = rest.indexOf(m_separator);
+    }
     if (p < 0) {
         m_lastPosition = 0;
         m_begin = m_end;
