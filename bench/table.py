@@ -52,20 +52,20 @@ def pick(runs, name):
 
 def duration(ns):
     """A time with the unit that keeps three or so significant digits."""
-    for unit, scale in (("s", 1e9), ("ms", 1e6), ("µs", 1e3)):
-        if ns >= scale:
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("µs", 1e3), ("ns", 1.0)):
+        if ns >= scale or unit == "ns":
             value = ns / scale
-            return f"{value:.3g} {unit}" if value < 100 else f"{value:.0f} {unit}"
-    return f"{ns:.0f} ns"
+            digits = 0 if value >= 100 else 1 if value >= 10 else 2
+            return f"{value:.{digits}f} {unit}"
 
 
-def rate(bytes_per_second):
+def with_rate(ns, bytes_per_second):
+    """A time, and the bytes a second it comes to where the benchmark counted them."""
     if not bytes_per_second:
-        return ""
-    for unit, scale in (("GB/s", 1e9), ("MB/s", 1e6)):
-        if bytes_per_second >= scale:
-            return f"{bytes_per_second / scale:.2f} {unit}"
-    return f"{bytes_per_second / 1e3:.0f} kB/s"
+        return duration(ns)
+    for unit, scale in (("GB/s", 1e9), ("MB/s", 1e6), ("kB/s", 1e3)):
+        if bytes_per_second >= scale or unit == "kB/s":
+            return f"{duration(ns)} ({bytes_per_second / scale:.2f} {unit})"
 
 
 def verdict(ok):
@@ -84,8 +84,8 @@ def cipher_rows(runs):
         lines = int(p.get("lines", 0))
         speed = r["ns"] / p["ns"]  # the product's speed as a share of the reference's
         out.append(row(1, f"{direction}, {lines} paper lines a run",
-                       f"{duration(p['ns'])} ({rate(p['bytes_per_second'])})",
-                       f"table-driven hex-and-XOR loop: {duration(r['ns'])} ({rate(r['bytes_per_second'])})",
+                       with_rate(p["ns"], p.get("bytes_per_second")),
+                       "table-driven hex-and-XOR loop: " + with_rate(r["ns"], r.get("bytes_per_second")),
                        f"speed {speed:.2f} of the reference (≥ 0.5)", verdict(speed >= 0.5)))
     return out
 
@@ -96,7 +96,7 @@ def paper_rows(runs):
     ratio = load["ns"] / reference["ns"]
     out = [row(2, f"Loading a {questions}-question paper, six options each: every line deciphered and parsed "
                   "into records",
-               f"{duration(load['ns'])} ({rate(load['bytes_per_second'])})",
+               with_rate(load["ns"], load.get("bytes_per_second")),
                f"its lines read and deciphered alone: {duration(reference['ns'])}",
                f"{ratio:.2f}× the reference (≤ 2)", verdict(ratio <= 2.0))]
     if "paper/ReadLines" in runs:

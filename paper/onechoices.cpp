@@ -32,14 +32,14 @@ oneChoices::LoadStatus oneChoices::init(const QString &path)
             return false;
         }
         qsizetype bad = 0;
-        const auto plain = paper::decipherLine(stored, &bad);
+        auto plain = paper::decipherLine(stored, &bad);
         if (!plain) {
             m_lastError = QStringLiteral("%1, line %2: not hexadecimal at character %3")
                               .arg(path, QString::number(lineNumber), QString::number(bad + 1));
             status = LoadStatus::BadLine;
             return false;
         }
-        plainLines.append(*plain);
+        plainLines.append(*std::move(plain));
         return true;
     });
     file.closeFile();

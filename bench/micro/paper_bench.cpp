@@ -69,7 +69,7 @@ void DecipherPaper(benchmark::State &state)
         file.forEachLine([&](QByteArrayView line) {
             auto text = paper::decipherLine(line);
             whole = whole && text;
-            plain->append(text.value_or(QString()));
+            plain->append(text ? *std::move(text) : QString());
             return true;
         });
         file.closeFile();
