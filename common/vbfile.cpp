@@ -141,6 +141,7 @@ void vbFile::forEachLine(const std::function<bool(QByteArrayView line)> &take)
     // Bytes read ahead of the last line taken go back, so that reading can go on from there.
     if (filled > from)
         m_file->seek(m_file->pos() - (filled - from));
+    buffer = QByteArray(); // the block is not kept for the lines that may follow one by one
 }
 
 QString vbFile::readToken()
