@@ -70,7 +70,7 @@ QJsonObject jsonOf(const Figures &f)
 class Bench
 {
 public:
-    Bench(QString paperPath) : m_paperPath(std::move(paperPath))
+    explicit Bench(QString paperPath) : m_paperPath(std::move(paperPath))
     {
         qApp->installEventFilter(&m_watch);
     }
