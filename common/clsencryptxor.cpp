@@ -4,44 +4,122 @@
 #include "errors.h"
 
 #include <array>
-#include <vector>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
-// Value of a hex digit, or -1; indexed by UTF-16 code unit below 128.
-constexpr std::array<signed char, 128> makeDigitTable()
+// Set in a digit's value when the code unit is not a hex digit: above the four bits of a
+// digit, and still above the eight of a byte once a pair's first digit is shifted.
+constexpr unsigned notHex = 0x100;
+
+// Value of every code unit below 128 as a hex digit, or notHex.
+constexpr std::array<std::uint16_t, 128> makeDigitTable()
 {
-    std::array<signed char, 128> table {};
+    std::array<std::uint16_t, 128> table {};
     for (auto &v : table)
-        v = -1;
+        v = notHex;
     for (int c = '0'; c <= '9'; ++c)
-        table[c] = static_cast<signed char>(c - '0');
+        table[c] = std::uint16_t(c - '0');
     for (int c = 'A'; c <= 'F'; ++c)
-        table[c] = static_cast<signed char>(c - 'A' + 10);
+        table[c] = std::uint16_t(c - 'A' + 10);
     for (int c = 'a'; c <= 'f'; ++c)
-        table[c] = static_cast<signed char>(c - 'a' + 10);
+        table[c] = std::uint16_t(c - 'a' + 10);
     return table;
 }
 constexpr auto digitTable = makeDigitTable();
 
-constexpr char16_t upperDigits[] = u"0123456789ABCDEF";
-
-inline int digitValue(QChar c)
+// Both upper-case digits of every byte, high digit first, as the two UTF-16 code units
+// they are stored as: one table look-up writes a whole byte's hex.
+constexpr std::array<std::uint32_t, 256> makePairTable()
 {
-    const char16_t u = c.unicode();
-    return u < 128 ? digitTable[u] : -1;
+    constexpr char16_t digits[] = u"0123456789ABCDEF";
+    std::array<std::uint32_t, 256> table {};
+    for (unsigned b = 0; b < 256; ++b) {
+        const char16_t pair[2] = { digits[b >> 4], digits[b & 0xF] };
+        table[b] = std::bit_cast<std::uint32_t>(pair);
+    }
+    return table;
+}
+constexpr auto pairTable = makePairTable();
+
+// Value of a code unit as a hex digit, or a value with notHex set; no branch, so that a
+// line's digits are read in one straight run and checked once at its end.
+template <typename Unit> inline unsigned digitValue(Unit c)
+{
+    const auto u = static_cast<std::make_unsigned_t<Unit>>(c);
+    return digitTable[u & 0x7F] | (u > 0x7F ? notHex : 0u);
 }
 
-// The key as bytes, low byte of each character first.
-std::vector<unsigned char> keyBytes(const QString &key)
+template <typename Unit> inline unsigned pairValue(const Unit *h)
 {
-    std::vector<unsigned char> bytes;
-    bytes.reserve(size_t(key.size()) * 2);
-    for (QChar c : key) {
-        bytes.push_back(static_cast<unsigned char>(c.unicode() & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(c.unicode() >> 8));
+    return digitValue(h[0]) << 4 | digitValue(h[1]);
+}
+
+// A pair whose digits were both hexadecimal is a byte; any other has a bit above its eight.
+inline bool isByte(unsigned pair) { return pair < 0x100; }
+
+// Hex text to text under key. Byte j of the message meets key byte j mod 2k and the key's
+// byte count is even, so character c meets key character c mod k whole.
+template <typename Unit>
+std::optional<QString> decipherHex(const Unit *h, qsizetype size, const QString &key, bool tolerant,
+                                   qsizetype *badPosition)
+{
+    const qsizetype k = key.size();
+    if (k == 0 || size < 2)
+        return QString();
+    const qsizetype pairs = size / 2; // a trailing odd digit is ignored
+    // Whole characters only: an odd trailing byte cannot form one and is dropped.
+    const qsizetype chars = pairs / 2;
+    QString out(chars, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    const char16_t *kc = reinterpret_cast<const char16_t *>(key.constData());
+
+    if (!tolerant) {
+        unsigned flags = 0;
+        qsizetype j = 0;
+        for (qsizetype c = 0; c < chars; ++c) {
+            const Unit *d = h + 4 * c;
+            const unsigned lo = pairValue(d);
+            const unsigned hi = pairValue(d + 2);
+            flags |= lo | hi;
+            o[c] = char16_t((lo | hi << 8) ^ kc[j]);
+            if (++j == k)
+                j = 0;
+        }
+        if (pairs % 2)
+            flags |= pairValue(h + 4 * chars); // its byte is dropped, but it must still be hex
+        if (isByte(flags))
+            return out;
+        for (qsizetype i = 0; i < pairs; ++i) {
+            if (!isByte(pairValue(h + 2 * i))) {
+                if (badPosition)
+                    *badPosition = 2 * i;
+                return std::nullopt;
+            }
+        }
+        return out; // not reached: a flag came from some pair
     }
-    return bytes;
+
+    // A pair that is not hexadecimal repeats the byte of the pair before it (0 at the start).
+    unsigned previous = 0;
+    unsigned low = 0;
+    qsizetype j = 0;
+    for (qsizetype i = 0; i < 2 * chars; ++i) {
+        const unsigned pair = pairValue(h + 2 * i);
+        const unsigned byte = isByte(pair) ? pair : previous;
+        previous = byte;
+        if (i % 2 == 0) {
+            low = byte;
+        } else {
+            *o++ = char16_t((low | byte << 8) ^ kc[j]);
+            if (++j == k)
+                j = 0;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -71,24 +149,21 @@ QString clsEncryptXOR::Decrypt(const QString &pstrMessage) const
 
 QString clsEncryptXOR::HexEncrypt(const QString &pstrMessage) const
 {
-    const auto key = keyBytes(Key);
-    if (key.empty() || pstrMessage.isEmpty())
+    const qsizetype k = Key.size();
+    if (k == 0 || pstrMessage.isEmpty())
         return {};
-    const size_t n = key.size();
     QString out(pstrMessage.size() * 4, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    size_t j = 0;
+    const char16_t *kc = reinterpret_cast<const char16_t *>(Key.constData());
+    qsizetype j = 0;
+    // Character c meets key character c mod k whole: its low byte the key's low byte, its
+    // high byte the key's high byte.
     for (QChar c : pstrMessage) {
-        const unsigned lo = (c.unicode() & 0xFFu) ^ key[j];
-        if (++j == n)
+        const unsigned x = c.unicode() ^ kc[j];
+        if (++j == k)
             j = 0;
-        const unsigned hi = (c.unicode() >> 8) ^ key[j];
-        if (++j == n)
-            j = 0;
-        o[0] = upperDigits[lo >> 4];
-        o[1] = upperDigits[lo & 0xF];
-        o[2] = upperDigits[hi >> 4];
-        o[3] = upperDigits[hi & 0xF];
+        const std::uint32_t digits[2] = { pairTable[x & 0xFF], pairTable[x >> 8] };
+        std::memcpy(o, digits, sizeof digits);
         o += 4;
     }
     return out;
@@ -96,44 +171,12 @@ QString clsEncryptXOR::HexEncrypt(const QString &pstrMessage) const
 
 std::optional<QString> clsEncryptXOR::tryHexDecrypt(QStringView hex, qsizetype *badPosition) const
 {
-    const auto key = keyBytes(Key);
-    if (key.empty() || hex.size() < 2)
-        return QString();
-    const size_t n = key.size();
-    const qsizetype pairs = hex.size() / 2; // a trailing odd digit is ignored
-    // Whole characters only: an odd trailing byte cannot form one and is dropped.
-    QString out(pairs / 2, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    const QChar *h = hex.data();
-    const bool tolerant = m_mode == HexMode::Tolerant;
-    unsigned previous = 0;
-    size_t j = 0;
-    unsigned low = 0;
-    for (qsizetype i = 0; i < pairs; ++i) {
-        const int d1 = digitValue(h[2 * i]);
-        const int d2 = digitValue(h[2 * i + 1]);
-        unsigned x;
-        if (d1 < 0 || d2 < 0) {
-            if (!tolerant) {
-                if (badPosition)
-                    *badPosition = 2 * i;
-                return std::nullopt;
-            }
-            x = previous;
-        } else {
-            x = unsigned(d1 << 4 | d2);
-            previous = x;
-        }
-        const unsigned byte = x ^ key[j];
-        if (++j == n)
-            j = 0;
-        if (i % 2 == 0) {
-            low = byte;
-        } else {
-            *o++ = char16_t(low | byte << 8);
-        }
-    }
-    return out;
+    return decipherHex(hex.utf16(), hex.size(), Key, m_mode == HexMode::Tolerant, badPosition);
+}
+
+std::optional<QString> clsEncryptXOR::tryHexDecrypt(QLatin1StringView hex, qsizetype *badPosition) const
+{
+    return decipherHex(hex.data(), hex.size(), Key, m_mode == HexMode::Tolerant, badPosition);
 }
 
 QString clsEncryptXOR::HexDecrypt(const QString &pstrMessage) const

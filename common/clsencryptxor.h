@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QLatin1StringView>
 #include <QStringView>
 
 #include <optional>
@@ -36,6 +37,9 @@ public:
 
     // As HexDecrypt, but empty instead of throwing when a pair is not hexadecimal.
     std::optional<QString> tryHexDecrypt(QStringView hex, qsizetype *badPosition = nullptr) const;
+    // The same over bytes as read from a file; a byte above 127 is no hex digit, and the
+    // position counts bytes.
+    std::optional<QString> tryHexDecrypt(QLatin1StringView hex, qsizetype *badPosition = nullptr) const;
 
     HexMode mode() const { return m_mode; }
 

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -25,6 +26,18 @@ double leadingNumber(QStringView text)
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';
         ++i;
+    }
+    // Most number texts (marks, image ids, limits) are a few digits and nothing more: read
+    // them directly, exactly as the general reading below would.
+    {
+        qsizetype j = i;
+        std::int64_t whole = 0;
+        while (j < n && j - i < 15 && isDigit(text[j]))
+            whole = whole * 10 + (text[j++].unicode() - u'0');
+        const bool more = j < n && (isDigit(text[j]) || text[j] == u'.' || text[j] == u'e' || text[j] == u'E'
+                                     || text[j] == u'd' || text[j] == u'D');
+        if (j > i && !more)
+            return negative ? -double(whole) : double(whole);
     }
     std::string digits = negative ? "-" : "";
     qsizetype intDigits = 0;  // digits before the point

@@ -1,6 +1,8 @@
 // Splitting one-line records: the field-by-field Tokenizer and the one-call ParseString.
 #include "tokenizer.h"
 
+#include <algorithm>
+
 void Tokenizer::init(const QString &st)
 {
     m_text = st;
@@ -15,23 +17,37 @@ void Tokenizer::setSeparator(const QString &sp)
 
 QString Tokenizer::nextToken()
 {
-    const QStringView rest = QStringView(m_text).mid(m_begin, m_end - m_begin);
-    const qsizetype p = m_separator.isEmpty() ? -1 : rest.indexOf(m_separator);
+    return nextView().toString();
+}
+
+QStringView Tokenizer::nextView()
+{
+    // Read through a view: indexing the text itself would copy the caller's shared line.
+    const QStringView text(m_text);
+    const QStringView rest = text.mid(m_begin, m_end - m_begin);
+    qsizetype p = -1;
+    if (m_separator.size() == 1) {
+        // Fields are short: a plain scan beats setting up the general search for each one.
+        const char16_t separator = m_separator.at(0).unicode();
+        const char16_t *begin = rest.utf16();
+        const char16_t *found = std::find(begin, begin + rest.size(), separator);
+        p = found == begin + rest.size() ? -1 : found - begin;
+    } else if (!m_separator.isEmpty()) {
+        p = rest.indexOf(m_separator);
+    }
     if (p < 0) {
         m_lastPosition = 0;
-        const QString token = rest.toString();
         m_begin = m_end;
-        return token;
+        return rest;
     }
     m_lastPosition = int(p + 1);
-    const QString token = rest.left(p).toString();
     // Only the separator's first character goes; the system only uses one-character ones.
     m_begin += p + 1;
-    while (m_begin < m_end && m_text[m_begin] == u' ')
+    while (m_begin < m_end && text[m_begin] == u' ')
         ++m_begin;
-    while (m_end > m_begin && m_text[m_end - 1] == u' ')
+    while (m_end > m_begin && text[m_end - 1] == u' ')
         --m_end;
-    return token;
+    return rest.left(p);
 }
 
 std::optional<QStringList> ParseString(const QString &StringToParse, const QString &Delim)

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 
@@ -17,6 +18,8 @@ public:
 
     // The next field; the empty text once the line is used up.
     QString nextToken();
+    // The same field as a view into the text given to init, valid until the next init.
+    QStringView nextView();
 
     // 1-based position of the separator the last nextToken found in the text it was
     // given, 0 when none was found.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
 #include <stdexcept>
 
 vbFile::vbFile() = default;
@@ -65,12 +66,82 @@ QString vbFile::readLine()
 {
     if (!m_open)
         return {};
-    QByteArray line = m_file->readLine();
+    readLineBytes(m_lineBuffer);
+    return QString::fromUtf8(m_lineBuffer);
+}
+
+bool vbFile::readLineBytes(QByteArray &line)
+{
+    line.resize(0); // keeps the storage
+    if (!m_open || m_file->atEnd())
+        return false;
+    // QIODevice::readLine without a limit allocates a buffer per line; this one is reused.
+    qsizetype used = 0;
+    for (;;) {
+        if (line.capacity() - used < 256)
+            line.reserve(qMax<qsizetype>(2 * line.capacity(), used + 4096));
+        line.resize(line.capacity());
+        const qint64 room = line.size() - used; // readLine writes a terminating NUL in it
+        const qint64 n = m_file->readLine(line.data() + used, room);
+        if (n <= 0)
+            break;
+        used += qsizetype(n);
+        if (line[used - 1] == '\n' || n < room - 1)
+            break; // a whole line, or the end of the file
+    }
+    line.resize(used);
     if (line.endsWith('\n'))
         line.chop(1);
     if (line.endsWith('\r'))
         line.chop(1);
-    return QString::fromUtf8(line);
+    return true;
+}
+
+void vbFile::forEachLine(const std::function<bool(QByteArrayView line)> &take)
+{
+    if (!m_open)
+        return;
+    // Large blocks into one buffer that stays in the cache; lines are handed out from it
+    // in place. A line longer than the buffer grows it.
+    constexpr qsizetype blockSize = 1 << 20;
+    QByteArray &buffer = m_lineBuffer;
+    buffer.resize(blockSize);
+    qsizetype from = 0;   // the first byte not yet handed out
+    qsizetype filled = 0; // the end of what was read
+    const auto hand = [&take](const char *begin, const char *end) {
+        if (end > begin && end[-1] == '\r')
+            --end;
+        return take(QByteArrayView(begin, end - begin));
+    };
+    bool more = true;
+    while (more) {
+        const char *data = buffer.constData();
+        const void *newline = std::memchr(data + from, '\n', size_t(filled - from));
+        if (newline) {
+            const qsizetype end = static_cast<const char *>(newline) - data;
+            more = hand(data + from, data + end);
+            from = end + 1;
+            continue;
+        }
+        // What is left is the start of a line: keep it, and read on behind it.
+        std::memmove(buffer.data(), data + from, size_t(filled - from));
+        filled -= from;
+        from = 0;
+        if (filled == buffer.size())
+            buffer.resize(2 * buffer.size());
+        const qint64 n = m_file->read(buffer.data() + filled, buffer.size() - filled);
+        if (n <= 0) {
+            if (filled > 0)
+                hand(buffer.constData(), buffer.constData() + filled); // the last line has no line end
+            from = filled;
+            break;
+        }
+        filled += qsizetype(n);
+    }
+    // Bytes read ahead of the last line taken go back, so that reading can go on from there.
+    if (filled > from)
+        m_file->seek(m_file->pos() - (filled - from));
+    buffer = QByteArray(); // the block is not kept for the lines that may follow one by one
 }
 
 QString vbFile::readToken()

@@ -1,10 +1,12 @@
 // Line-oriented text file access: streaming reads and writes, and an editable table of lines.
 #pragma once
 
+#include <QByteArrayView>
 #include <QIODeviceBase>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QFile;
@@ -27,6 +29,14 @@ public:
     bool OpenForRead(const QString &Filename);
     bool fEof() const;
     QString readLine();
+    // The next line's bytes without its line end, into line, whose storage is reused from
+    // call to call; false, with line empty, when nothing is open or the file is used up.
+    bool readLineBytes(QByteArray &line);
+    // Hands every remaining line's bytes, without their line ends, to take in order until
+    // take returns false; the lines end as readLine's do. The file is read in large blocks
+    // and each line handed out in place, so a line costs no copy; a view lives only during
+    // its call. Afterwards the file is read up to the last line taken.
+    void forEachLine(const std::function<bool(QByteArrayView line)> &take);
     // The next comma-separated field: leading blanks skipped, a quoted field without its quotes.
     QString readToken();
     // False when buffered text could not be written out.
@@ -77,4 +87,5 @@ private:
     QString m_lastError;
     QString m_fileName;
     QStringList m_lines;
+    QByteArray m_lineBuffer; // readLine's, kept so that a line costs no allocation of its own
 };

@@ -16,22 +16,38 @@ void checkSlot(int i)
         throw std::out_of_range("option index " + std::to_string(i) + " is outside 0 to 6");
 }
 
+// Kind codes, one-digit answers and marks recur on every line of a paper: one-character
+// fields share one stored text each rather than each allocating a copy.
+QString fieldText(QStringView field)
+{
+    static const std::array<QString, 128> ascii = [] {
+        std::array<QString, 128> texts;
+        for (char16_t c = 0; c < 128; ++c)
+            texts[c] = QString(QChar(c));
+        return texts;
+    }();
+    if (field.size() == 1 && field[0].unicode() < ascii.size())
+        return ascii[field[0].unicode()];
+    return field.toString();
+}
+
 } // namespace
 
 void oneChoice::init(const QString &line)
 {
     m_oneLine = line;
+    static const QString separator(paper::fieldSeparator);
     Tokenizer fields;
-    fields.setSeparator(QString(paper::fieldSeparator));
+    fields.setSeparator(separator);
     fields.init(line);
-    m_context = fields.nextToken();
+    m_context = fieldText(fields.nextView());
     // An image id beyond 16 bits names no picture.
-    m_img = numbers::leadingInt16(fields.nextToken()).value_or(0);
-    m_answer = fields.nextToken();
-    m_point = fields.nextToken();
-    m_type = fields.nextToken();
+    m_img = numbers::leadingInt16(fields.nextView()).value_or(0);
+    m_answer = fieldText(fields.nextView());
+    m_point = fieldText(fields.nextView());
+    m_type = fieldText(fields.nextView());
     for (int i = 0; i < optionCount; ++i)
-        m_options[i] = fields.nextToken();
+        m_options[i] = fieldText(fields.nextView());
     m_options[optionCount].clear();
 }
 

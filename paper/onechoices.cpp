@@ -18,31 +18,39 @@ oneChoices::LoadStatus oneChoices::init(const QString &path)
         return LoadStatus::Unreadable;
     }
     int lineNumber = 0;
-    while (!file.fEof()) {
-        const QString stored = file.readLine();
+    LoadStatus status = LoadStatus::Loaded;
+    QStringList plainLines;
+    file.forEachLine([&](QByteArrayView stored) {
         ++lineNumber;
         if (lineNumber == 1)
-            continue; // the header
-        if (m_questions.size() >= size_t(paper::maxQuestions)) {
-            file.closeFile();
-            m_questions.clear();
-            m_errorLine = lineNumber;
+            return true; // the header
+        if (plainLines.size() >= paper::maxQuestions) {
+            plainLines.clear();
             m_lastError = QStringLiteral("%1 holds more than %2 questions")
                               .arg(path, QString::number(paper::maxQuestions));
-            return LoadStatus::TooManyQuestions;
+            status = LoadStatus::TooManyQuestions;
+            return false;
         }
         qsizetype bad = 0;
-        const auto plain = paper::decipherLine(stored, &bad);
+        auto plain = paper::decipherLine(stored, &bad);
         if (!plain) {
-            file.closeFile();
-            m_errorLine = lineNumber;
             m_lastError = QStringLiteral("%1, line %2: not hexadecimal at character %3")
                               .arg(path, QString::number(lineNumber), QString::number(bad + 1));
-            return LoadStatus::BadLine;
+            status = LoadStatus::BadLine;
+            return false;
         }
-        m_questions.emplace_back().init(*plain);
-    }
+        plainLines.append(*std::move(plain));
+        return true;
+    });
     file.closeFile();
+    // The records go in once the count is known: the collection is allocated once, not regrown.
+    m_questions.reserve(size_t(plainLines.size()));
+    for (const QString &line : std::as_const(plainLines))
+        m_questions.emplace_back().init(line);
+    if (status != LoadStatus::Loaded) {
+        m_errorLine = lineNumber;
+        return status;
+    }
     m_count = static_cast<qint16>(m_questions.size());
     return LoadStatus::Loaded;
 }

@@ -47,16 +47,33 @@ QString buildQuestionLine(const oneChoice &q)
                       + sep + q.getPoint() + sep + q.getType() + q.getOptStr());
 }
 
-QString encipherLine(const QString &plainLine)
+namespace {
+// Every stored line is enciphered under the default key.
+const clsEncryptXOR &lineCipher()
 {
     static const clsEncryptXOR cipher;
-    return cipher.HexEncrypt(plainLine);
+    return cipher;
+}
+} // namespace
+
+QString encipherLine(const QString &plainLine)
+{
+    return lineCipher().HexEncrypt(plainLine);
 }
 
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition)
 {
-    static const clsEncryptXOR cipher;
-    return cipher.tryHexDecrypt(storedLine, badPosition);
+    return lineCipher().tryHexDecrypt(storedLine, badPosition);
+}
+
+std::optional<QString> decipherLine(QByteArrayView storedLine, qsizetype *badPosition)
+{
+    // A line of hex digits is ASCII, so its bytes are its characters and need no decoding.
+    if (auto plain = lineCipher().tryHexDecrypt(QLatin1StringView(storedLine)))
+        return plain;
+    // Otherwise the line as text decides: positions count its characters, and a character
+    // beyond ASCII that only ends the line is an odd trailing digit, ignored.
+    return lineCipher().tryHexDecrypt(QString::fromUtf8(storedLine), badPosition);
 }
 
 } // namespace paper

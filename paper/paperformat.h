@@ -1,6 +1,7 @@
 // The paper file's lines: the header and question fields, and the cipher every stored line goes through.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -49,5 +50,8 @@ QString buildQuestionLine(const oneChoice &question);
 // with the pair's 0-based offset in badPosition.
 QString encipherLine(const QString &plainLine);
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition = nullptr);
+// The same for a line's bytes as the file holds them (UTF-8): the same result as for the
+// line read as text, and badPosition counts its characters.
+std::optional<QString> decipherLine(QByteArrayView storedLine, qsizetype *badPosition = nullptr);
 
 } // namespace paper

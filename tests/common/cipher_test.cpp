@@ -2,6 +2,7 @@
 #include "clsencryptxor.h"
 #include "errors.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -115,4 +116,121 @@ TEST(Cipher, TolerantModeRepeatsThePreviousInputByte)
     ASSERT_EQ(text.size(), 2);
     EXPECT_EQ(text[0].unicode(), u'l');
     EXPECT_EQ(text[1], u'b');
+}
+
+namespace {
+
+// The cipher as its definition reads, byte by byte over hex text: BytesToHex (hexOfUtf16 above),
+// XorHex and HexToBytes, with XorHex's tolerant form keeping the previous pass's byte for a bad pair.
+std::optional<QString> xorHex(const QString &h, const QString &key, bool tolerant)
+{
+    const QString kh = hexOfUtf16(key);
+    const qsizetype n = kh.size() / 2;
+    if (n == 0)
+        return QString();
+    QString out;
+    uint x = 0;
+    for (qsizetype i = 0; i < h.size() / 2; ++i) {
+        bool ok = false;
+        const uint pair = h.mid(2 * i, 2).toUInt(&ok, 16);
+        // toUInt takes signs and blanks that the cipher does not: only two hex digits count.
+        ok = ok && h.mid(2 * i, 2).contains(QRegularExpression(QStringLiteral("^[0-9A-Fa-f]{2}$")));
+        if (ok)
+            x = pair;
+        else if (!tolerant)
+            return std::nullopt;
+        const uint y = kh.mid(2 * (i % n), 2).toUInt(nullptr, 16);
+        out += QStringLiteral("%1").arg(x ^ y, 2, 16, QChar(u'0')).toUpper();
+    }
+    return out;
+}
+
+QString hexToText(const QString &h)
+{
+    QString text;
+    for (qsizetype i = 0; i + 4 <= h.size(); i += 4)
+        text += QChar(char16_t(h.mid(i, 2).toUInt(nullptr, 16) | h.mid(i + 2, 2).toUInt(nullptr, 16) << 8));
+    return text;
+}
+
+QString randomText(QRandomGenerator &random, int length)
+{
+    QString text;
+    for (int i = 0; i < length; ++i) {
+        switch (random.bounded(4)) {
+        case 0: text += QChar(char16_t(random.bounded(32, 127))); break;
+        case 1: text += QChar(char16_t(random.bounded(0x4E00, 0x9FA6))); break;
+        case 2: text += QChar(char16_t(random.bounded(0x80, 0x800))); break;
+        default: text += QChar(char16_t(random.bounded(0, 0x10000))); break;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(Cipher, AgreesWithTheBytewiseDefinitionForManyTextsAndKeys)
+{
+    QRandomGenerator random(7);
+    for (int round = 0; round < 300; ++round) {
+        clsEncryptXOR cipher;
+        if (round % 3)
+            cipher.Key = randomText(random, int(random.bounded(1, 10)));
+        const QString text = randomText(random, int(random.bounded(0, 40)));
+        const QString hex = cipher.HexEncrypt(text);
+        ASSERT_EQ(hex, text.isEmpty() ? QString() : *xorHex(hexOfUtf16(text), cipher.Key, false)) << round;
+        EXPECT_EQ(cipher.HexDecrypt(hex), text);
+        EXPECT_EQ(cipher.HexDecrypt(hex.toLower() + u'7'), text) << "lower case, an odd digit after";
+        // An odd byte count: the last byte forms no character.
+        if (!hex.isEmpty()) {
+            EXPECT_EQ(cipher.HexDecrypt(hex + QStringLiteral("AB")), text);
+            EXPECT_EQ(cipher.tryHexDecrypt(QLatin1StringView(hex.toLatin1())), text);
+        }
+    }
+}
+
+TEST(Cipher, BadPairsAreFoundWhereverTheyAreAndTolerantModeKeepsThePreviousByte)
+{
+    QRandomGenerator random(11);
+    const clsEncryptXOR strict;
+    const clsEncryptXOR tolerant(clsEncryptXOR::HexMode::Tolerant);
+    const QString notDigits = QStringLiteral("GZ g-+ \u0130\uFF10\u00B0\u0B30");
+    for (int round = 0; round < 300; ++round) {
+        QString hex = strict.HexEncrypt(randomText(random, int(random.bounded(1, 30))));
+        if (random.bounded(2))
+            hex += QChar(u'0' + random.bounded(10)) + QStringLiteral("F"); // an odd trailing pair
+        const int bad = int(random.bounded(1, 4));
+        qsizetype first = hex.size();
+        for (int b = 0; b < bad; ++b) {
+            const qsizetype at = random.bounded(hex.size());
+            hex[at] = notDigits[random.bounded(notDigits.size())];
+            first = std::min(first, at - at % 2);
+        }
+        qsizetype position = -1;
+        EXPECT_FALSE(strict.tryHexDecrypt(hex, &position)) << hex.toStdString();
+        EXPECT_EQ(position, first) << hex.toStdString();
+        EXPECT_THROW(strict.HexDecrypt(hex), CipherError);
+        EXPECT_EQ(tolerant.HexDecrypt(hex), hexToText(*xorHex(hex, tolerant.Key, true))) << hex.toStdString();
+    }
+}
+
+TEST(Cipher, CodeUnitsAndBytesBeyondAsciiAreNeverDigits)
+{
+    // Each of these equals a digit in its low seven bits.
+    const clsEncryptXOR cipher;
+    for (char16_t c : { u'\u0130', u'\u00B0', u'\u00C1', u'\uFF10', u'\u0B46' }) {
+        QString hex = QStringLiteral("0D000D00");
+        hex[5] = QChar(c);
+        qsizetype position = -1;
+        EXPECT_FALSE(cipher.tryHexDecrypt(hex, &position)) << int(c);
+        EXPECT_EQ(position, 4);
+    }
+    for (char byte : { '\xB0', '\xC1', '\xE6', '\x80' }) {
+        QByteArray hex("0D000D00");
+        hex[2] = byte;
+        qsizetype position = -1;
+        EXPECT_FALSE(cipher.tryHexDecrypt(QLatin1StringView(hex), &position)) << int(byte);
+        EXPECT_EQ(position, 2);
+    }
+    EXPECT_EQ(cipher.tryHexDecrypt(QLatin1StringView("0d000300")), QStringLiteral("ab"));
 }

@@ -18,9 +18,14 @@ TEST(Numbers, LeadingNumberReadsWhatTheTextBeginsWith)
         { "2e", 2 },         { "2e+", 2 },        { "1.2.3", 1.2 },   { "-", 0 },
         { ".", 0 },          { "12abc", 12 },     { "1 2", 1 },       { "１２", 0 },
         { "1d2", 100 },      { "\r5", 0 },
+        // Plain digits, however many, read as the general rule reads them.
+        { "007", 7 },        { "-12", -12 },      { "12d", 12 },      { "12d3", 12000 },
+        { "123456789012345", 123456789012345.0 },  { "1234567890123456789", 1234567890123456789.0 },
+        { "99999999999999999999分", 1e20 },
     };
     for (const Row &r : rows)
         EXPECT_DOUBLE_EQ(numbers::leadingNumber(QString::fromUtf8(r.text)), r.value) << r.text;
+    EXPECT_TRUE(std::signbit(numbers::leadingNumber(u"-0"))) << "minus zero keeps its sign";
     EXPECT_TRUE(std::isinf(numbers::leadingNumber(u"1e999")));
     EXPECT_EQ(numbers::leadingNumber(u"1e-999"), 0.0);
     // Out of a double's range, the size of the number decides, not the exponent's sign.

@@ -82,3 +82,23 @@ TEST(ParseString, GivesNoListForTextsNotLongerThanTheDelimiter)
     EXPECT_FALSE(ParseString(QStringLiteral("abc"), QString()));
     EXPECT_FALSE(ParseString(QStringLiteral("ab"), QStringLiteral("abc")));
 }
+
+TEST(Tokenizer, ViewsGiveTheSameFieldsAsTokens)
+{
+    for (const QString &text : { QStringLiteral(" a ^ b ^^ c "), QStringLiteral("^"), QStringLiteral("x"), QString(),
+                                 QStringLiteral("a~~b"), QStringLiteral("  ^  ") }) {
+        for (const QString &separator : { QStringLiteral("^"), QStringLiteral("~~"), QString() }) {
+            Tokenizer byToken;
+            Tokenizer byView;
+            byToken.setSeparator(separator);
+            byView.setSeparator(separator);
+            byToken.init(text);
+            byView.init(text);
+            for (int i = 0; i < 6; ++i) {
+                const QString token = byToken.nextToken();
+                EXPECT_EQ(byView.nextView(), token) << text.toStdString() << " " << separator.toStdString();
+                EXPECT_EQ(byView.lastPosition(), byToken.lastPosition());
+            }
+        }
+    }
+}

@@ -204,3 +204,73 @@ TEST(FileNameNoPath, TakesTheNameAfterTheLastSlashOfEitherKind)
     EXPECT_EQ(vbFile::fileNameNoPath(QStringLiteral("C:\\tests\\")), QString());
     EXPECT_EQ(vbFile::fileNameNoPath(QStringLiteral("/a\\b/c d.dat")), QStringLiteral("c d.dat"));
 }
+
+TEST_F(VbFile, LinesAreTheSameWhicheverWayTheyAreRead)
+{
+    // Line ends of both kinds, a CR inside a line, a CR at the very end, NUL bytes, a line far
+    // longer than any read block, lines across block edges, and no line end after the last line.
+    const QByteArray longLine = QByteArray(3 * 1024 * 1024 + 17, 'x');
+    QByteArray many;
+    for (int i = 0; i < 40000; ++i)
+        many += QByteArray::number(i) + (i % 2 ? "\r\n" : "\n");
+    const std::vector<std::pair<QByteArray, QList<QByteArray>>> files = {
+        { "", {} },
+        { "\r\n", { "" } },
+        { "one\r\ntwo\n\r\nlast", { "one", "two", "", "last" } },
+        { "a\rb\r\nc\r", { "a\rb", "c" } },
+        { QByteArray("n\0l\r\n\0", 6), { QByteArray("n\0l", 3), QByteArray("\0", 1) } },
+        { "head\r\n" + longLine + "\r\ntail", { "head", longLine, "tail" } },
+    };
+    for (const auto &[bytes, expected] : files) {
+        writeBytes("lines.txt", bytes);
+        QList<QByteArray> seen;
+        vbFile file;
+        ASSERT_TRUE(file.OpenForRead(path("lines.txt")));
+        file.forEachLine([&seen](QByteArrayView line) {
+            seen << line.toByteArray();
+            return true;
+        });
+        EXPECT_TRUE(file.fEof());
+        EXPECT_EQ(seen, expected) << bytes.left(40).toStdString();
+
+        seen.clear();
+        ASSERT_TRUE(file.OpenForRead(path("lines.txt")));
+        QByteArray line;
+        while (file.readLineBytes(line))
+            seen << line;
+        EXPECT_EQ(seen, expected);
+        EXPECT_TRUE(line.isEmpty());
+        file.closeFile();
+    }
+
+    writeBytes("many.txt", many);
+    vbFile file;
+    ASSERT_TRUE(file.OpenForRead(path("many.txt")));
+    int n = 0;
+    bool inOrder = true;
+    file.forEachLine([&](QByteArrayView line) {
+        inOrder = inOrder && line == QByteArray::number(n++);
+        return true;
+    });
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(n, 40000);
+}
+
+TEST_F(VbFile, ReadingGoesOnAfterTheLastLineTakenWhateverWasReadAhead)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 30000; ++i)
+        bytes += "line " + QByteArray::number(i) + "\r\n";
+    writeBytes("a.txt", bytes);
+    vbFile file;
+    ASSERT_TRUE(file.OpenForRead(path("a.txt")));
+    EXPECT_EQ(file.readLine(), QStringLiteral("line 0"));
+    int taken = 0;
+    file.forEachLine([&taken](QByteArrayView) { return ++taken < 20000; });
+    EXPECT_EQ(taken, 20000);
+    EXPECT_FALSE(file.fEof());
+    EXPECT_EQ(file.readLine(), QStringLiteral("line 20001"));
+    QByteArray line;
+    ASSERT_TRUE(file.readLineBytes(line));
+    EXPECT_EQ(line, "line 20002");
+}

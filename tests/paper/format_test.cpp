@@ -2,6 +2,8 @@
 #include "onechoice.h"
 #include "paperformat.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 TEST(PaperFormat, HeaderLineJoinsSixFieldsWithCarets)
@@ -52,4 +54,25 @@ TEST(PaperFormat, StoredLinesAgreeWithAnyCorrectWriter)
     EXPECT_EQ(paper::decipherLine(stored.toLower()), QStringLiteral("Q^0^"));
     // Chinese text travels as UTF-16: 题 is U+9898; 98^6C = F4, 98^00 = 98.
     EXPECT_EQ(paper::encipherLine(QStringLiteral("题")), QStringLiteral("F498"));
+}
+
+TEST(PaperFormat, ALineReadAsBytesDeciphersAsTheSameLineReadAsText)
+{
+    const QString good = paper::encipherLine(QStringLiteral("题目^0^1^2^9^甲^乙"));
+    // A character beyond ASCII where only a trailing odd digit may stand is ignored like one;
+    // elsewhere it stops the line, and the position counts characters, not bytes.
+    const QStringList lines = { good,        good.toLower(), good + u'é', QStringLiteral("题") + good,
+                                good.left(8) + QStringLiteral("é0") + good.mid(10), good + QStringLiteral("zz"),
+                                QString(),   QStringLiteral("F") };
+    for (const QString &line : lines) {
+        qsizetype fromText = -1;
+        qsizetype fromBytes = -1;
+        const auto asText = paper::decipherLine(QStringView(line), &fromText);
+        const auto asBytes = paper::decipherLine(QByteArrayView(line.toUtf8()), &fromBytes);
+        EXPECT_EQ(asBytes, asText) << line.toStdString();
+        EXPECT_EQ(fromBytes, fromText) << line.toStdString();
+    }
+    qsizetype position = -1;
+    EXPECT_FALSE(paper::decipherLine(QByteArrayView(QStringLiteral("0D00中0D00").toUtf8()), &position));
+    EXPECT_EQ(position, 4);
 }

@@ -114,3 +114,30 @@ TEST_F(Loader, RefusesMoreQuestionsThanSixteenBitsCount)
     EXPECT_EQ(paper.init(paperOf(lines)), oneChoices::LoadStatus::Loaded);
     EXPECT_EQ(paper.getCount(), paper::maxQuestions);
 }
+
+TEST_F(Loader, LongLinesAndALastLineWithoutItsEndLoadWhole)
+{
+    // A question far longer than a read block, then one whose line end is missing.
+    const QString longText = QString(700 * 1024, u'长');
+    QFile file(m_dir.filePath(QStringLiteral("long.dat")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(paper::encipherLine(QStringLiteral("h")).toLatin1() + "\r\n");
+    file.write(paper::encipherLine(longText + QStringLiteral("^0^1^1^9^a")).toLatin1() + "\n");
+    file.write(paper::encipherLine(QStringLiteral("last^0^2^1^9^a^b")).toLatin1());
+    file.close();
+
+    oneChoices paper;
+    ASSERT_EQ(paper.init(file.fileName()), oneChoices::LoadStatus::Loaded);
+    ASSERT_EQ(paper.getCount(), 2);
+    EXPECT_EQ(paper.getOne(1)->getContext(), longText);
+    EXPECT_EQ(paper.getOne(2)->getOption(1), QStringLiteral("b"));
+}
+
+TEST_F(Loader, ABadCharacterIsNamedByItsPlaceAmongTheLinesCharacters)
+{
+    // "é" takes two bytes in the file, but the message counts characters.
+    oneChoices paper;
+    EXPECT_EQ(paper.init(paperOf({ "h" }, "0D000D00\xC3\xA9" "0\r\n")), oneChoices::LoadStatus::BadLine);
+    EXPECT_TRUE(paper.lastError().contains(QStringLiteral("line 2: not hexadecimal at character 9")))
+        << paper.lastError().toStdString();
+}
