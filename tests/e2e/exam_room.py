@@ -119,7 +119,12 @@ class Candidate:
             return [line[len("entrant: "):].rstrip("\n") for line in f if line.startswith("entrant: ")]
 
     def log_in(self, title, candidate_id):
-        window = first_window("the login window", "--pid", self.process.pid)
+        try:
+            window = first_window("the login window", "--pid", self.process.pid)
+        except AssertionError:
+            self.process.poll()
+            sys.stderr.write("entrant (exit %s) said:\n%s\n" % (self.process.returncode, open(self.log).read()))
+            raise
         name = xdotool("getwindowname", window).strip()
         assert name == title, "the login window is titled %r" % name
         # The name box is at the window's top left, beside its caption.
