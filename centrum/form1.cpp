@@ -16,6 +16,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace centrum {
 
 Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
@@ -49,6 +51,13 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setPixmap(emblem(64));
     Picture1->setAlignment(Qt::AlignCenter);
+
+    // One width for the column, wide enough for the longest text in either language.
+    int widest = 0;
+    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+        widest = std::max(widest, b->sizeHint().width());
+    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+        b->setMinimumSize(std::max(widest + 16, 120), 30);
 
     auto *side = new QVBoxLayout;
     side->addWidget(Picture1);
