@@ -44,6 +44,7 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     cons->setReadOnly(true);
     cons->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     cons->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cons->setTabChangesFocus(true); // nothing is typed here, so Tab moves on to the buttons
     cons->setPlainText(m_server.logBox().lines().join(u'\n'));
     m_shownLines = m_server.logBox().lines().size();
 

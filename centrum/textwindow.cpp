@@ -19,6 +19,7 @@ TextWindow::TextWindow(const CmultiLanguage &texts, QWidget *parent) : QDialog(p
     // Keyboard users can still move through the text and select it.
     Text1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->setTabChangesFocus(true);
     // The report's cells are padded with blanks, so columns line up only in a fixed font.
     Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text1->setTabStopDistance(Text1->fontMetrics().horizontalAdvance(u' ') * 4);
