@@ -9,6 +9,7 @@
 
 #include <QAbstractSocket>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
@@ -30,8 +31,9 @@ const char *const extraTexts[][2] = {
     { " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
     { "传送中对方断开", "the peer closed during the transfer" },
     { " 端口无法监听:", " Port cannot be listened on:" },
+    { "文件无法读取:", "File cannot be read:" },
 };
-enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy };
+enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable };
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
 
@@ -177,7 +179,23 @@ QStringList Server::recordFiles(bool reports) const
 
 QString Server::reportView(const QString &fileName) const
 {
-    return reportText(reportEntries(QDir(m_seams.programFolder).filePath(fileName)), *m_texts);
+    return reportText(reportEntries(recordFilePath(fileName)), *m_texts);
+}
+
+QString Server::recordFilePath(const QString &fileName) const
+{
+    return QDir(m_seams.programFolder).filePath(fileName);
+}
+
+std::optional<QString> Server::recordFileText(const QString &fileName, QString *why) const
+{
+    QFile file(recordFilePath(fileName));
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (why)
+            *why = extra(Unreadable) + file.fileName() + QStringLiteral(" (") + file.errorString() + u')';
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readAll());
 }
 
 QString Server::windowTitle() const

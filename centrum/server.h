@@ -78,6 +78,10 @@ public:
     QStringList recordFiles(bool reports) const;
     // The report viewer's text for a report file of the program folder.
     QString reportView(const QString &fileName) const;
+    // A day file of the program folder, by the name recordFiles gives.
+    QString recordFilePath(const QString &fileName) const;
+    // A day file's whole text, for reading on screen; nothing, with why set, when it cannot be read.
+    std::optional<QString> recordFileText(const QString &fileName, QString *why = nullptr) const;
     // The server window's title: program name, "Local IP:" and the machine's address.
     QString windowTitle() const;
     QString reportPath(const QDate &day) const { return m_report.pathFor(day); }

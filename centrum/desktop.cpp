@@ -1,0 +1,28 @@
+// What the server's windows ask of the desktop: warning boxes and a viewer for log files.
+#include "desktop.h"
+
+#include "texthandler.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace centrum {
+
+Desktop Desktop::real()
+{
+    Desktop d;
+    d.warn = [](QWidget *owner, const QString &title, const QString &text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+        box.exec();
+    };
+    d.openText = [](const QString &path) {
+        // Without a registered viewer the opener would fall back to a browser, or to nothing.
+        if (!hasDesktopHandler(path, DesktopDirs::fromSystem()))
+            return false;
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    return d;
+}
+
+} // namespace centrum

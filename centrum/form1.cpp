@@ -1,0 +1,213 @@
+// The exam server's main window: service control, the paper list, the log box and the day files.
+#include "form1.h"
+
+#include "dialog.h"
+#include "multilanguage.h"
+#include "server.h"
+#include "textwindow.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace centrum {
+
+Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
+    : QWidget(parent), m_server(server), m_desktop(std::move(desktop))
+{
+    setObjectName(QStringLiteral("Form1"));
+    const CmultiLanguage &texts = m_server.texts();
+    auto button = [this, &texts](const char *name, int text) {
+        auto *b = new QPushButton(texts.getRes(text), this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(true); // Enter presses the focused button, as Space does
+        return b;
+    };
+    Command1 = button("Command1", 4);
+    Command2 = button("Command2", 3);
+    Command3 = button("Command3", 2);
+    Command4 = button("Command4", 5);
+    Command5 = button("Command5", 6);
+    Command6 = button("Command6", 7);
+    Command5->setEnabled(false);
+
+    cons = new QPlainTextEdit(this);
+    cons->setObjectName(QStringLiteral("cons"));
+    cons->setReadOnly(true);
+    cons->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    cons->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cons->setTabChangesFocus(true); // nothing is typed here, so Tab moves on to the buttons
+    cons->setPlainText(m_server.logBox().lines().join(u'\n'));
+    m_shownLines = m_server.logBox().lines().size();
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(emblem(64));
+    Picture1->setAlignment(Qt::AlignCenter);
+
+    // One width for the column, wide enough for the longest text in either language.
+    int widest = 0;
+    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+        widest = std::max(widest, b->sizeHint().width());
+    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+        b->setMinimumSize(std::max(widest + 16, 120), 30);
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(Picture1);
+    side->addSpacing(8);
+    // Service first, then the paper list, then the records; Close stands apart at the bottom.
+    for (QPushButton *b : { Command4, Command5, Command3, Command1, Command2 })
+        side->addWidget(b);
+    side->addStretch();
+    side->addWidget(Command6);
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(side);
+    layout->addWidget(cons, 1);
+
+    QWidget *order[] = { Command4, Command5, Command3, Command1, Command2, Command6, cons };
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    setWindowTitle(m_server.windowTitle());
+    setWindowIcon(emblem(64));
+    resize(800, 480);
+
+    m_openDialog.filterText = texts.getRes(14);
+    m_openDialog.title = texts.getRes(18);
+    m_openDialog.initialFolder = m_server.programFolder() + u'/';
+
+    connect(Command1, &QPushButton::clicked, this, [this] { showFiles(false); });
+    connect(Command2, &QPushButton::clicked, this, [this] { showFiles(true); });
+    connect(Command3, &QPushButton::clicked, this, &Form1::addTests);
+    connect(Command4, &QPushButton::clicked, this, &Form1::startService);
+    connect(Command5, &QPushButton::clicked, this, [this] { m_server.stop(); });
+    connect(Command6, &QPushButton::clicked, this, &QWidget::close);
+    connect(&m_server, &Server::logLine, this, &Form1::showLogLine);
+    connect(&m_server, &Server::runningChanged, this, [this](bool running) {
+        Command4->setEnabled(!running);
+        Command5->setEnabled(running);
+    });
+}
+
+Form1::~Form1() = default;
+
+void Form1::warn(const QString &text)
+{
+    m_desktop.warn(this, m_server.texts().getRes(11), text);
+}
+
+void Form1::showLogLine()
+{
+    const QStringList &lines = m_server.logBox().lines();
+    if (lines.size() == m_shownLines + 1 && m_shownLines > 0) {
+        // Newest first: only the new line goes in, at the top.
+        QTextCursor top(cons->document());
+        top.insertText(lines.first() + u'\n');
+    } else {
+        cons->setPlainText(lines.join(u'\n')); // the first line, or the box was cleared
+    }
+    m_shownLines = lines.size();
+}
+
+void Form1::addTests()
+{
+    const OpenDialogResult chosen = m_openDialog.showOpenFileDialog(this);
+    if (chosen.cancelled)
+        return;
+    QString why;
+    if (!m_server.addTests(chosen.fullPath(), &why))
+        warn(why.trimmed());
+}
+
+void Form1::startService()
+{
+    const Server::StartResult started = m_server.start();
+    using Refusal = Server::StartResult::Refusal;
+    if (started.refusal == Refusal::None)
+        return;
+    // The empty list has its own short text; the others name the setting or file to mend.
+    warn(started.refusal == Refusal::NoPapers ? m_server.texts().getRes(10) : started.problem.trimmed());
+}
+
+void Form1::showFiles(bool reports)
+{
+    if (!m_fileList) {
+        m_fileList = new Dialog(m_server.texts(), this);
+        connect(m_fileList, &Dialog::fileChosen, this, &Form1::openFile);
+    }
+    m_fileList->showFiles(m_server.recordFiles(reports), reports);
+}
+
+void Form1::openFile(const QString &fileName, bool report)
+{
+    if (report) {
+        if (!m_reportViewer)
+            m_reportViewer = new DlgRpt(m_server.texts(), this);
+        m_reportViewer->showReport(m_server.reportView(fileName));
+        m_fileList->close();
+        return;
+    }
+    if (m_desktop.openText(m_server.recordFilePath(fileName)))
+        return;
+    QString why;
+    const std::optional<QString> text = m_server.recordFileText(fileName, &why);
+    if (!text) {
+        warn(why);
+        return;
+    }
+    if (!m_logViewer) {
+        m_logViewer = new TextWindow(m_server.texts(), this);
+        m_logViewer->setObjectName(QStringLiteral("logViewer"));
+    }
+    m_logViewer->showText(fileName, *text);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Listeners close now; candidates still connected lose their connection with the program.
+    if (m_server.isRunning() || m_server.isHttpRunning())
+        m_server.stop();
+    for (QWidget *w : std::initializer_list<QWidget *> { m_fileList, m_reportViewer, m_logViewer }) {
+        if (w)
+            w->close();
+    }
+    event->accept();
+}
+
+QPixmap Form1::emblem(int size)
+{
+    // A sheet of paper with a tick, over a small server box.
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    p.setPen(QPen(QColor(40, 60, 90), 2));
+    p.setBrush(QColor(70, 110, 160));
+    p.drawRoundedRect(QRectF(6, 40, 52, 18), 3, 3);
+    p.setBrush(QColor(120, 220, 120));
+    p.drawEllipse(QPointF(14, 49), 2.5, 2.5);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(18, 4, 30, 38));
+    p.setPen(QPen(QColor(150, 160, 175), 2));
+    for (int y : { 12, 18, 24 })
+        p.drawLine(QPointF(23, y), QPointF(43, y));
+    QPainterPath tick;
+    tick.moveTo(24, 31);
+    tick.lineTo(30, 37);
+    tick.lineTo(44, 26);
+    p.setPen(QPen(QColor(200, 40, 40), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(tick);
+    return pixmap;
+}
+
+} // namespace centrum

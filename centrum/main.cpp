@@ -1,0 +1,31 @@
+// centrum: the exam server with its window; the service starts when the examiner presses Start.
+#include "form1.h"
+#include "multilanguage.h"
+#include "server.h"
+#include "systemlocale.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("centrum"));
+
+    centrum::ServerSeams seams;
+    seams.programFolder = QCoreApplication::applicationDirPath();
+    seams.lcid = systemDefaultLcid();
+
+    // Qt's own buttons and the open dialog speak the program's language where Qt's
+    // translations are installed; without them they stay English.
+    QTranslator qtTexts;
+    if (seams.lcid == chineseLcid
+        && qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
+
+    centrum::Server server(seams);
+    centrum::Form1 form(server, centrum::Desktop::real());
+    form.show();
+    return app.exec();
+}

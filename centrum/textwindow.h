@@ -1,0 +1,39 @@
+// Read-only text windows of the server: the report viewer and the viewer for a log file.
+#pragma once
+
+#include <QDialog>
+
+class CmultiLanguage;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace centrum {
+
+// A read-only text box and a close button; Escape or Enter closes it.
+class TextWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    TextWindow(const CmultiLanguage &texts, QWidget *parent = nullptr);
+
+    QPlainTextEdit *Text1;
+    QPushButton *OKButton;
+
+    // Shows text from its start, without holding up the owner.
+    void showText(const QString &title, const QString &text);
+};
+
+// The report viewer: the rows of one report file.
+class DlgRpt : public TextWindow
+{
+    Q_OBJECT
+public:
+    DlgRpt(const CmultiLanguage &texts, QWidget *parent = nullptr);
+
+    void showReport(const QString &rows);
+
+private:
+    const CmultiLanguage &m_texts;
+};
+
+} // namespace centrum

@@ -1,0 +1,276 @@
+// The server's windows driven as an examiner would: service buttons, the log box, the paper
+// list through the open dialog, the day-file list, the report viewer and the log viewer.
+#include "dialog.h"
+#include "form1.h"
+#include "inifile.h"
+#include "serverfixture.h"
+#include "textwindow.h"
+
+#include "clsencryptxor.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace centrum;
+
+// The font library keeps caches for the life of the process.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
+namespace {
+
+class ServerWindow : public ServerTest
+{
+protected:
+    Form1 &open(int lcid = 1033)
+    {
+        m_form.reset(); // a window never outlives its server
+        m_server.reset();
+        Desktop desktop;
+        desktop.warn = [this](QWidget *, const QString &title, const QString &text) { m_told << title + u'|' + text; };
+        desktop.openText = [this](const QString &file) {
+            m_handedOver << file;
+            return m_handlerTakes;
+        };
+        m_form = std::make_unique<Form1>(server(lcid), desktop);
+        m_form->show();
+        return *m_form;
+    }
+    void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    QStringList consLines() const { return m_form->cons->toPlainText().split(u'\n'); }
+    bool showsRunning(bool running) const
+    {
+        return m_form->Command4->isEnabled() == !running && m_form->Command5->isEnabled() == running;
+    }
+    QStringList buttonTexts() const
+    {
+        QStringList t;
+        for (QAbstractButton *b : { m_form->Command1, m_form->Command2, m_form->Command3, m_form->Command4,
+                                    m_form->Command5, m_form->Command6 })
+            t << b->text();
+        return t;
+    }
+
+    // Answers the next open dialog by typing into its name box, or cancels it for an empty
+    // text. After an earlier choice the dialog preselects it once its folder is read; typing
+    // waits for that, so the preselection cannot land in the middle of it.
+    void chooseInDialog(const QString &typed, bool earlierChoice)
+    {
+        auto *timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [this, timer, typed, earlierChoice] {
+            auto *dialog = m_form->findChild<QFileDialog *>();
+            auto *list = dialog ? dialog->findChild<QAbstractItemView *>(QStringLiteral("listView")) : nullptr;
+            auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!dialog || !dialog->isVisible() || !list || !name
+                || (earlierChoice && !list->selectionModel()->hasSelection()))
+                return;
+            timer->stop();
+            timer->deleteLater();
+            m_dialogSeen = QStringList { dialog->windowTitle(), dialog->nameFilters().join(u';'),
+                                         dialog->directory().absolutePath() };
+            if (typed.isEmpty())
+                return dialog->reject();
+            // Offscreen the name box never has focus, so the dialog writes a selected file's
+            // name into it while typing goes on; folders along the typed path get selected on
+            // the way and would be taken instead of the name.
+            list->clearSelection();
+            name->clear();
+            QTest::keyClicks(name, typed);
+            list->clearSelection();
+            static_cast<QDialog *>(dialog)->accept(); // Return could land in the name completer's list
+        });
+        timer->start(10);
+    }
+
+    std::unique_ptr<Form1> m_form;
+    QStringList m_told;
+    QStringList m_handedOver;
+    bool m_handlerTakes = false;
+    QStringList m_dialogSeen;
+};
+
+const QString stamp = QStringLiteral("2026-12-6 14:05:33");
+
+TEST_F(ServerWindow, StartAndStopFollowTheServiceAndTheLogBoxShowsNewestFirst)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    writeSettings(QStringLiteral("p.dat"));
+    Form1 &form = open();
+    EXPECT_EQ(form.windowTitle(), "ZeloServerV1.1 Local IP:" + Server::localIpAddress());
+    EXPECT_EQ(buttonTexts(), QStringList({ "Show Log", "Show Report", "Add Tests", "Start", "Stop", "Close" }));
+    EXPECT_TRUE(showsRunning(false));
+    EXPECT_FALSE(form.Picture1->pixmap().isNull());
+
+    click(form.Command4);
+    EXPECT_TRUE(showsRunning(true) && m_server->isRunning());
+    click(form.Command5);
+    EXPECT_TRUE(showsRunning(false));
+    EXPECT_FALSE(m_server->isRunning() || m_server->isHttpRunning());
+    click(form.Command4);
+    EXPECT_TRUE(showsRunning(true)) << "a start after a stop works";
+    EXPECT_TRUE(m_told.isEmpty());
+    EXPECT_EQ(consLines(), QStringList({ stamp + " Server Started", stamp + " Server Stoped", stamp + " Server Started" }));
+
+    // New lines go in at the top until the box clears itself; then it starts again from
+    // the line that cleared it.
+    for (int i = 0; i < 1000 && m_server->logBox().lines().size() > 1; ++i) {
+        m_server->stop();
+        ASSERT_EQ(form.cons->blockCount(), m_server->logBox().lines().size());
+    }
+    EXPECT_EQ(consLines(), QStringList { stamp + " Server Stoped" });
+    m_server->stop();
+    EXPECT_EQ(consLines(), m_server->logBox().lines());
+
+    click(form.Command2);
+    click(form.Command6);
+    EXPECT_FALSE(form.isVisible() || form.fileList()->isVisible());
+    EXPECT_FALSE(m_server->isRunning() || m_server->isHttpRunning()) << "closing stops the service";
+}
+
+TEST_F(ServerWindow, ARefusedStartSaysWhyAndLeavesTheButtons)
+{
+    writeFile(QStringLiteral("p.dat"), 10);
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    const QString port = QString::number(taken.serverPort());
+    const struct {
+        QString papers, msg, told;
+        bool browsersServed;
+    } rows[] = {
+        { "", "0", "NO Tests", true },
+        { "p.dat,gone.dat", "0", "Paper cannot be served:gone.dat (does not exist)", true },
+        { "p.dat", "8601x", "Bad port setting:comm/msg=8601x", false },
+        { "p.dat", port, "Port cannot be listened on:comm/msg=" + port, true },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.told.toStdString());
+        m_told.clear();
+        writeSettings(row.papers, row.msg);
+        click(open().Command4);
+        EXPECT_EQ(m_told, QStringList { "Warning|" + row.told });
+        EXPECT_TRUE(showsRunning(false));
+        EXPECT_EQ(m_server->isHttpRunning(), row.browsersServed);
+    }
+}
+
+TEST_F(ServerWindow, AddTestsWritesTheChosenPathAndRefusesACommaInIt)
+{
+    writeSettings(QStringLiteral("old.dat"));
+    writeFile(QStringLiteral("new.dat"), 1);
+    writeFile(QStringLiteral("a,b.dat"), 1);
+    Form1 &form = open();
+    auto papers = [this] { return IniFile::load(path("setting.ini")).value(u"subject", u"file").value_or(QString()); };
+
+    chooseInDialog(path(QStringLiteral("new.dat")), false);
+    click(form.Command3);
+    EXPECT_EQ(papers(), path(QStringLiteral("new.dat")));
+    EXPECT_EQ(m_dialogSeen, QStringList({ "Add Tests", "Tests File (*.dat)", QDir(folder()).absolutePath() }));
+    chooseInDialog(path(QStringLiteral("a,b.dat")), true);
+    click(form.Command3);
+    EXPECT_EQ(m_told, QStringList { "Warning|A paper path cannot contain \",\":" + path("a,b.dat") });
+    chooseInDialog(QString(), false);
+    click(form.Command3);
+    EXPECT_EQ(papers(), path(QStringLiteral("new.dat"))) << "neither the refused path nor a cancel changes it";
+
+    click(form.Command4);
+    ASSERT_EQ(m_server->papers().size(), 1);
+    EXPECT_EQ(m_server->papers()[0].fNameNoPs, QStringLiteral("new.dat"));
+}
+
+TEST_F(ServerWindow, ShowReportListsTheReportDaysAndShowsTheChosenDaysRows)
+{
+    const clsEncryptXOR cipher;
+    DayFileWriter reports(folder(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+    ASSERT_TRUE(reports.write(fixedNow.addDays(-1), "10.0.0.9:old:" + cipher.HexEncrypt("1:x.dat:1")));
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.1:S01:" + cipher.HexEncrypt("85:mid.dat:125")));
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.2:S02:" + cipher.HexEncrypt("60:mid.dat:59")));
+    writeFile(QStringLiteral("2026-12-6.log"), 10);
+    Form1 &form = open();
+
+    click(form.Command2);
+    Dialog *list = form.fileList();
+    ASSERT_TRUE(list && list->isVisible());
+    EXPECT_FALSE(list->isModal());
+    EXPECT_EQ(list->windowTitle(), QStringLiteral("Report File List"));
+    ASSERT_EQ(list->File1->count(), 2);
+    EXPECT_EQ(list->File1->findItems(QStringLiteral("2026-12-5.rpt"), Qt::MatchExactly).size(), 1);
+    list->File1->setCurrentItem(list->File1->findItems(QStringLiteral("2026-12-6.rpt"), Qt::MatchExactly).value(0));
+    QTest::keyClick(list->File1, Qt::Key_Return);
+    DlgRpt *viewer = form.reportViewer();
+    ASSERT_TRUE(viewer && viewer->isVisible());
+    EXPECT_FALSE(list->isVisible()) << "the list closes once a report is open";
+    EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Reports"));
+    QStringList cells;
+    for (const QString &cell : viewer->Text1->toPlainText().split(QRegularExpression(QStringLiteral("[\t\n]"))))
+        cells << cell.trimmed();
+    EXPECT_EQ(cells, QStringList({ "ID or Name", "Marks", "TimeSpent", "Tests File", "Location", //
+                                   "S01", "85", "2:5", "mid.dat", "127.0.0.1",                    //
+                                   "S02", "60", "0:59", "mid.dat", "127.0.0.2", "" }));
+    QTest::keyClick(viewer, Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+
+    click(form.Command1);
+    EXPECT_EQ(form.fileList(), list) << "one list window, reused";
+    EXPECT_EQ(list->windowTitle(), QStringLiteral("Log File List"));
+    ASSERT_EQ(list->File1->count(), 1);
+    EXPECT_EQ(list->File1->item(0)->text(), QStringLiteral("2026-12-6.log"));
+    QTest::keyClick(list->File1, Qt::Key_Escape);
+    EXPECT_FALSE(list->isVisible());
+}
+
+TEST_F(ServerWindow, ALogFileGoesToTheDesktopsViewerOrElseToOurOwn)
+{
+    writeSettings(QString());
+    Form1 &form = open();
+    click(form.Command4); // the empty list's warning is written into the day's log
+    m_told.clear();
+    click(form.Command1);
+    QListWidget *files = form.fileList()->File1;
+    ASSERT_EQ(files->count(), 1);
+    const QPoint at = files->visualItemRect(files->item(0)).center();
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at); // a double-click's first click
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+
+    EXPECT_EQ(m_handedOver, QStringList { path(QStringLiteral("2026-12-6.log")) });
+    TextWindow *viewer = form.logViewer();
+    ASSERT_TRUE(viewer && viewer->isVisible()) << "no desktop viewer took the file";
+    EXPECT_EQ(viewer->windowTitle(), QStringLiteral("2026-12-6.log"));
+    EXPECT_TRUE(viewer->Text1->toPlainText().contains(QStringLiteral("=NO Tests")));
+    EXPECT_TRUE(form.fileList()->isVisible()) << "the list stays open for the next log";
+    QTest::keyClick(viewer->Text1, Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+
+    m_handlerTakes = true;
+    QTest::keyClick(files, Qt::Key_Return);
+    EXPECT_EQ(m_handedOver.size(), 2);
+    EXPECT_FALSE(viewer->isVisible());
+
+    // A file gone between listing and opening is reported, not shown empty.
+    m_handlerTakes = false;
+    QFile::remove(path(QStringLiteral("2026-12-6.log")));
+    QTest::keyClick(files, Qt::Key_Return);
+    ASSERT_EQ(m_told.size(), 1);
+    EXPECT_TRUE(m_told[0].startsWith("Warning|File cannot be read:" + path("2026-12-6.log"))) << m_told[0].toStdString();
+    EXPECT_FALSE(viewer->isVisible());
+}
+
+TEST_F(ServerWindow, EveryTextIsChineseOnAChineseSystem)
+{
+    Form1 &form = open(2052);
+    EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Orla服务器程序V1.1 本机IP地址:")));
+    EXPECT_EQ(buttonTexts(), QStringList({ "查看日志", "查看成绩", "添加试卷", "启动服务", "停止服务", "关闭" }));
+    click(form.Command2);
+    EXPECT_EQ(form.fileList()->windowTitle() + form.fileList()->OKButton->text(), QStringLiteral("成绩文件列表关闭"));
+}
+
+} // namespace
