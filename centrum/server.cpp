@@ -490,7 +490,7 @@ bool Server::isDuplicate(const QString &id)
 {
     if (m_logins.contains(id))
         return true;
-    m_logins.append(id);
+    m_logins.insert(id);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -173,7 +174,7 @@ private:
     qint16 m_listener = 0;
     QList<qint16> m_free;
     QList<Cuser> m_queue;
-    QStringList m_logins;
+    QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
     quint64 m_nextSerial = 0;
 
     NetSocket *m_file = nullptr; // the file connection
