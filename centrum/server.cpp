@@ -516,7 +516,7 @@ void Server::sendCurrentPaper()
         return;
     m_served->sentNo = c->paperNo;
     retire(m_sender);
-    auto *sender = new CtransFile(*m_file, this);
+    auto *sender = new CtransFile(*m_file, this, &m_fileCache);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
@@ -633,7 +633,7 @@ void Server::onHttpData(int i)
         return;
     }
     slot.isFile = true;
-    auto *sender = new CtransFile(*slot.socket, this);
+    auto *sender = new CtransFile(*slot.socket, this, &m_fileCache);
     slot.sender = sender;
     connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });
     const QFileInfo info(target.filePath);

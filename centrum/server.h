@@ -177,6 +177,7 @@ private:
     QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
     quint64 m_nextSerial = 0;
 
+    FileCache m_fileCache; // the papers and the downloads' files
     NetSocket *m_file = nullptr; // the file connection
     std::optional<Served> m_served;
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
