@@ -6,7 +6,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <ctime>
+#include <unistd.h>
 
 namespace centrum {
 
@@ -38,7 +43,65 @@ bool ClassFile::setFileLen(const QString &folder, QString *why)
     return true;
 }
 
-CtransFile::CtransFile(NetSocket &WinS, QObject *parent) : QObject(parent), m_socket(&WinS)
+std::optional<QByteArray> FileCache::bytesOf(const QString &path)
+{
+    const auto itemOf = [](const struct stat &st) {
+        Item item;
+        item.device = quint64(st.st_dev);
+        item.inode = quint64(st.st_ino);
+        item.size = qint64(st.st_size);
+        item.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        item.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        return item;
+    };
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size > maxFileBytes)
+        return std::nullopt;
+    Item now = itemOf(st);
+    const auto it = m_items.constFind(path);
+    if (it != m_items.constEnd() && *it == now)
+        return it->bytes;
+
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray bytes(now.size, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < now.size) {
+        const ssize_t n = ::read(fd, bytes.data() + done, size_t(now.size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    struct stat after {};
+    const bool whole = done == now.size && ::fstat(fd, &after) == 0 && itemOf(after) == now;
+    ::close(fd);
+    if (!whole)
+        return std::nullopt; // changing while read: streamed from the file instead
+    // File times are coarse (a tick of the kernel, two seconds on some file systems): a file
+    // written just now may be written again under the same time, so it is read again next time.
+    timespec clock {};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    const qint64 nowNs = qint64(clock.tv_sec) * 1000000000 + clock.tv_nsec;
+    if (nowNs - now.modifiedNs < settleNs)
+        return bytes;
+    if (it != m_items.constEnd())
+        m_total -= it->bytes.size();
+    if (m_total + now.size > maxTotalBytes) {
+        m_items.clear();
+        m_total = 0;
+    }
+    now.bytes = bytes;
+    m_total += now.size;
+    m_items.insert(path, std::move(now));
+    return bytes;
+}
+
+CtransFile::CtransFile(NetSocket &WinS, QObject *parent, FileCache *cache)
+    : QObject(parent), m_socket(&WinS), m_cache(cache)
 {
     connect(&WinS, &NetSocket::bytesSent, this, [this] { pump(); });
 }
@@ -47,16 +110,22 @@ bool CtransFile::transFile(const QString &fileName, const QByteArray &head, qint
 {
     auto refuse = [this, why](const QString &reason) {
         m_file.reset();
+        m_bytes.reset();
         if (m_socket)
             m_socket->close();
         if (why)
             *why = reason;
         return false;
     };
-    m_file = std::make_unique<QFile>(fileName);
-    if (!QFileInfo(fileName).isFile() || !m_file->open(QIODevice::ReadOnly))
-        return refuse(QStringLiteral("%1 cannot be read").arg(fileName));
-    m_length = m_file->size();
+    m_bytes = m_cache ? m_cache->bytesOf(fileName) : std::nullopt;
+    if (m_bytes) {
+        m_length = m_bytes->size();
+    } else {
+        m_file = std::make_unique<QFile>(fileName);
+        if (!QFileInfo(fileName).isFile() || !m_file->open(QIODevice::ReadOnly))
+            return refuse(QStringLiteral("%1 cannot be read").arg(fileName));
+        m_length = m_file->size();
+    }
     // The receiver counts on the announced length: other bytes would never end its transfer.
     if (announced >= 0 && m_length != announced)
         return refuse(QStringLiteral("%1 is %2 bytes long now, %3 were announced")
@@ -72,18 +141,21 @@ bool CtransFile::transFile(const QString &fileName, const QByteArray &head, qint
 void CtransFile::cancel()
 {
     m_file.reset();
+    m_bytes.reset();
     m_socket = nullptr;
 }
 
 void CtransFile::pump()
 {
-    if (!m_file || !m_socket)
+    if ((!m_file && !m_bytes) || !m_socket)
         return;
     while (m_position < m_length && m_socket->bytesToWrite() < pieceSize) {
         const qint64 n = std::min(pieceSize, m_length - m_position);
-        const QByteArray piece = m_file->read(n);
+        // A piece that is the whole file goes out shared, without a copy.
+        const QByteArray piece = m_bytes ? (n == m_bytes->size() ? *m_bytes : m_bytes->mid(m_position, n))
+                                         : m_file->read(n);
         if (piece.size() != n) {
-            const QString why = m_file->errorString();
+            const QString why = m_file->errorString(); // only a read from the file falls short
             m_file.reset();
             emit failed(why);
             return;
@@ -94,6 +166,7 @@ void CtransFile::pump()
     }
     if (m_position >= m_length) {
         m_file.reset();
+        m_bytes.reset();
         m_done = true;
         emit finished();
     }

@@ -3,6 +3,7 @@
 
 #include "clsencryptxor.h"
 #include "creadini.h"
+#include "durablefile.h"
 #include "inifile.h"
 #include "multilanguage.h"
 #include "numbers.h"
@@ -11,7 +12,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace centrum {
 
@@ -20,14 +25,39 @@ QString dayName(const QDate &date)
     return date.toString(QStringLiteral("yyyy-M-d"));
 }
 
+QString timeText(const QTime &time)
+{
+    // Written by hand: formatting through the locale machinery costs more than the rest of a log line.
+    const int parts[3] = { time.hour(), time.minute(), time.second() };
+    QString text(8, u':');
+    for (int i = 0; i < 3; ++i) {
+        text[i * 3] = QChar(u'0' + parts[i] / 10);
+        text[i * 3 + 1] = QChar(u'0' + parts[i] % 10);
+    }
+    return text;
+}
+
 QString shownStamp(const QDateTime &when)
 {
-    return dayName(when.date()) + u' ' + when.time().toString(QStringLiteral("HH:mm:ss"));
+    // Every log line carries the date; it changes once a day.
+    thread_local QDate lastDate;
+    thread_local QString lastName;
+    const QDate date = when.date();
+    if (date != lastDate) {
+        lastDate = date;
+        lastName = dayName(date) + u' ';
+    }
+    return lastName + timeText(when.time());
 }
 
 DayFileWriter::DayFileWriter(QString folder, QString suffix, Mode mode)
     : m_folder(std::move(folder)), m_suffix(std::move(suffix)), m_mode(mode)
 {
+}
+
+DayFileWriter::~DayFileWriter()
+{
+    closeAppended();
 }
 
 QString DayFileWriter::pathFor(const QDate &date) const
@@ -54,7 +84,7 @@ void DayFileWriter::knowKeys(const QString &path)
 QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
 {
     knowKeys(path);
-    const QString time = when.time().toString(QStringLiteral("HH:mm:ss"));
+    const QString time = timeText(when.time());
     QString key;
     do
         key = time + u'-' + QString::number(++m_counter);
@@ -87,24 +117,71 @@ bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
     return ok;
 }
 
+namespace {
+
+QString systemError(const QString &path)
+{
+    return path + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+}
+
+} // namespace
+
+bool DayFileWriter::openForAppend(const QString &path, qint64 *size, QString *why)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (m_fd >= 0 && m_fdPath == path) {
+        struct stat st {};
+        if (::stat(name.constData(), &st) == 0 && quint64(st.st_dev) == m_fdDevice && quint64(st.st_ino) == m_fdInode) {
+            *size = qint64(st.st_size);
+            return true;
+        }
+    }
+    closeAppended();
+    m_fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
+        if (why)
+            *why = systemError(path);
+        closeAppended();
+        return false;
+    }
+    m_fdPath = path;
+    m_fdDevice = quint64(st.st_dev);
+    m_fdInode = quint64(st.st_ino);
+    *size = qint64(st.st_size);
+    return true;
+}
+
+void DayFileWriter::closeAppended()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_fdPath.clear();
+}
+
 bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QString *why)
 {
     // The server writes only this section, so appending is what the settings writer does.
-    QFile file(path);
-    if (!file.open(QIODevice::Append)) {
-        if (why)
-            *why = file.errorString();
+    qint64 size = 0;
+    if (!openForAppend(path, &size, why))
         return false;
-    }
     QByteArray bytes;
-    if (file.size() == 0)
+    if (size == 0)
         bytes = "[record]\n";
     for (const Entry &e : lines)
         bytes += nextKey(path, e.when).toUtf8() + '=' + e.value.toUtf8() + '\n';
-    if (file.write(bytes) != bytes.size()) {
-        if (why)
-            *why = file.errorString();
-        return false;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (why)
+                *why = systemError(path);
+            closeAppended(); // the next line tries a fresh open
+            return false;
+        }
+        done += n;
     }
     return true;
 }
@@ -117,14 +194,21 @@ DayFileWriter::Stamp DayFileWriter::stampOf(const QString &path)
     return { true, quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
 }
 
+void DayFileWriter::forgetDocument()
+{
+    m_document.reset();
+    m_documentBytes.reset();
+}
+
 bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines, QString *why)
 {
-    if (!m_document || m_documentPath != path || stampOf(path) != m_documentStamp) {
+    const bool known = (m_document || m_documentBytes) && m_documentPath == path;
+    if (!known || stampOf(path) != m_documentStamp) {
+        forgetDocument();
         QString readError;
         IniFile loaded = IniFile::load(path, &readError);
         if (!readError.isEmpty()) {
             // Never overwrite a file whose content could not be read.
-            m_document.reset();
             if (why)
                 *why = readError;
             return false;
@@ -136,15 +220,31 @@ bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines,
         for (const QString &key : m_document->keys(u"record"))
             m_keys.insert(key);
     }
-    for (const Entry &e : lines) {
-        if (!m_document->setValue(u"record", nextKey(path, e.when), e.value, why)) {
-            m_document.reset(); // what is on disk is what counts next time
-            return false;
+    QByteArray bytes;
+    if (m_documentBytes) {
+        // Keys are unique and values clean, so each entry is exactly the line setValue would add.
+        bytes = std::move(*m_documentBytes);
+        m_documentBytes.reset();
+        for (const Entry &e : lines)
+            bytes += (nextKey(path, e.when) + u'=' + e.value + m_lineEnd).toUtf8();
+    } else {
+        for (const Entry &e : lines) {
+            if (!m_document->setValue(u"record", nextKey(path, e.when), e.value, why)) {
+                forgetDocument(); // what is on disk is what counts next time
+                return false;
+            }
         }
+        bytes = m_document->text().toUtf8();
     }
-    if (!m_document->save(path, why)) {
-        m_document.reset();
+    if (!writeFileDurably(path, bytes, why)) {
+        forgetDocument();
         return false;
+    }
+    if (!m_document || m_document->appendsAtEnd(u"record")) {
+        if (m_document)
+            m_lineEnd = m_document->lineEnd();
+        m_document.reset();
+        m_documentBytes = std::move(bytes);
     }
     m_documentStamp = stampOf(path);
     return true;

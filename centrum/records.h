@@ -21,6 +21,8 @@ namespace centrum {
 QString dayName(const QDate &date);
 // The date and time in front of a line in the log box.
 QString shownStamp(const QDateTime &when);
+// "14:05:33": the time of day as the keys of the day files and the log box show it.
+QString timeText(const QTime &time);
 
 // Writes entries into section "record" of one file a day, program folder + day name +
 // suffix. Keys are the time of day and a counter, so no entry ever replaces another,
@@ -34,6 +36,9 @@ public:
     };
 
     DayFileWriter(QString folder, QString suffix, Mode mode);
+    ~DayFileWriter();
+    DayFileWriter(const DayFileWriter &) = delete;
+    DayFileWriter &operator=(const DayFileWriter &) = delete;
 
     struct Entry {
         QDateTime when;
@@ -61,7 +66,11 @@ private:
     QString nextKey(const QString &path, const QDateTime &when);
     // Both take entries of one day whose values are clean of line breaks.
     bool append(const QString &path, const QList<Entry> &lines, QString *why);
+    // The day's log stays open between lines; false, with why set, when it cannot be opened.
+    bool openForAppend(const QString &path, qint64 *size, QString *why);
+    void closeAppended();
     bool writeDurably(const QString &path, const QList<Entry> &lines, QString *why);
+    void forgetDocument();
 
     QString m_folder;
     QString m_suffix;
@@ -71,11 +80,21 @@ private:
     QString m_currentPath;
     QSet<QString> m_keys;
     int m_counter = 0;
+    // The log file held open, and what it was when opened: a file moved away or replaced is
+    // told apart by its inode, so the next line goes to the file of the day's name again.
+    int m_fd = -1;
+    QString m_fdPath;
+    quint64 m_fdDevice = 0;
+    quint64 m_fdInode = 0;
     // The durable file as last written, so that an entry does not cost reading and parsing
     // the whole day's file again; read afresh when anyone else has changed it.
     std::optional<IniFile> m_document;
     QString m_documentPath;
     Stamp m_documentStamp;
+    // While the section ends the file, its bytes as written: an entry is then added at the
+    // end without working through the whole document again.
+    std::optional<QByteArray> m_documentBytes;
+    QString m_lineEnd;
 };
 
 // The log box: newest line first; once 512 lines are shown the next line clears it.

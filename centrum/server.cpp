@@ -508,7 +508,7 @@ bool Server::isDuplicate(const QString &id)
 {
     if (m_logins.contains(id))
         return true;
-    m_logins.append(id);
+    m_logins.insert(id);
     return false;
 }
 
@@ -534,7 +534,7 @@ void Server::sendCurrentPaper()
         return;
     m_served->sentNo = c->paperNo;
     retire(m_sender);
-    auto *sender = new CtransFile(*m_file, this);
+    auto *sender = new CtransFile(*m_file, this, &m_fileCache);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
@@ -651,7 +651,7 @@ void Server::onHttpData(int i)
         return;
     }
     slot.isFile = true;
-    auto *sender = new CtransFile(*slot.socket, this);
+    auto *sender = new CtransFile(*slot.socket, this, &m_fileCache);
     slot.sender = sender;
     connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });
     const QFileInfo info(target.filePath);

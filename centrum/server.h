@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -177,9 +178,10 @@ private:
     qint16 m_listener = 0;
     QList<qint16> m_free;
     QList<Cuser> m_queue;
-    QStringList m_logins;
+    QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
     quint64 m_nextSerial = 0;
 
+    FileCache m_fileCache; // the papers and the downloads' files
     NetSocket *m_file = nullptr; // the file connection
     std::optional<Served> m_served;
     bool m_requestEarly = false; // the file was asked for before the connection reported itself

@@ -181,6 +181,15 @@ bool IniFile::setValue(QStringView section, QStringView key, QStringView value, 
     return true;
 }
 
+bool IniFile::appendsAtEnd(QStringView section) const
+{
+    const qsizetype header = findSection(section);
+    if (header < 0 || sectionEnd(header) != m_lines.size())
+        return false;
+    // setValue puts a new key after the section's last line that is not blank.
+    return m_lines.size() == header + 1 || !trimmedBlanks(m_lines.last()).isEmpty();
+}
+
 QString IniFile::text() const
 {
     QString out;

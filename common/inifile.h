@@ -28,6 +28,11 @@ public:
     // would break the file's lines.
     bool setValue(QStringView section, QStringView key, QStringView value, QString *error = nullptr);
 
+    // True when a new key of section would be written as the document's very last line,
+    // so that appending "key=value" and a line end to text() gives what setValue would.
+    bool appendsAtEnd(QStringView section) const;
+    const QString &lineEnd() const { return m_lineEnd; }
+
     QString text() const;
     // Writes the document through a temporary file and a rename.
     bool save(const QString &path, QString *error = nullptr) const;

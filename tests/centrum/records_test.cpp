@@ -153,3 +153,83 @@ TEST(DayFiles, ADurableWriteThatFailsLeavesTheFileAsItWasAndTheNextOneRecovers)
     ASSERT_TRUE(writer.write(sameSecond, QStringLiteral("next")));
     EXPECT_EQ(reportEntries(today), (QStringList { "kept", "next" }));
 }
+
+namespace {
+
+QByteArray contentOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(DayFiles, TheLogFollowsItsFileWhenItIsMovedAwayReplacedOrEmptiedWhileOpen)
+{
+    QTemporaryDir dir;
+    const QString today = dir.filePath(QStringLiteral("2026-12-6.log"));
+    DayFileWriter log(dir.path(), QStringLiteral(".log"), DayFileWriter::Mode::Append);
+    ASSERT_TRUE(log.write(sameSecond, QStringLiteral("first")));
+
+    // An examiner moves the day's log aside: the next line starts a new file of that name.
+    ASSERT_TRUE(QFile::rename(today, today + QStringLiteral(".old")));
+    ASSERT_TRUE(log.write(sameSecond, QStringLiteral("second")));
+    EXPECT_EQ(reportEntries(today + QStringLiteral(".old")), QStringList { "first" });
+    EXPECT_EQ(reportEntries(today), QStringList { "second" });
+
+    // Another file put in its place is written to, not the one moved away.
+    {
+        QFile other(dir.filePath(QStringLiteral("other")));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("[record]\nx=put in place\n");
+    }
+    ASSERT_TRUE(QFile::remove(today));
+    ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("other")), today));
+    ASSERT_TRUE(log.write(sameSecond, QStringLiteral("third")));
+    EXPECT_EQ(reportEntries(today), (QStringList { "put in place", "third" }));
+
+    // Emptied in place: the section starts again.
+    {
+        QFile f(today);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    }
+    ASSERT_TRUE(log.write(sameSecond, QStringLiteral("fourth")));
+    EXPECT_EQ(reportEntries(today), QStringList { "fourth" });
+    EXPECT_TRUE(contentOf(today).startsWith("[record]\n"));
+}
+
+TEST(DayFiles, ADurableFileGrowsExactlyAsTheSettingsWriterWouldWriteIt)
+{
+    // Files another hand shaped: line ends, sections after the records, blank lines.
+    const QByteArray shapes[] = { "", "[record]\r\na=1\r\n", "[record]\na=1\n\n", "[record]\na=1\n[other]\nb=2\n",
+                                  "\xEF\xBB\xBF; notes\n[Record]\na=1" };
+    for (const QByteArray &shape : shapes) {
+        SCOPED_TRACE(shape.toStdString());
+        QTemporaryDir dir;
+        const QString today = dir.filePath(QStringLiteral("2026-12-6.rpt"));
+        if (!shape.isEmpty()) {
+            QFile f(today);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(shape);
+        }
+        DayFileWriter writer(dir.path(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+        IniFile expected = IniFile::load(today);
+        for (int round = 0; round < 3; ++round) {
+            const QList<DayFileWriter::Entry> batch { { sameSecond, QStringLiteral("r%1a").arg(round) },
+                                                      { sameSecond, QStringLiteral("r%1b").arg(round) } };
+            ASSERT_TRUE(writer.write(batch));
+            const QStringList keys = IniFile::load(today).keys(u"record");
+            for (qsizetype i = 0; i < batch.size(); ++i)
+                expected.setValue(u"record", keys[keys.size() - batch.size() + i], batch[i].value);
+            EXPECT_EQ(contentOf(today), expected.text().toUtf8());
+        }
+    }
+}
+
+TEST(LogBox, StampsEachLineWithItsOwnDayAndTime)
+{
+    const QDateTime morning { QDate(2026, 12, 6), QTime(9, 5, 3) };
+    EXPECT_EQ(shownStamp(morning), QStringLiteral("2026-12-6 09:05:03"));
+    EXPECT_EQ(shownStamp(morning.addSecs(15 * 3600 - 1)), QStringLiteral("2026-12-7 00:05:02"));
+    EXPECT_EQ(shownStamp(morning), QStringLiteral("2026-12-6 09:05:03"));
+}
