@@ -57,9 +57,10 @@ int main(int argc, char *argv[])
     centrum::ServerSeams seams;
     seams.programFolder = QCoreApplication::applicationDirPath();
     seams.lcid = systemDefaultLcid();
-    centrum::Server server(seams);
-    // A stopped terminal or an unread pipe must never hold up the candidates.
+    // A stopped terminal or an unread pipe must never hold up the candidates. Made before the
+    // server, so that it is still there for what the server logs while it ends.
     centrum::ConsoleLog console(STDOUT_FILENO);
+    centrum::Server server(seams);
     QObject::connect(&server, &centrum::Server::logLine,
                      [&console](const QString &line) { console.writeLine(line.toUtf8()); });
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -83,10 +84,12 @@ std::optional<QByteArray> FileCache::bytesOf(const QString &path)
         return std::nullopt; // changing while read: streamed from the file instead
     // File times are coarse (a tick of the kernel, two seconds on some file systems): a file
     // written just now may be written again under the same time, so it is read again next time.
+    // The change time counts too: a copy that keeps its source's times has an old modification
+    // time, and the next such copy looks the same but for its change time.
     timespec clock {};
     ::clock_gettime(CLOCK_REALTIME, &clock);
     const qint64 nowNs = qint64(clock.tv_sec) * 1000000000 + clock.tv_nsec;
-    if (nowNs - now.modifiedNs < settleNs)
+    if (nowNs - std::max(now.modifiedNs, now.changedNs) < settleNs)
         return bytes;
     if (it != m_items.constEnd())
         m_total -= it->bytes.size();

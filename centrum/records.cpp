@@ -178,6 +178,10 @@ bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QStri
         if (n <= 0) {
             if (why)
                 *why = systemError(path);
+            // A line cut short (a full disk) would swallow the next one: the file ends where it did.
+            if (done > 0) {
+                [[maybe_unused]] const int cut = ::ftruncate(m_fd, size);
+            }
             closeAppended(); // the next line tries a fresh open
             return false;
         }

@@ -168,8 +168,17 @@ QStringList Server::recordFiles(bool reports) const
 {
     QDir dir(m_seams.programFolder);
     QFileInfoList files = dir.entryInfoList({ reports ? QStringLiteral("*.rpt") : QStringLiteral("*.log") }, QDir::Files);
-    std::sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
-        return a.lastModified() < b.lastModified();
+    // By the day a name gives, not by when the file last changed: an old day's file edited
+    // today is still an old day, and "2026-9-30" comes before "2026-12-1". Other names first.
+    const auto dayOf = [](const QFileInfo &f) {
+        return QDate::fromString(f.completeBaseName(), QStringLiteral("yyyy-M-d"));
+    };
+    std::sort(files.begin(), files.end(), [&dayOf](const QFileInfo &a, const QFileInfo &b) {
+        const QDate da = dayOf(a);
+        const QDate db = dayOf(b);
+        if (da != db)
+            return !da.isValid() || (db.isValid() && da < db);
+        return a.fileName() < b.fileName();
     });
     QStringList names;
     for (const QFileInfo &f : files)

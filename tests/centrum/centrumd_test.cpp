@@ -6,7 +6,9 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -128,6 +130,34 @@ TEST_F(Centrumd, ServesACandidateAndStopsCleanlyOnSignals)
         const QStringList entries = centrum::reportEntries(
             m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:d1:") + result));
+    }
+}
+
+TEST_F(Centrumd, AResultStillPendingAtTheSignalIsStoredOrItsRefusalShown)
+{
+    const QString reportFile = m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt"));
+    const QString result = clsEncryptXOR().HexEncrypt(QStringLiteral("3:sample.dat:30"));
+    for (bool storable : { false, true }) {
+        SCOPED_TRACE(storable);
+        if (storable)
+            ASSERT_TRUE(QDir(m_dir.path()).rmdir(QFileInfo(reportFile).fileName()));
+        else
+            ASSERT_TRUE(QDir(m_dir.path()).mkdir(QFileInfo(reportFile).fileName())) << reportFile.toStdString(); // in the report's way
+        launch();
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, m_msg);
+        ASSERT_TRUE(waitFor([&] { return s.bytesAvailable() > 0; }));
+        // The signal follows the result at once, well within the time results are grouped.
+        s.write("rprt" + idField(QStringLiteral("late")) + result.toUtf8());
+        ASSERT_TRUE(s.waitForBytesWritten(5000));
+        EXPECT_EQ(stop(SIGTERM), 0);
+        const QString out = QString::fromUtf8(m_process.readAllStandardOutput());
+        if (!out.contains(QStringLiteral(" Submit by IP:127.0.0.1:")))
+            continue; // ended before the result was read: nothing was received, nothing is owed
+        if (storable)
+            EXPECT_TRUE(centrum::reportEntries(reportFile).contains(QStringLiteral("127.0.0.1:late:") + result));
+        else
+            EXPECT_TRUE(out.contains(QStringLiteral(" errorNum:-1 des:"))) << out.toStdString();
     }
 }
 

@@ -54,6 +54,15 @@ TEST(FileCache, ServesWhatIsOnDiskNowWhateverChanged)
     writeFile(path, "changed bytes");
     EXPECT_EQ(cache.bytesOf(path), QByteArray("changed bytes"));
 
+    // Copies that keep their source's times, one over the other at once: only the change
+    // time tells them apart, and it may not have moved.
+    writeFile(path, "kept times 1");
+    ageFile(path);
+    EXPECT_EQ(cache.bytesOf(path), QByteArray("kept times 1"));
+    writeFile(path, "kept times 2");
+    ageFile(path);
+    EXPECT_EQ(cache.bytesOf(path), QByteArray("kept times 2"));
+
     // Another file of the same length and time moved into its place.
     const QString other = dir.filePath(QStringLiteral("other"));
     writeFile(other, "moved in byte");

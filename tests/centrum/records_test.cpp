@@ -7,7 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
 
 #include "candidate.h"
 
@@ -196,6 +200,29 @@ TEST(DayFiles, TheLogFollowsItsFileWhenItIsMovedAwayReplacedOrEmptiedWhileOpen)
     ASSERT_TRUE(log.write(sameSecond, QStringLiteral("fourth")));
     EXPECT_EQ(reportEntries(today), QStringList { "fourth" });
     EXPECT_TRUE(contentOf(today).startsWith("[record]\n"));
+}
+
+TEST(DayFiles, ALogLineCutShortByAFullDiskIsTakenBackSoTheNextLineStandsAlone)
+{
+    QTemporaryDir dir;
+    const QString today = dir.filePath(QStringLiteral("2026-12-6.log"));
+    DayFileWriter log(dir.path(), QStringLiteral(".log"), DayFileWriter::Mode::Append);
+    ASSERT_TRUE(log.write(sameSecond, QStringLiteral("first")));
+    // Room for only part of the next line, as on a disk that is nearly full.
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(QFileInfo(today).size() + 20);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    QString why;
+    const bool written = log.write(sameSecond, QString(40, u'x'), &why);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(why.isEmpty());
+    ASSERT_TRUE(log.write(sameSecond, QStringLiteral("after")));
+    EXPECT_EQ(reportEntries(today), (QStringList { "first", "after" }));
 }
 
 TEST(DayFiles, ADurableFileGrowsExactlyAsTheSettingsWriterWouldWriteIt)

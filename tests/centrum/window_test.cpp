@@ -194,6 +194,8 @@ TEST_F(ServerWindow, ShowReportListsTheReportDaysAndShowsTheChosenDaysRows)
     ASSERT_TRUE(reports.write(fixedNow.addDays(-1), "10.0.0.9:old:" + cipher.HexEncrypt("1:x.dat:1")));
     ASSERT_TRUE(reports.write(fixedNow, "127.0.0.1:S01:" + cipher.HexEncrypt("85:mid.dat:125")));
     ASSERT_TRUE(reports.write(fixedNow, "127.0.0.2:S02:" + cipher.HexEncrypt("60:mid.dat:59")));
+    // An older day written to last: the list still goes by day, the newest one chosen.
+    ASSERT_TRUE(reports.write(fixedNow.addDays(-70), "10.0.0.9:sep:" + cipher.HexEncrypt("1:x.dat:1")));
     writeFile(QStringLiteral("2026-12-6.log"), 10);
     Form1 &form = open();
 
@@ -202,9 +204,11 @@ TEST_F(ServerWindow, ShowReportListsTheReportDaysAndShowsTheChosenDaysRows)
     ASSERT_TRUE(list && list->isVisible());
     EXPECT_FALSE(list->isModal());
     EXPECT_EQ(list->windowTitle(), QStringLiteral("Report File List"));
-    ASSERT_EQ(list->File1->count(), 2);
-    EXPECT_EQ(list->File1->findItems(QStringLiteral("2026-12-5.rpt"), Qt::MatchExactly).size(), 1);
-    list->File1->setCurrentItem(list->File1->findItems(QStringLiteral("2026-12-6.rpt"), Qt::MatchExactly).value(0));
+    ASSERT_EQ(list->File1->count(), 3);
+    EXPECT_EQ(list->File1->item(0)->text(), QStringLiteral("2026-9-27.rpt"));
+    EXPECT_EQ(list->File1->item(1)->text(), QStringLiteral("2026-12-5.rpt"));
+    ASSERT_TRUE(list->File1->currentItem());
+    EXPECT_EQ(list->File1->currentItem()->text(), QStringLiteral("2026-12-6.rpt"));
     QTest::keyClick(list->File1, Qt::Key_Return);
     DlgRpt *viewer = form.reportViewer();
     ASSERT_TRUE(viewer && viewer->isVisible());
