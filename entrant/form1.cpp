@@ -160,7 +160,8 @@ void Form1::promptServerAddress()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_mayClose || !m_client.resultUndelivered()) {
+    // Closed after the test program ended without a result, the test could not be started again.
+    if (m_mayClose || !(m_client.resultUndelivered() || m_client.view().restartShown)) {
         event->accept();
         emit closed();
         return;

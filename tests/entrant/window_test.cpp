@@ -68,6 +68,10 @@ TEST_F(ClientTest, WindowGoesFromLoginThroughTheTestToARetriedDelivery)
     EXPECT_EQ(form.Label1->text(), text(entrant::ExamdeskEnded));
     EXPECT_EQ(form.focusWidget(), form.CmdRestart);
     EXPECT_FALSE(form.Text1->isVisible() || form.CmdSubmit->isVisible());
+    EXPECT_FALSE(form.close());
+    ASSERT_TRUE(form.closeQuestion());
+    QTest::keyClick(form.closeQuestion(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !form.closeQuestion(); }));
     QTest::keyClick(form.CmdRestart, Qt::Key_Return);
     EXPECT_TRUE(form.isHidden());
     EXPECT_EQ(m_launcher.started.size(), 2);
