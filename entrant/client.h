@@ -107,8 +107,6 @@ public:
 
     // True from the start of a result delivery until the server confirms it.
     bool resultUndelivered() const { return m_submitMode; }
-    QString loginId() const { return m_loginId; }
-    QString paperPath() const { return m_paperPath; }
     QString pendingResultText() const { return m_channel.pendingResultText(); }
     // Whether a message connection or the file socket is still open.
     bool connectionsOpen() const;
