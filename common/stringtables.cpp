@@ -145,6 +145,8 @@ const Entry entrantEntries[] = {
     { 26, "确定", "OK" },
     { 27, "取消", "Cancel" },
     { 28, "关闭", "Close" },
+    { 29, "考试程序未交回成绩就已结束,请联系监考老师", "The test program ended without handing in a result. Please call the examiner." },
+    { 30, "重新开始考试", "Start the test again" },
 };
 template <size_t N>
 QStringList build(const Entry (&entries)[N], bool chinese)

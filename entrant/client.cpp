@@ -36,6 +36,9 @@ Client::Client(ClientSeams seams, QObject *parent)
     connect(m_file, &NetSocket::dataArrival, this, &Client::onFileData);
     connect(m_file, &NetSocket::closed, this, &Client::onFileClosed);
     connect(m_file, &NetSocket::error, this, &Client::onFileClosed);
+
+    if (m_seams.launcher)
+        connect(m_seams.launcher, &Launcher::examdeskEnded, this, &Client::onExamdeskEnded);
 }
 
 Client::~Client()
@@ -229,6 +232,30 @@ void Client::startTest()
     show(State::Testing, false, false, false);
 }
 
+void Client::onExamdeskEnded()
+{
+    // After a result has come the end is the expected one; before it, the candidate would
+    // otherwise be left with no window at all.
+    if (m_view.state != State::Testing)
+        return;
+    m_view.status = text(ExamdeskEnded);
+    show(State::Testing, true, false, false, true);
+}
+
+void Client::restartTest()
+{
+    if (m_view.state != State::Testing || !m_view.restartShown)
+        return;
+    // The paper is already here and the server has this ID logged in: only the test starts again.
+    QString program;
+    if (!m_seams.launcher->startExamdesk(m_paperPath, &program)) {
+        setStatus(text(ExamdeskNotStarted) + program);
+        return;
+    }
+    m_view.status = text(Over);
+    show(State::Testing, false, false, false);
+}
+
 void Client::onFileRequest(int requestId)
 {
     if (m_view.state != State::Fetching)
@@ -334,12 +361,13 @@ void Client::setStatus(const QString &status)
     emit viewChanged();
 }
 
-void Client::show(State state, bool windowShown, bool loginControls, bool submitButton)
+void Client::show(State state, bool windowShown, bool loginControls, bool submitButton, bool restartButton)
 {
     m_view.state = state;
     m_view.windowShown = windowShown;
     m_view.loginControlsShown = loginControls;
     m_view.submitShown = submitButton;
+    m_view.restartShown = restartButton;
     emit viewChanged();
 }
 

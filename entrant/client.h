@@ -47,12 +47,14 @@ enum Entry {
     OkButton = 26,
     CancelButton = 27,
     CloseButton = 28,
+    ExamdeskEnded = 29,
+    RestartButton = 30,
 };
 
 enum class State {
     Ready,      // the login controls wait for an ID
     Fetching,   // logged in; the paper comes
-    Testing,    // the test-taking program runs; the window is hidden
+    Testing,    // the test-taking program runs; the window is hidden until it ends without a result
     Submitting, // the result goes to the server, or waits for another try
 };
 
@@ -62,6 +64,7 @@ struct View {
     bool windowShown = true;
     bool loginControlsShown = true;
     bool submitShown = false;
+    bool restartShown = false; // the test-taking program ended without a result
     QString status;
 };
 
@@ -98,11 +101,12 @@ public:
     void login(const QString &typed);
     // Delivers the pending result; also the retry after a failed delivery.
     void submit();
+    // Starts the test-taking program again on the paper already received, after it ended
+    // without handing in a result.
+    void restartTest();
 
     // True from the start of a result delivery until the server confirms it.
     bool resultUndelivered() const { return m_submitMode; }
-    QString loginId() const { return m_loginId; }
-    QString paperPath() const { return m_paperPath; }
     QString pendingResultText() const { return m_channel.pendingResultText(); }
     // Whether a message connection or the file socket is still open.
     bool connectionsOpen() const;
@@ -126,6 +130,7 @@ private:
     void onFileClosed();
     bool completePaper(QString *why);
     void startTest();
+    void onExamdeskEnded();
 
     // Ends the exchange: both sockets and the paper file are closed, the status shown, and
     // the window offers the login again, or the retry of the delivery.
@@ -133,7 +138,7 @@ private:
     void closeConnections();
     void dropPaperFile();
     void setStatus(const QString &status);
-    void show(State state, bool windowShown, bool loginControls, bool submitButton);
+    void show(State state, bool windowShown, bool loginControls, bool submitButton, bool restartButton = false);
 
     ClientSeams m_seams;
     std::unique_ptr<CmultiLanguage> m_texts;

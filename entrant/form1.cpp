@@ -32,22 +32,27 @@ Form1::Form1(Client &client, QWidget *parent) : QWidget(parent), m_client(client
     CmdSubmit = new QPushButton(QStringLiteral("Submit"), this);
     CmdSubmit->setObjectName(QStringLiteral("CmdSubmit"));
     CmdSubmit->hide();
+    CmdRestart = new QPushButton(this);
+    CmdRestart->setObjectName(QStringLiteral("CmdRestart"));
+    CmdRestart->hide();
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     // Enter on a focused button presses it, as Space does.
-    for (QPushButton *button : { Command1, Command3, CmdSubmit })
+    for (QPushButton *button : { Command1, Command3, CmdSubmit, CmdRestart })
         button->setAutoDefault(true);
     setTabOrder(Text1, Command1);
     setTabOrder(Command1, Command3);
     setTabOrder(Command3, CmdSubmit);
+    setTabOrder(CmdSubmit, CmdRestart);
 
     connect(Text1, &QLineEdit::returnPressed, Command1, &QPushButton::click);
     connect(Command1, &QPushButton::clicked, this, [this] { m_client.login(Text1->text()); });
     connect(Command3, &QPushButton::clicked, this, &Form1::promptServerAddress);
     connect(CmdSubmit, &QPushButton::clicked, this, [this] { m_client.submit(); });
+    connect(CmdRestart, &QPushButton::clicked, this, [this] { m_client.restartTest(); });
     connect(&m_client, &Client::viewChanged, this, &Form1::showView);
     connect(&m_client, &Client::finished, this, [this] {
         m_mayClose = true;
@@ -63,6 +68,7 @@ void Form1::applyLanguage()
     Label2->setText(m_client.text(IdCaption));
     Command1->setText(m_client.text(LoginButton));
     Command3->setText(m_client.text(SettingButton));
+    CmdRestart->setText(m_client.text(RestartButton));
     // examdesk finds this window's channel by this very title.
     setWindowTitle(m_client.windowTitle());
 }
@@ -89,6 +95,7 @@ void Form1::placeControls()
     fitted(Command1, 3690, 150, 1245, 370);
     fitted(Command3, 3690, 690, 1245, 370);
     fitted(CmdSubmit, 2280, 720, 1245, 370);
+    fitted(CmdRestart, 2280, 720, 1245, 370); // never shown together with CmdSubmit
     // The ID box takes what lies between its caption and the buttons.
     const int textLeft = qMax(px(930), Label2->geometry().right() + 1 + px(30));
     const int textRight = qMin(px(930 + 2655), Command1->x() - px(105));
@@ -110,6 +117,7 @@ void Form1::showView()
                               static_cast<QWidget *>(Command1), static_cast<QWidget *>(Command3) })
         control->setVisible(v.loginControlsShown);
     CmdSubmit->setVisible(v.submitShown);
+    CmdRestart->setVisible(v.restartShown);
     Label1->setText(v.status);
     placeControls();
 
@@ -127,6 +135,8 @@ void Form1::showView()
         Text1->setFocus();
     else if (v.submitShown)
         CmdSubmit->setFocus();
+    else if (v.restartShown)
+        CmdRestart->setFocus();
 }
 
 void Form1::promptServerAddress()
@@ -150,7 +160,8 @@ void Form1::promptServerAddress()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_mayClose || !m_client.resultUndelivered()) {
+    // Closed after the test program ended without a result, the test could not be started again.
+    if (m_mayClose || !(m_client.resultUndelivered() || m_client.view().restartShown)) {
         event->accept();
         emit closed();
         return;

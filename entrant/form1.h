@@ -26,6 +26,7 @@ public:
     QPushButton *Command3;  // the server address
     QLabel *Label1;         // status line
     QPushButton *CmdSubmit; // another try at delivering the result
+    QPushButton *CmdRestart; // the test program again, after it ended without a result
 
     // Shows the window and, when no server address is set, asks for one.
     void start();

@@ -14,7 +14,7 @@
 
 #include <future>
 
-// Records what would have been started instead of starting it.
+// Records what would have been started instead of starting it; end() plays its ending.
 struct FakeLauncher : entrant::Launcher {
     QStringList started;
     bool works = true;
@@ -24,6 +24,7 @@ struct FakeLauncher : entrant::Launcher {
         *program = QStringLiteral("/opt/exam/examdesk");
         return works;
     }
+    void end() { emit examdeskEnded(); }
 };
 
 class ClientTest : public ::testing::Test

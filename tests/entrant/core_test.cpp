@@ -153,6 +153,70 @@ TEST_F(ClientTest, ExamdeskThatCannotStartBringsBackTheLogin)
     EXPECT_FALSE(client().connectionsOpen());
 }
 
+TEST_F(ClientTest, ExamdeskEndingWithoutAResultBringsTheWindowBackToStartItAgain)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    startServer(QStringLiteral("maths1.dat"));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+    const QString paper = clientFile(QStringLiteral("maths1.dat"));
+
+    m_launcher.end();
+    EXPECT_EQ(client().view().status, text(entrant::ExamdeskEnded));
+    EXPECT_TRUE(client().view().windowShown && client().view().restartShown);
+    EXPECT_FALSE(client().view().loginControlsShown || client().view().submitShown);
+    EXPECT_TRUE(client().channel().isListening());
+
+    // A failed start is told and can be tried again; a good one hides the window.
+    m_launcher.works = false;
+    client().restartTest();
+    EXPECT_EQ(client().view().status, text(entrant::ExamdeskNotStarted) + "/opt/exam/examdesk");
+    EXPECT_TRUE(client().view().windowShown && client().view().restartShown);
+    m_launcher.works = true;
+    client().restartTest();
+    EXPECT_EQ(m_launcher.started, QStringList({ paper, paper, paper }));
+    EXPECT_FALSE(client().view().windowShown || client().view().restartShown);
+
+    // Once the result is in, examdesk ending is its ordinary end.
+    QSignalSpy done(&client(), &entrant::Client::finished);
+    auto taken = handOver(QStringLiteral("C0DE"));
+    ASSERT_TRUE(waitFor([&] { return client().view().state == State::Submitting; }));
+    m_launcher.end();
+    EXPECT_FALSE(client().view().windowShown || client().view().restartShown);
+    client().restartTest();
+    EXPECT_EQ(m_launcher.started.size(), 3);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }));
+    EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:abc:C0DE") });
+    EXPECT_TRUE(taken.get());
+}
+
+TEST(ExamdeskLauncher, StartsExamdeskBesideItselfOnThePaperAndTellsWhenItEnds)
+{
+    QTemporaryDir folder;
+    const QString examdesk = folder.filePath(QStringLiteral("examdesk"));
+    entrant::ExamdeskLauncher launcher(folder.path());
+    QString program;
+    EXPECT_FALSE(launcher.startExamdesk(QStringLiteral("/x/maths1.dat"), &program));
+    EXPECT_EQ(program, examdesk);
+
+    // It writes its argument and runs until told to stop.
+    QFile script(examdesk);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\ncd \"$(dirname \"$0\")\"\necho \"$1\" > arg\nwhile [ ! -e stop ]; do sleep 0.02; done\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    QSignalSpy ended(&launcher, &entrant::Launcher::examdeskEnded);
+    ASSERT_TRUE(launcher.startExamdesk(QStringLiteral("/x/maths 1.dat"), &program));
+    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(folder.filePath(QStringLiteral("arg"))); }));
+    idleFor(100);
+    EXPECT_EQ(ended.count(), 0) << "reported while still running";
+    QFile(folder.filePath(QStringLiteral("stop"))).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(waitFor([&] { return ended.count() == 1; }));
+    QFile arg(folder.filePath(QStringLiteral("arg")));
+    ASSERT_TRUE(arg.open(QIODevice::ReadOnly));
+    EXPECT_EQ(arg.readAll(), QByteArray("/x/maths 1.dat\n"));
+}
+
 // A server that follows a script, to provoke what the real one never does.
 class ScriptedServer : public QObject
 {

@@ -62,6 +62,20 @@ TEST_F(ClientTest, WindowGoesFromLoginThroughTheTestToARetriedDelivery)
     ASSERT_TRUE(waitFor([&] { return form.isHidden(); }));
     EXPECT_EQ(client().view().state, State::Testing);
 
+    // examdesk gone without a result: the window comes back, and Enter starts it again.
+    m_launcher.end();
+    ASSERT_TRUE(form.isVisible() && form.CmdRestart->isVisible());
+    EXPECT_EQ(form.Label1->text(), text(entrant::ExamdeskEnded));
+    EXPECT_EQ(form.focusWidget(), form.CmdRestart);
+    EXPECT_FALSE(form.Text1->isVisible() || form.CmdSubmit->isVisible());
+    EXPECT_FALSE(form.close());
+    ASSERT_TRUE(form.closeQuestion());
+    QTest::keyClick(form.closeQuestion(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !form.closeQuestion(); }));
+    QTest::keyClick(form.CmdRestart, Qt::Key_Return);
+    EXPECT_TRUE(form.isHidden());
+    EXPECT_EQ(m_launcher.started.size(), 2);
+
     m_server->stop();
     auto taken = handOver(QStringLiteral("C0DE"));
     ASSERT_TRUE(waitFor([&] { return form.isVisible() && form.CmdSubmit->isVisible(); }));
