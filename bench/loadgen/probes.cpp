@@ -11,14 +11,6 @@ namespace loadgen {
 
 namespace {
 
-void noteFailure(std::vector<std::string> &failures, std::string why)
-{
-    if (failures.size() < 20)
-        failures.push_back(std::move(why));
-    else if (failures.size() == 20)
-        failures.push_back("...");
-}
-
 class Downloads
 {
 public:
