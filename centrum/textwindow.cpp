@@ -11,15 +11,20 @@
 
 namespace centrum {
 
+QPlainTextEdit *readOnlyTextBox(const QString &objectName, QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setObjectName(objectName);
+    box->setReadOnly(true);
+    box->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
 TextWindow::TextWindow(const CmultiLanguage &texts, QWidget *parent) : QDialog(parent)
 {
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setReadOnly(true);
-    // Keyboard users can still move through the text and select it.
-    Text1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Text1->setTabChangesFocus(true);
+    Text1 = readOnlyTextBox(QStringLiteral("Text1"), this);
     // The report's cells are padded with blanks, so columns line up only in a fixed font.
     Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text1->setTabStopDistance(Text1->fontMetrics().horizontalAdvance(u' ') * 4);

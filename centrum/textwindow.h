@@ -9,6 +9,10 @@ class QPushButton;
 
 namespace centrum {
 
+// A box of text that is read, never typed into: keyboard users still move through it and
+// select, and Tab leaves it for the next control.
+QPlainTextEdit *readOnlyTextBox(const QString &objectName, QWidget *parent);
+
 // A read-only text box and a close button; Escape or Enter closes it.
 class TextWindow : public QDialog
 {
