@@ -1,5 +1,6 @@
 // The exam server without a window: starts the service at launch and prints the log.
 #include "consolelog.h"
+#include "netsocket.h"
 #include "server.h"
 #include "systemlocale.h"
 
@@ -9,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <malloc.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,13 +33,8 @@ int main(int argc, char *argv[])
     // back to the system and asking for it again at every download.
     mallopt(M_TRIM_THRESHOLD, 16 << 20);
 
-    // Every candidate holds a connection: a room must not run into the usual soft limit of
-    // 1024 open files when the system allows more.
-    rlimit files {};
-    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
-        files.rlim_cur = files.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &files);
-    }
+    // Every candidate holds a connection.
+    raiseOpenFileLimit();
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         std::perror("centrumd: socketpair");

@@ -2,11 +2,10 @@
 #include "dialog.h"
 
 #include "multilanguage.h"
+#include "textwindow.h"
 
-#include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace centrum {
 
@@ -15,20 +14,11 @@ Dialog::Dialog(const CmultiLanguage &texts, QWidget *parent) : QDialog(parent), 
     setObjectName(QStringLiteral("Dialog"));
     File1 = new QListWidget(this);
     File1->setObjectName(QStringLiteral("File1"));
-    OKButton = new QPushButton(m_texts.getRes(7), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton = closeButtonBelow(File1, this, m_texts);
     // Enter on a list entry opens the file; it must not reach the close button too.
     OKButton->setAutoDefault(false);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKButton);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(File1);
-    layout->addLayout(buttons);
     resize(340, 380);
 
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
     connect(File1, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { emit fileChosen(item->text(), rpt); });
 }

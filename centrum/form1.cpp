@@ -39,12 +39,7 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     Command6 = button("Command6", 7);
     Command5->setEnabled(false);
 
-    cons = new QPlainTextEdit(this);
-    cons->setObjectName(QStringLiteral("cons"));
-    cons->setReadOnly(true);
-    cons->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    cons->setLineWrapMode(QPlainTextEdit::NoWrap);
-    cons->setTabChangesFocus(true); // nothing is typed here, so Tab moves on to the buttons
+    cons = readOnlyTextBox(QStringLiteral("cons"), this);
     cons->setPlainText(m_server.logBox().lines().join(u'\n'));
     m_shownLines = m_server.logBox().lines().size();
 

@@ -45,21 +45,21 @@ ParsedMessage parseMessage(QByteArrayView bytes)
     }
     if (bytes.size() < 4)
         return m;
-    if (bytes.first(4) == QByteArrayView("rqsF")) {
+    if (bytes.first(4) == QByteArrayView(wire::tagRequestFile)) {
         m.status = ParseStatus::Ok;
         m.consumed = 4;
-        m.text = tagRequestFile;
+        m.text = QString::fromLatin1(wire::tagRequestFile);
         return m;
     }
     if (endsMidCharacter(bytes))
         return m;
     const QString text = QString::fromUtf8(bytes);
     const QString tag = text.left(4);
-    if (tag == tagLogin && text.size() < 17)
+    if (tag == wire::tagLogin && text.size() < 17)
         return m;
-    if (tag == tagReport && (text.size() < 17 || (text.size() - 16) % 4 != 0))
+    if (tag == wire::tagReport && (text.size() < 17 || (text.size() - 16) % 4 != 0))
         return m;
-    if (tag == tagOver && text.size() < 5)
+    if (tag == wire::tagOver && text.size() < 5)
         return m;
     m.status = ParseStatus::Ok;
     m.consumed = bytes.size();

@@ -1,20 +1,13 @@
 // The server's parsers: candidate messages and browser requests, pure functions over bytes.
 #pragma once
 
+#include "wiretags.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 namespace centrum {
-
-// Tags of the messages between the candidate client and the server.
-inline const QString tagAnnounce = QStringLiteral("fINF");
-inline const QString tagLogin = QStringLiteral("infd");
-inline const QString tagDuplicate = QStringLiteral("lgMo");
-inline const QString tagRequestFile = QStringLiteral("rqsF");
-inline const QString tagOver = QStringLiteral("over");
-inline const QString tagFinished = QStringLiteral("finx");
-inline const QString tagReport = QStringLiteral("rprt");
 
 // More than this on a connection without a whole message means a client to close.
 inline constexpr qsizetype maxMessageBytes = 64 * 1024;

@@ -387,7 +387,7 @@ void Server::onConnectionRequest(qint16 k, int requestId)
     c->paperNo = 1;
     c->buffer.clear();
     const ClassFile &first = c->papers.first();
-    s->send(tagAnnounce + announcement(first.fNameNoPs, first.fLength));
+    s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
     if (m_highest < k)
         m_highest = k;
     log(text(15) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
@@ -432,7 +432,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
     const QString tag = m.tag();
     const bool served = m_served && m_served->index == k && m_served->serial == c.serial;
 
-    if (tag == tagLogin) {
+    if (tag == wire::tagLogin) {
         Cuser user;
         user.uID = m.id();
         user.uIP = s->remoteHostIP();
@@ -448,14 +448,14 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
             return;
         }
         if (isDuplicate(user.uID)) {
-            s->send(tagDuplicate);
+            s->send(QByteArray(wire::tagDuplicate));
             return;
         }
         if (m_file->state() == NetSocket::State::Closed && !m_served)
             startFileConnection(user);
         else
             m_queue.append(user);
-    } else if (tag == tagRequestFile) {
+    } else if (tag == wire::tagRequestFile) {
         if (!m_served)
             return;
         noteProgress();
@@ -464,7 +464,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
             m_requestEarly = true;
         else if (m_file->state() == NetSocket::State::Connected)
             sendCurrentPaper();
-    } else if (tag == tagOver) {
+    } else if (tag == wire::tagOver) {
         if (!served)
             return; // nothing is being sent to this connection
         log(u' ' + m.afterTag() + text(16)
@@ -472,15 +472,15 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         ++c.paperNo;
         if (c.paperNo > c.papers.size()) {
             m_file->close();
-            s->send(tagFinished);
+            s->send(QByteArray(wire::tagFinished));
             c.paperNo = 1;
             endTransfer();
         } else {
             noteProgress();
             const ClassFile &next = c.papers[c.paperNo - 1];
-            s->send(tagAnnounce + announcement(next.fNameNoPs, next.fLength));
+            s->send(wire::tagAnnounce + announcement(next.fNameNoPs, next.fLength));
         }
-    } else if (tag == tagReport) {
+    } else if (tag == wire::tagReport) {
         log(text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
         // A room submitting at once shares one sync of the report file instead of one each.
         if (m_reportBatch.isEmpty())
@@ -504,7 +504,7 @@ void Server::flushReports()
         if (!c)
             continue; // gone before the confirmation: its client delivers the result again
         if (stored) {
-            c->socket->send(tagFinished); // confirmed only once the result is on disk
+            c->socket->send(QByteArray(wire::tagFinished)); // confirmed only once the result is on disk
             continue;
         }
         // Unconfirmed, so the candidate's client keeps the result and can deliver it again.

@@ -1,4 +1,4 @@
-// Read-only text windows of the server: the report viewer and the viewer for a log file.
+// Read-only text windows of the server (report viewer, log viewer) and the parts its windows share.
 #include "textwindow.h"
 
 #include "multilanguage.h"
@@ -11,31 +11,40 @@
 
 namespace centrum {
 
+QPlainTextEdit *readOnlyTextBox(const QString &objectName, QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setObjectName(objectName);
+    box->setReadOnly(true);
+    box->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+QPushButton *closeButtonBelow(QWidget *content, QDialog *window, const CmultiLanguage &texts)
+{
+    auto *button = new QPushButton(texts.getRes(7), window);
+    button->setObjectName(QStringLiteral("OKButton"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(button);
+    auto *layout = new QVBoxLayout(window);
+    layout->addWidget(content);
+    layout->addLayout(buttons);
+    QObject::connect(button, &QPushButton::clicked, window, &QDialog::close);
+    return button;
+}
+
 TextWindow::TextWindow(const CmultiLanguage &texts, QWidget *parent) : QDialog(parent)
 {
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setReadOnly(true);
-    // Keyboard users can still move through the text and select it.
-    Text1->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Text1->setTabChangesFocus(true);
+    Text1 = readOnlyTextBox(QStringLiteral("Text1"), this);
     // The report's cells are padded with blanks, so columns line up only in a fixed font.
     Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text1->setTabStopDistance(Text1->fontMetrics().horizontalAdvance(u' ') * 4);
-    OKButton = new QPushButton(texts.getRes(7), this);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton = closeButtonBelow(Text1, this, texts);
     OKButton->setDefault(true);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKButton);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Text1);
-    layout->addLayout(buttons);
     resize(760, 420);
-
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
 void TextWindow::showText(const QString &title, const QString &text)

@@ -1,4 +1,4 @@
-// Read-only text windows of the server: the report viewer and the viewer for a log file.
+// Read-only text windows of the server (report viewer, log viewer) and the parts its windows share.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +8,14 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace centrum {
+
+// A box of text that is read, never typed into: keyboard users still move through it and
+// select, and Tab leaves it for the next control.
+QPlainTextEdit *readOnlyTextBox(const QString &objectName, QWidget *parent);
+
+// Lays content out above a close button ("OKButton") at the bottom right of window and
+// returns the button.
+QPushButton *closeButtonBelow(QWidget *content, QDialog *window, const CmultiLanguage &texts);
 
 // A read-only text box and a close button; Escape or Enter closes it.
 class TextWindow : public QDialog

@@ -9,6 +9,8 @@
 
 #include <map>
 
+#include <sys/resource.h>
+
 // The listening ports of this process: each keeps its platform listener and the
 // connections that wait to be accepted, so that an object can close and a new one
 // listen on the same port within one event without refusing anyone meanwhile.
@@ -342,4 +344,17 @@ QString NetSocket::localIP() const
     bool ok = false;
     const quint32 v4 = a.toIPv4Address(&ok);
     return ok ? QHostAddress(v4).toString() : a.toString();
+}
+
+long raiseOpenFileLimit()
+{
+    rlimit r {};
+    if (::getrlimit(RLIMIT_NOFILE, &r) != 0)
+        return -1;
+    if (r.rlim_cur < r.rlim_max) {
+        r.rlim_cur = r.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &r);
+        ::getrlimit(RLIMIT_NOFILE, &r);
+    }
+    return long(r.rlim_cur);
 }

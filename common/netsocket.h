@@ -79,3 +79,8 @@ private:
     QPointer<QTcpSocket> m_socket;
     quint16 m_listeningPort = 0;
 };
+
+// Raises this process's limit of open files to the hard limit, so that a room of connections
+// is not cut off at the usual soft limit of 1024; returns the soft limit now in force, -1
+// when it cannot be read.
+long raiseOpenFileLimit();

@@ -1,6 +1,8 @@
 // A candidate's side of the fetch and submit exchanges, as a state machine over messages and bytes.
 #include "exchange.h"
 
+#include "wiretags.h"
+
 #include <cstring>
 
 namespace loadgen {
@@ -55,9 +57,9 @@ Step CandidateExchange::onMessage(std::string_view message)
 {
     const std::string_view tag = message.substr(0, 4);
     if (m_phase == Phase::Submit) {
-        if (tag == "fINF")
-            return { Step::What::Send, "rprt" + m_idField + m_result, {} };
-        if (tag == "finx") {
+        if (tag == wire::tagAnnounce)
+            return { Step::What::Send, wire::tagReport + m_idField + m_result, {} };
+        if (tag == wire::tagFinished) {
             m_phase = Phase::Done;
             return { Step::What::Submitted, {}, {} };
         }
@@ -65,16 +67,16 @@ Step CandidateExchange::onMessage(std::string_view message)
     }
     if (m_phase != Phase::Fetch)
         return {};
-    if (tag == "lgMo")
+    if (tag == wire::tagDuplicate)
         return fail("refused as already logged in");
-    if (tag == "finx") {
+    if (tag == wire::tagFinished) {
         if (m_papers == 0)
             return fail("finx before any paper");
         if (m_received != 0)
             return fail("finx in the middle of a paper");
         return { Step::What::Fetched, {}, {} };
     }
-    if (tag != "fINF")
+    if (tag != wire::tagAnnounce)
         return {};
     const std::string_view payload = message.substr(4);
     const size_t comma = payload.find(',');
@@ -86,7 +88,7 @@ Step CandidateExchange::onMessage(std::string_view message)
     m_name = std::string(payload.substr(0, comma));
     m_length = length;
     m_received = 0;
-    return { Step::What::Send, "infd" + m_idField + std::to_string(m_filePort), {} };
+    return { Step::What::Send, wire::tagLogin + m_idField + std::to_string(m_filePort), {} };
 }
 
 Step CandidateExchange::onFileConnected()
@@ -96,7 +98,7 @@ Step CandidateExchange::onFileConnected()
     m_fileOpen = true;
     if (m_length < 0)
         return fail("file connection before the announcement");
-    return { Step::What::Send, "rqsF", {} };
+    return { Step::What::Send, wire::tagRequestFile, {} };
 }
 
 Step CandidateExchange::onFileData(std::string_view bytes)
@@ -119,7 +121,7 @@ Step CandidateExchange::onFileData(std::string_view bytes)
         return {};
     ++m_papers;
     m_received = 0;
-    return { Step::What::PaperReceived, "over" + m_name, {} };
+    return { Step::What::PaperReceived, wire::tagOver + m_name, {} };
 }
 
 Step CandidateExchange::onMessageClosed()

@@ -4,6 +4,7 @@
 #include "refserver.h"
 #include "room.h"
 
+#include "netsocket.h"
 #include "records.h"
 
 #include <QCoreApplication>
@@ -353,7 +354,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv); // only for Qt's text and date helpers; no event loop runs
     std::signal(SIGPIPE, SIG_IGN);
-    const long limit = loadgen::raiseOpenFileLimit();
+    const long limit = raiseOpenFileLimit();
     const std::string mode = argc > 1 ? argv[1] : "";
     try {
         Args args(argc, argv);

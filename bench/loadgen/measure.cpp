@@ -173,4 +173,12 @@ std::string readProcFile(int pid, const char *name)
     return text.str();
 }
 
+void noteFailure(std::vector<std::string> &failures, std::string why)
+{
+    if (failures.size() < 20)
+        failures.push_back(std::move(why));
+    else if (failures.size() == 20)
+        failures.push_back("...");
+}
+
 } // namespace loadgen

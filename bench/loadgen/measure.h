@@ -41,4 +41,7 @@ std::optional<int64_t> residentKib(std::string_view statusText);
 std::optional<int64_t> cpuTicks(std::string_view statText);
 std::string readProcFile(int pid, const char *name);
 
+// Adds why to a run's failures; past the first 20 only "..." stands for the rest.
+void noteFailure(std::vector<std::string> &failures, std::string why);
+
 } // namespace loadgen

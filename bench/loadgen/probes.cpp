@@ -2,6 +2,7 @@
 #include "probes.h"
 
 #include "measure.h"
+#include "wiretags.h"
 
 #include <map>
 
@@ -10,14 +11,6 @@
 namespace loadgen {
 
 namespace {
-
-void noteFailure(std::vector<std::string> &failures, std::string why)
-{
-    if (failures.size() < 20)
-        failures.push_back(std::move(why));
-    else if (failures.size() == 20)
-        failures.push_back("...");
-}
 
 class Downloads
 {
@@ -140,7 +133,7 @@ HoldResult runHold(Reactor &reactor, const HoldOptions &options)
             const long n = c->read(buffer, sizeof buffer);
             if (n == -1)
                 return;
-            if (n > 0 && std::string_view(buffer, size_t(n)).substr(0, 4) == "fINF" && !greeted[size_t(i)]) {
+            if (n > 0 && std::string_view(buffer, size_t(n)).substr(0, 4) == wire::tagAnnounce && !greeted[size_t(i)]) {
                 greeted[size_t(i)] = 1;
                 ++result.greeted;
                 return;

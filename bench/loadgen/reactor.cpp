@@ -9,7 +9,6 @@
 #include <netinet/tcp.h>
 #include <stdexcept>
 #include <sys/epoll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -267,19 +266,6 @@ uint16_t localPort(int fd)
     if (::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &size) != 0)
         return 0;
     return ntohs(a.sin_port);
-}
-
-long raiseOpenFileLimit()
-{
-    rlimit r {};
-    if (::getrlimit(RLIMIT_NOFILE, &r) != 0)
-        return -1;
-    if (r.rlim_cur < r.rlim_max) {
-        r.rlim_cur = r.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &r);
-        ::getrlimit(RLIMIT_NOFILE, &r);
-    }
-    return long(r.rlim_cur);
 }
 
 } // namespace loadgen

@@ -95,7 +95,5 @@ int listenOn(const std::string &host, uint16_t port, int backlog, std::string *w
 int connectTo(const std::string &host, uint16_t port, std::string *why);
 int acceptFrom(int listener);
 uint16_t localPort(int fd);
-// Raises the open-file limit to the hard limit; returns the soft limit now in force.
-long raiseOpenFileLimit();
 
 } // namespace loadgen

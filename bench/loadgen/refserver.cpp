@@ -1,6 +1,8 @@
 // The least server the fetch and submit exchanges need: the paper from memory, no log, no files.
 #include "refserver.h"
 
+#include "wiretags.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
@@ -38,7 +40,7 @@ std::string trimmed(std::string_view s)
 ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile,
                                  std::chrono::milliseconds grouping)
     : m_reactor(reactor), m_name(std::move(paperName)), m_paper(std::move(paper)),
-      m_announcement("fINF" + m_name + ',' + std::to_string(m_paper.size())), m_resultFile(resultFile),
+      m_announcement(wire::tagAnnounce + m_name + ',' + std::to_string(m_paper.size())), m_resultFile(resultFile),
       m_grouping(grouping)
 {
 }
@@ -71,7 +73,7 @@ void ReferenceServer::storeResults()
     for (uint64_t serial : std::exchange(m_unconfirmed, {})) {
         auto it = m_clients.find(serial);
         if (it != m_clients.end())
-            it->second.conn->send("finx");
+            it->second.conn->send(wire::tagFinished);
     }
 }
 
@@ -121,9 +123,9 @@ void ReferenceServer::onMessage(uint64_t serial)
     }
     const std::string_view message(buffer, size_t(n));
     const std::string_view tag = message.substr(0, 4);
-    if (tag == "infd" && message.size() >= 17) {
+    if (tag == wire::tagLogin && message.size() >= 17) {
         if (!m_logins.insert(trimmed(message.substr(4, 12))).second) {
-            c.conn->send("lgMo");
+            c.conn->send(wire::tagDuplicate);
             return;
         }
         const auto port = uint16_t(std::atoi(std::string(message.substr(16)).c_str()));
@@ -131,16 +133,16 @@ void ReferenceServer::onMessage(uint64_t serial)
             startFile(c, port);
         else
             m_queue.push_back({ serial, port });
-    } else if (tag == "rqsF") {
+    } else if (tag == wire::tagRequestFile) {
         if (m_served != 0 && m_file)
             m_file->send(m_paper, false);
-    } else if (tag == "over") {
+    } else if (tag == wire::tagOver) {
         if (m_served != serial)
             return;
         m_file.reset();
-        c.conn->send("finx");
+        c.conn->send(wire::tagFinished);
         endTransfer();
-    } else if (tag == "rprt" && message.size() >= 16) {
+    } else if (tag == wire::tagReport && message.size() >= 16) {
         m_entries.push_back(c.ip + ':' + trimmed(message.substr(4, 12)) + ':' + std::string(message.substr(16)));
         m_unsynced += m_entries.back() + '\n';
         if (m_unconfirmed.empty())

@@ -3,6 +3,7 @@
 
 #include "clsencryptxor.h"
 #include "exchange.h"
+#include "measure.h"
 
 #include <sys/epoll.h>
 
@@ -173,10 +174,7 @@ private:
     {
         if (c.finished)
             return;
-        if (m_result.failures.size() < 20)
-            m_result.failures.push_back(c.id + ": " + why);
-        else if (m_result.failures.size() == 20)
-            m_result.failures.push_back("...");
+        noteFailure(m_result.failures, c.id + ": " + why);
         finish(c);
     }
 
