@@ -31,40 +31,83 @@ QString fieldText(QStringView field)
     return field.toString();
 }
 
+Tokenizer fieldsOf(const QString &line)
+{
+    static const QString separator(paper::fieldSeparator);
+    Tokenizer fields;
+    fields.setSeparator(separator);
+    fields.init(line);
+    return fields;
+}
+
+constexpr int fieldsBeforeOptions = 5; // text, image id, answer, marks, kind
+
 } // namespace
 
 void oneChoice::init(const QString &line)
 {
     m_oneLine = line;
-    static const QString separator(paper::fieldSeparator);
-    Tokenizer fields;
-    fields.setSeparator(separator);
-    fields.init(line);
-    m_context = fieldText(fields.nextView());
+    Tokenizer fields = fieldsOf(line);
+    fields.nextView(); // the text, taken when first asked for
     // An image id beyond 16 bits names no picture.
     m_img = numbers::leadingInt16(fields.nextView()).value_or(0);
     m_answer = fieldText(fields.nextView());
     m_point = fieldText(fields.nextView());
     m_type = fieldText(fields.nextView());
+    m_context.clear();
+    for (QString &option : m_options)
+        option.clear();
+    m_textPending = true;
+}
+
+void oneChoice::takeText() const
+{
+    if (!m_textPending)
+        return;
+    m_textPending = false;
+    Tokenizer fields = fieldsOf(m_oneLine);
+    m_context = fieldText(fields.nextView());
+    for (int i = 1; i < fieldsBeforeOptions; ++i)
+        fields.nextView();
     for (int i = 0; i < optionCount; ++i)
         m_options[i] = fieldText(fields.nextView());
-    m_options[optionCount].clear();
+}
+
+QString oneChoice::getContext() const
+{
+    takeText();
+    return m_context;
+}
+
+void oneChoice::setContext(const QString &cntx)
+{
+    takeText();
+    m_context = cntx;
 }
 
 QString oneChoice::getOption(int i) const
 {
     checkSlot(i);
+    takeText();
     return m_options[i];
 }
 
 void oneChoice::setOption(int i, const QString &v)
 {
     checkSlot(i);
+    takeText();
     m_options[i] = v;
+}
+
+void oneChoice::setOneLine(const QString &ln)
+{
+    takeText(); // the fields stay those of the line they were read from
+    m_oneLine = ln;
 }
 
 QString oneChoice::getOptStr() const
 {
+    takeText();
     QString run;
     for (int i = 0; i < optionCount && !m_options[i].isEmpty(); ++i) {
         run += paper::fieldSeparator;
@@ -75,6 +118,7 @@ QString oneChoice::getOptStr() const
 
 bool oneChoice::validateLine() const
 {
+    takeText();
     return !m_context.isEmpty() && (!m_answer.isEmpty() || m_type == paper::kindBlank)
         && !m_point.isEmpty() && !m_type.isEmpty() && !m_options[0].isEmpty();
 }

@@ -10,10 +10,13 @@ class oneChoice
 public:
     // Parses a plain question line: text, image id, answer, marks, kind code, options A to F.
     // Missing fields are empty (image id 0); fields past the eleventh are not read.
+    // The question's text and options are taken from the line when first asked for: a paper
+    // is scored from its answers, marks and kinds alone, and most of its text is never shown
+    // twice. So a record is not to be read from two threads at once.
     void init(const QString &line);
 
-    QString getContext() const { return m_context; }
-    void setContext(const QString &cntx) { m_context = cntx; }
+    QString getContext() const;
+    void setContext(const QString &cntx);
     QString getAnswer() const { return m_answer; }
     void setAnswer(const QString &asw) { m_answer = asw; }
     // Slots 0 to 5 are options A to F; slot 6 is a spare that stays empty. Any other
@@ -25,7 +28,7 @@ public:
     qint16 getImg() const { return m_img; }
     void setImg(qint16 img) { m_img = img; }
     QString getOneLine() const { return m_oneLine; }
-    void setOneLine(const QString &ln) { m_oneLine = ln; }
+    void setOneLine(const QString &ln);
     QString getType() const { return m_type; }
     void setType(const QString &tp) { m_type = tp; }
 
@@ -40,9 +43,13 @@ public:
     static constexpr int optionCount = 6;
 
 private:
+    // Fills the text and options from the line given to init, once.
+    void takeText() const;
+
     QString m_oneLine;
-    QString m_context;
-    std::array<QString, optionSlots> m_options;
+    mutable QString m_context;
+    mutable std::array<QString, optionSlots> m_options;
+    mutable bool m_textPending = false;
     QString m_answer;
     QString m_point;
     QString m_type;

@@ -65,6 +65,35 @@ TEST(OneChoice, InitFillsWhatIsMissingAndIgnoresExtraFields)
     EXPECT_EQ(image.getImg(), 0); // beyond 16 bits: no picture rather than a wrapped number
 }
 
+// The text and options are cut from the line only when first read: an edit, a new line or a
+// copy made before that must still see the fields of the line that was parsed.
+TEST(OneChoice, EditsBeforeTheTextIsReadKeepTheParsedLinesFields)
+{
+    const QString line = QStringLiteral("Q^0^1^1^9^x^y");
+    oneChoice renamed;
+    renamed.init(line);
+    renamed.setOneLine(QStringLiteral("other^0^2^2^8^p^q"));
+    EXPECT_EQ(renamed.getContext(), QStringLiteral("Q"));
+    EXPECT_EQ(options(renamed), (QStringList { "x", "y", "", "", "", "" }));
+
+    oneChoice edited;
+    edited.init(line);
+    edited.setOption(1, QStringLiteral("z"));
+    EXPECT_EQ(options(edited), (QStringList { "x", "z", "", "", "", "" }));
+    edited.setContext(QStringLiteral("R"));
+    EXPECT_EQ(edited.getContext(), QStringLiteral("R"));
+    EXPECT_EQ(edited.getOptStr(), QStringLiteral("^x^z"));
+
+    oneChoice original;
+    original.init(line);
+    const oneChoice copy = original;
+    original.init(QStringLiteral("S^0^1^1^9^s"));
+    EXPECT_EQ(copy.getContext(), QStringLiteral("Q"));
+    EXPECT_EQ(copy.getOption(1), QStringLiteral("y"));
+    EXPECT_EQ(original.getContext(), QStringLiteral("S"));
+    EXPECT_EQ(original.getOption(1), QString());
+}
+
 TEST(OneChoice, FieldsAfterACaretLoseTheirLeadingBlanks)
 {
     oneChoice q;
