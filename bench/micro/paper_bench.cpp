@@ -103,34 +103,32 @@ void ReadLines(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * p.fileBytes);
 }
 
-// A loaded paper and a candidate's answers to every question, as at submission.
+// A loaded paper and a candidate's answers to every question, as at submission. Each run
+// loads its own and lets it go: a test program holds one paper, and a paper kept for the
+// whole process would leave every later load working around it in the heap.
 struct Scored {
     oneChoices paper;
     examdesk::testRecord rec;
 };
 
-Scored *scored(benchmark::State &state)
+std::unique_ptr<Scored> scored(benchmark::State &state)
 {
-    static std::unique_ptr<Scored> s;
-    if (!s) {
-        s = std::make_unique<Scored>();
-        if (s->paper.init(generated().path) != oneChoices::LoadStatus::Loaded) {
-            bench::fail(state, "the paper did not load");
-            s.reset();
-            return nullptr;
-        }
-        const int count = s->paper.getCount();
-        s->rec.setAns(qint16(count), s->paper);
-        const QStringList answers = bench::candidateAnswers(count, bench::Kinds::ChoiceAndBlank);
-        for (int k = 0; k < count; ++k)
-            s->rec.addSel(k, answers[k]);
+    auto s = std::make_unique<Scored>();
+    if (s->paper.init(generated().path) != oneChoices::LoadStatus::Loaded) {
+        bench::fail(state, "the paper did not load");
+        return nullptr;
     }
-    return s.get();
+    const int count = s->paper.getCount();
+    s->rec.setAns(qint16(count), s->paper);
+    const QStringList answers = bench::candidateAnswers(count, bench::Kinds::ChoiceAndBlank);
+    for (int k = 0; k < count; ++k)
+        s->rec.addSel(k, answers[k]);
+    return s;
 }
 
 void Score(benchmark::State &state)
 {
-    Scored *s = scored(state);
+    const std::unique_ptr<Scored> s = scored(state);
     if (!s)
         return;
     const qint64 expected = bench::expectedScore(s->paper.getCount(), bench::Kinds::ChoiceAndBlank);
@@ -145,7 +143,7 @@ void Score(benchmark::State &state)
 
 void FullMarks(benchmark::State &state)
 {
-    Scored *s = scored(state);
+    const std::unique_ptr<Scored> s = scored(state);
     if (!s)
         return;
     const qint64 expected = bench::expectedFullMarks(s->paper.getCount(), bench::Kinds::ChoiceAndBlank);
