@@ -109,7 +109,7 @@ CtransFile::CtransFile(NetSocket &WinS, QObject *parent, FileCache *cache)
     connect(&WinS, &NetSocket::bytesSent, this, [this] { pump(); });
 }
 
-bool CtransFile::transFile(const QString &fileName, const QByteArray &head, qint64 announced, QString *why)
+bool CtransFile::transFile(const QString &fileName, const Head &head, qint64 announced, QString *why)
 {
     auto refuse = [this, why](const QString &reason) {
         m_file.reset();
@@ -135,8 +135,8 @@ bool CtransFile::transFile(const QString &fileName, const QByteArray &head, qint
                           .arg(fileName).arg(m_length).arg(announced));
     m_position = 0;
     m_done = false;
-    if (!head.isEmpty() && m_socket)
-        m_socket->send(head);
+    if (head && m_socket)
+        m_socket->send(head(m_length));
     pump();
     return true;
 }

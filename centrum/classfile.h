@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -74,9 +75,11 @@ public:
     // With a cache, small files are sent from memory while they stay as they were read.
     explicit CtransFile(NetSocket &WinS, QObject *parent = nullptr, FileCache *cache = nullptr);
 
-    // Sends head, then the file's bytes. A file that does not exist, or whose length is not
-    // the announced one (when one is given), closes the socket and returns false with why set.
-    bool transFile(const QString &fileName, const QByteArray &head = {}, qint64 announced = -1,
+    // Sends the head made for the length about to be sent (when there is one), then the
+    // file's bytes. A file that does not exist, or whose length is not the announced one (when
+    // one is given), closes the socket and returns false with why set.
+    using Head = std::function<QByteArray(qint64 length)>;
+    bool transFile(const QString &fileName, const Head &head = {}, qint64 announced = -1,
                    QString *why = nullptr);
     // Stops reading; what was handed to the socket still goes.
     void cancel();

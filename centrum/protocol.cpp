@@ -4,7 +4,10 @@
 #include "tokenizer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace centrum {
 
@@ -109,6 +112,32 @@ HttpRequest parseHttpRequest(QByteArrayView bytes)
     return r;
 }
 
+namespace {
+
+enum class Walk { PlainFile, Link, Missing };
+
+// Follows path down from folder one name at a time without following links: a regular file
+// reached through folders alone is inside the folder, whatever the folder's own path is.
+Walk walkDown(const QString &folder, const QString &path)
+{
+    QByteArray at = QFile::encodeName(folder);
+    const QStringList names = path.split(u'/', Qt::SkipEmptyParts);
+    struct stat st {};
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        at += '/';
+        at += QFile::encodeName(names[k]);
+        if (::lstat(at.constData(), &st) != 0)
+            return Walk::Missing;
+        if (S_ISLNK(st.st_mode))
+            return Walk::Link;
+        if (k + 1 < names.size() && !S_ISDIR(st.st_mode))
+            return Walk::Missing;
+    }
+    return !names.isEmpty() && S_ISREG(st.st_mode) ? Walk::PlainFile : Walk::Missing;
+}
+
+} // namespace
+
 HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath)
 {
     HttpTarget t;
@@ -129,6 +158,17 @@ HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath)
             return refused();
     }
     const QFileInfo info(QDir(folder).filePath(path));
+    switch (walkDown(folder, path)) {
+    case Walk::PlainFile:
+        t.kind = HttpTarget::Kind::File;
+        t.filePath = info.absoluteFilePath();
+        return t;
+    case Walk::Missing:
+        return t;
+    case Walk::Link:
+        break;
+    }
+    // A link on the way may lead anywhere: where it ends up must still be inside the folder.
     if (!info.exists() || !info.isFile())
         return t;
     const QString root = QFileInfo(folder).canonicalFilePath() + u'/';

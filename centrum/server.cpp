@@ -663,8 +663,8 @@ void Server::onHttpData(int i)
     auto *sender = new CtransFile(*slot.socket, this, &m_fileCache);
     slot.sender = sender;
     connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });
-    const QFileInfo info(target.filePath);
-    if (!sender->transFile(target.filePath, httpHead(200, info.size(), contentTypeFor(target.filePath))))
+    const QString type = contentTypeFor(target.filePath);
+    if (!sender->transFile(target.filePath, [&type](qint64 length) { return httpHead(200, length, type); }))
         freeHttpSlot(i);
 }
 

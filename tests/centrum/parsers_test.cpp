@@ -90,6 +90,11 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     ASSERT_TRUE(QFile::link(base.filePath(QStringLiteral("outside.txt")), folder + QStringLiteral("/link.txt")));
+    ASSERT_TRUE(QFile::link(base.path(), folder + QStringLiteral("/out")));
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("/sub/in.txt"), folder + QStringLiteral("/inlink.txt")));
+    // The folder itself may be reached through a link; what lies below it is judged alike.
+    const QString linkedFolder = base.filePath(QStringLiteral("linked"));
+    ASSERT_TRUE(QFile::link(folder, linkedFolder));
 
     using Kind = HttpTarget::Kind;
     const std::pair<const char *, Kind> rows[] = {
@@ -99,9 +104,12 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
         { "%2Fetc/passwd", Kind::Refused }, { "/etc/passwd", Kind::Refused }, { "..\\outside.txt", Kind::Refused },
         { "%5C..%5Coutside.txt", Kind::Refused }, { "C:/x", Kind::Refused }, { "link.txt", Kind::Refused },
         { "setting.ini", Kind::Refused }, { "2026-12-6.Rpt", Kind::Refused }, { "x.log", Kind::Refused },
+        { "out/outside.txt", Kind::Refused }, { "inlink.txt", Kind::File }, { "a%20b.dat/x", Kind::Missing },
+        { "sub//in.txt", Kind::File },
     };
     for (const auto &[path, kind] : rows) {
         SCOPED_TRACE(path);
         EXPECT_EQ(resolveHttpPath(folder, QString::fromUtf8(path)).kind, kind);
+        EXPECT_EQ(resolveHttpPath(linkedFolder, QString::fromUtf8(path)).kind, kind);
     }
 }
