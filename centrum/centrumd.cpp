@@ -1,5 +1,6 @@
 // The exam server without a window: starts the service at launch and prints the log.
 #include "consolelog.h"
+#include "epolldispatcher.h"
 #include "netsocket.h"
 #include "server.h"
 #include "systemlocale.h"
@@ -28,6 +29,8 @@ void onSignal(int)
 
 int main(int argc, char *argv[])
 {
+    // A room holds a connection for every candidate: a turn of the loop must not visit them all.
+    QCoreApplication::setEventDispatcher(new EpollDispatcher);
     QCoreApplication app(argc, argv);
     // Every transfer piece is 64 KiB: keep freed memory for the next one instead of handing it
     // back to the system and asking for it again at every download.

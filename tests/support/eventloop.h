@@ -4,6 +4,10 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#ifdef EXAM_EPOLL_LOOP
+#include "epolldispatcher.h"
+#endif
+
 #include <functional>
 
 // Tests need an application object for sockets and timers; gtest's main makes none.
@@ -13,6 +17,9 @@ inline void ensureApp()
         static int argc = 1;
         static char name[] = "tests";
         static char *argv[] = { name, nullptr };
+#ifdef EXAM_EPOLL_LOOP
+        QCoreApplication::setEventDispatcher(new EpollDispatcher);
+#endif
         new QCoreApplication(argc, argv);
     }
 }
