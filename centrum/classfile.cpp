@@ -153,7 +153,7 @@ void CtransFile::pump()
     if ((!m_file && !m_bytes) || !m_socket)
         return;
     while (m_position < m_length && m_socket->bytesToWrite() < pieceSize) {
-        const qint64 n = std::min(pieceSize, m_length - m_position);
+        const qint64 n = std::min(m_bytes && m_wholeFromMemory ? m_length : pieceSize, m_length - m_position);
         // A piece that is the whole file goes out shared, without a copy.
         const QByteArray piece = m_bytes ? (n == m_bytes->size() ? *m_bytes : m_bytes->mid(m_position, n))
                                          : m_file->read(n);

@@ -83,6 +83,9 @@ public:
                    QString *why = nullptr);
     // Stops reading; what was handed to the socket still goes.
     void cancel();
+    // A file held in memory goes to the socket in one piece, shared rather than copied in
+    // pieces. For answers to browsers, which count bytes and not pieces.
+    void setWholeFromMemory(bool whole) { m_wholeFromMemory = whole; }
 
     qint64 position() const { return m_position; }
     bool isDone() const { return m_done; }
@@ -98,6 +101,7 @@ private:
     QPointer<NetSocket> m_socket;
     std::unique_ptr<QFile> m_file;
     FileCache *m_cache = nullptr;
+    bool m_wholeFromMemory = false;
     std::optional<QByteArray> m_bytes; // the whole file, when it came from the cache
     qint64 m_position = 0;
     qint64 m_length = 0;

@@ -661,6 +661,7 @@ void Server::onHttpData(int i)
     }
     slot.isFile = true;
     auto *sender = new CtransFile(*slot.socket, this, &m_fileCache);
+    sender->setWholeFromMemory(true);
     slot.sender = sender;
     connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });
     const QString type = contentTypeFor(target.filePath);
