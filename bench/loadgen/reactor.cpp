@@ -216,16 +216,23 @@ int fail(int fd, std::string *why, const char *what)
     return -1;
 }
 
+// A non-blocking IPv4 socket for host:port, whose address goes to a; -1 with why set.
+int newSocket(const std::string &host, uint16_t port, sockaddr_in *a, std::string *why)
+{
+    if (!address(host, port, a, why))
+        return -1;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    return fd < 0 ? fail(fd, why, "socket") : fd;
+}
+
 } // namespace
 
 int listenOn(const std::string &host, uint16_t port, int backlog, std::string *why)
 {
     sockaddr_in a;
-    if (!address(host, port, &a, why))
-        return -1;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = newSocket(host, port, &a, why);
     if (fd < 0)
-        return fail(fd, why, "socket");
+        return -1;
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
@@ -238,11 +245,9 @@ int listenOn(const std::string &host, uint16_t port, int backlog, std::string *w
 int connectTo(const std::string &host, uint16_t port, std::string *why)
 {
     sockaddr_in a;
-    if (!address(host, port, &a, why))
-        return -1;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = newSocket(host, port, &a, why);
     if (fd < 0)
-        return fail(fd, why, "socket");
+        return -1;
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one); // short messages go at once
     if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 && errno != EINPROGRESS)
