@@ -195,9 +195,10 @@ bool EpollDispatcher::fireTimers()
             due.push_back(t.id);
     }
     for (int id : due) {
-        // A timer may be stopped, or its object gone, by an event delivered before its own.
+        // A timer may be stopped, or its object gone, by an event delivered before its own; and
+        // Qt hands a freed id to the next timer started, which is then not due yet.
         const auto it = std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer &t) { return t.id == id; });
-        if (it == m_timers.end())
+        if (it == m_timers.end() || it->firing || it->due > now)
             continue;
         // The next time counts from now, so a late timer does not catch up in a burst.
         it->due = now + std::max<qint64>(it->interval, 0);

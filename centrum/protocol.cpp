@@ -120,6 +120,10 @@ enum class Walk { PlainFile, Link, Missing };
 // reached through folders alone is inside the folder, whatever the folder's own path is.
 Walk walkDown(const QString &folder, const QString &path)
 {
+    // A name followed by a slash is a folder's: a file named so cannot be opened, nor be judged
+    // by a suffix that the slash hides.
+    if (path.endsWith(u'/'))
+        return Walk::Missing;
     QByteArray at = QFile::encodeName(folder);
     const QStringList names = path.split(u'/', Qt::SkipEmptyParts);
     struct stat st {};

@@ -79,6 +79,26 @@ TEST_F(EpollLoop, TimersFireInTheirOrderAndAStoppedOneNeverFires)
     EXPECT_GE(ticks, 5);
 }
 
+// Qt hands a stopped timer's id to the next timer started, so a timer restarted (or a new one
+// started) by a handler that runs before it in the same turn comes back under an id that is
+// still in that turn's list of due ones: it must wait its new interval all the same.
+TEST_F(EpollLoop, ATimerRestartedByAnEarlierOneInTheSameTurnWaitsItsNewInterval)
+{
+    QTimer first, second;
+    first.setSingleShot(true);
+    second.setSingleShot(true);
+    bool secondFired = false;
+    QObject::connect(&first, &QTimer::timeout, [&second] { second.start(10000); });
+    QObject::connect(&second, &QTimer::timeout, [&secondFired] { secondFired = true; });
+    first.start(5);
+    second.start(5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // both are due at the next turn
+    ASSERT_TRUE(waitFor([&first] { return !first.isActive(); }));
+    idleFor(50);
+    EXPECT_FALSE(secondFired) << "the restarted timer fired at its old time";
+    EXPECT_TRUE(second.isActive());
+}
+
 // A handler may close another connection and open a new one that gets the same descriptor
 // number, all within one turn: the closed one's readiness must not reach anything, and the
 // new one must be watched.

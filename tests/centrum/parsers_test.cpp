@@ -85,7 +85,7 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
     QTemporaryDir base;
     const QString folder = base.filePath(QStringLiteral("centrum"));
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/sub")));
-    for (const char *name : { "centrum/a b.dat", "centrum/sub/in.txt", "outside.txt" }) {
+    for (const char *name : { "centrum/a b.dat", "centrum/sub/in.txt", "centrum/x.log", "outside.txt" }) {
         QFile f(base.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
@@ -105,7 +105,7 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
         { "%5C..%5Coutside.txt", Kind::Refused }, { "C:/x", Kind::Refused }, { "link.txt", Kind::Refused },
         { "setting.ini", Kind::Refused }, { "2026-12-6.Rpt", Kind::Refused }, { "x.log", Kind::Refused },
         { "out/outside.txt", Kind::Refused }, { "inlink.txt", Kind::File }, { "a%20b.dat/x", Kind::Missing },
-        { "sub//in.txt", Kind::File },
+        { "sub//in.txt", Kind::File }, { "sub/in.txt/", Kind::Missing }, { "x.log/", Kind::Missing },
     };
     for (const auto &[path, kind] : rows) {
         SCOPED_TRACE(path);
