@@ -159,16 +159,16 @@ void Client::onMessageData()
 void Client::handleMessage(const QByteArray &message)
 {
     const QByteArray tag = message.left(4);
-    if (tag == tagAnnounce) {
+    if (tag == wire::tagAnnounce) {
         if (m_submitMode) {
             m_msg->send(reportMessage(m_loginId, pendingResultText()));
             setStatus(text(Communicating));
         } else if (m_view.state == State::Fetching) {
             onAnnouncement(QString::fromUtf8(message.mid(4)));
         }
-    } else if (tag == tagFinished) {
+    } else if (tag == wire::tagFinished) {
         onFinished();
-    } else if (tag == tagDuplicate && !m_submitMode && m_view.state == State::Fetching) {
+    } else if (tag == wire::tagDuplicate && !m_submitMode && m_view.state == State::Fetching) {
         fail(text(AlreadyLoggedIn));
     }
 }
@@ -273,7 +273,7 @@ void Client::onFileRequest(int requestId)
             fail(text(FilePortBusy) + QString::number(m_filePort));
         return;
     }
-    m_msg->send(tagRequestFile);
+    m_msg->send(QByteArray(wire::tagRequestFile));
 }
 
 void Client::onFileData()

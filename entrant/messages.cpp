@@ -63,17 +63,17 @@ std::optional<Announcement> parseAnnouncement(const QString &payload)
 
 QByteArray loginMessage(const QString &loginId, quint16 filePort)
 {
-    return tagLogin + loginId.toUtf8() + QByteArray::number(filePort);
+    return wire::tagLogin + loginId.toUtf8() + QByteArray::number(filePort);
 }
 
 QByteArray reportMessage(const QString &loginId, const QString &resultText)
 {
-    return tagReport + loginId.toUtf8() + resultText.toUtf8();
+    return wire::tagReport + loginId.toUtf8() + resultText.toUtf8();
 }
 
 QByteArray overMessage(const QString &paperName)
 {
-    return tagOver + paperName.toUtf8();
+    return wire::tagOver + paperName.toUtf8();
 }
 
 } // namespace entrant

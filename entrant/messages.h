@@ -1,21 +1,14 @@
 // The login client's side of the wire messages, and the checks on what settings and server hand it.
 #pragma once
 
+#include "wiretags.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
 
 namespace entrant {
-
-// Tags of the messages the client reads and sends, compared case-sensitively.
-inline const QByteArray tagAnnounce = QByteArrayLiteral("fINF");
-inline const QByteArray tagFinished = QByteArrayLiteral("finx");
-inline const QByteArray tagDuplicate = QByteArrayLiteral("lgMo");
-inline const QByteArray tagLogin = QByteArrayLiteral("infd");
-inline const QByteArray tagRequestFile = QByteArrayLiteral("rqsF");
-inline const QByteArray tagOver = QByteArrayLiteral("over");
-inline const QByteArray tagReport = QByteArrayLiteral("rprt");
 
 inline constexpr int idWidth = 12;
 
