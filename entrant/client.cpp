@@ -90,6 +90,14 @@ std::optional<quint16> Client::readPort(const QString &key, QString *problem) co
     return port;
 }
 
+bool Client::listenForFile(quint16 port)
+{
+    // A port that cannot be had is told by the caller, not as a transfer's failure.
+    const QSignalBlocker quiet(m_file);
+    m_file->setLocalPort(port);
+    return m_file->listen();
+}
+
 bool Client::connectionsOpen() const
 {
     return m_msg->state() != NetSocket::State::Closed || m_file->state() != NetSocket::State::Closed;
@@ -117,13 +125,7 @@ void Client::login(const QString &typed)
 
     // Listening before connecting: a port that cannot be had leaves nothing open behind it.
     closeConnections();
-    m_file->setLocalPort(*filePort);
-    bool listening;
-    {
-        const QSignalBlocker quiet(m_file); // the failure is told here, not as a transfer's
-        listening = m_file->listen();
-    }
-    if (!listening)
+    if (!listenForFile(*filePort))
         return fail(text(FilePortBusy) + QString::number(*filePort));
     m_filePort = m_file->localPort();
     m_msg->connectTo(host, *msgPort);
@@ -263,13 +265,7 @@ void Client::onFileRequest(int requestId)
     m_file->close();
     if (!m_file->accept(requestId)) {
         // The server gave up on this connection before it was taken; it may try again.
-        bool listening;
-        {
-            const QSignalBlocker quiet(m_file);
-            m_file->setLocalPort(m_filePort);
-            listening = m_file->listen();
-        }
-        if (!listening)
+        if (!listenForFile(m_filePort))
             fail(text(FilePortBusy) + QString::number(m_filePort));
         return;
     }

@@ -120,6 +120,9 @@ signals:
 private:
     QString settingsPath() const;
     std::optional<quint16> readPort(const QString &key, QString *problem) const;
+    // Listens for the server's file connection on port (0: one the system picks); false when
+    // it cannot be had.
+    bool listenForFile(quint16 port);
 
     void onMessageData();
     void handleMessage(const QByteArray &message);
