@@ -138,9 +138,14 @@ void EpollDispatcher::registerTimer(int timerId, qint64 interval, Qt::TimerType 
     m_timers.push_back({ timerId, interval, timerType, object, nowMs() + interval });
 }
 
+std::vector<EpollDispatcher::Timer>::iterator EpollDispatcher::timerOf(int timerId)
+{
+    return std::find_if(m_timers.begin(), m_timers.end(), [timerId](const Timer &t) { return t.id == timerId; });
+}
+
 bool EpollDispatcher::unregisterTimer(int timerId)
 {
-    const auto it = std::find_if(m_timers.begin(), m_timers.end(), [timerId](const Timer &t) { return t.id == timerId; });
+    const auto it = timerOf(timerId);
     if (it == m_timers.end())
         return false;
     m_timers.erase(it);
@@ -166,11 +171,10 @@ QList<QAbstractEventDispatcher::TimerInfo> EpollDispatcher::registeredTimers(QOb
 
 int EpollDispatcher::remainingTime(int timerId)
 {
-    for (const Timer &t : m_timers) {
-        if (t.id == timerId)
-            return int(std::max<qint64>(0, t.due - nowMs()));
-    }
-    return -1;
+    const auto it = timerOf(timerId);
+    if (it == m_timers.end())
+        return -1;
+    return int(std::max<qint64>(0, it->due - nowMs()));
 }
 
 int EpollDispatcher::timeToNextTimer(qint64 now) const
@@ -197,7 +201,7 @@ bool EpollDispatcher::fireTimers()
     for (int id : due) {
         // A timer may be stopped, or its object gone, by an event delivered before its own; and
         // Qt hands a freed id to the next timer started, which is then not due yet.
-        const auto it = std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer &t) { return t.id == id; });
+        const auto it = timerOf(id);
         if (it == m_timers.end() || it->firing || it->due > now)
             continue;
         // The next time counts from now, so a late timer does not catch up in a burst.
@@ -206,7 +210,7 @@ bool EpollDispatcher::fireTimers()
         QObject *object = it->object;
         QTimerEvent event(id);
         QCoreApplication::sendEvent(object, &event);
-        const auto after = std::find_if(m_timers.begin(), m_timers.end(), [id](const Timer &t) { return t.id == id; });
+        const auto after = timerOf(id);
         if (after != m_timers.end())
             after->firing = false;
     }

@@ -59,6 +59,8 @@ private:
     void updateWatch(int fd, Watch &watch);
     void applyPending();
     QSocketNotifier *&slotOf(Watch &watch, int type);
+    // The timer of that id, or the end of the list.
+    std::vector<Timer>::iterator timerOf(int timerId);
     // Milliseconds until the next timer is due: 0 when one is, -1 when there is none.
     int timeToNextTimer(qint64 now) const;
     bool fireTimers();
