@@ -1,19 +1,26 @@
-// papertool: show, score, check, encode and decode paper files from the command line.
+// papertool: show, score, check, encode, decode, import and export paper files from the command line.
 #include "jsonout.h"
 
 #include "durablefile.h"
+#include "fieldrules.h"
 #include "onechoices.h"
 #include "papercheck.h"
 #include "paperformat.h"
 #include "scoring.h"
+#include "sheet.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -30,8 +37,14 @@ const char usageText[] =
     "  check FILE              list every problem of the paper; exit 1 when there is one\n"
     "  encode [-o OUT] [IN]    encipher each line to hex (paper file lines, CR LF ends)\n"
     "  decode [-o OUT] [IN]    decipher each hex line to text\n"
+    "  import SHEET -o PAPER --title T --subject S --author A [--minutes M] [--total N]\n"
+    "                          [--marks M] [--format csv|aiken]\n"
+    "                          a paper from a question sheet: comma-separated rows or\n"
+    "                          plain-text questions with \"ANSWER:\" lines; every bad row\n"
+    "                          is listed as SHEET:LINE and nothing is written\n"
+    "  export PAPER [-o SHEET] the paper's questions as a comma-separated sheet\n"
     "\n"
-    "Exit status: 0 done, 1 problems found by check, 2 bad input or usage.\n";
+    "Exit status: 0 done, 1 problems found by check or import, 2 bad input or usage.\n";
 
 void out(const QString &text)
 {
@@ -218,6 +231,208 @@ int convert(const QStringList &args, bool encode)
     return exitOk;
 }
 
+// Reads a whole file as UTF-8 text; a byte-order mark is dropped.
+std::optional<QString> readUtf8(const QString &path, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError())
+        return text;
+    // No byte of a UTF-8 sequence is a line feed, so the lines can be tried one by one.
+    const QList<QByteArray> lines = bytes.split('\n');
+    qsizetype bad = 0;
+    while (bad < lines.size()) {
+        QStringDecoder one(QStringDecoder::Utf8);
+        (void)one.decode(lines[bad]);
+        if (one.hasError())
+            break;
+        ++bad;
+    }
+    error = QStringLiteral("%1:%2: the text is not UTF-8; save the sheet as CSV in UTF-8 (\"Unicode (UTF-8)\")")
+                .arg(path, QString::number(bad + 1));
+    return std::nullopt;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a);
+    const QFileInfo fb(b);
+    return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
+}
+
+bool isWholeNumberText(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+int importSheet(const QStringList &args)
+{
+    QString inPath;
+    QString outPath;
+    QString format;
+    QString marks = QStringLiteral("1");
+    bool marksGiven = false;
+    paper::Header header;
+    header.timeLimit = QStringLiteral("90");
+    std::optional<QString> total;
+    struct Option {
+        const char16_t *name;
+        QString *value;
+    };
+    QString title, subject, author, minutes = header.timeLimit, totalText;
+    const Option options[] = {
+        { u"-o", &outPath }, { u"--title", &title }, { u"--subject", &subject },
+        { u"--author", &author }, { u"--minutes", &minutes }, { u"--total", &totalText },
+        { u"--marks", &marks }, { u"--format", &format },
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        QString value;
+        bool inlineValue = false;
+        if (arg.startsWith(u"--") && arg.contains(u'=')) {
+            value = arg.section(u'=', 1);
+            arg = arg.section(u'=', 0, 0);
+            inlineValue = true;
+        }
+        const Option *known = nullptr;
+        for (const Option &o : options) {
+            if (arg == QStringView(o.name))
+                known = &o;
+        }
+        if (known) {
+            if (!inlineValue) {
+                if (i + 1 >= args.size())
+                    return usage(QStringLiteral("%1 needs a value").arg(arg));
+                value = args[++i];
+            }
+            *known->value = value;
+            if (known->value == &totalText)
+                total = value;
+            if (known->value == &marks)
+                marksGiven = true;
+        } else if (inPath.isEmpty() && !arg.startsWith(u'-')) {
+            inPath = arg;
+        } else {
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
+        }
+    }
+    if (inPath.isEmpty() || outPath.isEmpty())
+        return usage(QStringLiteral("import takes a sheet and -o with the paper to write"));
+    if (title.trimmed().isEmpty() || subject.trimmed().isEmpty() || author.trimmed().isEmpty())
+        return usage(QStringLiteral("import needs --title, --subject and --author: a paper's header names them"));
+    if (sameFile(inPath, outPath))
+        return usage(QStringLiteral("-o names the sheet itself; the paper goes to a file of its own"));
+    if (!format.isEmpty() && format != u"csv" && format != u"aiken")
+        return usage(QStringLiteral("--format is csv or aiken, not \"%1\"").arg(format));
+    if (paper::classifyMarks(marks) != paper::MarksText::Valid)
+        return usage(QStringLiteral("--marks \"%1\" is not a number greater than zero").arg(marks));
+    header.title = title.trimmed();
+    header.subject = subject.trimmed();
+    header.author = author.trimmed();
+    header.timeLimit = minutes.trimmed();
+    QStringList headerTrouble;
+    headerTrouble << sheet::textProblems(QStringLiteral("--title"), header.title)
+                  << sheet::textProblems(QStringLiteral("--subject"), header.subject)
+                  << sheet::textProblems(QStringLiteral("--author"), header.author);
+    if (!isWholeNumberText(header.timeLimit) || paper::headerProblems(QStringLiteral("0^%1^s^t^1^a").arg(header.timeLimit)).size() > 0)
+        headerTrouble << QStringLiteral("--minutes \"%1\" is not a whole number from 1 to 32767").arg(minutes);
+    if (total && (!isWholeNumberText(total->trimmed())
+                  || !paper::headerProblems(QStringLiteral("0^1^s^t^%1^a").arg(total->trimmed())).isEmpty()))
+        headerTrouble << QStringLiteral("--total \"%1\" is not a whole number from 1 to 32767").arg(*total);
+    if (!headerTrouble.isEmpty())
+        return usage(headerTrouble.join(u'\n'));
+
+    QString error;
+    const auto text = readUtf8(inPath, error);
+    if (!text)
+        return fail(error);
+    const bool aiken = format.isEmpty()
+        ? !inPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) && sheet::looksLikeAiken(*text)
+        : format == u"aiken";
+    if (marksGiven && !aiken)
+        return usage(QStringLiteral("--marks is for plain-text questions; a comma-separated sheet gives marks in its marks column"));
+    sheet::Reading reading = aiken ? sheet::readAiken(*text, marks.trimmed()) : sheet::readCsv(*text);
+
+    paper::MarksTotal full;
+    for (const oneChoice &q : reading.questions)
+        paper::addFullMarks(full, q, q.getPoint());
+    const auto fullValue = full.value();
+    if (reading.problems.empty()) {
+        if (reading.questions.empty())
+            reading.problems.push_back({ 0, QStringLiteral("the sheet holds no questions") });
+        else if (reading.questions.size() > size_t(paper::maxQuestions))
+            reading.problems.push_back({ 0, QStringLiteral("the sheet holds %1 questions; a paper holds at most %2")
+                                                .arg(reading.questions.size()).arg(paper::maxQuestions) });
+        else if (!fullValue || *fullValue > std::numeric_limits<qint16>::max())
+            reading.problems.push_back({ 0, QStringLiteral("the full marks of the questions exceed 32767, more than "
+                                                           "the test-taking program can count") });
+        else if (!total && *fullValue < 1)
+            reading.problems.push_back({ 0, QStringLiteral("the full marks of the questions come to 0; give the total with --total") });
+    }
+    if (!reading.problems.empty()) {
+        std::stable_sort(reading.problems.begin(), reading.problems.end(), [](const auto &a, const auto &b) {
+            return (a.line == 0 ? std::numeric_limits<int>::max() : a.line) < (b.line == 0 ? std::numeric_limits<int>::max() : b.line);
+        });
+        for (const sheet::Problem &p : reading.problems) {
+            const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(inPath, QString::number(p.line))
+                                             : QStringLiteral("%1: ").arg(inPath);
+            std::fprintf(stderr, "%s\n", (where + p.message).toUtf8().constData());
+        }
+        return exitProblems;
+    }
+
+    header.random = QString::number(QRandomGenerator::global()->bounded(1000));
+    header.total = total ? total->trimmed() : QString::number(*fullValue);
+    QByteArray bytes = paper::encipherLine(paper::buildHeaderLine(header)).toLatin1() + "\r\n";
+    for (const oneChoice &q : reading.questions)
+        bytes += paper::encipherLine(paper::buildQuestionLine(q)).toLatin1() + "\r\n";
+    if (!writeFileDurably(outPath, bytes, &error))
+        return fail(QStringLiteral("cannot write %1").arg(error));
+    out(QStringLiteral("%1: %2 questions, full marks %3, total %4\n")
+            .arg(outPath, QString::number(reading.questions.size()), QString::number(*fullValue), header.total));
+    return exitOk;
+}
+
+int exportSheet(const QStringList &args)
+{
+    QString inPath;
+    QString outPath;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"-o") {
+            if (i + 1 >= args.size())
+                return usage(QStringLiteral("-o needs a file name"));
+            outPath = args[++i];
+        } else if (inPath.isEmpty() && !args[i].startsWith(u'-')) {
+            inPath = args[i];
+        } else {
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
+        }
+    }
+    if (inPath.isEmpty())
+        return usage(QStringLiteral("export takes one paper file"));
+    if (!outPath.isEmpty() && sameFile(inPath, outPath))
+        return usage(QStringLiteral("-o names the paper itself; the sheet goes to a file of its own"));
+    oneChoices paper;
+    if (const auto error = loadPaper(inPath, paper))
+        return fail(*error);
+    // The byte-order mark tells spreadsheet programs that the sheet is UTF-8, so Chinese text opens as it is.
+    const QByteArray bytes = "\xEF\xBB\xBF" + sheet::writeCsv(paper).toUtf8();
+    if (outPath.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        return exitOk;
+    }
+    QString error;
+    if (!writeFileDurably(outPath, bytes, &error))
+        return fail(QStringLiteral("cannot write %1").arg(error));
+    return exitOk;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -234,6 +449,10 @@ int main(int argc, char *argv[])
     }
     if (command == u"encode" || command == u"decode")
         return convert(args, command == u"encode");
+    if (command == u"import")
+        return importSheet(args);
+    if (command == u"export")
+        return exportSheet(args);
     if (command != u"show" && command != u"score" && command != u"check")
         return usage(QStringLiteral("unknown command \"%1\"").arg(command));
     if (args.size() != 1)
