@@ -249,7 +249,7 @@ std::optional<QString> readUtf8(const QString &path, QString &error)
     qsizetype bad = 0;
     while (bad < lines.size()) {
         QStringDecoder one(QStringDecoder::Utf8);
-        (void)one.decode(lines[bad]);
+        const QString decoded = one.decode(lines[bad]); // converts only when taken as text
         if (one.hasError())
             break;
         ++bad;
