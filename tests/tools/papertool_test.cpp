@@ -1,5 +1,8 @@
 // papertool as examiners and scripts run it: its output, its exit status, and its messages.
+#include "multilanguage.h"
 #include "paperformat.h"
+#include "papersession.h"
+#include "questioneditor.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -365,4 +368,65 @@ TEST_F(Import, ReadsPlainTextQuestionsWithAnswerLines)
     for (const char *expected : { ":1: option C comes where option B belongs", ":6: the question has no \"ANSWER:\" line",
                                   ":10: the question runs over more than one line", ":15: the answer \"G\" is not one letter" })
         EXPECT_TRUE(r.err.contains(bad + QString::fromUtf8(expected))) << expected << "\n" << r.err.toStdString();
+}
+
+TEST_F(Import, ExportThenImportGivesBackThePaperVellumWrote)
+{
+    using namespace vellum;
+    PaperSession session(m_dir.path(), [] { return 417; });
+    session.setHeaderField(HeaderField::Title, QStringLiteral("期中 Midterm"));
+    session.setHeaderField(HeaderField::Subject, QStringLiteral("Maths, \"pure\""));
+    session.setHeaderField(HeaderField::Author, QStringLiteral("Li"));
+    session.setHeaderField(HeaderField::TimeLimit, QStringLiteral("45"));
+    session.setHeaderField(HeaderField::Total, QStringLiteral("20"));
+    session.setHeaderField(HeaderField::FileName, QStringLiteral("authored"));
+    ASSERT_EQ(session.leaveToAdd(), PaperSession::Leave::Go);
+    const Cmlo texts(Program::Vellum);
+    QuestionEditor editor(session, texts);
+    editor.init();
+    editor.chooseKind(0);
+    editor.setContext(QStringLiteral("Which, of \"these\", is a capital?"));
+    editor.setOption(0, QStringLiteral("Paris"));
+    editor.setOption(1, QStringLiteral("罗马"));
+    editor.chooseSingle(1);
+    editor.setMarks(QStringLiteral("2"));
+    editor.setImageId(QStringLiteral("7"));
+    ASSERT_TRUE(editor.add());
+    editor.chooseKind(1);
+    editor.setContext(QStringLiteral("哪些是质数？"));
+    for (int i = 0; i < 4; ++i)
+        editor.setOption(i, QString::number(i + 2));
+    editor.setChecked(0, true);
+    editor.setChecked(2, true);
+    editor.setMarks(QStringLiteral("1.5"));
+    ASSERT_TRUE(editor.add());
+    editor.chooseKind(2); // the answer "13" carries over, meaning nothing for a fill-in
+    editor.setContext(QStringLiteral("Two cities, then"));
+    editor.setOption(0, QStringLiteral("Paris"));
+    editor.setOption(1, QStringLiteral("Rome"));
+    ASSERT_TRUE(editor.add());
+    editor.chooseKind(3);
+    editor.setContext(QStringLiteral("The sky is blue"));
+    editor.chooseSingle(1);
+    ASSERT_TRUE(editor.add());
+    ASSERT_TRUE(session.save(nullptr));
+    const QString authored = session.paperHeader.FileName;
+
+    const QString sheet = paperPath(QStringLiteral("authored.csv"));
+    ToolRun r = run({ "export", authored, "-o", sheet });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString back = paperPath(QStringLiteral("back.dat"));
+    r = run({ "import", sheet, "-o", back, "--title", "期中 Midterm", "--subject", "Maths, \"pure\"", "--author", "Li",
+              "--minutes", "45", "--total", "20" });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+
+    QStringList expected = plainLinesOf(authored);
+    ASSERT_EQ(expected.size(), 5);
+    EXPECT_EQ(expected[1], QStringLiteral("Which, of \"these\", is a capital?^7^2^2^9^Paris^罗马"));
+    EXPECT_EQ(expected[3], QStringLiteral("Two cities, then^0^13^1.5^7^Paris^Rome"));
+    expected[3] = QStringLiteral("Two cities, then^0^^1.5^7^Paris^Rome"); // the sheet leaves a fill-in's answer empty
+    const QStringList got = plainLinesOf(back);
+    ASSERT_EQ(got.size(), 5);
+    EXPECT_EQ(got.mid(1), expected.mid(1));
+    EXPECT_EQ(got[0].section(u'^', 1), expected[0].section(u'^', 1));
 }
