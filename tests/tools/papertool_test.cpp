@@ -370,6 +370,14 @@ TEST_F(Import, ReadsPlainTextQuestionsWithAnswerLines)
         EXPECT_TRUE(r.err.contains(bad + QString::fromUtf8(expected))) << expected << "\n" << r.err.toStdString();
 }
 
+TEST_F(Import, BundledSampleSheetMakesAPaperThatPassesTheCheck)
+{
+    const QString paper = paperPath(QStringLiteral("sample.dat"));
+    const ToolRun r = import(QStringLiteral(EXAM_DIST_DIR "/vellum/sample-questions.csv"), paper);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(run({ "check", paper }).status, 0);
+}
+
 TEST_F(Import, ExportThenImportGivesBackThePaperVellumWrote)
 {
     using namespace vellum;
