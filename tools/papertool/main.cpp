@@ -266,98 +266,113 @@ bool sameFile(const QString &a, const QString &b)
     return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
 }
 
-bool isWholeNumberText(const QString &text)
+// A header number as the paper keeps it: a whole number from 1 to 32767.
+bool isHeaderNumber(const QString &text)
 {
-    return !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (text.isEmpty() || text.size() > 5
+        || !std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return false;
+    const int value = text.toInt();
+    return value >= 1 && value <= std::numeric_limits<qint16>::max();
+}
+
+struct ImportOptions {
+    QString inPath;
+    QString outPath;
+    QString title;
+    QString subject;
+    QString author;
+    QString minutes = QStringLiteral("90"); // as vellum's header editor starts
+    std::optional<QString> total;           // the full marks of the questions unless given
+    std::optional<QString> marks;           // plain-text questions only; 1 unless given
+    QString format;                         // csv, aiken, or empty to tell by the file
+};
+
+// Reads import's arguments; a message when they cannot be used.
+std::optional<QString> readImportOptions(const QStringList &args, ImportOptions &o)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        std::optional<QString> value;
+        if (name.startsWith(u"--") && name.contains(u'=')) {
+            value = name.section(u'=', 1);
+            name = name.section(u'=', 0, 0);
+        }
+        auto take = [&]() -> std::optional<QString> {
+            if (value)
+                return value;
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        std::optional<QString> *optionalField = nullptr;
+        QString *field = nullptr;
+        if (name == u"-o") field = &o.outPath;
+        else if (name == u"--title") field = &o.title;
+        else if (name == u"--subject") field = &o.subject;
+        else if (name == u"--author") field = &o.author;
+        else if (name == u"--minutes") field = &o.minutes;
+        else if (name == u"--format") field = &o.format;
+        else if (name == u"--total") optionalField = &o.total;
+        else if (name == u"--marks") optionalField = &o.marks;
+        if (field || optionalField) {
+            const auto given = take();
+            if (!given)
+                return QStringLiteral("%1 needs a value").arg(name);
+            if (field)
+                *field = given->trimmed();
+            else
+                *optionalField = given->trimmed();
+        } else if (o.inPath.isEmpty() && !name.startsWith(u'-')) {
+            o.inPath = args[i];
+        } else {
+            return QStringLiteral("unexpected argument \"%1\"").arg(args[i]);
+        }
+    }
+    if (o.inPath.isEmpty() || o.outPath.isEmpty())
+        return QStringLiteral("import takes a sheet and -o with the paper to write");
+    if (o.title.isEmpty() || o.subject.isEmpty() || o.author.isEmpty())
+        return QStringLiteral("import needs --title, --subject and --author: a paper's header names them");
+    if (sameFile(o.inPath, o.outPath))
+        return QStringLiteral("-o names the sheet itself; the paper goes to a file of its own");
+    if (!o.format.isEmpty() && o.format != u"csv" && o.format != u"aiken")
+        return QStringLiteral("--format is csv or aiken, not \"%1\"").arg(o.format);
+    if (o.marks && paper::classifyMarks(*o.marks) != paper::MarksText::Valid)
+        return QStringLiteral("--marks \"%1\" is not a number greater than zero").arg(*o.marks);
+    QStringList problems;
+    problems << sheet::textProblems(QStringLiteral("--title"), o.title)
+             << sheet::textProblems(QStringLiteral("--subject"), o.subject)
+             << sheet::textProblems(QStringLiteral("--author"), o.author);
+    if (!isHeaderNumber(o.minutes))
+        problems << QStringLiteral("--minutes \"%1\" is not a whole number from 1 to 32767").arg(o.minutes);
+    if (o.total && !isHeaderNumber(*o.total))
+        problems << QStringLiteral("--total \"%1\" is not a whole number from 1 to 32767").arg(*o.total);
+    if (!problems.isEmpty())
+        return problems.join(u'\n');
+    o.minutes = QString::number(o.minutes.toInt()); // "045" is kept as 45
+    if (o.total)
+        o.total = QString::number(o.total->toInt());
+    return std::nullopt;
 }
 
 int importSheet(const QStringList &args)
 {
-    QString inPath;
-    QString outPath;
-    QString format;
-    QString marks = QStringLiteral("1");
-    bool marksGiven = false;
-    paper::Header header;
-    header.timeLimit = QStringLiteral("90");
-    std::optional<QString> total;
-    struct Option {
-        const char16_t *name;
-        QString *value;
-    };
-    QString title, subject, author, minutes = header.timeLimit, totalText;
-    const Option options[] = {
-        { u"-o", &outPath }, { u"--title", &title }, { u"--subject", &subject },
-        { u"--author", &author }, { u"--minutes", &minutes }, { u"--total", &totalText },
-        { u"--marks", &marks }, { u"--format", &format },
-    };
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        QString value;
-        bool inlineValue = false;
-        if (arg.startsWith(u"--") && arg.contains(u'=')) {
-            value = arg.section(u'=', 1);
-            arg = arg.section(u'=', 0, 0);
-            inlineValue = true;
-        }
-        const Option *known = nullptr;
-        for (const Option &o : options) {
-            if (arg == QStringView(o.name))
-                known = &o;
-        }
-        if (known) {
-            if (!inlineValue) {
-                if (i + 1 >= args.size())
-                    return usage(QStringLiteral("%1 needs a value").arg(arg));
-                value = args[++i];
-            }
-            *known->value = value;
-            if (known->value == &totalText)
-                total = value;
-            if (known->value == &marks)
-                marksGiven = true;
-        } else if (inPath.isEmpty() && !arg.startsWith(u'-')) {
-            inPath = arg;
-        } else {
-            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
-        }
-    }
-    if (inPath.isEmpty() || outPath.isEmpty())
-        return usage(QStringLiteral("import takes a sheet and -o with the paper to write"));
-    if (title.trimmed().isEmpty() || subject.trimmed().isEmpty() || author.trimmed().isEmpty())
-        return usage(QStringLiteral("import needs --title, --subject and --author: a paper's header names them"));
-    if (sameFile(inPath, outPath))
-        return usage(QStringLiteral("-o names the sheet itself; the paper goes to a file of its own"));
-    if (!format.isEmpty() && format != u"csv" && format != u"aiken")
-        return usage(QStringLiteral("--format is csv or aiken, not \"%1\"").arg(format));
-    if (paper::classifyMarks(marks) != paper::MarksText::Valid)
-        return usage(QStringLiteral("--marks \"%1\" is not a number greater than zero").arg(marks));
-    header.title = title.trimmed();
-    header.subject = subject.trimmed();
-    header.author = author.trimmed();
-    header.timeLimit = minutes.trimmed();
-    QStringList headerTrouble;
-    headerTrouble << sheet::textProblems(QStringLiteral("--title"), header.title)
-                  << sheet::textProblems(QStringLiteral("--subject"), header.subject)
-                  << sheet::textProblems(QStringLiteral("--author"), header.author);
-    if (!isWholeNumberText(header.timeLimit) || paper::headerProblems(QStringLiteral("0^%1^s^t^1^a").arg(header.timeLimit)).size() > 0)
-        headerTrouble << QStringLiteral("--minutes \"%1\" is not a whole number from 1 to 32767").arg(minutes);
-    if (total && (!isWholeNumberText(total->trimmed())
-                  || !paper::headerProblems(QStringLiteral("0^1^s^t^%1^a").arg(total->trimmed())).isEmpty()))
-        headerTrouble << QStringLiteral("--total \"%1\" is not a whole number from 1 to 32767").arg(*total);
-    if (!headerTrouble.isEmpty())
-        return usage(headerTrouble.join(u'\n'));
+    ImportOptions o;
+    if (const auto message = readImportOptions(args, o))
+        return usage(*message);
+    const QString &inPath = o.inPath;
 
     QString error;
     const auto text = readUtf8(inPath, error);
     if (!text)
         return fail(error);
-    const bool aiken = format.isEmpty()
+    const bool aiken = o.format.isEmpty()
         ? !inPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) && sheet::looksLikeAiken(*text)
-        : format == u"aiken";
-    if (marksGiven && !aiken)
+        : o.format == u"aiken";
+    if (o.marks && !aiken)
         return usage(QStringLiteral("--marks is for plain-text questions; a comma-separated sheet gives marks in its marks column"));
-    sheet::Reading reading = aiken ? sheet::readAiken(*text, marks.trimmed()) : sheet::readCsv(*text);
+    sheet::Reading reading = aiken ? sheet::readAiken(*text, o.marks.value_or(QStringLiteral("1")))
+                                   : sheet::readCsv(*text);
 
     paper::MarksTotal full;
     for (const oneChoice &q : reading.questions)
@@ -372,13 +387,14 @@ int importSheet(const QStringList &args)
         else if (!fullValue || *fullValue > std::numeric_limits<qint16>::max())
             reading.problems.push_back({ 0, QStringLiteral("the full marks of the questions exceed 32767, more than "
                                                            "the test-taking program can count") });
-        else if (!total && *fullValue < 1)
+        else if (!o.total && *fullValue < 1)
             reading.problems.push_back({ 0, QStringLiteral("the full marks of the questions come to 0; give the total with --total") });
     }
     if (!reading.problems.empty()) {
-        std::stable_sort(reading.problems.begin(), reading.problems.end(), [](const auto &a, const auto &b) {
-            return (a.line == 0 ? std::numeric_limits<int>::max() : a.line) < (b.line == 0 ? std::numeric_limits<int>::max() : b.line);
-        });
+        // Rows in file order, then what concerns the file as a whole.
+        auto order = [](const sheet::Problem &p) { return p.line > 0 ? p.line : std::numeric_limits<int>::max(); };
+        std::stable_sort(reading.problems.begin(), reading.problems.end(),
+                         [&](const sheet::Problem &a, const sheet::Problem &b) { return order(a) < order(b); });
         for (const sheet::Problem &p : reading.problems) {
             const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(inPath, QString::number(p.line))
                                              : QStringLiteral("%1: ").arg(inPath);
@@ -387,15 +403,23 @@ int importSheet(const QStringList &args)
         return exitProblems;
     }
 
+    paper::Header header;
     header.random = QString::number(QRandomGenerator::global()->bounded(1000));
-    header.total = total ? total->trimmed() : QString::number(*fullValue);
-    QByteArray bytes = paper::encipherLine(paper::buildHeaderLine(header)).toLatin1() + "\r\n";
+    header.timeLimit = o.minutes;
+    header.subject = o.subject;
+    header.title = o.title;
+    header.total = o.total.value_or(QString::number(*fullValue));
+    header.author = o.author;
+    const QString headerLine = paper::buildHeaderLine(header);
+    if (const QStringList wrong = paper::headerProblems(headerLine); !wrong.isEmpty())
+        return fail(QStringLiteral("the header cannot be written: %1").arg(wrong.join(QStringLiteral("; "))));
+    QByteArray bytes = paper::encipherLine(headerLine).toLatin1() + "\r\n";
     for (const oneChoice &q : reading.questions)
         bytes += paper::encipherLine(paper::buildQuestionLine(q)).toLatin1() + "\r\n";
-    if (!writeFileDurably(outPath, bytes, &error))
+    if (!writeFileDurably(o.outPath, bytes, &error))
         return fail(QStringLiteral("cannot write %1").arg(error));
     out(QStringLiteral("%1: %2 questions, full marks %3, total %4\n")
-            .arg(outPath, QString::number(reading.questions.size()), QString::number(*fullValue), header.total));
+            .arg(o.outPath, QString::number(reading.questions.size()), QString::number(*fullValue), header.total));
     return exitOk;
 }
 
