@@ -341,7 +341,9 @@ Reading readAiken(QStringView text, const QString &marks)
                 ++b.options;
             }
         } else if (b.options == 0) {
-            b.problems << QStringLiteral("the question runs over more than one line; a paper line holds one line of text");
+            const QString runsOver = QStringLiteral("the question runs over more than one line; a paper line holds one line of text");
+            if (!b.problems.contains(runsOver))
+                b.problems << runsOver;
         } else {
             b.problems << QStringLiteral("line %1 is neither an option such as \"C. ...\" nor \"ANSWER: ...\"").arg(n + 1);
         }
