@@ -126,9 +126,14 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random) const
                 digit = QChar(u'1' + placeOf[size_t(digit.unicode() - u'1')]);
             std::sort(answer.begin(), answer.end());
 
-            plain = q.head + answer + q.middle;
-            for (int i = 0; i < n; ++i)
-                plain += paper::fieldSeparator + q.options[shown[size_t(i)]];
+            plain.clear(); // keeps its room for the next line
+            plain += q.head;
+            plain += answer;
+            plain += q.middle;
+            for (int i = 0; i < n; ++i) {
+                plain += paper::fieldSeparator;
+                plain += q.options[shown[size_t(i)]];
+            }
             plain += q.tail;
             out += paper::encipherLine(plain).toLatin1();
         }
