@@ -5,6 +5,7 @@
 #include "multilanguage.h"
 #include "netsocket.h"
 #include "protocol.h"
+#include "texts.h"
 #include "tokenizer.h"
 
 #include <QAbstractSocket>
@@ -251,7 +252,8 @@ Server::StartResult Server::start()
     m_logBox.setCounter(1);
     m_logins.clear();
     m_msgPort = *ports[0];
-    result.messageService = startMessageService(result);
+    const bool shuffle = settings.value(u"subject", u"shuffle").value_or(QString()).trimmed() == u"1";
+    result.messageService = startMessageService(result, shuffle);
 
     m_pimp->close();
     m_pimp->setLocalPort(*ports[1]);
@@ -268,7 +270,7 @@ Server::StartResult Server::start()
     return result;
 }
 
-bool Server::startMessageService(StartResult &result)
+bool Server::startMessageService(StartResult &result, bool shuffle)
 {
     const auto refuse = [&](StartResult::Refusal refusal, const QString &problem) {
         result.refusal = refusal;
@@ -289,6 +291,18 @@ bool Server::startMessageService(StartResult &result)
         QString why;
         if (!paper.setFileLen(m_seams.programFolder, &why))
             return refuse(StartResult::Refusal::BadPaper, extra(BadPaper) + part + QStringLiteral(" (") + why + u')');
+        // Read and deciphered once here; each candidate's copy is only a new order of it.
+        if (shuffle) {
+            QFile file(paper.fPath);
+            if (file.open(QIODevice::ReadOnly))
+                paper.shuffled = ShuffledPaper::parse(file.readAll(), &why);
+            else
+                why = file.errorString();
+            if (!paper.shuffled)
+                return refuse(StartResult::Refusal::BadPaper,
+                              text(textid::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
+            paper.fLength = qint32(paper.shuffled->size());
+        }
         papers.append(paper);
     }
     m_papers = papers;
@@ -298,6 +312,8 @@ bool Server::startMessageService(StartResult &result)
     // The first listener decides the port, also when the setting lets the system choose.
     m_msgPort = m_sockets[m_listener].socket->localPort();
     log(text(8));
+    if (shuffle)
+        log(text(textid::Shuffling));
     return true;
 }
 
@@ -521,6 +537,21 @@ bool Server::isDuplicate(const QString &id)
     return false;
 }
 
+bool Server::allowAgain(const QString &id)
+{
+    if (!m_logins.remove(id))
+        return false;
+    log(text(textid::AllowedAgain) + id);
+    return true;
+}
+
+QStringList Server::loggedInIds() const
+{
+    QStringList ids(m_logins.begin(), m_logins.end());
+    ids.sort();
+    return ids;
+}
+
 void Server::startFileConnection(const Cuser &user)
 {
     Connection *c = connectionOf(user.uSckNdx, user.uConn);
@@ -548,6 +579,10 @@ void Server::sendCurrentPaper()
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
     const ClassFile &paper = c->papers[c->paperNo - 1];
+    if (paper.shuffled) {
+        sender->transBytes(paper.shuffled->copyFor(m_seams.random));
+        return;
+    }
     QString why;
     // Nothing the candidate could use was sent: the next one need not wait for the stall time.
     if (!sender->transFile(paper.fPath, {}, paper.fLength, &why))

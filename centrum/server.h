@@ -4,11 +4,13 @@
 #include "classfile.h"
 #include "cuser.h"
 #include "records.h"
+#include "shuffledpaper.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,8 @@ struct ServerSeams {
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
+    // Where the order of a shuffled paper comes from.
+    RandomSource random = [](quint32 bound) { return QRandomGenerator::global()->bounded(bound); };
 };
 
 // The service behind the server window and the headless server. Everything runs on the
@@ -63,6 +67,13 @@ public:
     bool isHttpRunning() const;
     quint16 messagePort() const { return m_msgPort; }
     quint16 webPort() const;
+
+    // Lets an ID that has logged in this run fetch the paper once more, and logs it; false
+    // when the ID has not logged in.
+    bool allowAgain(const QString &id);
+    bool isLoggedIn(const QString &id) const { return m_logins.contains(id); }
+    // The IDs logged in this run, in the order of their text.
+    QStringList loggedInIds() const;
 
     // The paper list as configured, and as measured by the last start.
     QStringList configuredPapers() const;
@@ -132,7 +143,7 @@ private:
     QString text(int id) const;
     QString extra(int id) const;
 
-    bool startMessageService(StartResult &result);
+    bool startMessageService(StartResult &result, bool shuffle);
     bool makeListener(int failedIndex);
     NetSocket *createSocket(qint16 index);
     // Closes and forgets the socket at index (the listener included); a used index is kept

@@ -113,6 +113,18 @@ const Entry centrumEntries[] = {
     { 23, "登录地址", "Location" },
     { 24, "成绩列表", "Reports" },
     { 25, " 本机IP地址:", " Local IP:" },
+    // allowing an ID to log in again, and shuffled papers (centrum/texts.h names them)
+    { 40, "允许重新登录", "Allow Again" },
+    { 41, "选择或输入允许再登录一次的考号:", "Choose or type the ID that may log in once more:" },
+    { 42, "确定", "OK" },
+    { 43, "取消", "Cancel" },
+    { 44, "确定允许该考号再登录一次吗?考号:", "Let this ID log in once more? ID: " },
+    { 45, " 允许重新登录:", " Allowed to log in again:" },
+    { 46, "该考号尚未登录:", "This ID has not logged in: " },
+    { 47, " 试卷无法打乱:", " Paper cannot be shuffled:" },
+    { 48, " 试卷按考生打乱顺序发送", " Papers are shuffled for each candidate" },
+    { 49, "命令: allow 考号 (允许该考号再登录一次); help (显示本说明)", "Commands: allow ID (lets the ID log in once more); help (shows this)" },
+    { 50, "未知命令:", "Unknown command: " },
 };
 
 // the candidate client; numbers left out are empty entries that keep the later numbers in place

@@ -1,6 +1,7 @@
 // The server's windows driven as an examiner would: service buttons, the log box, the paper
 // list through the open dialog, the day-file list, the report viewer and the log viewer.
 #include "dialog.h"
+#include "dlgallow.h"
 #include "form1.h"
 #include "inifile.h"
 #include "serverfixture.h"
@@ -38,6 +39,10 @@ protected:
         m_server.reset();
         Desktop desktop;
         desktop.warn = [this](QWidget *, const QString &title, const QString &text) { m_told << title + u'|' + text; };
+        desktop.ask = [this](QWidget *, const QString &title, const QString &text) {
+            m_asked << title + u'|' + text;
+            return m_answerYes;
+        };
         desktop.openText = [this](const QString &file) {
             m_handedOver << file;
             return m_handlerTakes;
@@ -56,7 +61,7 @@ protected:
     {
         QStringList t;
         for (QAbstractButton *b : { m_form->Command1, m_form->Command2, m_form->Command3, m_form->Command4,
-                                    m_form->Command5, m_form->Command6 })
+                                    m_form->Command5, m_form->Command6, m_form->Command7 })
             t << b->text();
         return t;
     }
@@ -94,6 +99,8 @@ protected:
 
     std::unique_ptr<Form1> m_form;
     QStringList m_told;
+    QStringList m_asked;
+    bool m_answerYes = false;
     QStringList m_handedOver;
     bool m_handlerTakes = false;
     QStringList m_dialogSeen;
@@ -107,7 +114,7 @@ TEST_F(ServerWindow, StartAndStopFollowTheServiceAndTheLogBoxShowsNewestFirst)
     writeSettings(QStringLiteral("p.dat"));
     Form1 &form = open();
     EXPECT_EQ(form.windowTitle(), "ZeloServerV1.1 Local IP:" + Server::localIpAddress());
-    EXPECT_EQ(buttonTexts(), QStringList({ "Show Log", "Show Report", "Add Tests", "Start", "Stop", "Close" }));
+    EXPECT_EQ(buttonTexts(), QStringList({ "Show Log", "Show Report", "Add Tests", "Start", "Stop", "Close", "Allow Again" }));
     EXPECT_TRUE(showsRunning(false));
     EXPECT_FALSE(form.Picture1->pixmap().isNull());
 
@@ -135,6 +142,46 @@ TEST_F(ServerWindow, StartAndStopFollowTheServiceAndTheLogBoxShowsNewestFirst)
     click(form.Command6);
     EXPECT_FALSE(form.isVisible() || form.fileList()->isVisible());
     EXPECT_FALSE(m_server->isRunning() || m_server->isHttpRunning()) << "closing stops the service";
+}
+
+TEST_F(ServerWindow, AllowAgainLetsAConfirmedLoggedInIdFetchOnceMoreAndLogsIt)
+{
+    writeFile(QStringLiteral("p.dat"), 100);
+    writeSettings(QStringLiteral("p.dat"));
+    Form1 &form = open();
+    click(form.Command4);
+    for (const char *id : { "w2", "w1" }) {
+        Candidate &c = candidate(QString::fromLatin1(id));
+        c.fetch(m_server->messagePort());
+        ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    }
+
+    // An ID that has not logged in is told, not taken; the list offers those that have.
+    click(form.Command7);
+    DlgAllow *dialog = form.allowDialog();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(dialog->List1->count(), 2);
+    EXPECT_EQ(dialog->List1->item(0)->text(), QStringLiteral("w1"));
+    QTest::keyClicks(dialog->Text1, QStringLiteral("nobody"));
+    QTest::keyClick(dialog->Text1, Qt::Key_Return);
+    EXPECT_EQ(m_told, QStringList { QStringLiteral("Warning|This ID has not logged in: nobody") });
+    EXPECT_TRUE(m_asked.isEmpty());
+
+    // Chosen from the list by keys: asked first, and No leaves the ID refused.
+    for (bool yes : { false, true }) {
+        m_answerYes = yes;
+        click(form.Command7);
+        EXPECT_TRUE(dialog->Text1->text().isEmpty());
+        dialog->List1->setCurrentRow(0); // as the arrow keys do
+        EXPECT_EQ(dialog->Text1->text(), QStringLiteral("w1"));
+        QTest::keyClick(dialog->List1, Qt::Key_Return);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+    EXPECT_EQ(m_asked, QStringList(2, QStringLiteral("Allow Again|Let this ID log in once more? ID: w1")));
+    EXPECT_EQ(consLines().first(), stamp + " Allowed to log in again:w1");
+    EXPECT_EQ(m_server->logBox().lines().filter(QStringLiteral("Allowed")).size(), 1);
+    EXPECT_FALSE(m_server->isLoggedIn(QStringLiteral("w1")));
+    EXPECT_TRUE(m_server->isLoggedIn(QStringLiteral("w2")));
 }
 
 TEST_F(ServerWindow, ARefusedStartSaysWhyAndLeavesTheButtons)
@@ -272,7 +319,7 @@ TEST_F(ServerWindow, EveryTextIsChineseOnAChineseSystem)
 {
     Form1 &form = open(2052);
     EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Orla服务器程序V1.1 本机IP地址:")));
-    EXPECT_EQ(buttonTexts(), QStringList({ "查看日志", "查看成绩", "添加试卷", "启动服务", "停止服务", "关闭" }));
+    EXPECT_EQ(buttonTexts(), QStringList({ "查看日志", "查看成绩", "添加试卷", "启动服务", "停止服务", "关闭", "允许重新登录" }));
     click(form.Command2);
     EXPECT_EQ(form.fileList()->windowTitle() + form.fileList()->OKButton->text(), QStringLiteral("成绩文件列表关闭"));
 }
