@@ -234,7 +234,14 @@ quint16 Server::webPort() const
 Server::StartResult Server::start()
 {
     StartResult result;
-    const IniFile settings = IniFile::load(settingsPath());
+    QString unreadable;
+    const IniFile settings = IniFile::load(settingsPath(), &unreadable);
+    if (!unreadable.isEmpty()) {
+        result.refusal = StartResult::Refusal::Unreadable;
+        result.problem = u' ' + extra(Unreadable) + unreadable;
+        log(result.problem);
+        return result;
+    }
     std::optional<quint16> ports[2];
     const char *keys[2] = { "msg", "web" };
     for (int i = 0; i < 2; ++i) {

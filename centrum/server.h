@@ -49,7 +49,7 @@ public:
     ~Server() override;
 
     struct StartResult {
-        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen };
+        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable };
         bool messageService = false; // candidates are served
         bool httpService = false;    // browsers are served
         Refusal refusal = Refusal::None;
