@@ -37,6 +37,18 @@ enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy,
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
 
+// Log lines carry text from the network; control characters in it would steer the terminal
+// the log is shown on, so they are shown as the replacement character instead.
+QString visibleText(QString text)
+{
+    for (QChar &ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            ch = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 std::optional<quint16> portValue(const QString &text)
 {
     const QString t = text.trimmed();
@@ -132,9 +144,10 @@ QString Server::extra(int id) const
     return QString::fromUtf8(extraTexts[id][m_seams.lcid == chineseLcid ? 0 : 1]);
 }
 
-void Server::log(const QString &line)
+void Server::log(const QString &text)
 {
     const QDateTime now = m_seams.now();
+    const QString line = visibleText(text);
     const QString shown = shownStamp(now) + line;
     m_logBox.add(shown);
     m_log.write(now, line); // a failed write of the log is not worth stopping the service for

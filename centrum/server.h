@@ -128,6 +128,7 @@ private:
         QTimer *idle = nullptr;
     };
 
+    // Control characters are shown as a replacement character: much of the text comes from peers.
     void log(const QString &text);
     QString text(int id) const;
     QString extra(int id) const;

@@ -1,0 +1,63 @@
+// The service against broken and hostile peers: failed transfers, stalls, floods and what is logged.
+#include "serverfixture.h"
+
+#include "clsencryptxor.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+
+// A candidate on bare sockets, for what no real client would send.
+struct RawCandidate {
+    QTcpSocket msg;
+    QTcpServer files;
+    QPointer<QTcpSocket> file;
+    QByteArray told;
+    QByteArray received;
+
+    void open(quint16 port)
+    {
+        files.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&msg, &QTcpSocket::readyRead, [this] { told += msg.readAll(); });
+        msg.connectToHost(QHostAddress::LocalHost, port);
+    }
+    QByteArray login(const QString &id) const { return "infd" + idField(id) + QByteArray::number(files.serverPort()); }
+    bool greeted() const { return told.startsWith("fINF"); }
+    bool fileConnected()
+    {
+        if (!file && files.hasPendingConnections()) {
+            file = files.nextPendingConnection();
+            QObject::connect(file, &QTcpSocket::readyRead, [this] { received += file->readAll(); });
+        }
+        return file;
+    }
+    bool closed() const { return msg.state() == QAbstractSocket::UnconnectedState; }
+};
+
+} // namespace
+
+TEST_F(ServerTest, ControlCharactersFromPeersAreShownReplacedInTheLog)
+{
+    writeFile(QStringLiteral("p.dat"), 100);
+    startWith(QStringLiteral("p.dat"));
+    RawCandidate c;
+    c.open(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.greeted(); }));
+    c.msg.write(c.login(QStringLiteral("esc")));
+    ASSERT_TRUE(waitFor([&] { return c.fileConnected(); }));
+    c.msg.write("rqsF");
+    ASSERT_TRUE(waitFor([&] { return c.received.size() == 100; }));
+    // ESC sequences that would retitle and clear a terminal, BEL, DEL, a C1 control, a tab.
+    c.msg.write("over\x1b]0;T\x07\x1b[2J\x7f\xc2\x9b\tx");
+    ASSERT_TRUE(waitFor([&] { return c.told.endsWith("finx"); }));
+    EXPECT_TRUE(logTexts().last().startsWith(QStringLiteral(u" \uFFFD]0;T\uFFFD\uFFFD[2J\uFFFD\uFFFD\uFFFDx Send to IP:")))
+        << logTexts().last().toStdString();
+    QFile log(path(QStringLiteral("2026-12-6.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(written.contains(QStringLiteral(u"\uFFFD[2J")));
+    for (const QChar ch : written)
+        EXPECT_TRUE(ch == u'\r' || ch == u'\n' || (ch >= u' ' && ch != u'\x7f' && (ch < u'\x80' || ch > u'\x9f')))
+            << int(ch.unicode());
+}
