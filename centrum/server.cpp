@@ -37,6 +37,10 @@ enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy,
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
 
+// What a browser, or a candidate on the file connection, may have sent unread before the
+// network holds it back: a request fits many times over.
+constexpr qint64 readLimit = 64 * 1024;
+
 // Log lines carry text from the network; control characters in it would steer the terminal
 // the log is shown on, so they are shown as the replacement character instead.
 QString visibleText(QString text)
@@ -83,6 +87,9 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_report(m_seams.programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
 {
     m_file = new NetSocket(this);
+    m_file->setReadBufferSize(readLimit);
+    // Nothing is expected back on the file connection: what comes is dropped, never kept.
+    connect(m_file, &NetSocket::dataArrival, this, [this] { m_file->readAll(); });
     connect(m_file, &NetSocket::connected, this, [this] {
         noteProgress();
         if (std::exchange(m_requestEarly, false) && m_served)
@@ -111,6 +118,7 @@ Server::Server(ServerSeams seams, QObject *parent)
     for (int i = 0; i < int(m_hoe.size()); ++i) {
         HttpSlot &slot = m_hoe[i];
         slot.socket = new NetSocket(this);
+        slot.socket->setReadBufferSize(readLimit);
         slot.idle = new QTimer(this);
         slot.idle->setSingleShot(true);
         slot.idle->setInterval(m_seams.stallTimeout);
@@ -460,11 +468,10 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         user.uSckNdx = k;
         user.uConn = c.serial;
         if (served && user.uID == m_served->uID) {
-            // The next paper of a list, for the candidate already connected for files.
-            if (m_file->state() == NetSocket::State::Connected) {
-                noteProgress();
+            // The next paper of a list, for the candidate already connected for files; the
+            // watchdog counts its bytes going out, not the asking.
+            if (m_file->state() == NetSocket::State::Connected)
                 sendCurrentPaper();
-            }
             return;
         }
         if (isDuplicate(user.uID)) {
@@ -478,7 +485,6 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
     } else if (tag == wire::tagRequestFile) {
         if (!m_served)
             return;
-        noteProgress();
         // The candidate may see the file connection before this side hears of it.
         if (m_file->state() == NetSocket::State::Connecting)
             m_requestEarly = true;
@@ -617,6 +623,11 @@ void Server::onPeerClosed(qint16 k)
         endTransfer(); // nobody is left to confirm the file
     else
         serveQueue();
+}
+
+qint64 Server::fileConnectionUnread() const
+{
+    return m_file->bytesAvailable();
 }
 
 void Server::onSocketError(qint16 k, int number, const QString &description)

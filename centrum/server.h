@@ -97,6 +97,8 @@ public:
     QList<qint16> freeSockets() const { return m_free; }
     qint16 listenerIndex() const { return m_listener; }
     bool isTransferring() const { return m_served.has_value(); }
+    // Bytes the candidate sent back on the file connection and still held here.
+    qint64 fileConnectionUnread() const;
 
 signals:
     // A line as the log box shows it: date, time and text.

@@ -37,6 +37,47 @@ struct RawCandidate {
 
 } // namespace
 
+TEST_F(ServerTest, TheFileConnectionKeepsNothingSentBackAndAskingAgainDoesNotHoldIt)
+{
+    m_stall = std::chrono::milliseconds(1000);
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 200000);
+    startWith(QStringLiteral("p.dat"));
+    RawCandidate holder;
+    holder.open(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return holder.greeted(); }));
+    const QByteArray login = holder.login(QStringLiteral("holder"));
+    holder.msg.write(login);
+    ASSERT_TRUE(waitFor([&] { return holder.fileConnected(); }));
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1; }));
+    holder.msg.write("rqsF");
+    ASSERT_TRUE(waitFor([&] { return holder.received.size() == paper.size(); }));
+
+    // Asking again and again, and writing back, for as long as the file connection stays.
+    QTimer pestering;
+    QObject::connect(&pestering, &QTimer::timeout, [&] {
+        holder.msg.write("rqsF");
+        holder.msg.write(login);
+        if (holder.file->state() == QAbstractSocket::ConnectedState)
+            holder.file->write(QByteArray(256 * 1024, 'Z'));
+    });
+    pestering.start(50);
+    qint64 mostUnread = 0;
+    ASSERT_TRUE(waitFor([&] {
+        mostUnread = std::max(mostUnread, server().fileConnectionUnread());
+        return next.finished;
+    }));
+    pestering.stop();
+    EXPECT_LE(mostUnread, 64 * 1024);
+    EXPECT_EQ(holder.received, paper);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 1 s")).size(), 1);
+    // The whole paper went out to it: the ID stays logged in.
+    Candidate &again = candidate(QStringLiteral("holder"));
+    again.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return again.duplicate; }));
+}
+
 TEST_F(ServerTest, ControlCharactersFromPeersAreShownReplacedInTheLog)
 {
     writeFile(QStringLiteral("p.dat"), 100);
