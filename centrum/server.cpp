@@ -90,6 +90,7 @@ Server::Server(ServerSeams seams, QObject *parent)
     m_file->setReadBufferSize(readLimit);
     // Nothing is expected back on the file connection: what comes is dropped, never kept.
     connect(m_file, &NetSocket::dataArrival, this, [this] { m_file->readAll(); });
+    connect(m_file, &NetSocket::sendComplete, this, &Server::notePaperWritten);
     connect(m_file, &NetSocket::connected, this, [this] {
         noteProgress();
         if (std::exchange(m_requestEarly, false) && m_served)
@@ -583,7 +584,36 @@ void Server::sendCurrentPaper()
 void Server::abandonTransfer(int number, const QString &why)
 {
     log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(why));
+    releaseUnservedLogin();
     endTransfer();
+}
+
+void Server::notePaperWritten()
+{
+    if (!m_served || !m_sender || !m_sender->isDone())
+        return;
+    const Connection *c = connectionOf(m_served->index, m_served->serial);
+    if (c && m_served->sentNo == c->papers.size())
+        m_served->lastSent = true;
+}
+
+void Server::releaseUnservedLogin()
+{
+    if (!m_served || m_served->lastSent)
+        return;
+    m_logins.remove(m_served->uID);
+    if (connectionOf(m_served->index, m_served->serial))
+        destroySocket(m_served->index);
+}
+
+void Server::dropQueued(qint16 k, quint64 serial)
+{
+    m_queue.removeIf([this, k, serial](const Cuser &u) {
+        if (u.uSckNdx != k || u.uConn != serial)
+            return false;
+        m_logins.remove(u.uID);
+        return true;
+    });
 }
 
 void Server::endTransfer()
@@ -604,6 +634,8 @@ void Server::serveQueue()
         Connection *c = connectionOf(next.uSckNdx, next.uConn);
         if (c && c->socket->state() == NetSocket::State::Connected)
             startFileConnection(next);
+        else
+            m_logins.remove(next.uID); // nothing was sent to it
     }
 }
 
@@ -618,6 +650,9 @@ void Server::onPeerClosed(qint16 k)
     if (it == m_sockets.end())
         return;
     const bool served = m_served && m_served->index == k && m_served->serial == it->second.serial;
+    dropQueued(k, it->second.serial);
+    if (served)
+        releaseUnservedLogin();
     destroySocket(k);
     if (served)
         endTransfer(); // nobody is left to confirm the file

@@ -120,6 +120,7 @@ private:
         quint64 serial;
         QString uID;
         qint16 sentNo = 0; // the candidate's paper whose sending has begun
+        bool lastSent = false; // the last paper of the candidate's list went out whole
     };
     struct HttpSlot {
         NetSocket *socket = nullptr;
@@ -157,6 +158,13 @@ private:
     void endTransfer();
     void serveQueue();
     void noteProgress();
+    // Notes when the paper on its way has wholly gone out.
+    void notePaperWritten();
+    // A candidate whose paper did not wholly go out may log in again: its ID is forgotten and
+    // its connection closed, which its client takes as a failed fetch.
+    void releaseUnservedLogin();
+    // Forgets the logins of the queued candidates of a connection that is going.
+    void dropQueued(qint16 k, quint64 serial);
     Connection *connectionOf(qint16 k, quint64 serial);
 
     // Stores the results received since the first of them with one durable write, then

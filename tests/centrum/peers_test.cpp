@@ -37,6 +37,40 @@ struct RawCandidate {
 
 } // namespace
 
+TEST_F(ServerTest, AFailedFetchClosesTheCandidateAndItsIdMayLogInAgain)
+{
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    Candidate &refused = candidate(QStringLiteral("r1"));
+    refused.misbehaviour = Candidate::Misbehaviour::RefusesFile;
+    refused.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return refused.closedByServer; }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:0 des:")).size(), 1);
+
+    // A candidate that leaves the queue before its turn leaves its ID free as well.
+    Candidate &holder = candidate(QStringLiteral("holder"));
+    holder.holdRequest = true;
+    holder.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return holder.held(); }));
+    Candidate &leaving = candidate(QStringLiteral("r1"));
+    leaving.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1 || leaving.duplicate; }));
+    EXPECT_FALSE(leaving.duplicate);
+    leaving.drop();
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 0; }));
+    Candidate &again = candidate(QStringLiteral("r1"));
+    again.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1 || again.duplicate; }));
+    holder.release();
+    ASSERT_TRUE(waitFor([&] { return holder.finished && again.finished; }));
+    EXPECT_EQ(again.papers.value(0), paper);
+
+    // Whoever received the whole paper stays logged in.
+    Candidate &late = candidate(QStringLiteral("r1"));
+    late.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return late.duplicate; }));
+}
+
 TEST_F(ServerTest, TheFileConnectionKeepsNothingSentBackAndAskingAgainDoesNotHoldIt)
 {
     m_stall = std::chrono::milliseconds(1000);
