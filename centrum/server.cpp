@@ -32,8 +32,9 @@ const char *const extraTexts[][2] = {
     { "传送中对方断开", "the peer closed during the transfer" },
     { " 端口无法监听:", " Port cannot be listened on:" },
     { "文件无法读取:", "File cannot be read:" },
+    { "%1秒内没有完整的消息,已断开连接", "no whole message for %1 s, connection let go" },
 };
-enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable };
+enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable, Quiet };
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
 
@@ -113,6 +114,9 @@ Server::Server(ServerSeams seams, QObject *parent)
         const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
         abandonTransfer(int(QAbstractSocket::SocketTimeoutError), extra(Stalled).arg(seconds));
     });
+    m_clock.start();
+    m_letGo.setSingleShot(true);
+    connect(&m_letGo, &QTimer::timeout, this, &Server::letGoOfStalled);
 
     m_pimp = new NetSocket(this);
     connect(m_pimp, &NetSocket::connectionRequest, this, &Server::onHttpRequest);
@@ -415,6 +419,9 @@ void Server::onConnectionRequest(qint16 k, int requestId)
     c->papers = m_papers; // a later start with another list does not change what this candidate gets
     c->paperNo = 1;
     c->buffer.clear();
+    c->settled = false;
+    c->dueAt.reset();
+    watchPatience(k);
     const ClassFile &first = c->papers.first();
     s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
     if (m_highest < k)
@@ -440,18 +447,23 @@ void Server::onData(qint16 k)
     it->second.buffer += it->second.socket->readAll();
     for (;;) {
         Connection *c = connectionOf(k, serial);
-        if (!c || c->buffer.isEmpty())
+        if (!c)
             return;
+        if (c->buffer.isEmpty())
+            break;
         const ParsedMessage m = parseMessage(c->buffer);
         if (m.status == ParseStatus::Incomplete)
-            return;
+            break;
         if (m.status == ParseStatus::Bad) {
             onSocketError(k, sectionMsgError, extra(TooLong));
             return;
         }
         c->buffer.remove(0, m.consumed);
+        if (m.tag() == wire::tagLogin || m.tag() == wire::tagReport)
+            c->settled = true;
         handleMessage(k, m);
     }
+    watchPatience(k);
 }
 
 void Server::handleMessage(qint16 k, const ParsedMessage &m)
@@ -658,6 +670,45 @@ void Server::onPeerClosed(qint16 k)
         endTransfer(); // nobody is left to confirm the file
     else
         serveQueue();
+}
+
+void Server::watchPatience(qint16 k)
+{
+    const auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || k == m_listener)
+        return;
+    Connection &c = it->second;
+    // Waiting in the queue, for a confirmation, or after a finished exchange is no fault.
+    if (c.settled && c.buffer.isEmpty()) {
+        c.dueAt.reset();
+        return;
+    }
+    if (c.dueAt)
+        return;
+    c.dueAt = m_clock.elapsed() + m_seams.stallTimeout.count();
+    // Any time already set is an earlier one.
+    if (!m_letGo.isActive())
+        m_letGo.start(m_seams.stallTimeout);
+}
+
+void Server::letGoOfStalled()
+{
+    const qint64 now = m_clock.elapsed();
+    QList<qint16> due;
+    std::optional<qint64> next;
+    for (const auto &[k, c] : m_sockets) {
+        if (!c.dueAt)
+            continue;
+        if (*c.dueAt <= now)
+            due.append(k);
+        else if (!next || *c.dueAt < *next)
+            next = c.dueAt;
+    }
+    const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
+    for (const qint16 k : due)
+        onSocketError(k, int(QAbstractSocket::SocketTimeoutError), extra(Quiet).arg(seconds));
+    if (next && !m_letGo.isActive())
+        m_letGo.start(std::chrono::milliseconds(*next - now));
 }
 
 qint64 Server::fileConnectionUnread() const

@@ -6,6 +6,7 @@
 #include "records.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -31,7 +32,8 @@ struct ServerSeams {
     QString programFolder;
     int lcid = 1033;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    // A paper transfer, or a browser connection, that makes no progress this long is given up.
+    // A paper transfer, a browser connection, or a candidate connection holding no whole
+    // message, that makes no progress this long is given up.
     std::chrono::milliseconds stallTimeout { 30000 };
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
@@ -114,6 +116,8 @@ private:
         QList<ClassFile> papers; // the list as it stood when the candidate connected
         qint16 paperNo = 1;      // the candidate's own place in it, from 1
         QByteArray buffer;
+        bool settled = false;        // a login or a report has come whole
+        std::optional<qint64> dueAt; // when it is let go unless a message comes whole, on m_clock
     };
     struct Served {
         qint16 index;
@@ -165,6 +169,11 @@ private:
     void releaseUnservedLogin();
     // Forgets the logins of the queued candidates of a connection that is going.
     void dropQueued(qint16 k, quint64 serial);
+
+    // A message connection that never sent a whole login or report, or holds part of a
+    // message, for the stall time is let go.
+    void watchPatience(qint16 k);
+    void letGoOfStalled();
     Connection *connectionOf(qint16 k, quint64 serial);
 
     // Stores the results received since the first of them with one durable write, then
@@ -198,6 +207,8 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+    QElapsedTimer m_clock;
+    QTimer m_letGo; // set for the earliest dueAt of the message connections
 
     struct PendingReport {
         qint16 index;

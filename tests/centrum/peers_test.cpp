@@ -71,6 +71,47 @@ TEST_F(ServerTest, AFailedFetchClosesTheCandidateAndItsIdMayLogInAgain)
     EXPECT_TRUE(waitFor([&] { return late.duplicate; }));
 }
 
+TEST_F(ServerTest, OnlyConnectionsWithoutAWholeMessageAreLetGoAfterTheStallTime)
+{
+    m_stall = std::chrono::milliseconds(1000);
+    writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    const quint16 port = server().messagePort();
+    // Two hold the file connection in turn without asking for the paper; the third waits
+    // in the queue meanwhile, longer than the stall time, and is served all the same.
+    Candidate &first = candidate(QStringLiteral("first"));
+    first.holdRequest = true;
+    first.fetch(port);
+    ASSERT_TRUE(waitFor([&] { return first.held(); }));
+    Candidate &second = candidate(QStringLiteral("second"));
+    second.holdRequest = true;
+    second.fetch(port);
+    Candidate &third = candidate(QStringLiteral("third"));
+    third.fetch(port);
+
+    RawCandidate silent, halfLogin, oddReport, confirmed;
+    for (RawCandidate *r : { &silent, &halfLogin, &oddReport, &confirmed })
+        r->open(port);
+    ASSERT_TRUE(waitFor([&] { return silent.greeted() && halfLogin.greeted() && oddReport.greeted() && confirmed.greeted(); }));
+    halfLogin.msg.write("infd" + idField(QStringLiteral("half")));
+    oddReport.msg.write("rprt" + idField(QStringLiteral("odd")) + "ABC");
+    confirmed.msg.write("rprt" + idField(QStringLiteral("done")) + clsEncryptXOR().HexEncrypt(QStringLiteral("1:p.dat:2")).toUtf8());
+
+    ASSERT_TRUE(waitFor([&] {
+        return silent.closed() && halfLogin.closed() && oddReport.closed() && third.finished && first.closedByServer
+            && second.closedByServer;
+    }));
+    // Idle after a finished exchange is no fault.
+    EXPECT_EQ(confirmed.told, QByteArray("fINFp.dat,1000finx"));
+    EXPECT_FALSE(confirmed.closed());
+    EXPECT_EQ(logTexts().filter(QRegularExpression(QStringLiteral("^sock\\d+ errorNum:5 des:no whole message for 1 s"))).size(), 3);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 1 s")).size(), 2);
+    // Neither of the two received the paper: each may log in again.
+    Candidate &again = candidate(QStringLiteral("first"));
+    again.fetch(port);
+    EXPECT_TRUE(waitFor([&] { return again.finished; }));
+}
+
 TEST_F(ServerTest, TheFileConnectionKeepsNothingSentBackAndAskingAgainDoesNotHoldIt)
 {
     m_stall = std::chrono::milliseconds(1000);
