@@ -707,7 +707,7 @@ void Server::letGoOfStalled()
     const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
     for (const qint16 k : due)
         onSocketError(k, int(QAbstractSocket::SocketTimeoutError), extra(Quiet).arg(seconds));
-    if (next && !m_letGo.isActive())
+    if (next && (!m_letGo.isActive() || m_letGo.remainingTime() > *next - now))
         m_letGo.start(std::chrono::milliseconds(*next - now));
 }
 
