@@ -7,6 +7,7 @@
 #include "shuffledpaper.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -33,7 +34,8 @@ struct ServerSeams {
     QString programFolder;
     int lcid = 1033;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    // A paper transfer, or a browser connection, that makes no progress this long is given up.
+    // A paper transfer, a browser connection, or a candidate connection holding no whole
+    // message, that makes no progress this long is given up.
     std::chrono::milliseconds stallTimeout { 30000 };
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
@@ -53,7 +55,7 @@ public:
     ~Server() override;
 
     struct StartResult {
-        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen };
+        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable };
         bool messageService = false; // candidates are served
         bool httpService = false;    // browsers are served
         Refusal refusal = Refusal::None;
@@ -108,6 +110,8 @@ public:
     QList<qint16> freeSockets() const { return m_free; }
     qint16 listenerIndex() const { return m_listener; }
     bool isTransferring() const { return m_served.has_value(); }
+    // Bytes the candidate sent back on the file connection and still held here.
+    qint64 fileConnectionUnread() const;
 
 signals:
     // A line as the log box shows it: date, time and text.
@@ -123,12 +127,15 @@ private:
         QList<ClassFile> papers; // the list as it stood when the candidate connected
         qint16 paperNo = 1;      // the candidate's own place in it, from 1
         QByteArray buffer;
+        bool settled = false;        // a login or a report has come whole
+        std::optional<qint64> dueAt; // when it is let go unless a message comes whole, on m_clock
     };
     struct Served {
         qint16 index;
         quint64 serial;
         QString uID;
         qint16 sentNo = 0; // the candidate's paper whose sending has begun
+        bool lastSent = false; // the last paper of the candidate's list went out whole
     };
     struct HttpSlot {
         NetSocket *socket = nullptr;
@@ -139,6 +146,7 @@ private:
         QTimer *idle = nullptr;
     };
 
+    // Control characters are shown as a replacement character: much of the text comes from peers.
     void log(const QString &text);
     QString text(int id) const;
     QString extra(int id) const;
@@ -165,6 +173,18 @@ private:
     void endTransfer();
     void serveQueue();
     void noteProgress();
+    // Notes when the paper on its way has wholly gone out.
+    void notePaperWritten();
+    // A candidate whose paper did not wholly go out may log in again: its ID is forgotten and
+    // its connection closed, which its client takes as a failed fetch.
+    void releaseUnservedLogin();
+    // Forgets the logins of the queued candidates of a connection that is going.
+    void dropQueued(qint16 k, quint64 serial);
+
+    // A message connection that never sent a whole login or report, or holds part of a
+    // message, for the stall time is let go.
+    void watchPatience(qint16 k);
+    void letGoOfStalled();
     Connection *connectionOf(qint16 k, quint64 serial);
 
     // Stores the results received since the first of them with one durable write, then
@@ -198,6 +218,8 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+    QElapsedTimer m_clock;
+    QTimer m_letGo; // set for the earliest dueAt of the message connections
 
     struct PendingReport {
         qint16 index;

@@ -46,6 +46,9 @@ public:
     qint64 bytesAvailable() const;
     // Bytes handed to send() and not yet given to the network.
     qint64 bytesToWrite() const;
+    // At most this many received bytes are kept unread (0: no limit); past it the network
+    // holds the peer back until they are read. Applies to every connection this object holds.
+    void setReadBufferSize(qint64 bytes);
 
     // Ends the connection or stops listening; closing a closed object does nothing.
     void close();
@@ -78,6 +81,7 @@ private:
     quint16 m_localPort = 0;
     QPointer<QTcpSocket> m_socket;
     quint16 m_listeningPort = 0;
+    qint64 m_readLimit = 0;
 };
 
 // Raises this process's limit of open files to the hard limit, so that a room of connections

@@ -290,6 +290,7 @@ TEST_F(ServerTest, APaperChangedOrGoneSinceTheStartIsReportedAndTheNextCandidate
         // Well within the stall time, which would otherwise be the first to end the transfer.
         ASSERT_TRUE(waitFor([&] { return next.held(); }));
         EXPECT_TRUE(first->current.isEmpty());
+        EXPECT_TRUE(waitFor([&] { return first->closedByServer; })); // its client sees the fetch fail
         first = &next;
     }
     writeFile(QStringLiteral("p.dat"), 100);
