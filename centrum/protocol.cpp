@@ -157,7 +157,8 @@ HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath)
         if (part == u"..")
             return refused();
     }
-    for (const char *suffix : { ".rpt", ".log", ".ini" }) {
+    // A CSV export of a report holds the same results as the report itself.
+    for (const char *suffix : { ".rpt", ".log", ".ini", ".csv" }) {
         if (path.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
             return refused();
     }
