@@ -117,9 +117,9 @@ const Entry centrumEntries[] = {
     { 27, "导出CSV", "Export CSV" },
     { 28, "CSV文件", "CSV files" },
     { 29, "CSV文件无法写入:", "CSV file cannot be written:" },
-    { 30, "考生:%1  平均分:%2  中位数:%3  最低分:%4  最高分:%5", "Candidates: %1   Mean: %2   Median: %3   Lowest: %4   Highest: %5" },
-    { 31, "  非数字成绩:%1(未计入)", "   Not numbers: %1 (left out)" },
-    { 32, "考生:%1  没有可统计的成绩", "Candidates: %1   No scores to count" },
+    { 30, "考生:%1   平均分:%2   中位数:%3   最低分:%4   最高分:%5", "Candidates: %1   Mean: %2   Median: %3   Lowest: %4   Highest: %5" },
+    { 31, "   非数字成绩:%1(未计入)", "   Not numbers: %1 (left out)" },
+    { 32, "考生:%1   没有可统计的成绩", "Candidates: %1   No scores to count" },
     { 33, "人数", "Candidates" },
     { 34, "成绩分布", "Score distribution" },
 };
