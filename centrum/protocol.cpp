@@ -119,7 +119,7 @@ enum class Walk { PlainFile, Link, Missing };
 // The server's own records and settings, which are never served.
 bool isRecordName(const QString &name)
 {
-    for (const char *suffix : { ".rpt", ".log", ".ini" }) {
+    for (const char *suffix : { ".rpt", ".log", ".ini", ".csv" }) {
         if (name.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
             return true;
     }

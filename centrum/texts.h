@@ -5,7 +5,7 @@ namespace centrum::textid {
 
 // One run of numbers from the first: moving the run means changing AllowAgain alone (and the table).
 enum : int {
-    AllowAgain = 40,   // the button and its dialog's title
+    AllowAgain = 35,   // the button and its dialog's title
     AllowPrompt,       // what the dialog asks for
     AllowOk,
     AllowCancel,

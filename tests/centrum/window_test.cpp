@@ -4,6 +4,7 @@
 #include "dlgallow.h"
 #include "form1.h"
 #include "inifile.h"
+#include "scorehistogram.h"
 #include "serverfixture.h"
 #include "textwindow.h"
 
@@ -93,6 +94,36 @@ protected:
             QTest::keyClicks(name, typed);
             list->clearSelection();
             static_cast<QDialog *>(dialog)->accept(); // Return could land in the name completer's list
+        });
+        timer->start(10);
+    }
+
+    // Answers the next export dialog: takes what it offers (typed empty) or the typed path,
+    // after noting its title, filter, folder and offered file. A typed path needs an offered
+    // file that exists.
+    void answerExportDialog(const QString &typed, QStringList *offered)
+    {
+        auto *timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [this, timer, typed, offered] {
+            auto *dialog = m_form->findChild<QFileDialog *>(QStringLiteral("exportCsvDialog"));
+            auto *list = dialog ? dialog->findChild<QAbstractItemView *>(QStringLiteral("listView")) : nullptr;
+            auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!dialog || !dialog->isVisible() || !list || !name)
+                return;
+            // An offered file that exists is selected once its folder is read; typing waits for that.
+            if (!typed.isEmpty() && !list->selectionModel()->hasSelection())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            *offered = QStringList { dialog->windowTitle(), dialog->nameFilters().join(u';'),
+                                     dialog->directory().absolutePath(), dialog->selectedFiles().value(0) };
+            if (!typed.isEmpty()) {
+                list->clearSelection();
+                name->clear();
+                QTest::keyClicks(name, typed);
+                list->clearSelection();
+            }
+            static_cast<QDialog *>(dialog)->accept();
         });
         timer->start(10);
     }
@@ -277,6 +308,56 @@ TEST_F(ServerWindow, ShowReportListsTheReportDaysAndShowsTheChosenDaysRows)
     EXPECT_EQ(list->File1->item(0)->text(), QStringLiteral("2026-12-6.log"));
     QTest::keyClick(list->File1, Qt::Key_Escape);
     EXPECT_FALSE(list->isVisible());
+}
+
+TEST_F(ServerWindow, TheReportViewerSumsUpTheScoresAndExportsTheShownRowsFromTheKeyboard)
+{
+    const clsEncryptXOR cipher;
+    DayFileWriter reports(folder(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.1:张三:" + cipher.HexEncrypt("85:mid,term.dat:125")));
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.2:S02:" + cipher.HexEncrypt("60:mid.dat:59")));
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.3:S03:" + cipher.HexEncrypt("absent:mid.dat:1")));
+    Form1 &form = open();
+    click(form.Command2);
+    QTest::keyClick(form.fileList()->File1, Qt::Key_Return);
+    DlgRpt *viewer = form.reportViewer();
+    ASSERT_TRUE(viewer && viewer->isVisible());
+    EXPECT_EQ(viewer->Label1->text(), QStringLiteral("Candidates: 3   Mean: 72.5   Median: 72.5   Lowest: 60   "
+                                                     "Highest: 85   Not numbers: 1 (left out)"));
+    qsizetype charted = 0;
+    for (const HistogramBin &bin : viewer->Picture1->histogram().bins)
+        charted += bin.count;
+    EXPECT_EQ(charted, 2);
+
+    // Tab leads from the table to the button; Alt+E presses it from anywhere in the window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+    QTest::keyClick(viewer->Text1, Qt::Key_Tab);
+    EXPECT_TRUE(viewer->Command1->hasFocus());
+    QStringList offered;
+    answerExportDialog(QString(), &offered);
+    QTest::keyClick(viewer->Text1, Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !offered.isEmpty(); })) << "a mnemonic clicks a moment later";
+    EXPECT_EQ(offered, QStringList({ "Export CSV", "CSV files (*.csv)", QDir(folder()).absolutePath(),
+                                     path(QStringLiteral("2026-12-6.csv")) }));
+    QFile csv(path(QStringLiteral("2026-12-6.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray exported = csv.readAll();
+    EXPECT_EQ(exported, "\xEF\xBB\xBF" + QStringLiteral("ID or Name,Marks,TimeSpent,Tests File,Location\r\n"
+                                                         "张三,85,2:5,\"mid,term.dat\",127.0.0.1\r\n"
+                                                         "S02,60,0:59,mid.dat,127.0.0.2\r\n"
+                                                         "S03,absent,0:1,mid.dat,127.0.0.3\r\n")
+                                              .toUtf8());
+
+    // A place that cannot be written is told, and the earlier export stays as it was.
+    const QString nowhere = path(QStringLiteral("missing/out.csv"));
+    answerExportDialog(nowhere, &offered);
+    click(viewer->Command1);
+    ASSERT_EQ(m_told.size(), 1);
+    EXPECT_TRUE(m_told[0].startsWith("Warning|CSV file cannot be written:" + nowhere)) << m_told[0].toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
+    QFile again(csv.fileName());
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), exported);
 }
 
 TEST_F(ServerWindow, ALogFileGoesToTheDesktopsViewerOrElseToOurOwn)

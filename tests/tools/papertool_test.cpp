@@ -81,6 +81,37 @@ TEST_F(Papertool, ShowPrintsThePaperAsTheTestTakerReadsIt)
     EXPECT_LT(r.out.indexOf("\"questions\""), r.out.indexOf("\"fullMarks\""));
 }
 
+TEST_F(Papertool, ReportListsTheReadableRowsAndNamesEachUnreadableEntryByItsLine)
+{
+    const QString path = m_dir.filePath(QStringLiteral("2026-12-7.rpt"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("[record]\n08:00:01-1=10.0.0.1:张三:" + paper::encipherLine("85:期中.dat:125") + "\n"
+             + "08:00:02-2=10.0.0.2:S02:" + paper::encipherLine("60:a,b.dat:59") + "\n"
+             + "08:00:03-3=10.0.0.3:bad:12G4\n")
+                .toUtf8());
+    f.close();
+
+    ToolRun r = run({ "report", path });
+    EXPECT_EQ(r.status, 1);
+    // Wide characters take two columns, so the columns still line up in a terminal.
+    EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("ID or Name  Marks  TimeSpent  Tests File  Location\n"
+                                                       "张三        85     2:5        期中.dat    10.0.0.1\n"
+                                                       "S02         60     0:59       a,b.dat     10.0.0.2\n"));
+    EXPECT_EQ(r.err, path + ":4: the result does not decipher (ID \"bad\")\n");
+
+    r = run({ "report", "--csv", path });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("ID or Name,Marks,TimeSpent,Tests File,Location\r\n"
+                                                       "张三,85,2:5,期中.dat,10.0.0.1\r\n"
+                                                       "S02,60,0:59,\"a,b.dat\",10.0.0.2\r\n"));
+
+    r = run({ "report", m_dir.filePath(QStringLiteral("gone.rpt")) });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot read"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
 TEST_F(Papertool, ScoreReadsAnswersFromStdin)
 {
     const QString path = paperOf({ "1^90^S^T^10^A", "Q^0^2^2^9^x^y", "Q^0^13^3^8^a^b^c", "Q^0^^1^7^Paris^Rome" });

@@ -3,9 +3,11 @@
 
 #include "durablefile.h"
 #include "fieldrules.h"
+#include "multilanguage.h"
 #include "onechoices.h"
 #include "papercheck.h"
 #include "paperformat.h"
+#include "report.h"
 #include "scoring.h"
 #include "sheet.h"
 
@@ -43,6 +45,8 @@ const char usageText[] =
     "                          plain-text questions with \"ANSWER:\" lines; every bad row\n"
     "                          is listed as SHEET:LINE and nothing is written\n"
     "  export PAPER [-o SHEET] the paper's questions as a comma-separated sheet\n"
+    "  report FILE [--csv]     the results of a report file (.rpt) as a table or as CSV;\n"
+    "                          exit 1 when an entry cannot be read\n"
     "\n"
     "Exit status: 0 done, 1 problems found by check or import, 2 bad input or usage.\n";
 
@@ -455,6 +459,104 @@ int exportSheet(const QStringList &args)
     if (!writeFileDurably(outPath, bytes, &error))
         return fail(QStringLiteral("cannot write %1").arg(error));
     return exitOk;
+// The columns a terminal gives a character: two for the wide East Asian ones.
+int columnsOf(const QString &text)
+{
+    int columns = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F)
+            || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
+            || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        columns += wide ? 2 : 1;
+    }
+    return columns;
+}
+
+QString problemText(centrum::ReportProblem problem)
+{
+    using centrum::ReportProblem;
+    switch (problem) {
+    case ReportProblem::None:
+        break;
+    case ReportProblem::NoResult:
+        return QStringLiteral("no result (an entry is IP:ID:result)");
+    case ReportProblem::NotDeciphered:
+        return QStringLiteral("the result does not decipher");
+    case ReportProblem::MissingFields:
+        return QStringLiteral("the result lacks the paper or the time used (score:paper:seconds)");
+    case ReportProblem::BadTime:
+        return QStringLiteral("the time used is not a number of seconds");
+    case ReportProblem::BadScore:
+        return QStringLiteral("the score is not a number");
+    }
+    return {};
+}
+
+// report: every readable entry as a row; each unreadable one named by its line on stderr.
+int report(const QStringList &args)
+{
+    QString path;
+    bool asCsv = false;
+    for (const QString &a : args) {
+        if (a == u"--csv")
+            asCsv = true;
+        else if (path.isEmpty() && !a.startsWith(u'-'))
+            path = a;
+        else
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(a));
+    }
+    if (path.isEmpty())
+        return usage(QStringLiteral("report takes one report file"));
+    QString why;
+    const auto entries = centrum::readReport(path, &why);
+    if (!entries)
+        return fail(QStringLiteral("cannot read %1").arg(why));
+
+    QList<centrum::ReportRow> rows;
+    bool problems = false;
+    for (const centrum::ReportEntry &e : *entries) {
+        const centrum::ReportRow row = centrum::reportRow(e.value);
+        if (row.problem == centrum::ReportProblem::None) {
+            rows.append(row);
+            continue;
+        }
+        problems = true;
+        const QString who = row.id.trimmed().isEmpty() ? QString() : QStringLiteral(" (ID \"%1\")").arg(row.id.trimmed());
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("%1:%2: %3%4").arg(path, QString::number(e.line), problemText(row.problem), who)
+                         .toUtf8().constData());
+    }
+
+    // The column names the server's viewer shows in English, so scripts read the same names everywhere.
+    const QStringList header = centrum::reportHeader(Cmlo(Program::Centrum));
+    if (asCsv) {
+        out(centrum::reportCsv(rows, header));
+        return problems ? exitProblems : exitOk;
+    }
+    QList<QStringList> table { header };
+    for (const centrum::ReportRow &r : rows) {
+        QStringList cells;
+        for (const QString &c : centrum::reportCells(r))
+            cells.append(c.trimmed());
+        table.append(cells);
+    }
+    QList<int> widths(header.size(), 0);
+    for (const QStringList &cells : table) {
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            widths[i] = std::max(widths[i], columnsOf(cells[i]));
+    }
+    QString text;
+    for (const QStringList &cells : table) {
+        QString line;
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            line += cells[i];
+            if (i + 1 < cells.size())
+                line += QString(widths[i] - columnsOf(cells[i]) + 2, u' ');
+        }
+        text += line + u'\n';
+    }
+    out(text);
+    return problems ? exitProblems : exitOk;
 }
 
 } // namespace
@@ -477,6 +579,8 @@ int main(int argc, char *argv[])
         return importSheet(args);
     if (command == u"export")
         return exportSheet(args);
+    if (command == u"report")
+        return report(args);
     if (command != u"show" && command != u"score" && command != u"check")
         return usage(QStringLiteral("unknown command \"%1\"").arg(command));
     if (args.size() != 1)
