@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 
 #include <algorithm>
 #include <cmath>
@@ -37,12 +38,29 @@ ThreeParts splitThree(const QString &text)
     return { text.left(a), text.mid(a + 1, b - a - 1), text.mid(b + 1) };
 }
 
+// A workstation that reached the server over IPv6 is stored with its colons ("::1:ID:..."):
+// the address is then the longest run of leading fields that reads as one, up to the ID.
+void takeIpv6Address(const QString &entry, ThreeParts &parts)
+{
+    if (!parts.last || QHostAddress(parts.first).protocol() == QAbstractSocket::IPv4Protocol)
+        return;
+    const QString front = entry.left(entry.size() - parts.last->size() - 1);
+    for (qsizetype p = front.lastIndexOf(u':'); p > 0; p = front.lastIndexOf(u':', p - 1)) {
+        if (QHostAddress(front.left(p)).protocol() == QAbstractSocket::IPv6Protocol) {
+            parts.first = front.left(p);
+            parts.middle = front.mid(p + 1);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 ReportRow reportRow(const QString &entry)
 {
     ReportRow row;
-    const ThreeParts parts = splitThree(entry);
+    ThreeParts parts = splitThree(entry);
+    takeIpv6Address(entry, parts);
     row.address = parts.first;
     row.id = parts.middle;
     if (!parts.last || parts.last->isEmpty()) {

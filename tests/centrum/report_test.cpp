@@ -39,6 +39,8 @@ TEST(ReportRows, KeepColonsInIdsAndPapersAndTellWhatKeepsAnEntryFromReading)
         ReportProblem problem;
     } rows[] = {
         { "10.0.0.1:a:b:" + enc("70:unit:1.dat:61"), { "a:b", "70", "1:1", "unit:1.dat", "10.0.0.1" }, ReportProblem::None },
+        { "::1:v6:" + whole, { "v6", "70", "1:1", "p.dat", "::1" }, ReportProblem::None },
+        { "fe80::2a:1:b:" + whole, { "b", "70", "1:1", "p.dat", "fe80::2a:1" }, ReportProblem::None },
         { "10.0.0.2:c", { "c", "", "", "", "10.0.0.2" }, ReportProblem::NoResult },
         { "10.0.0.3:d:", { "d", "", "", "", "10.0.0.3" }, ReportProblem::NoResult },
         { "10.0.0.4:e:" + whole.chopped(2), { "e", "70", "0:6", "p.dat", "10.0.0.4" }, ReportProblem::NotDeciphered },

@@ -459,6 +459,8 @@ int exportSheet(const QStringList &args)
     if (!writeFileDurably(outPath, bytes, &error))
         return fail(QStringLiteral("cannot write %1").arg(error));
     return exitOk;
+}
+
 // The columns a terminal gives a character: two for the wide East Asian ones.
 int columnsOf(const QString &text)
 {
