@@ -1,0 +1,29 @@
+// Fuzz target: the exam server's handling of what a candidate's message connection sends.
+#include "serverharness.h"
+
+// Input: the pieces one candidate connection sends, separated by LF (no message holds one);
+// each piece reaches the server on its own. "8602", the usual file port, stands for the port
+// this harness receives papers on.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static fuzz::ServerHarness harness;
+    QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    input.replace("8602", QByteArray::number(harness.filePort()));
+
+    centrum::Server &server = harness.startServer();
+    auto client = harness.connect(server.messagePort());
+    fuzz::settle([&client] { return !client->received.isEmpty(); });
+    FUZZ_ASSERT(client->received.startsWith("fINFsample.dat,"));
+    for (const QByteArray &piece : input.split('\n'))
+        fuzz::ServerHarness::send(*client, piece);
+    fuzz::settle();
+
+    // A candidate who leaves holds nothing: no transfer, no place in the queue.
+    client->socket.disconnectFromHost();
+    fuzz::settle();
+    FUZZ_ASSERT(!server.isTransferring());
+    FUZZ_ASSERT(server.waitingCount() == 0);
+    FUZZ_ASSERT(server.isRunning());
+    harness.stopServer();
+    return 0;
+}
