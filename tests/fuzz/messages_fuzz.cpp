@@ -1,6 +1,8 @@
 // Fuzz target: the exam server's handling of what a candidate's message connection sends.
 #include "serverharness.h"
 
+#include "multilanguage.h"
+
 // Input: the pieces one candidate connection sends, separated by LF (no message holds one);
 // each piece reaches the server on its own. "8602", the usual file port, stands for the port
 // this harness receives papers on.
@@ -11,6 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     input.replace("8602", QByteArray::number(harness.filePort()));
 
     centrum::Server &server = harness.startServer();
+    // Results, as the log tells of each; a paper's end names its file, which may read like one.
+    qsizetype received = 0;
+    QObject::connect(&server, &centrum::Server::logLine, [&server, &received](const QString &line) {
+        received += line.contains(server.texts().getRes(17)) && !line.contains(server.texts().getRes(16));
+    });
     auto client = harness.connect(server.messagePort());
     fuzz::settle([&client] { return !client->received.isEmpty(); });
     FUZZ_ASSERT(client->received.startsWith("fINFsample.dat,"));
@@ -24,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_ASSERT(!server.isTransferring());
     FUZZ_ASSERT(server.waitingCount() == 0);
     FUZZ_ASSERT(server.isRunning());
+
+    // Every result the server took in is in the day's report file once it has stopped.
+    const QString reportFile = server.reportPath(QDate(2026, 12, 7));
     harness.stopServer();
+    FUZZ_ASSERT(centrum::reportEntries(reportFile).size() == received);
     return 0;
 }
