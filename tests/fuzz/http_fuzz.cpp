@@ -28,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_ASSERT(answer.size() - (headEnd + 4) == length);
         FUZZ_ASSERT(!answer.contains(fuzz::outsideMarker));
         FUZZ_ASSERT(!answer.contains(fuzz::recordMarker));
+        // A file is served byte for byte.
+        if (answer.startsWith("HTTP/1.0 200 "))
+            FUZZ_ASSERT(harness.servable().contains(answer.mid(headEnd + 4)));
     }
     client->socket.disconnectFromHost();
     fuzz::settle();

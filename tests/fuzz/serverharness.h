@@ -42,6 +42,11 @@ public:
         write(QStringLiteral("room/2026-12-1.log"), "[record]\n09:00:00-1=" + recordMarker + "\n");
         // Larger than what the server keeps in memory, so it goes out piece by piece.
         write(QStringLiteral("room/big.bin"), QByteArray(300 * 1024, 'b'));
+        for (const char *name : { "sample.dat", "second.dat", "index.html", "sub/notes.txt", "big.bin" }) {
+            QFile f(room(QLatin1StringView(name)));
+            FUZZ_ASSERT(f.open(QIODevice::ReadOnly));
+            m_servable.append(f.readAll());
+        }
         QFile::link(QStringLiteral("../outside"), room(QStringLiteral("out")));
         QFile::link(QStringLiteral("../outside/secret.txt"), room(QStringLiteral("secret.txt")));
         QFile::link(QStringLiteral("sample.dat"), room(QStringLiteral("paper-link.dat")));
@@ -61,6 +66,8 @@ public:
         return m_scratch.filePath(QStringLiteral("room")) + (name.isEmpty() ? QString() : u'/' + name);
     }
     quint16 filePort() const { return m_filePort.serverPort(); }
+    // The contents of every file a browser may get.
+    const QList<QByteArray> &servable() const { return m_servable; }
 
     // A server started afresh in the program folder, with the day files of the last input gone.
     centrum::Server &startServer()
@@ -126,6 +133,7 @@ private:
     ScratchFolder m_scratch;
     QTcpServer m_filePort;
     std::unique_ptr<centrum::Server> m_server;
+    QList<QByteArray> m_servable;
 };
 
 } // namespace fuzz
