@@ -1,11 +1,12 @@
-// Fuzz target: the exam server's handling of what a candidate's message connection sends.
+// Fuzz target: the exam server's handling of what candidates' message connections send.
 #include "serverharness.h"
 
 #include "multilanguage.h"
 
-// Input: the pieces one candidate connection sends, separated by LF (no message holds one);
-// each piece reaches the server on its own. "8602", the usual file port, stands for the port
-// this harness receives papers on.
+// Input: the pieces two candidate connections send, separated by LF (no message holds one);
+// each piece reaches the server on its own. A piece starting with TAB is the second
+// candidate's (without the TAB), and a piece that is EOT alone closes its candidate's
+// connection. "8602", the usual file port, stands for the port this harness receives papers on.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static fuzz::ServerHarness harness;
@@ -18,15 +19,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QObject::connect(&server, &centrum::Server::logLine, [&server, &received](const QString &line) {
         received += line.contains(server.texts().getRes(17)) && !line.contains(server.texts().getRes(16));
     });
-    auto client = harness.connect(server.messagePort());
-    fuzz::settle([&client] { return !client->received.isEmpty(); });
-    FUZZ_ASSERT(client->received.startsWith("fINFsample.dat,"));
-    for (const QByteArray &piece : input.split('\n'))
-        fuzz::ServerHarness::send(*client, piece);
+    std::unique_ptr<fuzz::ServerHarness::Client> clients[2];
+    for (auto &client : clients) {
+        client = harness.connect(server.messagePort());
+        fuzz::settle([&client] { return !client->received.isEmpty(); });
+        FUZZ_ASSERT(client->received.startsWith("fINFsample.dat,"));
+    }
+    for (QByteArray piece : input.split('\n')) {
+        const bool second = piece.startsWith('\t');
+        if (second)
+            piece.remove(0, 1);
+        fuzz::ServerHarness::Client &client = *clients[second ? 1 : 0];
+        if (piece == "\x04") {
+            client.socket.disconnectFromHost();
+            fuzz::settle();
+        } else {
+            fuzz::ServerHarness::send(client, piece);
+        }
+    }
     fuzz::settle();
 
-    // A candidate who leaves holds nothing: no transfer, no place in the queue.
-    client->socket.disconnectFromHost();
+    // Candidates who leave hold nothing: no transfer, no place in the queue.
+    for (auto &client : clients)
+        client->socket.disconnectFromHost();
     fuzz::settle();
     FUZZ_ASSERT(!server.isTransferring());
     FUZZ_ASSERT(server.waitingCount() == 0);

@@ -1,7 +1,9 @@
-// Runs a fuzz target over every file of the folders it is given: its seeds and the inputs that once failed.
+// Runs a fuzz target over the files it is given and every file of the folders it is given:
+// its seeds and the inputs that once failed.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,14 +17,17 @@ int main(int argc, char **argv)
         LLVMFuzzerInitialize(&argc, &argv);
     int inputs = 0;
     for (int i = 1; i < argc; ++i) {
-        const QString folder = QString::fromLocal8Bit(argv[i]);
-        if (!QDir(folder).exists())
-            continue; // a target without regressions yet
+        const QString given = QString::fromLocal8Bit(argv[i]);
         QStringList files;
-        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files.append(it.next());
-        files.sort();
+        if (QFileInfo(given).isFile()) {
+            files.append(given);
+        } else {
+            // A folder that does not exist is a target without regressions yet.
+            QDirIterator it(given, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                files.append(it.next());
+            files.sort();
+        }
         for (const QString &path : files) {
             QFile f(path);
             if (!f.open(QIODevice::ReadOnly)) {

@@ -102,6 +102,8 @@ public:
         QObject::connect(&c->socket, &QTcpSocket::readyRead, [raw] { raw->received += raw->socket.readAll(); });
         c->socket.connectToHost(QHostAddress::LocalHost, port);
         FUZZ_ASSERT(c->socket.waitForConnected(5000));
+        // Each piece leaves at once: Nagle's wait for the server's delayed ACK would hold it back.
+        c->socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         return c;
     }
 
