@@ -8,13 +8,13 @@
 // Input: a key, NUL, then the hex text; an empty key is the default one.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QList<QByteArray> parts = fuzz::fields(data, size, 2);
-    const QByteArray &hex = parts[1];
+    const QList<QByteArray> texts = fuzz::fields(data, size, 2);
+    const QByteArray &hex = texts[1];
 
     clsEncryptXOR strict;
     clsEncryptXOR tolerant(clsEncryptXOR::HexMode::Tolerant);
-    if (!parts[0].isEmpty())
-        strict.Key = tolerant.Key = QString::fromUtf8(parts[0]);
+    if (!texts[0].isEmpty())
+        strict.Key = tolerant.Key = QString::fromUtf8(texts[0]);
 
     // The bytes of a file line and the same bytes as text decipher alike.
     qsizetype badBytes = -1;

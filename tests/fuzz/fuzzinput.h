@@ -1,4 +1,4 @@
-// Helpers shared by the fuzz targets: cutting one input into parts and a scratch folder.
+// Helpers shared by the fuzz targets: cutting one input into several texts, a scratch folder, settling events.
 #pragma once
 
 #include <QByteArray>

@@ -31,11 +31,11 @@ QByteArray fileBytes(const QString &path)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const fuzz::ScratchFolder scratch("ini");
-    const QList<QByteArray> parts = fuzz::fields(data, size, 4);
-    const QString section = QString::fromUtf8(parts[0]);
-    const QString key = QString::fromUtf8(parts[1]);
-    const QString value = QString::fromUtf8(parts[2]);
-    const QByteArray &bytes = parts[3];
+    const QList<QByteArray> texts = fuzz::fields(data, size, 4);
+    const QString section = QString::fromUtf8(texts[0]);
+    const QString key = QString::fromUtf8(texts[1]);
+    const QString value = QString::fromUtf8(texts[2]);
+    const QByteArray &bytes = texts[3];
 
     // The file as loaded is the text as parsed, a byte-order mark aside.
     const QString path = scratch.filePath(QStringLiteral("setting.ini"));

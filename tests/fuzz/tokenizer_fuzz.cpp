@@ -6,9 +6,9 @@
 // Input: the separator, NUL, then the line.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QList<QByteArray> parts = fuzz::fields(data, size, 2);
-    const QString separator = QString::fromUtf8(parts[0]);
-    const QString line = QString::fromUtf8(parts[1]);
+    const QList<QByteArray> texts = fuzz::fields(data, size, 2);
+    const QString separator = QString::fromUtf8(texts[0]);
+    const QString line = QString::fromUtf8(texts[1]);
 
     // Field by field: a field is never longer than the line and the line is used up within
     // one call per character; the view and the copy give the same fields.
