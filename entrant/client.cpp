@@ -25,7 +25,11 @@ Client::Client(ClientSeams seams, QObject *parent)
     connect(m_msg, &NetSocket::dataArrival, this, &Client::onMessageData);
     // A server that is gone, refuses, or drops the connection before the exchange ends.
     const auto lost = [this] {
-        if (m_view.state == State::Fetching || m_view.state == State::Submitting)
+        // After the login the server closes the connection when it could not send the paper
+        // whole (the file port unreachable, a stalled transfer); the ID may log in again.
+        if (m_view.state == State::Fetching && m_paper.isOpen())
+            fail(text(PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
+        else if (m_view.state == State::Fetching || m_view.state == State::Submitting)
             fail(text(ServerNotFound));
     };
     connect(m_msg, &NetSocket::closed, this, lost);

@@ -222,7 +222,7 @@ class ScriptedServer : public QObject
 {
 public:
     QByteArray announcement, body;
-    enum class Then { Wait, Finish, DropFile } then = Then::Wait;
+    enum class Then { Wait, Finish, DropFile, GiveUpAtLogin } then = Then::Wait;
     // Another machine (127.0.0.2) reaches the file port first and offers a paper of its own.
     bool intruderFirst = false;
     QByteArrayList received;
@@ -246,6 +246,8 @@ private:
         received.append(m);
         if (m.startsWith("infd")) {
             const quint16 filePort = m.mid(16).toUShort();
+            if (then == Then::GiveUpAtLogin)
+                return m_msg->disconnectFromHost(); // as the server does when it cannot send the paper
             if (!intruderFirst)
                 return m_file.connectToHost(QHostAddress::LocalHost, filePort);
             m_intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")));
@@ -281,6 +283,7 @@ TEST_F(ClientTest, PaperThatIsNotTheAnnouncedOneNeverReachesExamdesk)
         { "too long", "fINFmaths1.dat,10", "0123456789abcde", Then::Wait, text(entrant::PaperTooLong) },
         { "finished early", "fINFmaths1.dat,10", "012345", Then::Finish, text(entrant::PaperIncomplete) },
         { "file dropped", "fINFmaths1.dat,10", "012345", Then::DropFile, text(entrant::PaperIncomplete) + "6/10" },
+        { "server gave up", "fINFmaths1.dat,10", "", Then::GiveUpAtLogin, text(entrant::PaperIncomplete) + "0/10" },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
