@@ -61,6 +61,7 @@ const Entry vellumEntries[] = {
     { 52, "不保存就关闭?所做的修改将丢失。", "Close without saving? The changes will be lost." },
     { 53, "无法在此位置写入试卷文件:", "The tests file cannot be written there: " },
     { 54, "试卷满分不能超过32767", "The full marks of the tests cannot exceed 32767" },
+    { 55, "本程序的文件夹不可写入,试卷保存在:", "The program folder cannot be written; papers are kept in: " },
 };
 
 // the test-taking program; numbers left out are empty entries that keep the later numbers in place
@@ -134,6 +135,7 @@ const Entry centrumEntries[] = {
     { 43, " 试卷按考生打乱顺序发送", " Papers are shuffled for each candidate" },
     { 44, "命令: allow 考号 (允许该考号再登录一次); help (显示本说明)", "Commands: allow ID (lets the ID log in once more); help (shows this)" },
     { 45, "未知命令:", "Unknown command: " },
+    { 46, "本程序的文件夹不可写入,设置、日志和成绩保存在:", "The program folder cannot be written; settings, logs and reports are kept in: " },
 };
 
 // the candidate client; numbers left out are empty entries that keep the later numbers in place
@@ -168,6 +170,7 @@ const Entry entrantEntries[] = {
     { 28, "关闭", "Close" },
     { 29, "考试程序未交回成绩就已结束,请联系监考老师", "The test program ended without handing in a result. Please call the examiner." },
     { 30, "重新开始考试", "Start the test again" },
+    { 31, "本程序的文件夹不可写入,设置和试卷保存在:", "The program folder cannot be written; settings and papers are kept in: " },
 };
 template <size_t N>
 QStringList build(const Entry (&entries)[N], bool chinese)
