@@ -1,6 +1,7 @@
 // The exam server without a window: starts the service at launch and prints the log.
 #include "consolecommands.h"
 #include "consolelog.h"
+#include "datafolder.h"
 #include "epolldispatcher.h"
 #include "netsocket.h"
 #include "server.h"
@@ -56,7 +57,14 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
 
     centrum::ServerSeams seams;
-    seams.programFolder = QCoreApplication::applicationDirPath();
+    // Installed where it cannot write, the settings, logs and reports are the user's own.
+    const DataFolder data = chooseDataFolder(QCoreApplication::applicationDirPath());
+    seams.programFolder = data.path;
+    if (data.perUser)
+        std::fprintf(stderr, "centrumd: the program folder cannot be written; settings, logs and reports are kept in %s\n",
+                     qUtf8Printable(data.path));
+    if (!data.problem.isEmpty())
+        std::fprintf(stderr, "centrumd: %s\n", qUtf8Printable(data.problem));
     seams.lcid = systemDefaultLcid();
     // A stopped terminal or an unread pipe must never hold up the candidates. Made before the
     // server, so that it is still there for what the server logs while it ends.

@@ -1,5 +1,6 @@
 // centrum: the exam server with its window; the service starts when the examiner presses Start,
 // or at once with --start.
+#include "datafolder.h"
 #include "form1.h"
 #include "multilanguage.h"
 #include "server.h"
@@ -17,7 +18,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("centrum"));
 
     centrum::ServerSeams seams;
-    seams.programFolder = QCoreApplication::applicationDirPath();
+    // Installed where it cannot write, the settings, logs and reports are the examiner's own.
+    const DataFolder data = chooseDataFolder(QCoreApplication::applicationDirPath());
+    seams.programFolder = data.path;
     seams.lcid = systemDefaultLcid();
 
     // Qt's own buttons and the open dialog speak the program's language where Qt's
@@ -30,6 +33,9 @@ int main(int argc, char *argv[])
     centrum::Server server(seams);
     centrum::Form1 form(server, centrum::Desktop::real());
     form.show();
+    if (data.perUser)
+        server.note(server.texts().getRes(26) + data.path
+                    + (data.problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(data.problem)));
     // As if Start were pressed once the window is up, warnings included.
     if (QCoreApplication::arguments().contains(QStringLiteral("--start")))
         QTimer::singleShot(0, form.Command4, &QPushButton::click);

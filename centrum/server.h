@@ -85,6 +85,8 @@ public:
 
     QString settingsPath() const;
     QString programFolder() const { return m_seams.programFolder; }
+    // A line for the log box and the day's log from outside the service, such as where its files are.
+    void note(const QString &text) { log(text); }
     const CmultiLanguage &texts() const { return *m_texts; }
     const LogBox &logBox() const { return m_logBox; }
     QString logPath(const QDate &day) const { return m_log.pathFor(day); }

@@ -370,6 +370,12 @@ void Client::setStatus(const QString &status)
     emit viewChanged();
 }
 
+void Client::note(const QString &text)
+{
+    m_view.status = text;
+    emit viewChanged();
+}
+
 void Client::show(State state, bool windowShown, bool loginControls, bool submitButton, bool restartButton)
 {
     m_view.state = state;

@@ -49,6 +49,7 @@ enum Entry {
     CloseButton = 28,
     ExamdeskEnded = 29,
     RestartButton = 30,
+    KeptIn = 31,
 };
 
 enum class State {
@@ -99,6 +100,8 @@ public:
 
     // The login button: starts fetching the paper for the typed ID.
     void login(const QString &typed);
+    // Shows text on the status line until the next step replaces it.
+    void note(const QString &text);
     // Delivers the pending result; also the retry after a failed delivery.
     void submit();
     // Starts the test-taking program again on the paper already received, after it ended

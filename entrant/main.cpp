@@ -1,4 +1,5 @@
 // entrant: the candidate's login client; fetches the paper, starts examdesk and delivers the result.
+#include "datafolder.h"
 #include "form1.h"
 #include "launcher.h"
 #include "singleinstance.h"
@@ -14,9 +15,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("entrant"));
 
+    // examdesk is started from beside entrant; the settings and the paper may be the user's own.
     const QString folder = QApplication::applicationDirPath();
+    const DataFolder data = chooseDataFolder(folder);
     entrant::ExamdeskLauncher launcher(folder);
-    entrant::Client client({ folder, systemDefaultLcid(), &launcher, {} });
+    entrant::Client client({ data.path, systemDefaultLcid(), &launcher, {} });
 
     // A second copy would take over the first one's result channel.
     SingleInstance instance(QStringLiteral("entrant"));
@@ -41,6 +44,9 @@ int main(int argc, char *argv[])
         shown = client.view().status;
         std::fprintf(stderr, "entrant: %s\n", qUtf8Printable(shown));
     });
+    if (data.perUser)
+        client.note(client.text(entrant::KeptIn) + data.path
+                    + (data.problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(data.problem)));
     form.start();
     return app.exec();
 }

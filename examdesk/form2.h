@@ -27,6 +27,7 @@ public:
         // Shows a warning and returns once the candidate has read it.
         std::function<void(const QString &title, const QString &text)> warn;
         QString programFolder;
+        QString spareFolder; // for the result copy when the paper's folder does not take it
         int tickIntervalMs = 1000;
         QRect screen; // the screen's geometry; empty for the primary screen's
     };

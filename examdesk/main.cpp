@@ -1,4 +1,5 @@
 // examdesk: takes one test on the paper named by the command line and hands the result to the login client.
+#include "datafolder.h"
 #include "form2.h"
 #include "systemlocale.h"
 #include "singleinstance.h"
@@ -38,6 +39,8 @@ int main(int argc, char *argv[])
     seams.send = [](const QString &text, const QString &title) { return CsendMessage().sendMsg(text, title); };
     seams.warn = [&window](const QString &title, const QString &text) { QMessageBox::warning(window, title, text); };
     seams.programFolder = QApplication::applicationDirPath();
+    // Installed where it cannot write, the candidate's own folder takes what the paper's cannot.
+    seams.spareFolder = chooseDataFolder(seams.programFolder).path;
 
     examdesk::Form2 form(*table, chinese, paperPath, seams);
     window = &form;

@@ -178,10 +178,18 @@ TestSession::HandOff TestSession::submit(const Sender &send)
     m_console.setTesting(false, false, false, false, true, true);
     handOff.resultHex = clsEncryptXOR().HexEncrypt(resultText());
 
-    // The copy beside the paper comes first, so a failed hand-off never loses the result.
-    const QString copyPath = m_paperPath + QStringLiteral(".result");
-    if (writeFileDurably(copyPath, handOff.resultHex.toLatin1() + '\n', &handOff.saveError))
-        handOff.savedPath = copyPath;
+    // The copy beside the paper comes first, so a failed hand-off never loses the result. A paper
+    // in a folder the candidate cannot write to, such as an installed one, has it in the spare folder.
+    const QString copyName = QFileInfo(m_paperPath).fileName() + QStringLiteral(".result");
+    QStringList copyPaths = { m_paperPath + QStringLiteral(".result") };
+    if (!m_spareFolder.isEmpty() && QFileInfo(m_spareFolder) != QFileInfo(QFileInfo(m_paperPath).absolutePath()))
+        copyPaths.append(QDir(m_spareFolder).filePath(copyName));
+    for (const QString &copyPath : copyPaths) {
+        if (writeFileDurably(copyPath, handOff.resultHex.toLatin1() + '\n', &handOff.saveError)) {
+            handOff.savedPath = copyPath;
+            break;
+        }
+    }
 
     handOff.outcome = send(handOff.resultHex, message(CaptionStem));
     if (handOff.outcome == CsendMessage::Outcome::Delivered)

@@ -65,13 +65,15 @@ public:
     struct HandOff {
         CsendMessage::Outcome outcome = CsendMessage::Outcome::NoReceiver;
         QString resultHex;     // what was handed over
-        QString savedPath;     // the copy beside the paper; empty when it could not be written
+        QString savedPath;     // the copy of the result; empty when it could not be written
         QString saveError;
         QString message;       // for the candidate when the hand-off did not succeed; else empty
     };
     // Scores the test, marks it submitted, keeps a copy of the enciphered result beside
-    // the paper, then hands it over.
+    // the paper (or in the spare folder when the paper's folder does not take it), then hands it over.
     HandOff submit(const Sender &send);
+    // Where the result copy goes when it cannot be written beside the paper; empty for nowhere.
+    void setSpareFolder(const QString &folder) { m_spareFolder = folder; }
 
 private:
     void applyPaperHeader(const QString &headerLine);
@@ -81,6 +83,7 @@ private:
     const CmultiLanguage &m_table;
     bool m_chinese;
     QString m_paperPath;
+    QString m_spareFolder;
     Clock m_clock;
     console m_console;
     oneChoices m_paper;

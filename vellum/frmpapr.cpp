@@ -4,6 +4,7 @@
 #include "multilanguage.h"
 #include "texts.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,6 +31,10 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     Command3 = named(new QPushButton(this), "Command3");
     CmdOpen = named(new QPushButton(this), "CmdOpen");
     CmdShut = named(new QPushButton(this), "CmdShut");
+    folderNote = named(new QLabel(this), "folderNote");
+    folderNote->setWordWrap(true);
+    folderNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folderNote->hide();
 
     txtTL->setText(QString::number(m_session.paperHeader.timeLimit));
     txtTP->setText(QString::number(m_session.paperHeader.Total));
@@ -59,6 +64,7 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     layout->addLayout(grid);
     layout->addSpacing(8);
     layout->addLayout(buttons);
+    layout->addWidget(folderNote);
 
     // Keyboard order follows the screen: the boxes top to bottom, then the buttons left to right.
     QWidget *order[] = { TxtT, txtS, txtTL, txtTP, txtA, txtFN, CmdOpen, Command1, Command3, CmdShut };
@@ -82,6 +88,12 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     m_dialog.title = m_texts.getRes(entry::openDialogTitle);
     m_dialog.initialFolder = m_session.programFolder() + u'/';
     setMinimumWidth(480);
+}
+
+void FrmPapr::showFolderNote(const QString &folder)
+{
+    folderNote->setText(m_texts.getRes(entry::keptIn) + QDir::toNativeSeparators(folder));
+    folderNote->show();
 }
 
 void FrmPapr::apnc()

@@ -31,11 +31,14 @@ public:
     QPushButton *Command3;
     QPushButton *CmdOpen;
     QPushButton *CmdShut;
+    QLabel *folderNote; // where papers go, when that is not beside the program
 
     showdialog &openDialog() { return m_dialog; }
 
     // Opens the paper at path as the open button does after the dialog.
     void openPaper(const QString &path);
+    // Says below the buttons that papers are kept in folder, the user's own.
+    void showFolderNote(const QString &folder);
 
 signals:
     // The header line is stored: the question editor takes over.

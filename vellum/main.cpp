@@ -1,15 +1,25 @@
 // vellum: the paper authoring program.
 #include "authoring.h"
+#include "datafolder.h"
+#include "frmpapr.h"
 #include "systemlocale.h"
 
 #include <QApplication>
 #include <QRandomGenerator>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    vellum::Authoring authoring(QCoreApplication::applicationDirPath(), systemDefaultLcid(),
+    // Installed where it cannot write, papers go to the author's own folder.
+    const DataFolder data = chooseDataFolder(QCoreApplication::applicationDirPath());
+    if (!data.problem.isEmpty())
+        std::fprintf(stderr, "vellum: %s\n", qUtf8Printable(data.problem));
+    vellum::Authoring authoring(data.path, systemDefaultLcid(),
                                 [] { return int(QRandomGenerator::global()->bounded(1000)); });
     authoring.start();
+    if (data.perUser)
+        authoring.headerEditor()->showFolderNote(data.path);
     return app.exec();
 }

@@ -45,5 +45,6 @@ inline constexpr int questionSkipped = 51;
 inline constexpr int closeWithoutSaving = 52;
 inline constexpr int cannotWriteThere = 53;
 inline constexpr int fullMarksTooHigh = 54;
+inline constexpr int keptIn = 55;
 
 } // namespace vellum::entry

@@ -193,9 +193,20 @@ TEST_F(SessionTest, AFailedHandOffTellsWhereTheResultIs)
     auto handOff = s->submit(failing(CsendMessage::Outcome::NoReceiver));
     EXPECT_TRUE(handOff.message.contains(QDir::toNativeSeparators(path + QStringLiteral(".result"))));
 
-    // Nowhere to keep the copy either: the candidate is shown the result code to pass on.
+    // Not beside the paper: the copy goes to the spare folder, and the candidate is told so.
     const QString blocked = paper({ header, QStringLiteral("Q1^0^2^5^9^a^b") });
     QDir().mkdir(blocked + QStringLiteral(".result"));
+    const QString spare = m_dir.filePath(QStringLiteral("spare"));
+    QDir().mkdir(spare);
+    s = session(blocked);
+    s->setSpareFolder(spare);
+    ASSERT_FALSE(s->startTest());
+    handOff = s->submit(failing(CsendMessage::Outcome::NoReceiver));
+    EXPECT_EQ(handOff.savedPath, spare + QStringLiteral("/p2.dat.result"));
+    EXPECT_TRUE(QFileInfo(handOff.savedPath).isFile());
+    EXPECT_TRUE(handOff.message.contains(QDir::toNativeSeparators(handOff.savedPath)));
+
+    // Nowhere to keep the copy either: the candidate is shown the result code to pass on.
     s = session(blocked);
     ASSERT_FALSE(s->startTest());
     handOff = s->submit(failing(CsendMessage::Outcome::NoReply));
