@@ -19,19 +19,28 @@ class Run:
 
 
 @contextlib.contextmanager
-def own_server(source, files):
-    """Copies files from the program folder source, starts centrumd there and stops it afterwards."""
-    with tempfile.TemporaryDirectory() as folder:
-        for name in ("centrumd",) + tuple(files):
-            shutil.copy2(os.path.join(source, name), folder)
+def own_server(source, files, data_home=None):
+    """Copies files from the program folder source, starts centrumd there and stops it afterwards.
+    With data_home, centrumd runs where it is installed instead and keeps its files in the
+    user's own folder below data_home (as XDG_DATA_HOME), copying what it ships there itself."""
+    with tempfile.TemporaryDirectory() as copy:
+        env = None
+        if data_home is None:
+            folder, program = copy, os.path.join(copy, "centrumd")
+            for name in ("centrumd",) + tuple(files):
+                shutil.copy2(os.path.join(source, name), folder)
+        else:
+            folder, program = os.path.join(data_home, "exam-suite", "centrum"), os.path.join(source, "centrumd")
+            os.makedirs(folder, exist_ok=True)
+            env = dict(os.environ, XDG_DATA_HOME=data_home)
         run = Run(folder)
         with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
             # Port 0: the system picks free ports, so nothing else can take them in between.
             f.write("[comm]\nmsg=0\nfile=8602\nweb=0\n[subject]\nfile=sample.dat\n")
         # The log goes to a file: a pipe nobody reads would fill up and hold the server.
-        log_name = os.path.join(folder, "centrumd.out")
+        log_name = os.path.join(copy, "centrumd.out")
         with open(log_name, "w+b") as log:
-            server = subprocess.Popen([os.path.join(folder, "centrumd")], stdout=log, stderr=subprocess.STDOUT)
+            server = subprocess.Popen([program], stdout=log, stderr=subprocess.STDOUT, env=env)
             try:
                 deadline = time.monotonic() + 30
                 ports = None

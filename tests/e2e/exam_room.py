@@ -4,6 +4,12 @@ folder, a candidate's login client and test program in theirs, on 127.0.0.1. Run
 display (xvfb-run); the windows get the mouse and the keyboard through xdotool.
 
   exam_room.py --dist build/dist [--language en|zh] [--shots FOLDER]
+  exam_room.py --installed /usr/lib/exam-suite [--language en|zh]
+
+--dist copies the staged programs into a program folder of their own for each person.
+--installed runs the installed programs where they are, as a user who cannot write there:
+each person's files are in their own folder below a home of their own, and the installed
+folders must be left as they were.
 
 A candidate logs in, receives the sample paper, answers every question, submits, and the
 result is in the server's day report with full marks; a second login with the same ID is
@@ -97,21 +103,28 @@ def next_question():
 
 
 class Candidate:
-    """entrant and examdesk copied into a program folder of their own."""
+    """entrant and examdesk copied from programs into a program folder of their own, or, when
+    installed, run from programs with the candidate's files in their own folder below home."""
 
-    def __init__(self, dist, folder, server_port, env):
-        for name in ("entrant", "examdesk"):
-            shutil.copy2(os.path.join(dist, "candidate", name), folder)
-        with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
+    def __init__(self, programs, home, server_port, env, installed=False):
+        if installed:
+            self.program = os.path.join(programs, "entrant")
+            self.folder = os.path.join(home, "exam-suite", "candidate")
+            os.makedirs(self.folder)
+            env = dict(env, XDG_DATA_HOME=home)
+        else:
+            for name in ("entrant", "examdesk"):
+                shutil.copy2(os.path.join(programs, name), home)
+            self.program, self.folder = os.path.join(home, "entrant"), home
+        with open(os.path.join(self.folder, "setting.ini"), "w", encoding="utf-8") as f:
             # File port 0: the client listens where the system lets it and tells the server.
             f.write("[comm]\nrmtHost=127.0.0.1\nmsg=%d\nfile=0\n" % server_port)
-        self.folder, self.env = folder, env
-        self.log = os.path.join(folder, "entrant.err")
+        self.env = env
+        self.log = os.path.join(home, "entrant.err")
 
     def start(self):
         self.errors = open(self.log, "w")
-        self.process = subprocess.Popen([os.path.join(self.folder, "entrant")], cwd=self.folder,
-                                        env=self.env, stderr=self.errors)
+        self.process = subprocess.Popen([self.program], cwd=self.folder, env=self.env, stderr=self.errors)
         return self.process
 
     def status_lines(self):
@@ -168,21 +181,35 @@ def take_the_test(shots):
     click(SUBMIT)
 
 
+def listing(folders):
+    return {os.path.join(top, name): os.stat(os.path.join(top, name)).st_mtime_ns
+            for folder in folders for top, dirs, files in os.walk(folder) for name in dirs + files}
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--dist", required=True, help="the staged program folders")
+    where = parser.add_mutually_exclusive_group(required=True)
+    where.add_argument("--dist", help="the staged program folders, copied for each person")
+    where.add_argument("--installed", help="the installed program folders, run where they are")
     parser.add_argument("--language", choices=("en", "zh"), default="en")
     parser.add_argument("--shots", help="a folder for screenshots of each step")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("exam_room.py needs an X display; run it under xvfb-run")
+    installed = args.installed is not None
+    if installed and os.geteuid() == 0:
+        sys.exit("exam_room.py --installed runs as a user who cannot write the installed folders, not as root")
+    programs = args.installed or args.dist
+    program_folders = [os.path.join(programs, "centrum"), os.path.join(programs, "candidate")]
+    installed_before = listing(program_folders) if installed else None
 
     shots = Shots(args.shots, args.language)
     title = "ZeloClientV1.1" if args.language == "en" else "Orla客户端程序V1.1"
     refused = "This User has Logined" if args.language == "en" else "该用户已登录"
 
-    with ownserver.own_server(os.path.join(args.dist, "centrum"), [PAPER]) as server, \
-            tempfile.TemporaryDirectory() as home:
+    with tempfile.TemporaryDirectory() as home, \
+            ownserver.own_server(program_folders[0], [PAPER],
+                                 data_home=os.path.join(home, "examiner") if installed else None) as server:
         env = dict(os.environ)
         env.pop("QT_QPA_PLATFORM", None)
         env["LANG"] = env["LC_ALL"] = "en_US.UTF-8" if args.language == "en" else "zh_CN.UTF-8"
@@ -192,7 +219,7 @@ def main():
 
         first_folder = os.path.join(home, "first")
         os.mkdir(first_folder)
-        first = Candidate(args.dist, first_folder, server.msg, env)
+        first = Candidate(program_folders[1], first_folder, server.msg, env, installed)
         process = first.start()
         first.log_in(title, CANDIDATE)
         take_the_test(shots)
@@ -200,8 +227,12 @@ def main():
         if process.wait(60) != 0:
             raise AssertionError("entrant ended with %d" % process.returncode)
         wait_until("the test program to end", lambda: not program_windows("--class", "^examdesk$"))
-        received = open(os.path.join(first_folder, PAPER), "rb").read()
+        received = open(os.path.join(first.folder, PAPER), "rb").read()
         assert received == paper, "the candidate's copy of the paper differs from the server's"
+        assert os.path.isfile(os.path.join(first.folder, PAPER + ".result")), "no copy of the result beside the paper"
+        if installed:
+            assert any(first.folder in line for line in first.status_lines()), \
+                "entrant did not say where it keeps its files: %r" % first.status_lines()
 
         values = report_values(server.folder)
         assert len(values) == 1, "expected one report entry, found %r" % values
@@ -214,7 +245,7 @@ def main():
         # Another workstation tries the same ID.
         second_folder = os.path.join(home, "second")
         os.mkdir(second_folder)
-        second = Candidate(args.dist, second_folder, server.msg, env)
+        second = Candidate(program_folders[1], second_folder, server.msg, env, installed)
         process = second.start()
         second.log_in(title, CANDIDATE)
         wait_until("the refusal", lambda: refused in second.status_lines())
@@ -222,9 +253,12 @@ def main():
         shots.take("entrant-refused")
         process.terminate()
         process.wait(30)
-        assert not os.path.exists(os.path.join(second_folder, PAPER)) or \
-            os.path.getsize(os.path.join(second_folder, PAPER)) == 0, "a refused login received a paper"
+        assert not os.path.exists(os.path.join(second.folder, PAPER)) or \
+            os.path.getsize(os.path.join(second.folder, PAPER)) == 0, "a refused login received a paper"
         assert len(report_values(server.folder)) == 1
+
+    if installed:
+        assert listing(program_folders) == installed_before, "the installed program folders were changed"
 
     print("a whole exam: %s scored %s of %d in %s s; the second login was refused" %
           (CANDIDATE, score, FULL_MARKS, seconds))
