@@ -18,7 +18,7 @@ import xml.etree.ElementTree as ElementTree
 
 PACKAGE = "exam-suite"
 FOLDERS = {
-    "vellum": ["vellum"],
+    "vellum": ["vellum", "sample-questions.csv"],
     "centrum": ["centrum", "centrumd", "setting.ini", "sample.dat", "index.html"],
     "candidate": ["entrant", "examdesk", "setting.ini"],
 }
