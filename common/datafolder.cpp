@@ -25,12 +25,15 @@ DataFolder chooseDataFolder(const QString &programFolder, bool programFolderWrit
     }
     result.perUser = true;
     result.path = perUserFolder(programFolder, xdgDataHome, home);
+    const bool made = !QFileInfo(result.path).isDir();
     if (!QDir().mkpath(result.path)) {
         result.problem = QStringLiteral("%1: cannot be made").arg(result.path);
         return result;
     }
-    // Papers, results and reports are the user's own business.
-    QFile::setPermissions(result.path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Papers, results and reports are the user's own business; a folder the user has opened up
+    // since is left as it is.
+    if (made)
+        QFile::setPermissions(result.path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     const QDir source(programFolder);
     const QFileInfoList shipped = source.entryInfoList(QDir::Files | QDir::Readable);

@@ -58,14 +58,19 @@ TEST_F(DataFolderChoice, InstalledFolderGivesTheUserAFolderWithTheShippedDefault
     EXPECT_EQ(read(userFolder() + QStringLiteral("/setting.ini")), "[comm]\nmsg=8601\n");
     EXPECT_EQ(read(userFolder() + QStringLiteral("/index.html")), "<html></html>");
     EXPECT_FALSE(QFileInfo::exists(userFolder() + QStringLiteral("/centrumd"))) << "programs stay installed";
+    const auto others = QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    EXPECT_FALSE(QFile::permissions(userFolder()) & others) << "results and reports are the user's own";
 
-    // The user's changes survive the next start; a shipped file the user lost comes back.
+    // The user's changes survive the next start, the folder's permissions included; a shipped
+    // file the user lost comes back.
     write(userFolder() + QStringLiteral("/setting.ini"), "[comm]\nmsg=9000\n");
     QFile::remove(userFolder() + QStringLiteral("/index.html"));
+    QFile::setPermissions(userFolder(), QFile::permissions(userFolder()) | others);
     const DataFolder again = chooseDataFolder(program(), false, QString(), home());
     EXPECT_EQ(again.path, userFolder());
     EXPECT_EQ(read(userFolder() + QStringLiteral("/setting.ini")), "[comm]\nmsg=9000\n");
     EXPECT_EQ(read(userFolder() + QStringLiteral("/index.html")), "<html></html>");
+    EXPECT_EQ(QFile::permissions(userFolder()) & others, others);
 }
 
 TEST_F(DataFolderChoice, XdgDataHomeNamesTheBaseOnlyWhenAbsolute)
