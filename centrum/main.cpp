@@ -5,6 +5,7 @@
 #include "multilanguage.h"
 #include "server.h"
 #include "systemlocale.h"
+#include "texts.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -34,7 +35,7 @@ int main(int argc, char *argv[])
     centrum::Form1 form(server, centrum::Desktop::real());
     form.show();
     if (data.perUser)
-        server.note(server.texts().getRes(26) + data.path
+        server.note(server.texts().getRes(centrum::textid::KeptIn) + data.path
                     + (data.problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(data.problem)));
     // As if Start were pressed once the window is up, warnings included.
     if (QCoreApplication::arguments().contains(QStringLiteral("--start")))

@@ -1,4 +1,4 @@
-// Numbers of the server's string-table entries for allowing an ID again and for shuffled papers.
+// Numbers of the server's string-table entries for allowing an ID again, shuffled papers and where files are kept.
 #pragma once
 
 namespace centrum::textid {
@@ -16,6 +16,7 @@ enum : int {
     Shuffling,         // log line at start
     ConsoleHelp,       // centrumd's commands
     UnknownCommand,    // followed by the command
+    KeptIn,            // log line at start, followed by the user's own folder
 };
 
 } // namespace centrum::textid
