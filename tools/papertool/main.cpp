@@ -175,22 +175,30 @@ int check(const QString &path)
     return result.problems.empty() ? exitOk : exitProblems;
 }
 
+// "[-o OUT] [IN]": the files named, or a usage message when the arguments cannot be used.
+std::optional<QString> readInOut(const QStringList &args, QString &inPath, QString &outPath)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"-o") {
+            if (i + 1 >= args.size())
+                return QStringLiteral("-o needs a file name");
+            outPath = args[++i];
+        } else if (inPath.isEmpty() && !args[i].startsWith(u'-')) {
+            inPath = args[i];
+        } else {
+            return QStringLiteral("unexpected argument \"%1\"").arg(args[i]);
+        }
+    }
+    return std::nullopt;
+}
+
 // encode and decode: one line out per line in, from a file or stdin, to a file or stdout.
 int convert(const QStringList &args, bool encode)
 {
     QString inPath;
     QString outPath;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == u"-o") {
-            if (i + 1 >= args.size())
-                return usage(QStringLiteral("-o needs a file name"));
-            outPath = args[++i];
-        } else if (inPath.isEmpty() && !args[i].startsWith(u'-')) {
-            inPath = args[i];
-        } else {
-            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
-        }
-    }
+    if (const auto problem = readInOut(args, inPath, outPath))
+        return usage(*problem);
 
     QByteArray input;
     if (inPath.isEmpty()) {
@@ -431,17 +439,8 @@ int exportSheet(const QStringList &args)
 {
     QString inPath;
     QString outPath;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == u"-o") {
-            if (i + 1 >= args.size())
-                return usage(QStringLiteral("-o needs a file name"));
-            outPath = args[++i];
-        } else if (inPath.isEmpty() && !args[i].startsWith(u'-')) {
-            inPath = args[i];
-        } else {
-            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
-        }
-    }
+    if (const auto problem = readInOut(args, inPath, outPath))
+        return usage(*problem);
     if (inPath.isEmpty())
         return usage(QStringLiteral("export takes one paper file"));
     if (!outPath.isEmpty() && sameFile(inPath, outPath))
