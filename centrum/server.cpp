@@ -90,6 +90,12 @@ Server::Server(ServerSeams seams, QObject *parent)
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
             return;
+        // A candidate on a slow line is still taking the paper: only a stop is a stall.
+        const qint64 queued = m_file->unacknowledgedBytes();
+        if (queued < m_queuedAtProgress) {
+            noteProgress();
+            return;
+        }
         const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
         abandonTransfer(int(QAbstractSocket::SocketTimeoutError), extra(Stalled).arg(seconds));
     });
@@ -440,11 +446,10 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         user.uSckNdx = k;
         user.uConn = c.serial;
         if (served && user.uID == m_served->uID) {
-            // The next paper of a list, for the candidate already connected for files.
-            if (m_file->state() == NetSocket::State::Connected) {
-                noteProgress();
+            // The next paper of a list, for the candidate already connected for files. Asking
+            // again is no progress: only bytes taken and papers confirmed put off the stall time.
+            if (m_file->state() == NetSocket::State::Connected)
                 sendCurrentPaper();
-            }
             return;
         }
         if (isDuplicate(user.uID)) {
@@ -456,9 +461,10 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         else
             m_queue.append(user);
     } else if (tag == wire::tagRequestFile) {
+        // From any connection, as the candidates' clients expect; but a request repeated by
+        // anyone must not keep a stalled transfer alive, so it does not count as progress.
         if (!m_served)
             return;
-        noteProgress();
         // The candidate may see the file connection before this side hears of it.
         if (m_file->state() == NetSocket::State::Connecting)
             m_requestEarly = true;
@@ -583,6 +589,7 @@ void Server::serveQueue()
 
 void Server::noteProgress()
 {
+    m_queuedAtProgress = m_file->unacknowledgedBytes();
     m_watchdog.start(m_seams.stallTimeout);
 }
 

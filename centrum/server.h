@@ -32,7 +32,9 @@ struct ServerSeams {
     int lcid = 1033;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // A paper transfer, or a browser connection, that makes no progress this long is given up.
-    std::chrono::milliseconds stallTimeout { 30000 };
+    // One transfer at a time is served, so a stalled candidate holds up the whole queue this
+    // long; a workstation on the network takes a paper in well under a second.
+    std::chrono::milliseconds stallTimeout { 10000 };
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
@@ -187,6 +189,7 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+    qint64 m_queuedAtProgress = 0; // bytes the candidate had not yet taken at the last progress
 
     struct PendingReport {
         qint16 index;

@@ -46,6 +46,9 @@ public:
     qint64 bytesAvailable() const;
     // Bytes handed to send() and not yet given to the network.
     qint64 bytesToWrite() const;
+    // Bytes handed to send() that the peer has not acknowledged yet: those still here and
+    // those the system holds for the peer. Falls as the peer takes what it was sent.
+    qint64 unacknowledgedBytes() const;
 
     // Ends the connection or stops listening; closing a closed object does nothing.
     void close();
