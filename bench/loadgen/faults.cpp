@@ -27,6 +27,17 @@ const char *faultName(Fault f)
     return names[int(f)];
 }
 
+bool faultNamed(std::string_view name, Fault *f)
+{
+    for (int k = 0; k < faultKinds; ++k) {
+        if (name == faultName(Fault(k))) {
+            *f = Fault(k);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string garbageMessage(unsigned draw, int client, bool last)
 {
     const std::string id = idField("g" + std::to_string(client));
@@ -159,7 +170,8 @@ private:
         Client &c = *owned;
         c.number = m_next++;
         c.good = int(draw() % 100) >= m_options.share;
-        c.fault = Fault(draw() % faultKinds);
+        const unsigned kind = draw();
+        c.fault = m_options.kinds.empty() ? Fault(kind % faultKinds) : m_options.kinds[kind % m_options.kinds.size()];
         static const char letters[faultKinds + 1] = "fmsqxot";
         c.id = m_options.idPrefix + (c.good ? 'w' : letters[int(c.fault)]) + std::to_string(c.number);
         m_clients.push_back(std::move(owned));

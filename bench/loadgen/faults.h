@@ -23,6 +23,8 @@ enum class Fault {
 };
 inline constexpr int faultKinds = 7;
 const char *faultName(Fault f);
+// The fault of that name; false for none.
+bool faultNamed(std::string_view name, Fault *f);
 
 struct FaultOptions {
     std::string host = "127.0.0.1";
@@ -36,6 +38,7 @@ struct FaultOptions {
     int serverPid = 0; // resident memory sampled when given
     std::chrono::milliseconds rssAt { 60000 };
     unsigned seed = 1;
+    std::vector<Fault> kinds; // the ways to misbehave drawn from; all of them when empty
 };
 
 struct FaultResult {

@@ -43,11 +43,12 @@ const char usage[] = R"(usage:
       M candidates connect and wait; the server PID's resident memory is read and its CPU
       time measured across the idle interval.
   loadgen faults --port P --folder DIR --paper FILE [--share PERCENT] [--concurrency C] [--seconds S]
-                 [--pid PID] [--rss-at SECONDS] [--seed N] [--id-prefix X]
+                 [--pid PID] [--rss-at SECONDS] [--seed N] [--id-prefix X] [--faults K1,K2]
       For S seconds (60), C well-behaved candidates at a time (20) fetch the paper and submit,
       while PERCENT (30) of the clients started misbehave: they vanish or stall halfway
       through the paper, stall on the message connection, send garbage or oversize messages,
-      or open and close connections in bursts. Every well-behaved candidate must finish both
+      or open and close connections in bursts (--faults picks among vanish_file,
+      vanish_message, stall_file, stall_message, garbage, oversize, storm). Every well-behaved candidate must finish both
       exchanges, and the day's report must gain exactly the results confirmed with "finx".
       The server PID's resident memory is read after --rss-at seconds (60) and at the end.
   loadgen storm --port P --folder DIR --pid PID --kill-after MS [--concurrency C] [--id-prefix X]
@@ -344,6 +345,13 @@ int faults(Args &args)
     o.rssAt = std::chrono::seconds(args.number("--rss-at", 60, 0, 86400));
     o.seed = unsigned(args.number("--seed", ::getpid(), 0, 1L << 31));
     o.idPrefix = idPrefixOf(args, "f", 4);
+    std::stringstream kinds(args.text("--faults"));
+    for (std::string name; std::getline(kinds, name, ',');) {
+        loadgen::Fault f;
+        if (!loadgen::faultNamed(name, &f))
+            throw std::invalid_argument("--faults: no such fault: " + name);
+        o.kinds.push_back(f);
+    }
     const std::string folder = args.text("--folder");
     const std::string paperPath = args.text("--paper");
     args.checkAllUsed();
