@@ -1,4 +1,5 @@
 // The exam server without a window: starts the service at launch and prints the log.
+#include "consolecommands.h"
 #include "consolelog.h"
 #include "epolldispatcher.h"
 #include "netsocket.h"
@@ -9,6 +10,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <malloc.h>
@@ -77,6 +79,38 @@ int main(int argc, char *argv[])
         server.stop();
         app.quit();
     });
+
+    // Commands come from a terminal only: a pipe or file on standard input (a service
+    // manager's, a script's) is left alone, and the end of the input ends only the commands.
+    centrum::ConsoleCommands commands(server, [](const QString &line) {
+        std::fprintf(stderr, "centrumd: %s\n", qUtf8Printable(line));
+    });
+    std::unique_ptr<QSocketNotifier> input;
+    QTimer inputAgain;
+    if (::isatty(STDIN_FILENO)) {
+        // Reading the terminal from the background fails instead of stopping the service.
+        std::signal(SIGTTIN, SIG_IGN);
+        input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        inputAgain.setSingleShot(true);
+        inputAgain.setInterval(1000);
+        QObject::connect(&inputAgain, &QTimer::timeout, [&input] { input->setEnabled(true); });
+        QObject::connect(input.get(), &QSocketNotifier::activated, [&] {
+            char bytes[4096];
+            const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
+            if (n > 0) {
+                commands.feed(QByteArrayView(bytes, n));
+            } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+                return;
+            } else if (n < 0 && errno == EIO) {
+                // The terminal belongs to the foreground now: look again in a while.
+                input->setEnabled(false);
+                inputAgain.start();
+            } else {
+                commands.finish();
+                input->setEnabled(false);
+            }
+        });
+    }
 
     const auto started = server.start();
     if (!started.messageService || !started.httpService) {

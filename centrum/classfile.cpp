@@ -141,6 +141,16 @@ bool CtransFile::transFile(const QString &fileName, const Head &head, qint64 ann
     return true;
 }
 
+void CtransFile::transBytes(const QByteArray &bytes)
+{
+    m_file.reset();
+    m_bytes = bytes;
+    m_length = bytes.size();
+    m_position = 0;
+    m_done = false;
+    pump();
+}
+
 void CtransFile::cancel()
 {
     m_file.reset();

@@ -16,6 +16,8 @@ class NetSocket;
 
 namespace centrum {
 
+class ShuffledPaper;
+
 // One entry of the paper list.
 class ClassFile
 {
@@ -24,6 +26,8 @@ public:
     qint32 fLength = 0;
     QString fNameNoPs; // after the last "/" or "\"
     QString fPath;     // where the file is read from
+    // When papers are shuffled: the paper as read at service start, each candidate's copy made from it.
+    std::shared_ptr<const ShuffledPaper> shuffled;
 
     // Measures the file, relative paths taken from folder; never creates one. False, with
     // why set, for a missing, empty or unreadable file and a name the announcement cannot carry.
@@ -81,6 +85,8 @@ public:
     using Head = std::function<QByteArray(qint64 length)>;
     bool transFile(const QString &fileName, const Head &head = {}, qint64 announced = -1,
                    QString *why = nullptr);
+    // Sends bytes made in memory, in the same pieces as a file.
+    void transBytes(const QByteArray &bytes);
     // Stops reading; what was handed to the socket still goes.
     void cancel();
     // A file held in memory goes to the socket in one piece, shared rather than copied in

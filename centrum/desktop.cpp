@@ -16,6 +16,11 @@ Desktop Desktop::real()
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
         box.exec();
     };
+    d.ask = [](QWidget *owner, const QString &title, const QString &text) {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
     d.openText = [](const QString &path) {
         // Without a registered viewer the opener would fall back to a browser, or to nothing.
         if (!hasDesktopHandler(path, DesktopDirs::fromSystem()))

@@ -2,8 +2,10 @@
 #include "form1.h"
 
 #include "dialog.h"
+#include "dlgallow.h"
 #include "multilanguage.h"
 #include "server.h"
+#include "texts.h"
 #include "textwindow.h"
 
 #include <QCloseEvent>
@@ -37,6 +39,7 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     Command4 = button("Command4", 5);
     Command5 = button("Command5", 6);
     Command6 = button("Command6", 7);
+    Command7 = button("Command7", textid::AllowAgain);
     Command5->setEnabled(false);
 
     cons = readOnlyTextBox(QStringLiteral("cons"), this);
@@ -50,16 +53,16 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
 
     // One width for the column, wide enough for the longest text in either language.
     int widest = 0;
-    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6, Command7 })
         widest = std::max(widest, b->sizeHint().width());
-    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+    for (QPushButton *b : { Command1, Command2, Command3, Command4, Command5, Command6, Command7 })
         b->setMinimumSize(std::max(widest + 16, 120), 30);
 
     auto *side = new QVBoxLayout;
     side->addWidget(Picture1);
     side->addSpacing(8);
     // Service first, then the paper list, then the records; Close stands apart at the bottom.
-    for (QPushButton *b : { Command4, Command5, Command3, Command1, Command2 })
+    for (QPushButton *b : { Command4, Command5, Command7, Command3, Command1, Command2 })
         side->addWidget(b);
     side->addStretch();
     side->addWidget(Command6);
@@ -67,7 +70,7 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     layout->addLayout(side);
     layout->addWidget(cons, 1);
 
-    QWidget *order[] = { Command4, Command5, Command3, Command1, Command2, Command6, cons };
+    QWidget *order[] = { Command4, Command5, Command7, Command3, Command1, Command2, Command6, cons };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -85,6 +88,13 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     connect(Command4, &QPushButton::clicked, this, &Form1::startService);
     connect(Command5, &QPushButton::clicked, this, [this] { m_server.stop(); });
     connect(Command6, &QPushButton::clicked, this, &QWidget::close);
+    connect(Command7, &QPushButton::clicked, this, [this] {
+        if (!m_allowDialog) {
+            m_allowDialog = new DlgAllow(m_server.texts(), this);
+            connect(m_allowDialog, &DlgAllow::idChosen, this, &Form1::allowAgain);
+        }
+        m_allowDialog->showIds(m_server.loggedInIds());
+    });
     connect(&m_server, &Server::logLine, this, &Form1::showLogLine);
     connect(&m_server, &Server::runningChanged, this, [this](bool running) {
         Command4->setEnabled(!running);
@@ -110,6 +120,18 @@ void Form1::showLogLine()
         cons->setPlainText(lines.join(u'\n')); // the first line, or the box was cleared
     }
     m_shownLines = lines.size();
+}
+
+void Form1::allowAgain(const QString &id)
+{
+    const CmultiLanguage &texts = m_server.texts();
+    if (!m_server.isLoggedIn(id)) {
+        warn(texts.getRes(textid::NotLoggedIn) + id);
+        return;
+    }
+    if (m_desktop.ask(this, texts.getRes(textid::AllowAgain), texts.getRes(textid::AllowConfirm) + id)
+        && !m_server.allowAgain(id))
+        warn(texts.getRes(textid::NotLoggedIn) + id); // allowed meanwhile, while the question was open
 }
 
 void Form1::addTests()
@@ -145,8 +167,8 @@ void Form1::openFile(const QString &fileName, bool report)
 {
     if (report) {
         if (!m_reportViewer)
-            m_reportViewer = new DlgRpt(m_server.texts(), this);
-        m_reportViewer->showReport(m_server.reportView(fileName));
+            m_reportViewer = new DlgRpt(m_server.texts(), m_desktop, this);
+        m_reportViewer->showReport(ReportView::read(m_server.recordFilePath(fileName)));
         m_fileList->close();
         return;
     }
@@ -170,7 +192,7 @@ void Form1::closeEvent(QCloseEvent *event)
     // Listeners close now; candidates still connected lose their connection with the program.
     if (m_server.isRunning() || m_server.isHttpRunning())
         m_server.stop();
-    for (QWidget *w : std::initializer_list<QWidget *> { m_fileList, m_reportViewer, m_logViewer }) {
+    for (QWidget *w : std::initializer_list<QWidget *> { m_fileList, m_reportViewer, m_logViewer, m_allowDialog }) {
         if (w)
             w->close();
     }

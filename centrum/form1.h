@@ -13,6 +13,7 @@ class QPushButton;
 namespace centrum {
 
 class Dialog;
+class DlgAllow;
 class DlgRpt;
 class Server;
 class TextWindow;
@@ -30,6 +31,7 @@ public:
     QPushButton *Command4; // Start
     QPushButton *Command5; // Stop
     QPushButton *Command6; // Close
+    QPushButton *Command7; // Allow Again
     QPlainTextEdit *cons;
     QLabel *Picture1;
 
@@ -37,6 +39,7 @@ public:
     // The windows opened from here; null until first needed, then reused.
     Dialog *fileList() const { return m_fileList; }
     DlgRpt *reportViewer() const { return m_reportViewer; }
+    DlgAllow *allowDialog() const { return m_allowDialog; }
     TextWindow *logViewer() const { return m_logViewer; }
 
     // The server's picture, drawn rather than loaded so nothing has to ship beside the program.
@@ -51,6 +54,7 @@ private:
     void showFiles(bool reports);
     void openFile(const QString &fileName, bool report);
     void showLogLine();
+    void allowAgain(const QString &id);
     void warn(const QString &text);
 
     Server &m_server;
@@ -59,6 +63,7 @@ private:
     qsizetype m_shownLines = 0;
     Dialog *m_fileList = nullptr;
     DlgRpt *m_reportViewer = nullptr;
+    DlgAllow *m_allowDialog = nullptr;
     TextWindow *m_logViewer = nullptr;
 };
 

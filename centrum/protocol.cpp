@@ -116,6 +116,16 @@ namespace {
 
 enum class Walk { PlainFile, Link, Missing };
 
+// The server's own records and settings, which are never served.
+bool isRecordName(const QString &name)
+{
+    for (const char *suffix : { ".rpt", ".log", ".ini", ".csv" }) {
+        if (name.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 // Follows path down from folder one name at a time without following links: a regular file
 // reached through folders alone is inside the folder, whatever the folder's own path is.
 Walk walkDown(const QString &folder, const QString &path)
@@ -157,10 +167,8 @@ HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath)
         if (part == u"..")
             return refused();
     }
-    for (const char *suffix : { ".rpt", ".log", ".ini" }) {
-        if (path.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
-            return refused();
-    }
+    if (isRecordName(path))
+        return refused();
     const QFileInfo info(QDir(folder).filePath(path));
     switch (walkDown(folder, path)) {
     case Walk::PlainFile:
@@ -176,7 +184,9 @@ HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath)
     if (!info.exists() || !info.isFile())
         return t;
     const QString root = QFileInfo(folder).canonicalFilePath() + u'/';
-    if (!info.canonicalFilePath().startsWith(root))
+    // The file actually opened is judged, not only the name asked for.
+    const QString target = info.canonicalFilePath();
+    if (!target.startsWith(root) || isRecordName(target))
         return refused();
     t.kind = HttpTarget::Kind::File;
     t.filePath = info.absoluteFilePath();

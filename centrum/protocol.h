@@ -56,7 +56,8 @@ struct HttpTarget {
 
 // Refuses what would leave the folder ("..", absolute paths, backslashes, in plain or
 // percent-encoded form, links pointing out) and the server's own records (".rpt", ".log",
-// ".ini"); a folder or a missing file is Missing.
+// ".ini", and ".csv" exports of reports, by the name asked for and by the file a link leads
+// to); a folder or a missing file is Missing.
 HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath);
 
 QString contentTypeFor(const QString &fileName);

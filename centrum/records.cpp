@@ -1,13 +1,8 @@
-// The server's day files (log and report), the log box, and the rows of the report viewer.
+// The server's day files (log and report) and the log box.
 #include "records.h"
 
-#include "clsencryptxor.h"
-#include "creadini.h"
 #include "durablefile.h"
 #include "inifile.h"
-#include "multilanguage.h"
-#include "numbers.h"
-#include "tokenizer.h"
 
 #include <QDir>
 #include <QFile>
@@ -271,59 +266,6 @@ QString LogBox::text() const
     QString out;
     for (const QString &line : m_lines)
         out += line + QStringLiteral("\r\n");
-    return out;
-}
-
-ReportRow reportRow(const QString &entry)
-{
-    ReportRow row;
-    const QStringList parts = ParseString(entry, QStringLiteral(":")).value_or(QStringList { entry });
-    row.address = parts.value(0);
-    row.id = parts.value(1);
-    const QString result = parts.value(2);
-    if (result.isEmpty())
-        return row;
-    const auto plain = clsEncryptXOR(clsEncryptXOR::HexMode::Tolerant).tryHexDecrypt(result);
-    if (!plain)
-        return row;
-    const QStringList fields = ParseString(*plain, QStringLiteral(":")).value_or(QStringList { *plain });
-    row.score = fields.value(0);
-    row.paper = fields.value(1);
-    if (fields.size() > 2) {
-        const auto seconds = numbers::roundHalfEven(numbers::leadingNumber(fields[2]));
-        if (seconds && *seconds >= 0)
-            row.time = QString::number(*seconds / 60) + u':' + QString::number(*seconds % 60);
-    }
-    return row;
-}
-
-QStringList reportEntries(const QString &reportFile)
-{
-    CReadINI reader;
-    reader.readLog(reportFile);
-    return reader.entryCol;
-}
-
-namespace {
-
-QString rowText(const QStringList &cells)
-{
-    QStringList padded;
-    for (const QString &c : cells)
-        padded.append(c.trimmed().leftJustified(12)); // longer texts stay whole
-    return padded.join(u'\t') + QStringLiteral("\r\n");
-}
-
-} // namespace
-
-QString reportText(const QStringList &entries, const CmultiLanguage &texts)
-{
-    QString out = rowText({ texts.getRes(19), texts.getRes(20), texts.getRes(21), texts.getRes(22),
-                            texts.getRes(23) });
-    for (const QString &entry : entries) {
-        const ReportRow r = reportRow(entry);
-        out += rowText({ r.id, r.score, r.time, r.paper, r.address });
-    }
     return out;
 }
 

@@ -1,7 +1,8 @@
-// The server's day files (log and report), the log box, and the rows of the report viewer.
+// The server's day files (log and report) and the log box.
 #pragma once
 
 #include "inifile.h"
+#include "report.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -12,8 +13,6 @@
 
 #include <optional>
 #include <utility>
-
-class CmultiLanguage;
 
 namespace centrum {
 
@@ -113,22 +112,5 @@ private:
     QStringList m_lines;
     int m_counter = 0;
 };
-
-// One row of the report viewer: ID, score, time used as minutes:seconds, paper, address.
-struct ReportRow {
-    QString id;
-    QString score;
-    QString time;
-    QString paper;
-    QString address;
-};
-
-// A report entry ("IP:ID:result") made readable; fields it lacks stay empty.
-ReportRow reportRow(const QString &entry);
-// The values of a report file's section "record", whole and in file order.
-QStringList reportEntries(const QString &reportFile);
-// The viewer's text: the header row and one row an entry, cells padded to 12 characters
-// and separated by TAB, every row ended by CR LF.
-QString reportText(const QStringList &entries, const CmultiLanguage &texts);
 
 } // namespace centrum

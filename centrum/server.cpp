@@ -5,6 +5,7 @@
 #include "multilanguage.h"
 #include "netsocket.h"
 #include "protocol.h"
+#include "texts.h"
 #include "tokenizer.h"
 
 #include <QAbstractSocket>
@@ -32,10 +33,27 @@ const char *const extraTexts[][2] = {
     { "传送中对方断开", "the peer closed during the transfer" },
     { " 端口无法监听:", " Port cannot be listened on:" },
     { "文件无法读取:", "File cannot be read:" },
+    { "%1秒内没有完整的消息,已断开连接", "no whole message for %1 s, connection let go" },
 };
-enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable };
+enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable, Quiet };
 
 constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
+
+// What a browser, or a candidate on the file connection, may have sent unread before the
+// network holds it back: a request fits many times over.
+constexpr qint64 readLimit = 64 * 1024;
+
+// Log lines carry text from the network; control characters in it would steer the terminal
+// the log is shown on, so they are shown as the replacement character instead.
+QString visibleText(QString text)
+{
+    for (QChar &ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            ch = QChar::ReplacementCharacter;
+    }
+    return text;
+}
 
 std::optional<quint16> portValue(const QString &text)
 {
@@ -71,6 +89,10 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_report(m_seams.programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
 {
     m_file = new NetSocket(this);
+    m_file->setReadBufferSize(readLimit);
+    // Nothing is expected back on the file connection: what comes is dropped, never kept.
+    connect(m_file, &NetSocket::dataArrival, this, [this] { m_file->readAll(); });
+    connect(m_file, &NetSocket::sendComplete, this, &Server::notePaperWritten);
     connect(m_file, &NetSocket::connected, this, [this] {
         noteProgress();
         if (std::exchange(m_requestEarly, false) && m_served)
@@ -99,12 +121,16 @@ Server::Server(ServerSeams seams, QObject *parent)
         const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
         abandonTransfer(int(QAbstractSocket::SocketTimeoutError), extra(Stalled).arg(seconds));
     });
+    m_clock.start();
+    m_letGo.setSingleShot(true);
+    connect(&m_letGo, &QTimer::timeout, this, &Server::letGoOfStalled);
 
     m_pimp = new NetSocket(this);
     connect(m_pimp, &NetSocket::connectionRequest, this, &Server::onHttpRequest);
     for (int i = 0; i < int(m_hoe.size()); ++i) {
         HttpSlot &slot = m_hoe[i];
         slot.socket = new NetSocket(this);
+        slot.socket->setReadBufferSize(readLimit);
         slot.idle = new QTimer(this);
         slot.idle->setSingleShot(true);
         slot.idle->setInterval(m_seams.stallTimeout);
@@ -138,9 +164,10 @@ QString Server::extra(int id) const
     return QString::fromUtf8(extraTexts[id][m_seams.lcid == chineseLcid ? 0 : 1]);
 }
 
-void Server::log(const QString &line)
+void Server::log(const QString &text)
 {
     const QDateTime now = m_seams.now();
+    const QString line = visibleText(text);
     const QString shown = shownStamp(now) + line;
     m_logBox.add(shown);
     m_log.write(now, line); // a failed write of the log is not worth stopping the service for
@@ -240,7 +267,14 @@ quint16 Server::webPort() const
 Server::StartResult Server::start()
 {
     StartResult result;
-    const IniFile settings = IniFile::load(settingsPath());
+    QString unreadable;
+    const IniFile settings = IniFile::load(settingsPath(), &unreadable);
+    if (!unreadable.isEmpty()) {
+        result.refusal = StartResult::Refusal::Unreadable;
+        result.problem = u' ' + extra(Unreadable) + unreadable;
+        log(result.problem);
+        return result;
+    }
     std::optional<quint16> ports[2];
     const char *keys[2] = { "msg", "web" };
     for (int i = 0; i < 2; ++i) {
@@ -257,7 +291,8 @@ Server::StartResult Server::start()
     m_logBox.setCounter(1);
     m_logins.clear();
     m_msgPort = *ports[0];
-    result.messageService = startMessageService(result);
+    const bool shuffle = settings.value(u"subject", u"shuffle").value_or(QString()).trimmed() == u"1";
+    result.messageService = startMessageService(result, shuffle);
 
     m_pimp->close();
     m_pimp->setLocalPort(*ports[1]);
@@ -274,7 +309,7 @@ Server::StartResult Server::start()
     return result;
 }
 
-bool Server::startMessageService(StartResult &result)
+bool Server::startMessageService(StartResult &result, bool shuffle)
 {
     const auto refuse = [&](StartResult::Refusal refusal, const QString &problem) {
         result.refusal = refusal;
@@ -295,6 +330,18 @@ bool Server::startMessageService(StartResult &result)
         QString why;
         if (!paper.setFileLen(m_seams.programFolder, &why))
             return refuse(StartResult::Refusal::BadPaper, extra(BadPaper) + part + QStringLiteral(" (") + why + u')');
+        // Read and deciphered once here; each candidate's copy is only a new order of it.
+        if (shuffle) {
+            QFile file(paper.fPath);
+            if (file.open(QIODevice::ReadOnly))
+                paper.shuffled = ShuffledPaper::parse(file.readAll(), &why);
+            else
+                why = file.errorString();
+            if (!paper.shuffled)
+                return refuse(StartResult::Refusal::BadPaper,
+                              text(textid::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
+            paper.fLength = qint32(paper.shuffled->size());
+        }
         papers.append(paper);
     }
     m_papers = papers;
@@ -304,6 +351,8 @@ bool Server::startMessageService(StartResult &result)
     // The first listener decides the port, also when the setting lets the system choose.
     m_msgPort = m_sockets[m_listener].socket->localPort();
     log(text(8));
+    if (shuffle)
+        log(text(textid::Shuffling));
     return true;
 }
 
@@ -392,6 +441,9 @@ void Server::onConnectionRequest(qint16 k, int requestId)
     c->papers = m_papers; // a later start with another list does not change what this candidate gets
     c->paperNo = 1;
     c->buffer.clear();
+    c->settled = false;
+    c->dueAt.reset();
+    watchPatience(k);
     const ClassFile &first = c->papers.first();
     s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
     if (m_highest < k)
@@ -417,18 +469,23 @@ void Server::onData(qint16 k)
     it->second.buffer += it->second.socket->readAll();
     for (;;) {
         Connection *c = connectionOf(k, serial);
-        if (!c || c->buffer.isEmpty())
+        if (!c)
             return;
+        if (c->buffer.isEmpty())
+            break;
         const ParsedMessage m = parseMessage(c->buffer);
         if (m.status == ParseStatus::Incomplete)
-            return;
+            break;
         if (m.status == ParseStatus::Bad) {
             onSocketError(k, sectionMsgError, extra(TooLong));
             return;
         }
         c->buffer.remove(0, m.consumed);
+        if (m.tag() == wire::tagLogin || m.tag() == wire::tagReport)
+            c->settled = true;
         handleMessage(k, m);
     }
+    watchPatience(k);
 }
 
 void Server::handleMessage(qint16 k, const ParsedMessage &m)
@@ -446,8 +503,8 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         user.uSckNdx = k;
         user.uConn = c.serial;
         if (served && user.uID == m_served->uID) {
-            // The next paper of a list, for the candidate already connected for files. Asking
-            // again is no progress: only bytes taken and papers confirmed put off the stall time.
+            // The next paper of a list, for the candidate already connected for files; the
+            // watchdog counts its bytes going out, not the asking.
             if (m_file->state() == NetSocket::State::Connected)
                 sendCurrentPaper();
             return;
@@ -527,6 +584,21 @@ bool Server::isDuplicate(const QString &id)
     return false;
 }
 
+bool Server::allowAgain(const QString &id)
+{
+    if (!m_logins.remove(id))
+        return false;
+    log(text(textid::AllowedAgain) + id);
+    return true;
+}
+
+QStringList Server::loggedInIds() const
+{
+    QStringList ids(m_logins.begin(), m_logins.end());
+    ids.sort();
+    return ids;
+}
+
 void Server::startFileConnection(const Cuser &user)
 {
     Connection *c = connectionOf(user.uSckNdx, user.uConn);
@@ -554,6 +626,10 @@ void Server::sendCurrentPaper()
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
     const ClassFile &paper = c->papers[c->paperNo - 1];
+    if (paper.shuffled) {
+        sender->transBytes(paper.shuffled->copyFor(m_seams.random));
+        return;
+    }
     QString why;
     // Nothing the candidate could use was sent: the next one need not wait for the stall time.
     if (!sender->transFile(paper.fPath, {}, paper.fLength, &why))
@@ -563,7 +639,36 @@ void Server::sendCurrentPaper()
 void Server::abandonTransfer(int number, const QString &why)
 {
     log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(why));
+    releaseUnservedLogin();
     endTransfer();
+}
+
+void Server::notePaperWritten()
+{
+    if (!m_served || !m_sender || !m_sender->isDone())
+        return;
+    const Connection *c = connectionOf(m_served->index, m_served->serial);
+    if (c && m_served->sentNo == c->papers.size())
+        m_served->lastSent = true;
+}
+
+void Server::releaseUnservedLogin()
+{
+    if (!m_served || m_served->lastSent)
+        return;
+    m_logins.remove(m_served->uID);
+    if (connectionOf(m_served->index, m_served->serial))
+        destroySocket(m_served->index);
+}
+
+void Server::dropQueued(qint16 k, quint64 serial)
+{
+    m_queue.removeIf([this, k, serial](const Cuser &u) {
+        if (u.uSckNdx != k || u.uConn != serial)
+            return false;
+        m_logins.remove(u.uID);
+        return true;
+    });
 }
 
 void Server::endTransfer()
@@ -584,6 +689,8 @@ void Server::serveQueue()
         Connection *c = connectionOf(next.uSckNdx, next.uConn);
         if (c && c->socket->state() == NetSocket::State::Connected)
             startFileConnection(next);
+        else
+            m_logins.remove(next.uID); // nothing was sent to it
     }
 }
 
@@ -599,11 +706,58 @@ void Server::onPeerClosed(qint16 k)
     if (it == m_sockets.end())
         return;
     const bool served = m_served && m_served->index == k && m_served->serial == it->second.serial;
+    dropQueued(k, it->second.serial);
+    if (served)
+        releaseUnservedLogin();
     destroySocket(k);
     if (served)
         endTransfer(); // nobody is left to confirm the file
     else
         serveQueue();
+}
+
+void Server::watchPatience(qint16 k)
+{
+    const auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || k == m_listener)
+        return;
+    Connection &c = it->second;
+    // Waiting in the queue, for a confirmation, or after a finished exchange is no fault.
+    if (c.settled && c.buffer.isEmpty()) {
+        c.dueAt.reset();
+        return;
+    }
+    if (c.dueAt)
+        return;
+    c.dueAt = m_clock.elapsed() + m_seams.stallTimeout.count();
+    // Any time already set is an earlier one.
+    if (!m_letGo.isActive())
+        m_letGo.start(m_seams.stallTimeout);
+}
+
+void Server::letGoOfStalled()
+{
+    const qint64 now = m_clock.elapsed();
+    QList<qint16> due;
+    std::optional<qint64> next;
+    for (const auto &[k, c] : m_sockets) {
+        if (!c.dueAt)
+            continue;
+        if (*c.dueAt <= now)
+            due.append(k);
+        else if (!next || *c.dueAt < *next)
+            next = c.dueAt;
+    }
+    const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
+    for (const qint16 k : due)
+        onSocketError(k, int(QAbstractSocket::SocketTimeoutError), extra(Quiet).arg(seconds));
+    if (next && (!m_letGo.isActive() || m_letGo.remainingTime() > *next - now))
+        m_letGo.start(std::chrono::milliseconds(*next - now));
+}
+
+qint64 Server::fileConnectionUnread() const
+{
+    return m_file->bytesAvailable();
 }
 
 void Server::onSocketError(qint16 k, int number, const QString &description)

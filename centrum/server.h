@@ -4,11 +4,14 @@
 #include "classfile.h"
 #include "cuser.h"
 #include "records.h"
+#include "shuffledpaper.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -31,13 +34,16 @@ struct ServerSeams {
     QString programFolder;
     int lcid = 1033;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    // A paper transfer, or a browser connection, that makes no progress this long is given up.
-    // One transfer at a time is served, so a stalled candidate holds up the whole queue this
-    // long; a workstation on the network takes a paper in well under a second.
+    // A paper transfer, a browser connection, or a candidate connection holding no whole
+    // message, that makes no progress this long is given up. One transfer at a time is
+    // served, so a stalled candidate holds up the whole queue this long; a workstation on
+    // the network takes a paper in well under a second.
     std::chrono::milliseconds stallTimeout { 10000 };
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
+    // Where the order of a shuffled paper comes from.
+    RandomSource random = [](quint32 bound) { return QRandomGenerator::global()->bounded(bound); };
 };
 
 // The service behind the server window and the headless server. Everything runs on the
@@ -51,7 +57,7 @@ public:
     ~Server() override;
 
     struct StartResult {
-        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen };
+        enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable };
         bool messageService = false; // candidates are served
         bool httpService = false;    // browsers are served
         Refusal refusal = Refusal::None;
@@ -65,6 +71,13 @@ public:
     bool isHttpRunning() const;
     quint16 messagePort() const { return m_msgPort; }
     quint16 webPort() const;
+
+    // Lets an ID that has logged in this run fetch the paper once more, and logs it; false
+    // when the ID has not logged in.
+    bool allowAgain(const QString &id);
+    bool isLoggedIn(const QString &id) const { return m_logins.contains(id); }
+    // The IDs logged in this run, in the order of their text.
+    QStringList loggedInIds() const;
 
     // The paper list as configured, and as measured by the last start.
     QStringList configuredPapers() const;
@@ -99,6 +112,8 @@ public:
     QList<qint16> freeSockets() const { return m_free; }
     qint16 listenerIndex() const { return m_listener; }
     bool isTransferring() const { return m_served.has_value(); }
+    // Bytes the candidate sent back on the file connection and still held here.
+    qint64 fileConnectionUnread() const;
 
 signals:
     // A line as the log box shows it: date, time and text.
@@ -114,12 +129,15 @@ private:
         QList<ClassFile> papers; // the list as it stood when the candidate connected
         qint16 paperNo = 1;      // the candidate's own place in it, from 1
         QByteArray buffer;
+        bool settled = false;        // a login or a report has come whole
+        std::optional<qint64> dueAt; // when it is let go unless a message comes whole, on m_clock
     };
     struct Served {
         qint16 index;
         quint64 serial;
         QString uID;
         qint16 sentNo = 0; // the candidate's paper whose sending has begun
+        bool lastSent = false; // the last paper of the candidate's list went out whole
     };
     struct HttpSlot {
         NetSocket *socket = nullptr;
@@ -130,11 +148,12 @@ private:
         QTimer *idle = nullptr;
     };
 
+    // Control characters are shown as a replacement character: much of the text comes from peers.
     void log(const QString &text);
     QString text(int id) const;
     QString extra(int id) const;
 
-    bool startMessageService(StartResult &result);
+    bool startMessageService(StartResult &result, bool shuffle);
     bool makeListener(int failedIndex);
     NetSocket *createSocket(qint16 index);
     // Closes and forgets the socket at index (the listener included); a used index is kept
@@ -156,6 +175,18 @@ private:
     void endTransfer();
     void serveQueue();
     void noteProgress();
+    // Notes when the paper on its way has wholly gone out.
+    void notePaperWritten();
+    // A candidate whose paper did not wholly go out may log in again: its ID is forgotten and
+    // its connection closed, which its client takes as a failed fetch.
+    void releaseUnservedLogin();
+    // Forgets the logins of the queued candidates of a connection that is going.
+    void dropQueued(qint16 k, quint64 serial);
+
+    // A message connection that never sent a whole login or report, or holds part of a
+    // message, for the stall time is let go.
+    void watchPatience(qint16 k);
+    void letGoOfStalled();
     Connection *connectionOf(qint16 k, quint64 serial);
 
     // Stores the results received since the first of them with one durable write, then
@@ -190,6 +221,8 @@ private:
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
     qint64 m_queuedAtProgress = 0; // bytes the candidate had not yet taken at the last progress
+    QElapsedTimer m_clock;
+    QTimer m_letGo; // set for the earliest dueAt of the message connections
 
     struct PendingReport {
         qint16 index;

@@ -2,9 +2,14 @@
 #include "textwindow.h"
 
 #include "multilanguage.h"
+#include "scorehistogram.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -58,14 +63,80 @@ void TextWindow::showText(const QString &title, const QString &text)
     Text1->setFocus();
 }
 
-DlgRpt::DlgRpt(const CmultiLanguage &texts, QWidget *parent) : TextWindow(texts, parent), m_texts(texts)
+DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
+    : QDialog(parent), m_texts(texts), m_desktop(std::move(desktop))
 {
     setObjectName(QStringLiteral("DlgRpt"));
+    Text1 = readOnlyTextBox(QStringLiteral("Text1"), this);
+    // The report's cells are padded with blanks, so columns line up only in a fixed font.
+    Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Text1->setTabStopDistance(Text1->fontMetrics().horizontalAdvance(u' ') * 4);
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label1->setWordWrap(true);
+    Picture1 = new ScoreHistogram(this);
+    Picture1->setAccessibleName(m_texts.getRes(34));
+    Command1 = new QPushButton(m_texts.getRes(26), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    OKButton = new QPushButton(m_texts.getRes(7), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    auto *layout = new QVBoxLayout(this);
+    // The table takes most of the height as the window grows; the chart keeps a share of it.
+    layout->addWidget(Text1, 3);
+    layout->addWidget(Label1);
+    layout->addWidget(Picture1, 2);
+    layout->addLayout(buttons);
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, OKButton);
+    resize(760, 620);
+
+    connect(Command1, &QPushButton::clicked, this, &DlgRpt::exportCsv);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void DlgRpt::showReport(const QString &rows)
+void DlgRpt::showReport(const ReportView &report)
 {
-    showText(m_texts.getRes(24), rows);
+    m_report = report;
+    setWindowTitle(m_texts.getRes(24));
+    Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
+    Text1->moveCursor(QTextCursor::Start);
+    const ScoreSummary summary = summarize(m_report.rows);
+    Label1->setText(summaryText(summary, m_texts));
+    Picture1->setHistogram(histogramOf(summary.scores), m_texts.getRes(20), m_texts.getRes(33),
+                           summaryText(summary, m_texts));
+    show();
+    raise();
+    activateWindow();
+    Text1->setFocus();
+}
+
+void DlgRpt::exportCsv()
+{
+    // Beside the report, named by its day; after an export elsewhere, in that folder instead.
+    const QFileInfo suggested(csvPathFor(m_report.path));
+    const QString folder = m_exportFolder.isEmpty() ? suggested.absolutePath() : m_exportFolder;
+    QFileDialog dialog(this, m_texts.getRes(27), folder, m_texts.getRes(28) + QStringLiteral(" (*.csv)"));
+    dialog.setObjectName(QStringLiteral("exportCsvDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(QDir(folder).filePath(suggested.fileName()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString chosen = dialog.selectedFiles().constFirst();
+    QString why;
+    if (!writeCsvFile(chosen, reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
+        m_desktop.warn(this, m_texts.getRes(11), m_texts.getRes(29) + why);
+        return;
+    }
+    m_exportFolder = QFileInfo(chosen).absolutePath();
 }
 
 } // namespace centrum

@@ -137,6 +137,20 @@ QStringList IniFile::column(QStringView section, bool keys) const
     return result;
 }
 
+QList<qsizetype> IniFile::valueLines(QStringView section) const
+{
+    QList<qsizetype> lines;
+    const qsizetype header = findSection(section);
+    if (header < 0)
+        return lines;
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        if (entryOf(m_lines[i]))
+            lines.append(i + 1);
+    }
+    return lines;
+}
+
 bool IniFile::setValue(QStringView section, QStringView key, QStringView value, QString *error)
 {
     auto refuse = [error](const QString &why) {

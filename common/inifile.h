@@ -22,6 +22,8 @@ public:
     // Key names and values of a section, in file order (repeated keys included).
     QStringList keys(QStringView section) const { return column(section, true); }
     QStringList values(QStringView section) const { return column(section, false); }
+    // The line numbers (from 1) of those entries, in the same order, so readers can say where.
+    QList<qsizetype> valueLines(QStringView section) const;
 
     // Replaces the value in place, or appends the key at the end of its section, or
     // appends the section at the end of the document. Refuses names or values that

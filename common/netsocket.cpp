@@ -19,6 +19,10 @@
 class PortHub
 {
 public:
+    // What a connection nobody has accepted yet may send before the network holds it back:
+    // a request or a login fits many times over, a flood waits in the peer's own memory.
+    static constexpr qint64 waitingReadLimit = 64 * 1024;
+
     struct Waiting {
         int id;
         QTcpSocket *socket;
@@ -124,6 +128,7 @@ private:
             return;
         while (QTcpSocket *s = it->second.server->nextPendingConnection()) {
             s->setParent(QCoreApplication::instance());
+            s->setReadBufferSize(waitingReadLimit);
             const int id = ++nextId;
             it->second.waiting.append({ id, s, nullptr });
             // A client that gives up while waiting leaves the queue.
@@ -236,6 +241,7 @@ void NetSocket::connectTo(const QString &host, quint16 port)
 void NetSocket::adopt(QTcpSocket *s)
 {
     s->setParent(this);
+    s->setReadBufferSize(m_readLimit); // a waiting connection's limit gives way to this object's
     m_socket = s;
     connect(s, &QTcpSocket::connected, this, [this] {
         m_state = State::Connected;
@@ -300,6 +306,13 @@ qint64 NetSocket::unacknowledgedBytes() const
     if (fd < 0 || ::ioctl(int(fd), SIOCOUTQ, &queued) != 0)
         queued = 0;
     return m_socket->bytesToWrite() + queued;
+}
+
+void NetSocket::setReadBufferSize(qint64 bytes)
+{
+    m_readLimit = bytes;
+    if (m_socket)
+        m_socket->setReadBufferSize(bytes);
 }
 
 void NetSocket::detach()

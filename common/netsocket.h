@@ -49,6 +49,9 @@ public:
     // Bytes handed to send() that the peer has not acknowledged yet: those still here and
     // those the system holds for the peer. Falls as the peer takes what it was sent.
     qint64 unacknowledgedBytes() const;
+    // At most this many received bytes are kept unread (0: no limit); past it the network
+    // holds the peer back until they are read. Applies to every connection this object holds.
+    void setReadBufferSize(qint64 bytes);
 
     // Ends the connection or stops listening; closing a closed object does nothing.
     void close();
@@ -81,6 +84,7 @@ private:
     quint16 m_localPort = 0;
     QPointer<QTcpSocket> m_socket;
     quint16 m_listeningPort = 0;
+    qint64 m_readLimit = 0;
 };
 
 // Raises this process's limit of open files to the hard limit, so that a room of connections

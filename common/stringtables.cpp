@@ -113,6 +113,27 @@ const Entry centrumEntries[] = {
     { 23, "登录地址", "Location" },
     { 24, "成绩列表", "Reports" },
     { 25, " 本机IP地址:", " Local IP:" },
+    { 26, "导出CSV(&E)", "&Export CSV" },
+    { 27, "导出CSV", "Export CSV" },
+    { 28, "CSV文件", "CSV files" },
+    { 29, "CSV文件无法写入:", "CSV file cannot be written:" },
+    { 30, "考生:%1   平均分:%2   中位数:%3   最低分:%4   最高分:%5", "Candidates: %1   Mean: %2   Median: %3   Lowest: %4   Highest: %5" },
+    { 31, "   非数字成绩:%1(未计入)", "   Not numbers: %1 (left out)" },
+    { 32, "考生:%1   没有可统计的成绩", "Candidates: %1   No scores to count" },
+    { 33, "人数", "Candidates" },
+    { 34, "成绩分布", "Score distribution" },
+    // allowing an ID to log in again, and shuffled papers (centrum/texts.h names them)
+    { 35, "允许重新登录", "Allow Again" },
+    { 36, "选择或输入允许再登录一次的考号:", "Choose or type the ID that may log in once more:" },
+    { 37, "确定", "OK" },
+    { 38, "取消", "Cancel" },
+    { 39, "确定允许该考号再登录一次吗?考号:", "Let this ID log in once more? ID: " },
+    { 40, " 允许重新登录:", " Allowed to log in again:" },
+    { 41, "该考号尚未登录:", "This ID has not logged in: " },
+    { 42, " 试卷无法打乱:", " Paper cannot be shuffled:" },
+    { 43, " 试卷按考生打乱顺序发送", " Papers are shuffled for each candidate" },
+    { 44, "命令: allow 考号 (允许该考号再登录一次); help (显示本说明)", "Commands: allow ID (lets the ID log in once more); help (shows this)" },
+    { 45, "未知命令:", "Unknown command: " },
 };
 
 // the candidate client; numbers left out are empty entries that keep the later numbers in place

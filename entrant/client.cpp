@@ -263,7 +263,16 @@ void Client::onFileRequest(int requestId)
     if (m_view.state != State::Fetching)
         return;
     m_file->close();
-    if (!m_file->accept(requestId)) {
+    const bool taken = m_file->accept(requestId);
+    // Only the server this client logged in to may hand it a paper: a connection from
+    // any other machine on the network is dropped and the port listens again.
+    const bool fromServer = taken && m_file->remoteHostIP() == m_msg->remoteHostIP();
+    if (taken && !fromServer) {
+        qWarning("entrant: file connection from %s refused: the server is %s",
+                 qPrintable(m_file->remoteHostIP()), qPrintable(m_msg->remoteHostIP()));
+        m_file->close();
+    }
+    if (!fromServer) {
         // The server gave up on this connection before it was taken; it may try again.
         if (!listenForFile(m_filePort))
             fail(text(FilePortBusy) + QString::number(m_filePort));

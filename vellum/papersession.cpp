@@ -24,11 +24,6 @@ qint16 boxNumber(const QString &text)
 
 } // namespace
 
-bool holdsSeparator(const QString &text)
-{
-    return text.contains(paper::fieldSeparator);
-}
-
 PaperSession::PaperSession(QString programFolder, std::function<int()> randomBelow1000)
     : m_programFolder(std::move(programFolder))
     , m_random(std::move(randomBelow1000))

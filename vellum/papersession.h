@@ -3,6 +3,7 @@
 
 #include "clsencryptxor.h"
 #include "cpapr.h"
+#include "fieldrules.h"
 #include "vbfile.h"
 
 #include <QString>
@@ -19,7 +20,7 @@ enum class Mode { New, Append, Modi };
 enum class HeaderField { Title, Subject, TimeLimit, Total, Author, FileName };
 
 // Texts that would split a stored line at its field separator.
-bool holdsSeparator(const QString &text);
+using paper::holdsSeparator;
 
 class PaperSession
 {

@@ -10,8 +10,6 @@
 #include "texts.h"
 #include "tokenizer.h"
 
-#include <QRegularExpression>
-
 #include <limits>
 
 namespace vellum {
@@ -45,36 +43,7 @@ QString digitsOf(const std::array<bool, oneChoice::optionCount> &checked)
     return digits;
 }
 
-// A stored image id field: a whole number from 0 to 32767, or none.
-std::optional<qint16> imageIdOf(const QString &text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return qint16(0);
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
-    if (!digits.match(t).hasMatch())
-        return std::nullopt;
-    const int value = t.toInt();
-    if (value > std::numeric_limits<qint16>::max())
-        return std::nullopt;
-    return qint16(value);
-}
-
 } // namespace
-
-MarksText classifyMarks(const QString &boxText)
-{
-    const QString t = boxText.trimmed();
-    static const QRegularExpression number(QStringLiteral("^([0-9]*\\.?[0-9]*)$"));
-    if (!number.match(t).hasMatch())
-        return MarksText::Invalid;
-    bool ok = false;
-    const double value = t.toDouble(&ok);
-    if (ok && value > 0)
-        return MarksText::Valid;
-    // "", ".", "0", "0." and "0.0" are where 0.5 begins.
-    return MarksText::Incomplete;
-}
 
 QuestionEditor::QuestionEditor(PaperSession &session, const CmultiLanguage &texts)
     : m_session(session), m_texts(texts)
@@ -161,7 +130,7 @@ bool QuestionEditor::setOption(int index, const QString &boxText)
 
 bool QuestionEditor::setImageId(const QString &boxText)
 {
-    const auto id = imageIdOf(boxText);
+    const auto id = paper::imageIdOf(boxText);
     if (!id)
         return false;
     m_record.setImg(*id);

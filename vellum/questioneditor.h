@@ -1,6 +1,7 @@
 // The question editor's rules: composing, adding, stepping through, changing and deleting questions.
 #pragma once
 
+#include "fieldrules.h"
 #include "onechoice.h"
 #include "papersession.h"
 
@@ -13,14 +14,9 @@ class CmultiLanguage;
 
 namespace vellum {
 
-// How a typed marks text is taken.
-enum class MarksText {
-    Valid,      // a number above zero: the record's marks
-    Incomplete, // empty or zero so far, as on the way to 0.5: no marks yet, no message yet
-    Invalid,    // anything else: the author is told and the box becomes "2"
-    TooHigh,    // a number that takes the paper's full marks past what the test-taking program counts
-};
-MarksText classifyMarks(const QString &boxText);
+// How a typed marks text is taken; the rules are the paper library's, shared with the import of sheets.
+using paper::MarksText;
+using paper::classifyMarks;
 
 class QuestionEditor
 {

@@ -26,6 +26,7 @@ public:
         Silent,          // connects and sends nothing
         VanishMidFile,   // closes everything after the first bytes of the file
         NeverRequest,    // accepts the file connection but never asks for the file
+        RefusesFile,     // names a file port that nobody listens on
     };
 
     QString id;
@@ -45,6 +46,10 @@ public:
     void fetch(quint16 msgPort)
     {
         m_files.listen(QHostAddress::LocalHost, 0);
+        if (misbehaviour == Misbehaviour::RefusesFile) {
+            m_refusedPort = m_files.serverPort();
+            m_files.close();
+        }
         connect(&m_files, &QTcpServer::newConnection, this, [this] {
             m_file = m_files.nextPendingConnection();
             m_files.close();
@@ -127,7 +132,7 @@ private:
         m_msg.write("infd" + idField(id) + QByteArray::number(m_files.isListening() ? m_files.serverPort() : m_filePort()));
     }
 
-    quint16 m_filePort() const { return m_file ? m_file->localPort() : 0; }
+    quint16 m_filePort() const { return m_file ? m_file->localPort() : m_refusedPort; }
 
     void onFileData()
     {
@@ -150,6 +155,7 @@ private:
     QString m_result;
     bool m_requestHeld = false;
     quint16 m_localPort = 0;
+    quint16 m_refusedPort = 0;
 };
 
 // Readable failures for Qt texts.

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -131,6 +132,59 @@ TEST_F(Centrumd, ServesACandidateAndStopsCleanlyOnSignals)
             m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:d1:") + result));
     }
+}
+
+TEST_F(Centrumd, TakesAllowFromItsTerminalOnlyAndServesOnAfterTheInputEnds)
+{
+    // A pipe on standard input is not read.
+    launch();
+    Candidate first(QStringLiteral("d2"));
+    first.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return first.finished; }));
+    m_process.write("allow d2\n");
+    Candidate refused(QStringLiteral("d2"));
+    refused.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return refused.duplicate; }));
+    EXPECT_EQ(stop(SIGTERM), 0);
+    EXPECT_FALSE(m_process.readAllStandardOutput().contains("Allowed"));
+
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY);
+    ASSERT_GE(side, 0);
+    m_process.setChildProcessModifier([side] { ::dup2(side, STDIN_FILENO); });
+    launch();
+    ::close(side);
+    Candidate fetched(QStringLiteral("d3"));
+    fetched.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return fetched.finished; }));
+    const QByteArray typed = "help\nfrobnicate now\nallow nobody\nallow d3\n";
+    ASSERT_EQ(::write(terminal, typed.constData(), size_t(typed.size())), typed.size());
+    QByteArray out, err;
+    const auto shows = [&](const QByteArray &inOut, const QByteArray &inErr) {
+        return waitFor([&] {
+            out += m_process.readAllStandardOutput();
+            err += m_process.readAllStandardError();
+            return out.contains(inOut) && err.contains(inErr);
+        });
+    };
+    EXPECT_TRUE(shows(" Allowed to log in again:d3", "This ID has not logged in: nobody")) << err.toStdString();
+    for (const char *answer : { "Commands: allow ID", "Unknown command: frobnicate now" })
+        EXPECT_TRUE(err.contains(answer)) << answer;
+    Candidate again(QStringLiteral("d3"));
+    again.fetch(m_msg);
+    ASSERT_TRUE(waitFor([&] { return again.finished; }));
+    EXPECT_EQ(again.papers.value(0), m_paper);
+
+    // The end of the input (Ctrl-D) ends the commands only.
+    ASSERT_EQ(::write(terminal, "\x04", 1), 1);
+    Candidate later(QStringLiteral("d4"));
+    later.fetch(m_msg);
+    EXPECT_TRUE(waitFor([&] { return later.finished; }));
+    EXPECT_EQ(stop(SIGTERM), 0);
+    ::close(terminal);
 }
 
 TEST_F(Centrumd, AResultStillPendingAtTheSignalIsStoredOrItsRefusalShown)

@@ -76,7 +76,8 @@ TEST_F(EpollLoop, TimersFireInTheirOrderAndAStoppedOneNeverFires)
 
     ASSERT_TRUE(waitFor([&] { return fired.contains(QStringLiteral("late")); }));
     EXPECT_EQ(fired, (QStringList { "early", "late" }));
-    EXPECT_GE(ticks, 5);
+    // A loaded machine may hold the process past several 5 ms intervals, which count once.
+    EXPECT_TRUE(waitFor([&ticks] { return ticks >= 5; })) << "the repeating timer stopped at " << ticks;
 }
 
 // Qt hands a stopped timer's id to the next timer started, so a timer restarted (or a new one

@@ -120,6 +120,29 @@ TEST_F(ServerTest, RefusesASecondLoginWithTheSameIdWithoutDisturbingTheFirst)
     ASSERT_TRUE(waitFor([&] { return late.duplicate && result.finished; }));
 }
 
+TEST_F(ServerTest, AnIdAllowedAgainFetchesOnceMoreAndTheLogSaysSo)
+{
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 3000);
+    startWith(QStringLiteral("p.dat"));
+    Candidate &first = candidate(QStringLiteral("failed"));
+    first.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return first.finished; }));
+
+    EXPECT_FALSE(server().allowAgain(QStringLiteral("nobody")));
+    EXPECT_TRUE(server().allowAgain(QStringLiteral("failed")));
+    EXPECT_FALSE(server().allowAgain(QStringLiteral("failed"))) << "allowed already, not logged in again yet";
+    EXPECT_EQ(logTexts().filter(QStringLiteral("Allowed")), QStringList { QStringLiteral(" Allowed to log in again:failed") });
+    EXPECT_EQ(centrum::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
+
+    Candidate &again = candidate(QStringLiteral("failed"));
+    again.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return again.finished; }));
+    EXPECT_EQ(again.papers.value(0), paper);
+    Candidate &third = candidate(QStringLiteral("failed"));
+    third.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return third.duplicate; })) << "once more, not for ever";
+}
+
 TEST_F(ServerTest, QueuedCandidatesAreServedOneAfterAnother)
 {
     const QByteArray paper = writeFile(QStringLiteral("q.dat"), 150000);
@@ -309,6 +332,7 @@ TEST_F(ServerTest, APaperChangedOrGoneSinceTheStartIsReportedAndTheNextCandidate
         // Well within the stall time, which would otherwise be the first to end the transfer.
         ASSERT_TRUE(waitFor([&] { return next.held(); }));
         EXPECT_TRUE(first->current.isEmpty());
+        EXPECT_TRUE(waitFor([&] { return first->closedByServer; })); // its client sees the fetch fail
         first = &next;
     }
     writeFile(QStringLiteral("p.dat"), 100);
@@ -359,7 +383,9 @@ TEST_F(ServerTest, ResultsArrivingTogetherAreEachConfirmedOnlyOnceStored)
     Candidate &leaving = candidate(QStringLiteral("leaver"));
     const QString leavingResult = cipher.HexEncrypt(QStringLiteral("1:p.dat:1"));
     leaving.submit(server().messagePort(), leavingResult);
-    ASSERT_TRUE(waitFor([&] { return !leaving.announcements.isEmpty(); }));
+    // Gone once the server has its result, before the confirmation: dropped any earlier, the
+    // result could still be in the candidate's own send buffer and never leave it.
+    ASSERT_TRUE(waitFor([&] { return logTexts().filter(QStringLiteral("Submit by IP")).size() == 13; }));
     leaving.drop();
     // Whenever a candidate holds its confirmation, its result is in the file already.
     ASSERT_TRUE(waitFor([&] {

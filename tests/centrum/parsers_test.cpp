@@ -104,7 +104,7 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
         { "%2Fetc/passwd", Kind::Refused }, { "/etc/passwd", Kind::Refused }, { "..\\outside.txt", Kind::Refused },
         { "%5C..%5Coutside.txt", Kind::Refused }, { "C:/x", Kind::Refused }, { "link.txt", Kind::Refused },
         { "setting.ini", Kind::Refused }, { "2026-12-6.Rpt", Kind::Refused }, { "x.log", Kind::Refused },
-        { "out/outside.txt", Kind::Refused }, { "inlink.txt", Kind::File }, { "a%20b.dat/x", Kind::Missing },
+        { "2026-12-6.CSV", Kind::Refused }, { "out/outside.txt", Kind::Refused }, { "inlink.txt", Kind::File }, { "a%20b.dat/x", Kind::Missing },
         { "sub//in.txt", Kind::File }, { "sub/in.txt/", Kind::Missing }, { "x.log/", Kind::Missing },
     };
     for (const auto &[path, kind] : rows) {

@@ -54,6 +54,8 @@ protected:
             seams.lcid = lcid;
             seams.now = [] { return fixedNow; };
             seams.stallTimeout = m_stall;
+            if (m_random)
+                seams.random = m_random;
             m_server = std::make_unique<centrum::Server>(seams);
             QObject::connect(m_server.get(), &centrum::Server::logLine,
                              [this](const QString &line) { m_log.append(line); });
@@ -91,6 +93,7 @@ protected:
     }
 
     std::chrono::milliseconds m_stall { 30000 };
+    centrum::RandomSource m_random; // the real one when empty
     QTemporaryDir m_dir;
     QStringList m_log;
     std::vector<std::unique_ptr<Candidate>> m_candidates;

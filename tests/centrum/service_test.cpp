@@ -1,6 +1,7 @@
 // Starting and stopping the service: the settings it refuses, repeated starts, the listeners.
 #include "serverfixture.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 TEST_F(ServerTest, RefusesToStartOnSettingsItCannotServe)
@@ -40,6 +41,16 @@ TEST_F(ServerTest, RefusesToStartOnSettingsItCannotServe)
     }
     // Measuring a paper never creates one.
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("gone.dat"))));
+
+    // Settings that cannot be read are named as such, not taken for a bad port.
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("setting.ini"))));
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("setting.ini")));
+    m_server.reset();
+    const auto r = server().start();
+    EXPECT_FALSE(r.messageService || r.httpService);
+    EXPECT_EQ(r.refusal, Refusal::Unreadable);
+    EXPECT_TRUE(r.problem.startsWith(QStringLiteral(" File cannot be read:") + path(QStringLiteral("setting.ini"))))
+        << r.problem.toStdString();
 }
 
 TEST_F(ServerTest, AddTestsReplacesTheListAndRefusesACommaInThePath)

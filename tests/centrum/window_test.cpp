@@ -1,8 +1,10 @@
 // The server's windows driven as an examiner would: service buttons, the log box, the paper
 // list through the open dialog, the day-file list, the report viewer and the log viewer.
 #include "dialog.h"
+#include "dlgallow.h"
 #include "form1.h"
 #include "inifile.h"
+#include "scorehistogram.h"
 #include "serverfixture.h"
 #include "textwindow.h"
 
@@ -38,6 +40,10 @@ protected:
         m_server.reset();
         Desktop desktop;
         desktop.warn = [this](QWidget *, const QString &title, const QString &text) { m_told << title + u'|' + text; };
+        desktop.ask = [this](QWidget *, const QString &title, const QString &text) {
+            m_asked << title + u'|' + text;
+            return m_answerYes;
+        };
         desktop.openText = [this](const QString &file) {
             m_handedOver << file;
             return m_handlerTakes;
@@ -56,7 +62,7 @@ protected:
     {
         QStringList t;
         for (QAbstractButton *b : { m_form->Command1, m_form->Command2, m_form->Command3, m_form->Command4,
-                                    m_form->Command5, m_form->Command6 })
+                                    m_form->Command5, m_form->Command6, m_form->Command7 })
             t << b->text();
         return t;
     }
@@ -92,8 +98,40 @@ protected:
         timer->start(10);
     }
 
+    // Answers the next export dialog: takes what it offers (typed empty) or the typed path,
+    // after noting its title, filter, folder and offered file. A typed path needs an offered
+    // file that exists.
+    void answerExportDialog(const QString &typed, QStringList *offered)
+    {
+        auto *timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [this, timer, typed, offered] {
+            auto *dialog = m_form->findChild<QFileDialog *>(QStringLiteral("exportCsvDialog"));
+            auto *list = dialog ? dialog->findChild<QAbstractItemView *>(QStringLiteral("listView")) : nullptr;
+            auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!dialog || !dialog->isVisible() || !list || !name)
+                return;
+            // An offered file that exists is selected once its folder is read; typing waits for that.
+            if (!typed.isEmpty() && !list->selectionModel()->hasSelection())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            *offered = QStringList { dialog->windowTitle(), dialog->nameFilters().join(u';'),
+                                     dialog->directory().absolutePath(), dialog->selectedFiles().value(0) };
+            if (!typed.isEmpty()) {
+                list->clearSelection();
+                name->clear();
+                QTest::keyClicks(name, typed);
+                list->clearSelection();
+            }
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        timer->start(10);
+    }
+
     std::unique_ptr<Form1> m_form;
     QStringList m_told;
+    QStringList m_asked;
+    bool m_answerYes = false;
     QStringList m_handedOver;
     bool m_handlerTakes = false;
     QStringList m_dialogSeen;
@@ -107,7 +145,7 @@ TEST_F(ServerWindow, StartAndStopFollowTheServiceAndTheLogBoxShowsNewestFirst)
     writeSettings(QStringLiteral("p.dat"));
     Form1 &form = open();
     EXPECT_EQ(form.windowTitle(), "ZeloServerV1.1 Local IP:" + Server::localIpAddress());
-    EXPECT_EQ(buttonTexts(), QStringList({ "Show Log", "Show Report", "Add Tests", "Start", "Stop", "Close" }));
+    EXPECT_EQ(buttonTexts(), QStringList({ "Show Log", "Show Report", "Add Tests", "Start", "Stop", "Close", "Allow Again" }));
     EXPECT_TRUE(showsRunning(false));
     EXPECT_FALSE(form.Picture1->pixmap().isNull());
 
@@ -135,6 +173,46 @@ TEST_F(ServerWindow, StartAndStopFollowTheServiceAndTheLogBoxShowsNewestFirst)
     click(form.Command6);
     EXPECT_FALSE(form.isVisible() || form.fileList()->isVisible());
     EXPECT_FALSE(m_server->isRunning() || m_server->isHttpRunning()) << "closing stops the service";
+}
+
+TEST_F(ServerWindow, AllowAgainLetsAConfirmedLoggedInIdFetchOnceMoreAndLogsIt)
+{
+    writeFile(QStringLiteral("p.dat"), 100);
+    writeSettings(QStringLiteral("p.dat"));
+    Form1 &form = open();
+    click(form.Command4);
+    for (const char *id : { "w2", "w1" }) {
+        Candidate &c = candidate(QString::fromLatin1(id));
+        c.fetch(m_server->messagePort());
+        ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    }
+
+    // An ID that has not logged in is told, not taken; the list offers those that have.
+    click(form.Command7);
+    DlgAllow *dialog = form.allowDialog();
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(dialog->List1->count(), 2);
+    EXPECT_EQ(dialog->List1->item(0)->text(), QStringLiteral("w1"));
+    QTest::keyClicks(dialog->Text1, QStringLiteral("nobody"));
+    QTest::keyClick(dialog->Text1, Qt::Key_Return);
+    EXPECT_EQ(m_told, QStringList { QStringLiteral("Warning|This ID has not logged in: nobody") });
+    EXPECT_TRUE(m_asked.isEmpty());
+
+    // Chosen from the list by keys: asked first, and No leaves the ID refused.
+    for (bool yes : { false, true }) {
+        m_answerYes = yes;
+        click(form.Command7);
+        EXPECT_TRUE(dialog->Text1->text().isEmpty());
+        dialog->List1->setCurrentRow(0); // as the arrow keys do
+        EXPECT_EQ(dialog->Text1->text(), QStringLiteral("w1"));
+        QTest::keyClick(dialog->List1, Qt::Key_Return);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+    EXPECT_EQ(m_asked, QStringList(2, QStringLiteral("Allow Again|Let this ID log in once more? ID: w1")));
+    EXPECT_EQ(consLines().first(), stamp + " Allowed to log in again:w1");
+    EXPECT_EQ(m_server->logBox().lines().filter(QStringLiteral("Allowed")).size(), 1);
+    EXPECT_FALSE(m_server->isLoggedIn(QStringLiteral("w1")));
+    EXPECT_TRUE(m_server->isLoggedIn(QStringLiteral("w2")));
 }
 
 TEST_F(ServerWindow, ARefusedStartSaysWhyAndLeavesTheButtons)
@@ -232,6 +310,56 @@ TEST_F(ServerWindow, ShowReportListsTheReportDaysAndShowsTheChosenDaysRows)
     EXPECT_FALSE(list->isVisible());
 }
 
+TEST_F(ServerWindow, TheReportViewerSumsUpTheScoresAndExportsTheShownRowsFromTheKeyboard)
+{
+    const clsEncryptXOR cipher;
+    DayFileWriter reports(folder(), QStringLiteral(".rpt"), DayFileWriter::Mode::Durable);
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.1:张三:" + cipher.HexEncrypt("85:mid,term.dat:125")));
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.2:S02:" + cipher.HexEncrypt("60:mid.dat:59")));
+    ASSERT_TRUE(reports.write(fixedNow, "127.0.0.3:S03:" + cipher.HexEncrypt("absent:mid.dat:1")));
+    Form1 &form = open();
+    click(form.Command2);
+    QTest::keyClick(form.fileList()->File1, Qt::Key_Return);
+    DlgRpt *viewer = form.reportViewer();
+    ASSERT_TRUE(viewer && viewer->isVisible());
+    EXPECT_EQ(viewer->Label1->text(), QStringLiteral("Candidates: 3   Mean: 72.5   Median: 72.5   Lowest: 60   "
+                                                     "Highest: 85   Not numbers: 1 (left out)"));
+    qsizetype charted = 0;
+    for (const HistogramBin &bin : viewer->Picture1->histogram().bins)
+        charted += bin.count;
+    EXPECT_EQ(charted, 2);
+
+    // Tab leads from the table to the button; Alt+E presses it from anywhere in the window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
+    QTest::keyClick(viewer->Text1, Qt::Key_Tab);
+    EXPECT_TRUE(viewer->Command1->hasFocus());
+    QStringList offered;
+    answerExportDialog(QString(), &offered);
+    QTest::keyClick(viewer->Text1, Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !offered.isEmpty(); })) << "a mnemonic clicks a moment later";
+    EXPECT_EQ(offered, QStringList({ "Export CSV", "CSV files (*.csv)", QDir(folder()).absolutePath(),
+                                     path(QStringLiteral("2026-12-6.csv")) }));
+    QFile csv(path(QStringLiteral("2026-12-6.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray exported = csv.readAll();
+    EXPECT_EQ(exported, "\xEF\xBB\xBF" + QStringLiteral("ID or Name,Marks,TimeSpent,Tests File,Location\r\n"
+                                                         "张三,85,2:5,\"mid,term.dat\",127.0.0.1\r\n"
+                                                         "S02,60,0:59,mid.dat,127.0.0.2\r\n"
+                                                         "S03,absent,0:1,mid.dat,127.0.0.3\r\n")
+                                              .toUtf8());
+
+    // A place that cannot be written is told, and the earlier export stays as it was.
+    const QString nowhere = path(QStringLiteral("missing/out.csv"));
+    answerExportDialog(nowhere, &offered);
+    click(viewer->Command1);
+    ASSERT_EQ(m_told.size(), 1);
+    EXPECT_TRUE(m_told[0].startsWith("Warning|CSV file cannot be written:" + nowhere)) << m_told[0].toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
+    QFile again(csv.fileName());
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), exported);
+}
+
 TEST_F(ServerWindow, ALogFileGoesToTheDesktopsViewerOrElseToOurOwn)
 {
     writeSettings(QString());
@@ -272,7 +400,7 @@ TEST_F(ServerWindow, EveryTextIsChineseOnAChineseSystem)
 {
     Form1 &form = open(2052);
     EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Orla服务器程序V1.1 本机IP地址:")));
-    EXPECT_EQ(buttonTexts(), QStringList({ "查看日志", "查看成绩", "添加试卷", "启动服务", "停止服务", "关闭" }));
+    EXPECT_EQ(buttonTexts(), QStringList({ "查看日志", "查看成绩", "添加试卷", "启动服务", "停止服务", "关闭", "允许重新登录" }));
     click(form.Command2);
     EXPECT_EQ(form.fileList()->windowTitle() + form.fileList()->OKButton->text(), QStringLiteral("成绩文件列表关闭"));
 }

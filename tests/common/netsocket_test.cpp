@@ -80,6 +80,26 @@ TEST_F(NetSocketTest, ARequestNobodyAcceptsWaitsUntilAcceptedLater)
     EXPECT_FALSE(slot.accept(12345678)); // not closed, and no such request
 }
 
+TEST_F(NetSocketTest, AWaitingConnectionKeepsLittleOfAFloodAndLosesNothingOnceAccepted)
+{
+    NetSocket listener;
+    ASSERT_TRUE(listener.listen());
+    QTcpSocket flood;
+    flood.connectToHost(QHostAddress::LocalHost, listener.localPort());
+    ASSERT_TRUE(waitFor([&] { return listener.pendingRequests().size() == 1; }));
+    const QByteArray sent(24 * 1024 * 1024, 'F');
+    flood.write(sent);
+    // More than the network itself can hold: most of it has to wait in the sender.
+    EXPECT_FALSE(waitFor([&] { return flood.bytesToWrite() == 0; }, 1000));
+
+    NetSocket slot;
+    ASSERT_TRUE(slot.accept(listener.pendingRequests().first()));
+    EXPECT_LE(slot.bytesAvailable(), 64 * 1024);
+    qint64 received = 0;
+    QObject::connect(&slot, &NetSocket::dataArrival, [&] { received += slot.readAll().size(); });
+    EXPECT_TRUE(waitFor([&] { return received == sent.size(); }, 30000));
+}
+
 TEST_F(NetSocketTest, ReportsDataSendCompletePeerCloseAndErrors)
 {
     QTcpServer peer;

@@ -223,6 +223,8 @@ class ScriptedServer : public QObject
 public:
     QByteArray announcement, body;
     enum class Then { Wait, Finish, DropFile } then = Then::Wait;
+    // Another machine (127.0.0.2) reaches the file port first and offers a paper of its own.
+    bool intruderFirst = false;
     QByteArrayList received;
     bool closedByClient = false;
 
@@ -243,7 +245,16 @@ private:
     {
         received.append(m);
         if (m.startsWith("infd")) {
-            m_file.connectToHost(QHostAddress::LocalHost, m.mid(16).toUShort());
+            const quint16 filePort = m.mid(16).toUShort();
+            if (!intruderFirst)
+                return m_file.connectToHost(QHostAddress::LocalHost, filePort);
+            m_intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")));
+            connect(&m_intruder, &QTcpSocket::connected, this, [this] { m_intruder.write("forged 10!"); });
+            connect(&m_intruder, &QTcpSocket::disconnected, this,
+                    [this, filePort] { m_file.connectToHost(QHostAddress::LocalHost, filePort); });
+            m_intruder.connectToHost(QHostAddress::LocalHost, filePort);
+        } else if (m.startsWith("over")) {
+            m_msg->write("finx");
         } else if (m.startsWith("rqsF")) {
             m_file.write(body);
             m_file.flush();
@@ -255,7 +266,7 @@ private:
     }
     QTcpServer m_listener;
     QTcpSocket *m_msg = nullptr;
-    QTcpSocket m_file;
+    QTcpSocket m_file, m_intruder;
 };
 
 TEST_F(ClientTest, PaperThatIsNotTheAnnouncedOneNeverReachesExamdesk)
@@ -287,6 +298,22 @@ TEST_F(ClientTest, PaperThatIsNotTheAnnouncedOneNeverReachesExamdesk)
         EXPECT_FALSE(server.received.join().contains("over")) << "the paper was never taken as whole";
     }
     EXPECT_TRUE(m_launcher.started.isEmpty());
+}
+
+TEST_F(ClientTest, OnlyTheServerLoggedInToCanHandOverThePaper)
+{
+    ScriptedServer server;
+    server.announcement = "fINFmaths1.dat,10";
+    server.body = "0123456789";
+    server.intruderFirst = true;
+    writeSettings(server.port(), QStringLiteral("0"));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(waitFor([&] { return client().view().state == State::Testing; }));
+    EXPECT_EQ(server.received.count("rqsF"), 1) << "the intruder's connection was never asked for a file";
+    ASSERT_EQ(m_launcher.started.size(), 1);
+    QFile paper(m_launcher.started[0]);
+    ASSERT_TRUE(paper.open(QIODevice::ReadOnly));
+    EXPECT_EQ(paper.readAll(), server.body);
 }
 
 TEST_F(ClientTest, AddressPromptStoresTheAnswerAsTyped)

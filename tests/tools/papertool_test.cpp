@@ -1,5 +1,8 @@
 // papertool as examiners and scripts run it: its output, its exit status, and its messages.
+#include "multilanguage.h"
 #include "paperformat.h"
+#include "papersession.h"
+#include "questioneditor.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -76,6 +79,37 @@ TEST_F(Papertool, ShowPrintsThePaperAsTheTestTakerReadsIt)
     // Keys come in the documented order.
     EXPECT_TRUE(r.out.startsWith("{\"header\":{\"random\":"));
     EXPECT_LT(r.out.indexOf("\"questions\""), r.out.indexOf("\"fullMarks\""));
+}
+
+TEST_F(Papertool, ReportListsTheReadableRowsAndNamesEachUnreadableEntryByItsLine)
+{
+    const QString path = m_dir.filePath(QStringLiteral("2026-12-7.rpt"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("[record]\n08:00:01-1=10.0.0.1:张三:" + paper::encipherLine("85:期中.dat:125") + "\n"
+             + "08:00:02-2=10.0.0.2:S02:" + paper::encipherLine("60:a,b.dat:59") + "\n"
+             + "08:00:03-3=10.0.0.3:bad:12G4\n")
+                .toUtf8());
+    f.close();
+
+    ToolRun r = run({ "report", path });
+    EXPECT_EQ(r.status, 1);
+    // Wide characters take two columns, so the columns still line up in a terminal.
+    EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("ID or Name  Marks  TimeSpent  Tests File  Location\n"
+                                                       "张三        85     2:5        期中.dat    10.0.0.1\n"
+                                                       "S02         60     0:59       a,b.dat     10.0.0.2\n"));
+    EXPECT_EQ(r.err, path + ":4: the result does not decipher (ID \"bad\")\n");
+
+    r = run({ "report", "--csv", path });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("ID or Name,Marks,TimeSpent,Tests File,Location\r\n"
+                                                       "张三,85,2:5,期中.dat,10.0.0.1\r\n"
+                                                       "S02,60,0:59,\"a,b.dat\",10.0.0.2\r\n"));
+
+    r = run({ "report", m_dir.filePath(QStringLiteral("gone.rpt")) });
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot read"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
 }
 
 TEST_F(Papertool, ScoreReadsAnswersFromStdin)
@@ -175,4 +209,263 @@ TEST_F(Papertool, BundledSamplePaperPassesTheCheck)
         kinds << q.toObject()["kind"].toString();
     EXPECT_EQ(kinds, (QSet<QString> { "9", "8", "7", "6" }));
     EXPECT_EQ(doc["fullMarks"].toInt(), doc["header"].toObject()["total"].toString().toInt());
+}
+
+namespace {
+
+class Import : public Papertool
+{
+protected:
+    QString fileOf(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return path;
+    }
+
+    static QStringList plainLinesOf(const QString &path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines;
+        for (const QByteArray &stored : f.readAll().split('\n')) {
+            if (!stored.isEmpty())
+                lines << paper::decipherLine(stored.trimmed()).value_or(QStringLiteral("<not hex>"));
+        }
+        return lines;
+    }
+
+    // import with a full header; the paper goes beside the sheet.
+    ToolRun import(const QString &sheet, const QString &paper, const QStringList &more = {})
+    {
+        return run(QStringList { "import", sheet, "-o", paper, "--title", "Midterm", "--subject", "科学",
+                                 "--author", "Li", "--minutes", "45" }
+                   + more);
+    }
+
+    QString paperPath(const QString &name) const { return m_dir.filePath(name); }
+};
+
+} // namespace
+
+TEST_F(Import, ReadsQuotedCellsChineseTextAByteOrderMarkAndEveryKind)
+{
+    const QString sheet = fileOf(QStringLiteral("sheet.csv"),
+        "\xEF\xBB\xBFKind,Question,A,B,C,D,E,F,Answer,Marks\r\n"
+        "single,\"Capital of France, in \"\"one\"\" word?\",Paris,Rome,,,,,b,2\r\n"
+        "\r\n"
+        "多选, 质数有哪些？ ,2,3,4,,,,\"C, A\",3,\r\n"
+        "7,Two cities,Paris,Rome,,,,,,1.5,12\r\n"
+        "truefalse,The sky is blue,,,,,,,False,1\r\n"
+        "6,对错,正确,错误,,,,,a,1");
+    const QString paper = paperPath(QStringLiteral("sheet.dat"));
+    const ToolRun r = import(sheet, paper);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+
+    const QStringList lines = plainLinesOf(paper);
+    ASSERT_EQ(lines.size(), 6);
+    // Full marks by default, counted as the test-taking program counts them, rounding after
+    // every question: 2, 5, 6.5 -> 6 and 7.5 -> 8 for the two blanks, 9, 10.
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("^45^科学^Midterm^10^Li"))) << lines[0].toStdString();
+    const QStringList questions = lines.mid(1);
+    EXPECT_EQ(questions, (QStringList {
+                             "Capital of France, in \"one\" word?^0^2^2^9^Paris^Rome",
+                             "质数有哪些？^0^13^3^8^2^3^4",
+                             "Two cities^12^^1.5^7^Paris^Rome",
+                             "The sky is blue^0^2^1^6^True^False",
+                             "对错^0^1^1^6^正确^错误",
+                         }));
+    EXPECT_EQ(run({ "check", paper }).status, 0);
+
+    // --total overrides the full marks, and a sheet without a header row reads the same.
+    const QString bare = fileOf(QStringLiteral("bare.csv"), "single,Q,x,y,,,,,A,2\n");
+    ASSERT_EQ(import(bare, paper, { "--total", "100" }).status, 0);
+    EXPECT_TRUE(plainLinesOf(paper).value(0).endsWith(QStringLiteral("^Midterm^100^Li")));
+    EXPECT_EQ(plainLinesOf(paper).value(1), QStringLiteral("Q^0^1^2^9^x^y"));
+}
+
+TEST_F(Import, ReportsEveryBadRowWhereItStartsAndWritesNothing)
+{
+    const QString sheet = fileOf(QStringLiteral("bad.csv"),
+        "kind,question,A,B,C,D,E,F,answer,marks\n"
+        "single,Q,a,b,,,,,C,2\n"                // 2: names an empty option
+        "essay,Q,a,,,,,,A,2\n"                  // 3: unknown kind
+        "multiple,\"two\nlines\",a,b,,,,,AA,x\n" // 4: line break, repeated letter, bad marks
+        "single,fine,a,b,,,,,A,2\n"             // 6: good, and not written either
+        "7,Q^,w,,c,,,,w,1\n"                    // 7: caret, lost option, answer on a fill-in
+        "truefalse,Q,,,,,,,maybe,1\n"           // 8
+        "single,,,,,,,,,0\n"                    // 9: nothing but a kind
+        "single,Q,a,,,,,,AB,1,-1,x\n"           // 10: two letters, bad picture, a cell too many
+        "single,Q\ta,a,,,,,,A,1\n"              // 11: a control character
+        "single,\"never closed,a,,,,,,A,1\n");   // 12
+    const QString paper = fileOf(QStringLiteral("kept.dat"), "an older paper");
+    const ToolRun r = import(sheet, paper);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(QFile(paper).size(), qint64(strlen("an older paper")));
+
+    const std::pair<int, const char *> expected[] = {
+        { 2, "names option C, which is empty" },
+        { 3, "the kind \"essay\" is none of" },
+        { 4, "names option A twice" },
+        { 4, "the question holds a line break" },
+        { 4, "the marks \"x\" are not a number" },
+        { 7, "holds \"^\"" },
+        { 7, "option C follows the empty option B" },
+        { 7, "its answer cell must be empty" },
+        { 8, "a true-or-false answer is True or False, not \"maybe\"" },
+        { 9, "the answer is missing" },
+        { 9, "the question text is empty" },
+        { 9, "option A is empty" },
+        { 9, "the marks \"0\" are not a number" },
+        { 10, "a single-choice answer is one letter" },
+        { 10, "the picture \"-1\"" },
+        { 10, "the row has 12 cells" },
+        { 11, "control character U+0009" },
+        { 12, "a quoted cell is never closed" },
+    };
+    const QStringList reported = r.err.trimmed().split(u'\n');
+    EXPECT_EQ(reported.size(), qsizetype(std::size(expected))) << r.err.toStdString();
+    for (const auto &[line, text] : expected) {
+        const QString prefix = QStringLiteral("%1:%2: ").arg(sheet).arg(line);
+        EXPECT_TRUE(std::any_of(reported.cbegin(), reported.cend(), [&](const QString &l) {
+            return l.startsWith(prefix) && l.contains(QString::fromUtf8(text));
+        })) << line << ": " << text << "\n" << r.err.toStdString();
+    }
+    EXPECT_FALSE(reported.join(u'\n').contains(QStringLiteral(":6:")));
+}
+
+TEST_F(Import, RefusesWhatItCannotReadOrCouldNotWriteSafely)
+{
+    const QString paper = paperPath(QStringLiteral("p.dat"));
+    // A sheet saved in a Chinese code page rather than UTF-8 is named with its first bad line.
+    const QString gbk = fileOf(QStringLiteral("gbk.csv"), "single,Q,a,b,,,,,A,1\nsingle,\xD6\xD0\xCE\xC4,a,b,,,,,A,1\n");
+    ToolRun r = import(gbk, paper);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains(gbk + QStringLiteral(":2: the text is not UTF-8"))) << r.err.toStdString();
+
+    const QString sheet = fileOf(QStringLiteral("s.csv"), "single,Q,a,b,,,,,A,30000\nsingle,Q,a,b,,,,,A,2767.5\n");
+    r = import(sheet, paper);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(u"full marks of the questions exceed 32767")) << r.err.toStdString();
+
+    const QString empty = fileOf(QStringLiteral("empty.csv"), "kind,question\n\n");
+    EXPECT_EQ(import(empty, paper).status, 1);
+
+    const QString good = fileOf(QStringLiteral("good.csv"), "single,Q,a,b,,,,,A,2\n");
+    EXPECT_EQ(import(good, good).status, 2); // the sheet itself would be overwritten
+    EXPECT_EQ(QFile(good).size(), qint64(strlen("single,Q,a,b,,,,,A,2\n")));
+    EXPECT_EQ(run({ "import", good, "-o", paper, "--title", "T", "--author", "A" }).status, 2);
+    EXPECT_EQ(import(good, paper, { "--title", "a^b" }).status, 2);
+    EXPECT_EQ(import(good, paper, { "--minutes", "0" }).status, 2);
+    EXPECT_EQ(import(good, paper, { "--marks", "2" }).status, 2); // marks come from the sheet's column
+    EXPECT_FALSE(QFile::exists(paper));
+}
+
+TEST_F(Import, ReadsPlainTextQuestionsWithAnswerLines)
+{
+    const QString text = fileOf(QStringLiteral("quiz.txt"),
+        "What is 2 + 2?\n"
+        "A. 3\n"
+        "B. 4\n"
+        "ANSWER: B\n"
+        "\n"
+        "中国的首都是？\r\n"
+        "A) 上海\r\n"
+        "B) 北京\r\n"
+        "C) 广州\r\n"
+        "ANSWER: B\r\n"
+        "Follows without an empty line\n"
+        "A. x\n"
+        "ANSWER: a\n");
+    const QString paper = paperPath(QStringLiteral("quiz.dat"));
+    ToolRun r = import(text, paper, { "--marks", "2.5" });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(plainLinesOf(paper).mid(1), (QStringList {
+                                              "What is 2 + 2?^0^2^2.5^9^3^4",
+                                              "中国的首都是？^0^2^2.5^9^上海^北京^广州",
+                                              "Follows without an empty line^0^1^2.5^9^x",
+                                          }));
+
+    const QString bad = fileOf(QStringLiteral("bad.txt"),
+        "Q1\nA. a\nC. c\nANSWER: C\n\n"  // 1: C where B belongs, then an answer naming nothing
+        "Q2\nA. a\nB. b\n\n"             // 6: no answer
+        "Q3\nstill Q3\nA. a\nANSWER: A\n\n" // 10: the question on two lines
+        "Q4\nA. a\nANSWER: G\n");         // 15
+    r = import(bad, paper);
+    EXPECT_EQ(r.status, 1);
+    for (const char *expected : { ":1: option C comes where option B belongs", ":6: the question has no \"ANSWER:\" line",
+                                  ":10: the question runs over more than one line", ":15: the answer \"G\" is not one letter" })
+        EXPECT_TRUE(r.err.contains(bad + QString::fromUtf8(expected))) << expected << "\n" << r.err.toStdString();
+}
+
+TEST_F(Import, BundledSampleSheetMakesAPaperThatPassesTheCheck)
+{
+    const QString paper = paperPath(QStringLiteral("sample.dat"));
+    const ToolRun r = import(QStringLiteral(EXAM_DIST_DIR "/vellum/sample-questions.csv"), paper);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(run({ "check", paper }).status, 0);
+}
+
+TEST_F(Import, ExportThenImportGivesBackThePaperVellumWrote)
+{
+    using namespace vellum;
+    PaperSession session(m_dir.path(), [] { return 417; });
+    session.setHeaderField(HeaderField::Title, QStringLiteral("期中 Midterm"));
+    session.setHeaderField(HeaderField::Subject, QStringLiteral("Maths, \"pure\""));
+    session.setHeaderField(HeaderField::Author, QStringLiteral("Li"));
+    session.setHeaderField(HeaderField::TimeLimit, QStringLiteral("45"));
+    session.setHeaderField(HeaderField::Total, QStringLiteral("20"));
+    session.setHeaderField(HeaderField::FileName, QStringLiteral("authored"));
+    ASSERT_EQ(session.leaveToAdd(), PaperSession::Leave::Go);
+    const Cmlo texts(Program::Vellum);
+    QuestionEditor editor(session, texts);
+    editor.init();
+    editor.chooseKind(0);
+    editor.setContext(QStringLiteral("Which, of \"these\", is a capital?"));
+    editor.setOption(0, QStringLiteral("Paris"));
+    editor.setOption(1, QStringLiteral("罗马"));
+    editor.chooseSingle(1);
+    editor.setMarks(QStringLiteral("2"));
+    editor.setImageId(QStringLiteral("7"));
+    ASSERT_TRUE(editor.add());
+    editor.chooseKind(1);
+    editor.setContext(QStringLiteral("哪些是质数？"));
+    for (int i = 0; i < 4; ++i)
+        editor.setOption(i, QString::number(i + 2));
+    editor.setChecked(0, true);
+    editor.setChecked(2, true);
+    editor.setMarks(QStringLiteral("1.5"));
+    ASSERT_TRUE(editor.add());
+    editor.chooseKind(2); // the answer "13" carries over, meaning nothing for a fill-in
+    editor.setContext(QStringLiteral("Two cities, then"));
+    editor.setOption(0, QStringLiteral("Paris"));
+    editor.setOption(1, QStringLiteral("Rome"));
+    ASSERT_TRUE(editor.add());
+    editor.chooseKind(3);
+    editor.setContext(QStringLiteral("The sky is blue"));
+    editor.chooseSingle(1);
+    ASSERT_TRUE(editor.add());
+    ASSERT_TRUE(session.save(nullptr));
+    const QString authored = session.paperHeader.FileName;
+
+    const QString sheet = paperPath(QStringLiteral("authored.csv"));
+    ToolRun r = run({ "export", authored, "-o", sheet });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString back = paperPath(QStringLiteral("back.dat"));
+    r = run({ "import", sheet, "-o", back, "--title", "期中 Midterm", "--subject", "Maths, \"pure\"", "--author", "Li",
+              "--minutes", "45", "--total", "20" });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+
+    QStringList expected = plainLinesOf(authored);
+    ASSERT_EQ(expected.size(), 5);
+    EXPECT_EQ(expected[1], QStringLiteral("Which, of \"these\", is a capital?^7^2^2^9^Paris^罗马"));
+    EXPECT_EQ(expected[3], QStringLiteral("Two cities, then^0^13^1.5^7^Paris^Rome"));
+    expected[3] = QStringLiteral("Two cities, then^0^^1.5^7^Paris^Rome"); // the sheet leaves a fill-in's answer empty
+    const QStringList got = plainLinesOf(back);
+    ASSERT_EQ(got.size(), 5);
+    EXPECT_EQ(got.mid(1), expected.mid(1));
+    EXPECT_EQ(got[0].section(u'^', 1), expected[0].section(u'^', 1));
 }

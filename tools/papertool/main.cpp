@@ -1,19 +1,28 @@
-// papertool: show, score, check, encode and decode paper files from the command line.
+// papertool: show, score, check, encode, decode, import and export paper files from the command line.
 #include "jsonout.h"
 
 #include "durablefile.h"
+#include "fieldrules.h"
+#include "multilanguage.h"
 #include "onechoices.h"
 #include "papercheck.h"
 #include "paperformat.h"
+#include "report.h"
 #include "scoring.h"
+#include "sheet.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -30,8 +39,16 @@ const char usageText[] =
     "  check FILE              list every problem of the paper; exit 1 when there is one\n"
     "  encode [-o OUT] [IN]    encipher each line to hex (paper file lines, CR LF ends)\n"
     "  decode [-o OUT] [IN]    decipher each hex line to text\n"
+    "  import SHEET -o PAPER --title T --subject S --author A [--minutes M] [--total N]\n"
+    "                          [--marks M] [--format csv|aiken]\n"
+    "                          a paper from a question sheet: comma-separated rows or\n"
+    "                          plain-text questions with \"ANSWER:\" lines; every bad row\n"
+    "                          is listed as SHEET:LINE and nothing is written\n"
+    "  export PAPER [-o SHEET] the paper's questions as a comma-separated sheet\n"
+    "  report FILE [--csv]     the results of a report file (.rpt) as a table or as CSV;\n"
+    "                          exit 1 when an entry cannot be read\n"
     "\n"
-    "Exit status: 0 done, 1 problems found by check, 2 bad input or usage.\n";
+    "Exit status: 0 done, 1 problems found by check or import, 2 bad input or usage.\n";
 
 void out(const QString &text)
 {
@@ -218,6 +235,332 @@ int convert(const QStringList &args, bool encode)
     return exitOk;
 }
 
+// Reads a whole file as UTF-8 text; a byte-order mark is dropped.
+std::optional<QString> readUtf8(const QString &path, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError())
+        return text;
+    // No byte of a UTF-8 sequence is a line feed, so the lines can be tried one by one.
+    const QList<QByteArray> lines = bytes.split('\n');
+    qsizetype bad = 0;
+    while (bad < lines.size()) {
+        QStringDecoder one(QStringDecoder::Utf8);
+        const QString decoded = one.decode(lines[bad]); // converts only when taken as text
+        if (one.hasError())
+            break;
+        ++bad;
+    }
+    error = QStringLiteral("%1:%2: the text is not UTF-8; save the sheet as CSV in UTF-8 (\"Unicode (UTF-8)\")")
+                .arg(path, QString::number(bad + 1));
+    return std::nullopt;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo fa(a);
+    const QFileInfo fb(b);
+    return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
+}
+
+// A header number as the paper keeps it: a whole number from 1 to 32767.
+bool isHeaderNumber(const QString &text)
+{
+    if (text.isEmpty() || text.size() > 5
+        || !std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return false;
+    const int value = text.toInt();
+    return value >= 1 && value <= std::numeric_limits<qint16>::max();
+}
+
+struct ImportOptions {
+    QString inPath;
+    QString outPath;
+    QString title;
+    QString subject;
+    QString author;
+    QString minutes = QStringLiteral("90"); // as vellum's header editor starts
+    std::optional<QString> total;           // the full marks of the questions unless given
+    std::optional<QString> marks;           // plain-text questions only; 1 unless given
+    QString format;                         // csv, aiken, or empty to tell by the file
+};
+
+// Reads import's arguments; a message when they cannot be used.
+std::optional<QString> readImportOptions(const QStringList &args, ImportOptions &o)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString name = args[i];
+        std::optional<QString> value;
+        if (name.startsWith(u"--") && name.contains(u'=')) {
+            value = name.section(u'=', 1);
+            name = name.section(u'=', 0, 0);
+        }
+        auto take = [&]() -> std::optional<QString> {
+            if (value)
+                return value;
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        std::optional<QString> *optionalField = nullptr;
+        QString *field = nullptr;
+        if (name == u"-o") field = &o.outPath;
+        else if (name == u"--title") field = &o.title;
+        else if (name == u"--subject") field = &o.subject;
+        else if (name == u"--author") field = &o.author;
+        else if (name == u"--minutes") field = &o.minutes;
+        else if (name == u"--format") field = &o.format;
+        else if (name == u"--total") optionalField = &o.total;
+        else if (name == u"--marks") optionalField = &o.marks;
+        if (field || optionalField) {
+            const auto given = take();
+            if (!given)
+                return QStringLiteral("%1 needs a value").arg(name);
+            if (field)
+                *field = given->trimmed();
+            else
+                *optionalField = given->trimmed();
+        } else if (o.inPath.isEmpty() && !name.startsWith(u'-')) {
+            o.inPath = args[i];
+        } else {
+            return QStringLiteral("unexpected argument \"%1\"").arg(args[i]);
+        }
+    }
+    if (o.inPath.isEmpty() || o.outPath.isEmpty())
+        return QStringLiteral("import takes a sheet and -o with the paper to write");
+    if (o.title.isEmpty() || o.subject.isEmpty() || o.author.isEmpty())
+        return QStringLiteral("import needs --title, --subject and --author: a paper's header names them");
+    if (sameFile(o.inPath, o.outPath))
+        return QStringLiteral("-o names the sheet itself; the paper goes to a file of its own");
+    if (!o.format.isEmpty() && o.format != u"csv" && o.format != u"aiken")
+        return QStringLiteral("--format is csv or aiken, not \"%1\"").arg(o.format);
+    if (o.marks && paper::classifyMarks(*o.marks) != paper::MarksText::Valid)
+        return QStringLiteral("--marks \"%1\" is not a number greater than zero").arg(*o.marks);
+    QStringList problems;
+    problems << sheet::textProblems(QStringLiteral("--title"), o.title)
+             << sheet::textProblems(QStringLiteral("--subject"), o.subject)
+             << sheet::textProblems(QStringLiteral("--author"), o.author);
+    if (!isHeaderNumber(o.minutes))
+        problems << QStringLiteral("--minutes \"%1\" is not a whole number from 1 to 32767").arg(o.minutes);
+    if (o.total && !isHeaderNumber(*o.total))
+        problems << QStringLiteral("--total \"%1\" is not a whole number from 1 to 32767").arg(*o.total);
+    if (!problems.isEmpty())
+        return problems.join(u'\n');
+    o.minutes = QString::number(o.minutes.toInt()); // "045" is kept as 45
+    if (o.total)
+        o.total = QString::number(o.total->toInt());
+    return std::nullopt;
+}
+
+int importSheet(const QStringList &args)
+{
+    ImportOptions o;
+    if (const auto message = readImportOptions(args, o))
+        return usage(*message);
+    const QString &inPath = o.inPath;
+
+    QString error;
+    const auto text = readUtf8(inPath, error);
+    if (!text)
+        return fail(error);
+    const bool aiken = o.format.isEmpty()
+        ? !inPath.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) && sheet::looksLikeAiken(*text)
+        : o.format == u"aiken";
+    if (o.marks && !aiken)
+        return usage(QStringLiteral("--marks is for plain-text questions; a comma-separated sheet gives marks in its marks column"));
+    sheet::Reading reading = aiken ? sheet::readAiken(*text, o.marks.value_or(QStringLiteral("1")))
+                                   : sheet::readCsv(*text);
+
+    paper::MarksTotal full;
+    for (const oneChoice &q : reading.questions)
+        paper::addFullMarks(full, q, q.getPoint());
+    const auto fullValue = full.value();
+    if (reading.problems.empty()) {
+        if (reading.questions.empty())
+            reading.problems.push_back({ 0, QStringLiteral("the sheet holds no questions") });
+        else if (reading.questions.size() > size_t(paper::maxQuestions))
+            reading.problems.push_back({ 0, QStringLiteral("the sheet holds %1 questions; a paper holds at most %2")
+                                                .arg(reading.questions.size()).arg(paper::maxQuestions) });
+        else if (!fullValue || *fullValue > std::numeric_limits<qint16>::max())
+            reading.problems.push_back({ 0, QStringLiteral("the full marks of the questions exceed 32767, more than "
+                                                           "the test-taking program can count") });
+        else if (!o.total && *fullValue < 1)
+            reading.problems.push_back({ 0, QStringLiteral("the full marks of the questions come to 0; give the total with --total") });
+    }
+    if (!reading.problems.empty()) {
+        // Rows in file order, then what concerns the file as a whole.
+        auto order = [](const sheet::Problem &p) { return p.line > 0 ? p.line : std::numeric_limits<int>::max(); };
+        std::stable_sort(reading.problems.begin(), reading.problems.end(),
+                         [&](const sheet::Problem &a, const sheet::Problem &b) { return order(a) < order(b); });
+        for (const sheet::Problem &p : reading.problems) {
+            const QString where = p.line > 0 ? QStringLiteral("%1:%2: ").arg(inPath, QString::number(p.line))
+                                             : QStringLiteral("%1: ").arg(inPath);
+            std::fprintf(stderr, "%s\n", (where + p.message).toUtf8().constData());
+        }
+        return exitProblems;
+    }
+
+    paper::Header header;
+    header.random = QString::number(QRandomGenerator::global()->bounded(1000));
+    header.timeLimit = o.minutes;
+    header.subject = o.subject;
+    header.title = o.title;
+    header.total = o.total.value_or(QString::number(*fullValue));
+    header.author = o.author;
+    const QString headerLine = paper::buildHeaderLine(header);
+    if (const QStringList wrong = paper::headerProblems(headerLine); !wrong.isEmpty())
+        return fail(QStringLiteral("the header cannot be written: %1").arg(wrong.join(QStringLiteral("; "))));
+    QByteArray bytes = paper::encipherLine(headerLine).toLatin1() + "\r\n";
+    for (const oneChoice &q : reading.questions)
+        bytes += paper::encipherLine(paper::buildQuestionLine(q)).toLatin1() + "\r\n";
+    if (!writeFileDurably(o.outPath, bytes, &error))
+        return fail(QStringLiteral("cannot write %1").arg(error));
+    out(QStringLiteral("%1: %2 questions, full marks %3, total %4\n")
+            .arg(o.outPath, QString::number(reading.questions.size()), QString::number(*fullValue), header.total));
+    return exitOk;
+}
+
+int exportSheet(const QStringList &args)
+{
+    QString inPath;
+    QString outPath;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"-o") {
+            if (i + 1 >= args.size())
+                return usage(QStringLiteral("-o needs a file name"));
+            outPath = args[++i];
+        } else if (inPath.isEmpty() && !args[i].startsWith(u'-')) {
+            inPath = args[i];
+        } else {
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(args[i]));
+        }
+    }
+    if (inPath.isEmpty())
+        return usage(QStringLiteral("export takes one paper file"));
+    if (!outPath.isEmpty() && sameFile(inPath, outPath))
+        return usage(QStringLiteral("-o names the paper itself; the sheet goes to a file of its own"));
+    oneChoices paper;
+    if (const auto error = loadPaper(inPath, paper))
+        return fail(*error);
+    // The byte-order mark tells spreadsheet programs that the sheet is UTF-8, so Chinese text opens as it is.
+    const QByteArray bytes = "\xEF\xBB\xBF" + sheet::writeCsv(paper).toUtf8();
+    if (outPath.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        return exitOk;
+    }
+    QString error;
+    if (!writeFileDurably(outPath, bytes, &error))
+        return fail(QStringLiteral("cannot write %1").arg(error));
+    return exitOk;
+}
+
+// The columns a terminal gives a character: two for the wide East Asian ones.
+int columnsOf(const QString &text)
+{
+    int columns = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F)
+            || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
+            || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        columns += wide ? 2 : 1;
+    }
+    return columns;
+}
+
+QString problemText(centrum::ReportProblem problem)
+{
+    using centrum::ReportProblem;
+    switch (problem) {
+    case ReportProblem::None:
+        break;
+    case ReportProblem::NoResult:
+        return QStringLiteral("no result (an entry is IP:ID:result)");
+    case ReportProblem::NotDeciphered:
+        return QStringLiteral("the result does not decipher");
+    case ReportProblem::MissingFields:
+        return QStringLiteral("the result lacks the paper or the time used (score:paper:seconds)");
+    case ReportProblem::BadTime:
+        return QStringLiteral("the time used is not a number of seconds");
+    case ReportProblem::BadScore:
+        return QStringLiteral("the score is not a number");
+    }
+    return {};
+}
+
+// report: every readable entry as a row; each unreadable one named by its line on stderr.
+int report(const QStringList &args)
+{
+    QString path;
+    bool asCsv = false;
+    for (const QString &a : args) {
+        if (a == u"--csv")
+            asCsv = true;
+        else if (path.isEmpty() && !a.startsWith(u'-'))
+            path = a;
+        else
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(a));
+    }
+    if (path.isEmpty())
+        return usage(QStringLiteral("report takes one report file"));
+    QString why;
+    const auto entries = centrum::readReport(path, &why);
+    if (!entries)
+        return fail(QStringLiteral("cannot read %1").arg(why));
+
+    QList<centrum::ReportRow> rows;
+    bool problems = false;
+    for (const centrum::ReportEntry &e : *entries) {
+        const centrum::ReportRow row = centrum::reportRow(e.value);
+        if (row.problem == centrum::ReportProblem::None) {
+            rows.append(row);
+            continue;
+        }
+        problems = true;
+        const QString who = row.id.trimmed().isEmpty() ? QString() : QStringLiteral(" (ID \"%1\")").arg(row.id.trimmed());
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("%1:%2: %3%4").arg(path, QString::number(e.line), problemText(row.problem), who)
+                         .toUtf8().constData());
+    }
+
+    // The column names the server's viewer shows in English, so scripts read the same names everywhere.
+    const QStringList header = centrum::reportHeader(Cmlo(Program::Centrum));
+    if (asCsv) {
+        out(centrum::reportCsv(rows, header));
+        return problems ? exitProblems : exitOk;
+    }
+    QList<QStringList> table { header };
+    for (const centrum::ReportRow &r : rows) {
+        QStringList cells;
+        for (const QString &c : centrum::reportCells(r))
+            cells.append(c.trimmed());
+        table.append(cells);
+    }
+    QList<int> widths(header.size(), 0);
+    for (const QStringList &cells : table) {
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            widths[i] = std::max(widths[i], columnsOf(cells[i]));
+    }
+    QString text;
+    for (const QStringList &cells : table) {
+        QString line;
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            line += cells[i];
+            if (i + 1 < cells.size())
+                line += QString(widths[i] - columnsOf(cells[i]) + 2, u' ');
+        }
+        text += line + u'\n';
+    }
+    out(text);
+    return problems ? exitProblems : exitOk;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -234,6 +577,12 @@ int main(int argc, char *argv[])
     }
     if (command == u"encode" || command == u"decode")
         return convert(args, command == u"encode");
+    if (command == u"import")
+        return importSheet(args);
+    if (command == u"export")
+        return exportSheet(args);
+    if (command == u"report")
+        return report(args);
     if (command != u"show" && command != u"score" && command != u"check")
         return usage(QStringLiteral("unknown command \"%1\"").arg(command));
     if (args.size() != 1)

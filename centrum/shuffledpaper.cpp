@@ -1,0 +1,145 @@
+// A paper read once at service start, from which each candidate gets a copy in an order of its own.
+#include "shuffledpaper.h"
+
+#include "onechoice.h"
+#include "papercheck.h"
+#include "paperformat.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+namespace centrum {
+
+namespace {
+
+constexpr int fixedFields = 5;
+constexpr int maxFields = fixedFields + oneChoice::optionCount;
+
+template <typename T> void shuffle(T *items, int count, const RandomSource &random)
+{
+    for (int i = count - 1; i > 0; --i)
+        std::swap(items[i], items[random(quint32(i + 1))]);
+}
+
+} // namespace
+
+std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file, QString *why)
+{
+    auto paper = std::make_shared<ShuffledPaper>();
+    paper->m_size = file.size();
+    auto refuse = [why](int line, const QString &fault) {
+        if (why)
+            *why = QStringLiteral("line %1: %2").arg(line).arg(fault);
+        return nullptr;
+    };
+
+    int lineNumber = 0;
+    qsizetype from = 0;
+    while (from < file.size()) {
+        const qsizetype newline = file.indexOf('\n', from);
+        qsizetype end = newline < 0 ? file.size() : newline;
+        const qsizetype next = newline < 0 ? file.size() : newline + 1;
+        if (end > from && file[end - 1] == '\r')
+            --end;
+        const QByteArray stored = file.mid(from, end - from);
+        paper->m_lineEnds.push_back(file.mid(end, next - end));
+        from = next;
+        ++lineNumber;
+
+        qsizetype bad = 0;
+        const std::optional<QString> plain = paper::decipherLine(QByteArrayView(stored), &bad);
+        if (!plain)
+            return refuse(lineNumber, QStringLiteral("not hexadecimal at character %1").arg(bad + 1));
+        if (lineNumber == 1) {
+            paper->m_header = stored;
+            continue;
+        }
+        Question &q = paper->m_questions.emplace_back();
+        q.stored = stored;
+        oneChoice record;
+        record.init(*plain);
+        if (record.getType() != paper::kindSingle && record.getType() != paper::kindMultiple)
+            continue;
+
+        // What the checks refuse could not be remapped with certainty.
+        const QStringList problems = paper::questionProblems(record);
+        if (!problems.isEmpty())
+            return refuse(lineNumber, problems.first());
+        // A copy is as long as the file only when each line is enciphered as it is written.
+        if (stored.size() != plain->size() * 4)
+            return refuse(lineNumber, QStringLiteral("the line has %1 digits, not four for each character").arg(stored.size()));
+        const QStringList fields = plain->split(paper::fieldSeparator);
+        if (fields.size() > maxFields)
+            return refuse(lineNumber, QStringLiteral("the line has %1 fields, more than eleven").arg(fields.size()));
+        q.answer = record.getAnswer();
+        if (!fields[2].endsWith(q.answer))
+            return refuse(lineNumber, QStringLiteral("the answer field \"%1\" holds more than the answer").arg(fields[2]));
+        int run = 0;
+        while (fixedFields + run < fields.size() && !record.getOption(run).isEmpty())
+            ++run;
+        for (QChar digit : std::as_const(q.answer)) {
+            if (digit.unicode() - u'0' > run)
+                return refuse(lineNumber, QStringLiteral("the answer names an option after an empty one"));
+        }
+        if (run < 2)
+            continue; // nothing to reorder
+        const QChar sep = paper::fieldSeparator;
+        q.head = fields[0] + sep + fields[1] + sep + fields[2].chopped(q.answer.size());
+        q.middle = sep + fields[3] + sep + fields[4];
+        q.options = fields.mid(fixedFields, run);
+        for (qsizetype i = fixedFields + run; i < fields.size(); ++i)
+            q.tail += sep + fields[i];
+    }
+    if (lineNumber == 0)
+        return refuse(1, QStringLiteral("the file is empty"));
+    return paper;
+}
+
+QByteArray ShuffledPaper::copyFor(const RandomSource &random) const
+{
+    QByteArray out;
+    out.reserve(m_size);
+    out += m_header;
+    out += m_lineEnds[0];
+
+    const int count = questionCount();
+    std::vector<int> order(static_cast<size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    shuffle(order.data(), count, random);
+
+    QString plain;
+    for (int place = 0; place < count; ++place) {
+        const Question &q = m_questions[size_t(order[size_t(place)])];
+        if (q.options.isEmpty()) {
+            out += q.stored;
+        } else {
+            const int n = int(q.options.size());
+            std::array<int, oneChoice::optionCount> shown; // shown[new place] = old place
+            std::iota(shown.begin(), shown.begin() + n, 0);
+            shuffle(shown.data(), n, random);
+            std::array<int, oneChoice::optionCount> placeOf;
+            for (int i = 0; i < n; ++i)
+                placeOf[size_t(shown[size_t(i)])] = i;
+            QString answer = q.answer;
+            for (QChar &digit : answer)
+                digit = QChar(u'1' + placeOf[size_t(digit.unicode() - u'1')]);
+            std::sort(answer.begin(), answer.end());
+
+            plain.clear(); // keeps its room for the next line
+            plain += q.head;
+            plain += answer;
+            plain += q.middle;
+            for (int i = 0; i < n; ++i) {
+                plain += paper::fieldSeparator;
+                plain += q.options[shown[size_t(i)]];
+            }
+            plain += q.tail;
+            out += paper::encipherLine(plain).toLatin1();
+        }
+        out += m_lineEnds[size_t(place) + 1];
+    }
+    return out;
+}
+
+} // namespace centrum

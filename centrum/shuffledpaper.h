@@ -1,0 +1,49 @@
+// A paper read once at service start, from which each candidate gets a copy in an order of its own.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace centrum {
+
+// A whole number from 0 to bound - 1, for a bound of at least 1.
+using RandomSource = std::function<quint32(quint32 bound)>;
+
+// The questions of a paper, and the options of its single-choice and multiple-select
+// questions, put in a fresh order for each copy, every answer following its options. The
+// header stays the first line; fill-in and true-or-false questions keep their options' order.
+// Only the order of lines and of options changes, so a copy is exactly as long as the file.
+class ShuffledPaper
+{
+public:
+    // The file's bytes; nothing, with why naming the line and its fault, when a line does
+    // not decipher or a choice question could not be reordered without changing its meaning.
+    static std::shared_ptr<const ShuffledPaper> parse(const QByteArray &file, QString *why = nullptr);
+
+    QByteArray copyFor(const RandomSource &random) const;
+    qsizetype size() const { return m_size; }
+    int questionCount() const { return int(m_questions.size()); }
+
+private:
+    struct Question {
+        QByteArray stored; // as the file holds it; sent as it is when its options keep their order
+        // A choice question's plain line in pieces; no options when they keep their order.
+        QString head;      // text, image id and the blanks before the answer, each with its "^"
+        QString answer;    // option positions from 1, ascending
+        QString middle;    // "^" marks "^" kind
+        QStringList options; // the run of options from A, up to the first empty one
+        QString tail;      // any fields after that run, each with its "^"
+    };
+
+    QByteArray m_header;
+    std::vector<QByteArray> m_lineEnds; // the end of the line at each place, the header's first
+    std::vector<Question> m_questions;
+    qsizetype m_size = 0;
+};
+
+} // namespace centrum

@@ -1,0 +1,179 @@
+// The service against broken and hostile peers: failed transfers, stalls, floods and what is logged.
+#include "serverfixture.h"
+
+#include "clsencryptxor.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+
+// A candidate on bare sockets, for what no real client would send.
+struct RawCandidate {
+    QTcpSocket msg;
+    QTcpServer files;
+    QPointer<QTcpSocket> file;
+    QByteArray told;
+    QByteArray received;
+
+    void open(quint16 port)
+    {
+        files.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&msg, &QTcpSocket::readyRead, [this] { told += msg.readAll(); });
+        msg.connectToHost(QHostAddress::LocalHost, port);
+    }
+    QByteArray login(const QString &id) const { return "infd" + idField(id) + QByteArray::number(files.serverPort()); }
+    bool greeted() const { return told.startsWith("fINF"); }
+    bool fileConnected()
+    {
+        if (!file && files.hasPendingConnections()) {
+            file = files.nextPendingConnection();
+            QObject::connect(file, &QTcpSocket::readyRead, [this] { received += file->readAll(); });
+        }
+        return file;
+    }
+    bool closed() const { return msg.state() == QAbstractSocket::UnconnectedState; }
+};
+
+} // namespace
+
+TEST_F(ServerTest, AFailedFetchClosesTheCandidateAndItsIdMayLogInAgain)
+{
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    Candidate &refused = candidate(QStringLiteral("r1"));
+    refused.misbehaviour = Candidate::Misbehaviour::RefusesFile;
+    refused.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return refused.closedByServer; }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:0 des:")).size(), 1);
+
+    // A candidate that leaves the queue before its turn leaves its ID free as well.
+    Candidate &holder = candidate(QStringLiteral("holder"));
+    holder.holdRequest = true;
+    holder.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return holder.held(); }));
+    Candidate &leaving = candidate(QStringLiteral("r1"));
+    leaving.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1 || leaving.duplicate; }));
+    EXPECT_FALSE(leaving.duplicate);
+    leaving.drop();
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 0; }));
+    Candidate &again = candidate(QStringLiteral("r1"));
+    again.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1 || again.duplicate; }));
+    holder.release();
+    ASSERT_TRUE(waitFor([&] { return holder.finished && again.finished; }));
+    EXPECT_EQ(again.papers.value(0), paper);
+
+    // Whoever received the whole paper stays logged in.
+    Candidate &late = candidate(QStringLiteral("r1"));
+    late.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return late.duplicate; }));
+}
+
+TEST_F(ServerTest, OnlyConnectionsWithoutAWholeMessageAreLetGoAfterTheStallTime)
+{
+    m_stall = std::chrono::milliseconds(1500); // long enough for the candidate served next on a busy machine
+    writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    const quint16 port = server().messagePort();
+    // Two hold the file connection in turn without asking for the paper; the third waits
+    // in the queue meanwhile, longer than the stall time, and is served all the same.
+    Candidate &first = candidate(QStringLiteral("first"));
+    first.holdRequest = true;
+    first.fetch(port);
+    ASSERT_TRUE(waitFor([&] { return first.held(); }));
+    Candidate &second = candidate(QStringLiteral("second"));
+    second.holdRequest = true;
+    second.fetch(port);
+    Candidate &third = candidate(QStringLiteral("third"));
+    third.fetch(port);
+
+    RawCandidate silent, halfLogin, oddReport, confirmed;
+    for (RawCandidate *r : { &silent, &halfLogin, &oddReport, &confirmed })
+        r->open(port);
+    ASSERT_TRUE(waitFor([&] { return silent.greeted() && halfLogin.greeted() && oddReport.greeted() && confirmed.greeted(); }));
+    halfLogin.msg.write("infd" + idField(QStringLiteral("half")));
+    oddReport.msg.write("rprt" + idField(QStringLiteral("odd")) + "ABC");
+    confirmed.msg.write("rprt" + idField(QStringLiteral("done")) + clsEncryptXOR().HexEncrypt(QStringLiteral("1:p.dat:2")).toUtf8());
+
+    ASSERT_TRUE(waitFor([&] {
+        return silent.closed() && halfLogin.closed() && oddReport.closed() && third.finished && first.closedByServer
+            && second.closedByServer;
+    }));
+    // Idle after a finished exchange is no fault.
+    EXPECT_EQ(confirmed.told, QByteArray("fINFp.dat,1000finx"));
+    EXPECT_FALSE(confirmed.closed());
+    EXPECT_EQ(logTexts().filter(QRegularExpression(QStringLiteral("^sock\\d+ errorNum:5 des:no whole message for 1.5 s"))).size(), 3);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 1.5 s")).size(), 2);
+    // Neither of the two received the paper: each may log in again.
+    Candidate &again = candidate(QStringLiteral("first"));
+    again.fetch(port);
+    EXPECT_TRUE(waitFor([&] { return again.finished; }));
+}
+
+TEST_F(ServerTest, TheFileConnectionKeepsNothingSentBackAndAskingAgainDoesNotHoldIt)
+{
+    m_stall = std::chrono::milliseconds(1500); // long enough for the candidate served next on a busy machine
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 200000);
+    startWith(QStringLiteral("p.dat"));
+    RawCandidate holder;
+    holder.open(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return holder.greeted(); }));
+    const QByteArray login = holder.login(QStringLiteral("holder"));
+    holder.msg.write(login);
+    ASSERT_TRUE(waitFor([&] { return holder.fileConnected(); }));
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().waitingCount() == 1; }));
+    holder.msg.write("rqsF");
+    ASSERT_TRUE(waitFor([&] { return holder.received.size() == paper.size(); }));
+
+    // Asking again and again, and writing back, for as long as the file connection stays.
+    QTimer pestering;
+    QObject::connect(&pestering, &QTimer::timeout, [&] {
+        holder.msg.write("rqsF");
+        holder.msg.write(login);
+        if (holder.file->state() == QAbstractSocket::ConnectedState)
+            holder.file->write(QByteArray(256 * 1024, 'Z'));
+    });
+    pestering.start(50);
+    qint64 mostUnread = 0;
+    ASSERT_TRUE(waitFor([&] {
+        mostUnread = std::max(mostUnread, server().fileConnectionUnread());
+        return next.finished;
+    }));
+    pestering.stop();
+    EXPECT_LE(mostUnread, 64 * 1024);
+    EXPECT_EQ(holder.received, paper);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 1.5 s")).size(), 1);
+    // The whole paper went out to it: the ID stays logged in.
+    Candidate &again = candidate(QStringLiteral("holder"));
+    again.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return again.duplicate; }));
+}
+
+TEST_F(ServerTest, ControlCharactersFromPeersAreShownReplacedInTheLog)
+{
+    writeFile(QStringLiteral("p.dat"), 100);
+    startWith(QStringLiteral("p.dat"));
+    RawCandidate c;
+    c.open(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.greeted(); }));
+    c.msg.write(c.login(QStringLiteral("esc")));
+    ASSERT_TRUE(waitFor([&] { return c.fileConnected(); }));
+    c.msg.write("rqsF");
+    ASSERT_TRUE(waitFor([&] { return c.received.size() == 100; }));
+    // ESC sequences that would retitle and clear a terminal, BEL, DEL, a C1 control, a tab.
+    c.msg.write("over\x1b]0;T\x07\x1b[2J\x7f\xc2\x9b\tx");
+    ASSERT_TRUE(waitFor([&] { return c.told.endsWith("finx"); }));
+    EXPECT_TRUE(logTexts().last().startsWith(QStringLiteral(u" \uFFFD]0;T\uFFFD\uFFFD[2J\uFFFD\uFFFD\uFFFDx Send to IP:")))
+        << logTexts().last().toStdString();
+    QFile log(path(QStringLiteral("2026-12-6.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(written.contains(QStringLiteral(u"\uFFFD[2J")));
+    for (const QChar ch : written)
+        EXPECT_TRUE(ch == u'\r' || ch == u'\n' || (ch >= u' ' && ch != u'\x7f' && (ch < u'\x80' || ch > u'\x9f')))
+            << int(ch.unicode());
+}

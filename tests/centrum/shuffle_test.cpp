@@ -1,0 +1,180 @@
+// Shuffled papers through real loopback candidates: whole, checked, scored full, each in its own order.
+#include "serverfixture.h"
+
+#include "onechoice.h"
+#include "onechoices.h"
+#include "papercheck.h"
+#include "paperformat.h"
+#include "testrecord.h"
+
+#include <QRandomGenerator>
+
+namespace {
+
+const QStringList plainPaper = {
+    QStringLiteral("417^60^Maths^Midterm^14^Ann"),
+    QStringLiteral("Capital of France?^0^2^2^9^Rome^Paris^Oslo^Bern"),
+    QStringLiteral("Which are prime?^3^134^3^8^2^4^5^7^9"),
+    QStringLiteral("Which are even?^0^24^2^8^1^2^3^4"),
+    QStringLiteral("The sky is^0^^1^7^blue"),
+    QStringLiteral("Water is wet^7^1^2^6^True^False"),
+    QStringLiteral("Largest planet?^0^3^1^9^Mars^Venus^Jupiter"),
+    QStringLiteral("Yes or no?^0^1^1^9^yes^no"),
+    QStringLiteral("哪一个是偶数?^0^2^2^9^三^四^五"),
+};
+
+QByteArray fileOf(const QStringList &plainLines)
+{
+    QByteArray bytes;
+    for (const QString &line : plainLines)
+        bytes += paper::encipherLine(line).toLatin1() + "\r\n";
+    return bytes;
+}
+
+// The answer that is right in a copy: the options the original marks right, found by their text.
+QString rightAnswerIn(const oneChoice &copy, const oneChoice &original)
+{
+    if (original.getType() == paper::kindBlank)
+        return original.getOption(0);
+    if (original.getType() == paper::kindTrueFalse)
+        return original.getAnswer();
+    QString answer;
+    for (int slot = 0; slot < oneChoice::optionCount; ++slot) {
+        for (QChar digit : original.getAnswer()) {
+            if (!copy.getOption(slot).isEmpty() && copy.getOption(slot) == original.getOption(digit.unicode() - u'1'))
+                answer += QChar(u'1' + slot);
+        }
+    }
+    return answer;
+}
+
+} // namespace
+
+class ShuffleTest : public ServerTest
+{
+protected:
+    void writeSettingsShuffle(const QString &papers, const QString &shuffleLine)
+    {
+        QFile f(path(QStringLiteral("setting.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[comm]\nmsg=0\nfile=8602\nweb=0\n[subject]\nfile=%1\n%2\n").arg(papers, shuffleLine).toUtf8());
+    }
+
+    QByteArray writePaper(const QString &name, const QStringList &plainLines)
+    {
+        const QByteArray bytes = fileOf(plainLines);
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return bytes;
+    }
+
+    QByteArray fetch(const QString &id)
+    {
+        Candidate &c = candidate(id);
+        c.fetch(server().messagePort());
+        EXPECT_TRUE(waitFor([&] { return c.finished; })) << id.toStdString();
+        return c.papers.value(0);
+    }
+};
+
+TEST_F(ShuffleTest, EachCandidateGetsAWholeCopyInAnOrderOfItsOwnThatChecksAndScoresFull)
+{
+    auto generator = std::make_shared<QRandomGenerator>(20261207);
+    m_random = [generator](quint32 bound) { return generator->bounded(bound); };
+    const QByteArray original = writePaper(QStringLiteral("mid.dat"), plainPaper);
+    writeSettingsShuffle(QStringLiteral("mid.dat"), QStringLiteral("shuffle=1"));
+    const auto r = server().start();
+    ASSERT_TRUE(r.messageService) << r.problem.toStdString();
+    EXPECT_TRUE(logTexts().contains(QStringLiteral(" Papers are shuffled for each candidate")));
+
+    oneChoices originals;
+    ASSERT_EQ(originals.init(path(QStringLiteral("mid.dat"))), oneChoices::LoadStatus::Loaded);
+    QList<QStringList> orders;
+    bool optionsMoved = false;
+    for (const QString id : { QStringLiteral("s01"), QStringLiteral("s02") }) {
+        SCOPED_TRACE(id.toStdString());
+        const QByteArray copy = fetch(id);
+        ASSERT_EQ(copy.size(), original.size());
+        EXPECT_EQ(copy.left(copy.indexOf('\n')), original.left(original.indexOf('\n')));
+        const QString copyPath = path(id + QStringLiteral(".dat"));
+        QFile f(copyPath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(copy);
+        f.close();
+        const paper::CheckResult checked = paper::checkPaper(copyPath);
+        EXPECT_TRUE(checked.opened && checked.problems.empty())
+            << (checked.problems.empty() ? std::string() : checked.problems.front().message.toStdString());
+
+        // A candidate who picks the right options in the copy earns the full marks.
+        oneChoices taken;
+        ASSERT_EQ(taken.init(copyPath), oneChoices::LoadStatus::Loaded);
+        ASSERT_EQ(taken.getCount(), originals.getCount());
+        examdesk::testRecord record;
+        record.setAns(taken.getCount(), taken);
+        QStringList order;
+        for (int k = 1; k <= taken.getCount(); ++k) {
+            const oneChoice *q = taken.getOne(k);
+            const oneChoice *from = nullptr;
+            for (int j = 1; j <= originals.getCount(); ++j) {
+                if (originals.getOne(j)->getContext() == q->getContext())
+                    from = originals.getOne(j);
+            }
+            ASSERT_NE(from, nullptr);
+            EXPECT_EQ(q->getImg(), from->getImg());
+            EXPECT_EQ(q->getPoint(), from->getPoint());
+            if (from->getType() == paper::kindBlank || from->getType() == paper::kindTrueFalse)
+                EXPECT_EQ(q->getOptStr(), from->getOptStr());
+            optionsMoved = optionsMoved || q->getOptStr() != from->getOptStr();
+            record.addSel(k - 1, rightAnswerIn(*q, *from));
+            order << q->getContext();
+        }
+        EXPECT_EQ(record.getResult(taken), std::optional<qint64>(14));
+        EXPECT_EQ(record.getFullPoint(taken), std::optional<qint64>(14));
+        orders << order;
+    }
+    EXPECT_NE(orders[0], orders[1]);
+    EXPECT_TRUE(optionsMoved);
+}
+
+TEST_F(ShuffleTest, WithoutTheKeyOrWithAnotherValueTheFileGoesAsItIs)
+{
+    const QByteArray original = writePaper(QStringLiteral("mid.dat"), plainPaper);
+    int n = 0;
+    for (const QString line : { QString(), QStringLiteral("shuffle=0"), QStringLiteral("shuffle=yes") }) {
+        SCOPED_TRACE(line.toStdString());
+        writeSettingsShuffle(QStringLiteral("mid.dat"), line);
+        ASSERT_TRUE(server().start().messageService);
+        EXPECT_EQ(fetch(QStringLiteral("plain%1").arg(++n)), original);
+    }
+    EXPECT_FALSE(logTexts().contains(QStringLiteral(" Papers are shuffled for each candidate")));
+}
+
+TEST_F(ShuffleTest, APaperThatCannotBeShuffledIsRefusedAtStartNamingTheLine)
+{
+    QStringList badAnswer = plainPaper;
+    badAnswer[2] = QStringLiteral("Which are prime?^0^31^3^8^2^4^5^7");
+    writePaper(QStringLiteral("answer.dat"), badAnswer);
+    QByteArray notHex = fileOf(plainPaper);
+    notHex.insert(notHex.indexOf('\n') + 1, "XY");
+    QFile f(path(QStringLiteral("hex.dat")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(notHex);
+    f.close();
+
+    const std::pair<QString, QString> rows[] = {
+        { QStringLiteral("answer.dat"),
+          QStringLiteral(" Paper cannot be shuffled:answer.dat (line 3: a multiple-select answer must be digits "
+                         "from 1 to 6 in ascending order, not \"31\")") },
+        { QStringLiteral("hex.dat"), QStringLiteral(" Paper cannot be shuffled:hex.dat (line 2: not hexadecimal at character 1)") },
+    };
+    for (const auto &[name, problem] : rows) {
+        SCOPED_TRACE(name.toStdString());
+        writeSettingsShuffle(name, QStringLiteral("shuffle=1"));
+        const auto r = server().start();
+        EXPECT_FALSE(r.messageService);
+        EXPECT_EQ(r.refusal, centrum::Server::StartResult::Refusal::BadPaper);
+        EXPECT_EQ(r.problem, problem);
+        EXPECT_EQ(logTexts().last(), problem);
+    }
+}
