@@ -81,10 +81,11 @@ QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
     knowKeys(path);
     const QString time = timeText(when.time());
     QString key;
+    // The counter only grows, so this writer never makes a key twice: only the keys it found
+    // are remembered, and a busy day's log does not grow the server by every line it wrote.
     do
         key = time + u'-' + QString::number(++m_counter);
     while (m_keys.contains(key));
-    m_keys.insert(key);
     return key;
 }
 

@@ -77,7 +77,7 @@ private:
     mutable QDate m_pathDate;
     mutable QString m_path;
     QString m_currentPath;
-    QSet<QString> m_keys;
+    QSet<QString> m_keys; // found in the file, not made here
     int m_counter = 0;
     // The log file held open, and what it was when opened: a file moved away or replaced is
     // told apart by its inode, so the next line goes to the file of the day's name again.

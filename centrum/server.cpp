@@ -112,6 +112,12 @@ Server::Server(ServerSeams seams, QObject *parent)
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         if (!m_served)
             return;
+        // A candidate on a slow line is still taking the paper: only a stop is a stall.
+        const qint64 queued = m_file->unacknowledgedBytes();
+        if (queued < m_queuedAtProgress) {
+            noteProgress();
+            return;
+        }
         const double seconds = double(m_seams.stallTimeout.count()) / 1000.0;
         abandonTransfer(int(QAbstractSocket::SocketTimeoutError), extra(Stalled).arg(seconds));
     });
@@ -512,6 +518,8 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         else
             m_queue.append(user);
     } else if (tag == wire::tagRequestFile) {
+        // From any connection, as the candidates' clients expect; but a request repeated by
+        // anyone must not keep a stalled transfer alive, so it does not count as progress.
         if (!m_served)
             return;
         // The candidate may see the file connection before this side hears of it.
@@ -688,6 +696,7 @@ void Server::serveQueue()
 
 void Server::noteProgress()
 {
+    m_queuedAtProgress = m_file->unacknowledgedBytes();
     m_watchdog.start(m_seams.stallTimeout);
 }
 

@@ -35,8 +35,10 @@ struct ServerSeams {
     int lcid = 1033;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // A paper transfer, a browser connection, or a candidate connection holding no whole
-    // message, that makes no progress this long is given up.
-    std::chrono::milliseconds stallTimeout { 30000 };
+    // message, that makes no progress this long is given up. One transfer at a time is
+    // served, so a stalled candidate holds up the whole queue this long; a workstation on
+    // the network takes a paper in well under a second.
+    std::chrono::milliseconds stallTimeout { 10000 };
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
@@ -220,6 +222,7 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+    qint64 m_queuedAtProgress = 0; // bytes the candidate had not yet taken at the last progress
     QElapsedTimer m_clock;
     QTimer m_letGo; // set for the earliest dueAt of the message connections
 

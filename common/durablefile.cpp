@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -28,11 +30,18 @@ bool writeFileDurably(const QString &path, const QByteArray &data, QString *erro
     if (!file.commit())
         return fail(file.errorString());
 
+    // Makes the rename itself durable. The new content is in place by now, so a failure here
+    // is reported all the same: whoever relies on the write (a result confirmed to its
+    // candidate) must not take it as kept. Only a file system that cannot sync a folder at
+    // all (EINVAL) is no error: there is nothing more to do on it.
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd); // makes the rename itself durable; a folder that refuses is no error
-        ::close(fd);
-    }
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QStringLiteral("folder not synced: ") + QString::fromLocal8Bit(strerror(errno)));
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    const int syncError = errno;
+    ::close(fd);
+    if (!synced)
+        return fail(QStringLiteral("folder not synced: ") + QString::fromLocal8Bit(strerror(syncError)));
     return true;
 }

@@ -5,5 +5,6 @@
 #include <QString>
 
 // Writes data to a temporary file beside path, flushes it to disk, renames it over path
-// and flushes the folder. On failure path is untouched and error says why.
+// and flushes the folder. On failure error says why; path is untouched, except when only
+// the folder could not be flushed: then path may hold the new data, not yet durably.
 bool writeFileDurably(const QString &path, const QByteArray &data, QString *error = nullptr);

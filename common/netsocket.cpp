@@ -9,6 +9,8 @@
 
 #include <map>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 
 // The listening ports of this process: each keeps its platform listener and the
@@ -293,6 +295,17 @@ qint64 NetSocket::bytesAvailable() const
 qint64 NetSocket::bytesToWrite() const
 {
     return m_socket ? m_socket->bytesToWrite() : 0;
+}
+
+qint64 NetSocket::unacknowledgedBytes() const
+{
+    if (!m_socket)
+        return 0;
+    int queued = 0;
+    const qintptr fd = m_socket->socketDescriptor();
+    if (fd < 0 || ::ioctl(int(fd), SIOCOUTQ, &queued) != 0)
+        queued = 0;
+    return m_socket->bytesToWrite() + queued;
 }
 
 void NetSocket::setReadBufferSize(qint64 bytes)

@@ -46,6 +46,9 @@ public:
     qint64 bytesAvailable() const;
     // Bytes handed to send() and not yet given to the network.
     qint64 bytesToWrite() const;
+    // Bytes handed to send() that the peer has not acknowledged yet: those still here and
+    // those the system holds for the peer. Falls as the peer takes what it was sent.
+    qint64 unacknowledgedBytes() const;
     // At most this many received bytes are kept unread (0: no limit); past it the network
     // holds the peer back until they are read. Applies to every connection this object holds.
     void setReadBufferSize(qint64 bytes);

@@ -1,4 +1,5 @@
 // loadgen: a room of candidates against an exam server, downloads from a web server, idle connections.
+#include "faults.h"
 #include "measure.h"
 #include "probes.h"
 #include "refserver.h"
@@ -41,6 +42,19 @@ const char usage[] = R"(usage:
   loadgen hold --port P [--connections M] [--pid PID] [--idle SECONDS]
       M candidates connect and wait; the server PID's resident memory is read and its CPU
       time measured across the idle interval.
+  loadgen faults --port P --folder DIR --paper FILE [--share PERCENT] [--concurrency C] [--seconds S]
+                 [--pid PID] [--rss-at SECONDS] [--seed N] [--id-prefix X] [--faults K1,K2]
+      For S seconds (60), C well-behaved candidates at a time (20) fetch the paper and submit,
+      while PERCENT (30) of the clients started misbehave: they vanish or stall halfway
+      through the paper, stall on the message connection, send garbage or oversize messages,
+      or open and close connections in bursts (--faults picks among vanish_file,
+      vanish_message, stall_file, stall_message, garbage, oversize, storm). Every well-behaved candidate must finish both
+      exchanges, and the day's report must gain exactly the results confirmed with "finx".
+      The server PID's resident memory is read after --rss-at seconds (60) and at the end.
+  loadgen storm --port P --folder DIR --pid PID --kill-after MS [--concurrency C] [--id-prefix X]
+      C submitters at a time (50) deliver results until, after MS milliseconds, the server
+      PID is killed with SIGKILL; then every line of its report must read back as a whole
+      entry and every result confirmed before the kill must be there once.
 Common: --host 127.0.0.1 (an IPv4 address), --timeout SECONDS.
 Prints one JSON object on stdout; exit 0 when everything checked out, 1 when not, 2 on bad use.
 )";
@@ -303,6 +317,107 @@ int room(Args &args)
     return ok ? 0 : 1;
 }
 
+bool processAlive(int pid)
+{
+    const std::string status = loadgen::readProcFile(pid, "status");
+    return !status.empty() && status.find("\nState:\tZ") == std::string::npos;
+}
+
+// Unique per run, so that a second run against the same service run is not refused.
+std::string idPrefixOf(Args &args, const char *letter, size_t room)
+{
+    std::string prefix = args.text("--id-prefix", std::string(letter).append(std::to_string(::getpid() % 1000)));
+    if (prefix.size() > room)
+        throw std::invalid_argument("--id-prefix leaves no room for the numbers in 12 characters");
+    return prefix;
+}
+
+int faults(Args &args)
+{
+    loadgen::FaultOptions o;
+    o.host = args.text("--host", o.host);
+    o.port = uint16_t(args.number("--port", 0, 1, 65535));
+    o.share = int(args.number("--share", 30, 0, 100));
+    o.concurrency = int(args.number("--concurrency", 20, 1, 10000));
+    o.duration = std::chrono::seconds(args.number("--seconds", 60, 1, 86400));
+    o.drain = std::chrono::seconds(args.number("--timeout", 300, 1, 86400));
+    o.serverPid = int(args.number("--pid", 0, 0, 1L << 30));
+    o.rssAt = std::chrono::seconds(args.number("--rss-at", 60, 0, 86400));
+    o.seed = unsigned(args.number("--seed", ::getpid(), 0, 1L << 31));
+    o.idPrefix = idPrefixOf(args, "f", 4);
+    std::stringstream kinds(args.text("--faults"));
+    for (std::string name; std::getline(kinds, name, ',');) {
+        loadgen::Fault f;
+        if (!loadgen::faultNamed(name, &f))
+            throw std::invalid_argument("--faults: no such fault: " + name);
+        o.kinds.push_back(f);
+    }
+    const std::string folder = args.text("--folder");
+    const std::string paperPath = args.text("--paper");
+    args.checkAllUsed();
+    if (folder.empty() || paperPath.empty())
+        throw std::invalid_argument("faults needs --folder and --paper");
+    o.paper = readWhole(paperPath);
+    const QString where = QString::fromStdString(folder);
+    const QDate firstDay = QDate::currentDate();
+    const QStringList before = loadgen::reportValues(where, dayNames(firstDay, firstDay));
+    loadgen::Reactor reactor;
+    const loadgen::FaultResult r = loadgen::runFaults(reactor, o);
+    const QStringList added = loadgen::newEntries(before, loadgen::reportValues(where, dayNames(firstDay, QDate::currentDate())));
+    const std::string reportProblem = loadgen::compareEntries(added, r.acknowledged);
+    const bool alive = o.serverPid <= 0 || processAlive(o.serverPid);
+    const bool ok = r.served == r.started && r.failures.empty() && reportProblem.empty() && alive;
+
+    std::cout << "{\"mode\":\"faults\",\"seconds\":" << num(r.seconds) << ",\"share\":" << o.share
+              << ",\"started\":" << r.started << ",\"served\":" << r.served
+              << ",\"acknowledged\":" << r.acknowledged.size() << ",\"misbehaving\":{";
+    for (int k = 0; k < loadgen::faultKinds; ++k)
+        std::cout << (k ? "," : "") << quoted(loadgen::faultName(loadgen::Fault(k))) << ':' << r.faulty[size_t(k)];
+    std::cout << "},\"report\":{\"new_entries\":" << added.size() << ",\"problem\":" << quoted(reportProblem) << "}"
+              << ",\"rss_first_kib\":" << r.rssFirstKib << ",\"rss_end_kib\":" << r.rssEndKib
+              << ",\"server_alive\":" << (alive ? "true" : "false")
+              << ",\"failures\":" << list(r.failures) << ",\"ok\":" << (ok ? "true" : "false") << "}\n";
+    return ok ? 0 : 1;
+}
+
+int storm(Args &args)
+{
+    loadgen::StormOptions o;
+    o.host = args.text("--host", o.host);
+    o.port = uint16_t(args.number("--port", 0, 1, 65535));
+    o.concurrency = int(args.number("--concurrency", 50, 1, 10000));
+    o.serverPid = int(args.number("--pid", 0, 1, 1L << 30));
+    o.killAfter = std::chrono::milliseconds(args.number("--kill-after", 1000, 0, 3600000));
+    o.timeout = o.killAfter + std::chrono::seconds(args.number("--timeout", 30, 1, 3600));
+    o.idPrefix = idPrefixOf(args, "s", 5);
+    const std::string folder = args.text("--folder");
+    args.checkAllUsed();
+    if (folder.empty())
+        throw std::invalid_argument("storm needs --folder");
+    const QString where = QString::fromStdString(folder);
+    const QDate firstDay = QDate::currentDate();
+    const QStringList before = loadgen::reportValues(where, dayNames(firstDay, firstDay));
+    loadgen::Reactor reactor;
+    const loadgen::StormResult r = loadgen::runStorm(reactor, o);
+    // The files are read once the process is gone for good, not while it may still write.
+    for (int i = 0; i < 1000 && processAlive(o.serverPid); ++i)
+        ::usleep(10000);
+    std::vector<std::string> problems;
+    if (!r.killed)
+        problems.push_back("the server was not killed");
+    if (processAlive(o.serverPid))
+        problems.push_back("the server is still running");
+    int entries = 0;
+    for (std::string &p : loadgen::checkReportAfterCrash(where, dayNames(firstDay, QDate::currentDate()), before,
+                                                         r.acknowledged, &entries))
+        problems.push_back(std::move(p));
+    const bool ok = problems.empty();
+    std::cout << "{\"mode\":\"storm\",\"submitted\":" << r.submitted << ",\"acknowledged\":" << r.acknowledged.size()
+              << ",\"new_entries\":" << entries << ",\"problems\":" << list(problems)
+              << ",\"ok\":" << (ok ? "true" : "false") << "}\n";
+    return ok ? 0 : 1;
+}
+
 int http(Args &args)
 {
     loadgen::HttpOptions o;
@@ -362,6 +477,10 @@ int main(int argc, char **argv)
             return room(args);
         if (mode == "http")
             return http(args);
+        if (mode == "faults")
+            return faults(args);
+        if (mode == "storm")
+            return storm(args);
         if (mode == "hold") {
             if (limit >= 0 && args.number("--connections", 1, 1, 100000) + 64 > limit)
                 std::cerr << "loadgen: only " << limit << " files may be open; connections beyond fail\n";

@@ -87,6 +87,8 @@ public:
     bool connected() const { return m_msg.state() == QAbstractSocket::ConnectedState; }
     void drop()
     {
+        // What was written has left, as a real client's send has: only then is the connection cut.
+        m_msg.flush();
         m_msg.abort();
         if (m_file)
             m_file->abort();

@@ -5,6 +5,12 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using centrum::Server;
 
@@ -244,6 +250,42 @@ TEST_F(ServerTest, AStalledTransferIsGivenUpAndTheQueueMovesOn)
     ASSERT_TRUE(waitFor([&] { return next.finished; }));
     EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 2 s")).size(), 1);
     EXPECT_TRUE(stuck.papers.isEmpty());
+}
+
+TEST_F(ServerTest, AStalledTransferIsGivenUpHoweverOftenTheFileIsAskedFor)
+{
+    // Asking again, by the stalled candidate or by anyone, is no progress: the queue moves on.
+    m_stall = std::chrono::milliseconds(1500);
+    const QByteArray paper = writeFile(QStringLiteral("big.dat"), 1 << 20);
+    startWith(QStringLiteral("big.dat"));
+    // Connections to this port are completed by the system and never read.
+    const int deaf = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ASSERT_EQ(::bind(deaf, reinterpret_cast<sockaddr *>(&a), size), 0);
+    ASSERT_EQ(::listen(deaf, 4), 0);
+    ::getsockname(deaf, reinterpret_cast<sockaddr *>(&a), &size);
+    const QByteArray login = "infd" + idField(QStringLiteral("stalled")) + QByteArray::number(ntohs(a.sin_port));
+
+    QTcpSocket stalled, nagger;
+    stalled.connectToHost(QHostAddress::LocalHost, server().messagePort());
+    nagger.connectToHost(QHostAddress::LocalHost, server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return stalled.bytesAvailable() > 0 && nagger.bytesAvailable() > 0; }));
+    stalled.write(login);
+    QTimer nag;
+    QObject::connect(&nag, &QTimer::timeout, [&] {
+        nagger.write("rqsF");
+        stalled.write(login);
+    });
+    nag.start(200);
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.fetch(server().messagePort());
+    EXPECT_TRUE(waitFor([&] { return next.finished; }, 20000));
+    EXPECT_EQ(next.papers.value(0), paper);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("des:no progress for 1.5 s")).size(), 1);
+    ::close(deaf);
 }
 
 TEST_F(ServerTest, APaperIsSentOnceHoweverOftenItIsAskedFor)
