@@ -35,8 +35,7 @@ int main(int argc, char *argv[])
     centrum::Form1 form(server, centrum::Desktop::real());
     form.show();
     if (data.perUser)
-        server.note(server.texts().getRes(centrum::textid::KeptIn) + data.path
-                    + (data.problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(data.problem)));
+        server.note(keptInNote(server.texts().getRes(centrum::textid::KeptIn), data));
     // As if Start were pressed once the window is up, warnings included.
     if (QCoreApplication::arguments().contains(QStringLiteral("--start")))
         QTimer::singleShot(0, form.Command4, &QPushButton::click);

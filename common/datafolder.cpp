@@ -60,3 +60,8 @@ DataFolder chooseDataFolder(const QString &programFolder)
     return chooseDataFolder(programFolder, !folder.isDir() || folder.isWritable(), qEnvironmentVariable("XDG_DATA_HOME"),
                             qEnvironmentVariable("HOME"));
 }
+
+QString keptInNote(const QString &lead, const DataFolder &data)
+{
+    return lead + data.path + (data.problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(data.problem));
+}

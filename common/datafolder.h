@@ -23,3 +23,7 @@ DataFolder chooseDataFolder(const QString &programFolder, bool programFolderWrit
                             const QString &home);
 // The same with what this process may write, and XDG_DATA_HOME and HOME as it has them.
 DataFolder chooseDataFolder(const QString &programFolder);
+
+// What a window tells the user of a per-user folder: lead, the folder, and what went wrong
+// making or filling it, in parentheses, when anything did.
+QString keptInNote(const QString &lead, const DataFolder &data);

@@ -45,8 +45,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "entrant: %s\n", qUtf8Printable(shown));
     });
     if (data.perUser)
-        client.note(client.text(entrant::KeptIn) + data.path
-                    + (data.problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(data.problem)));
+        client.note(keptInNote(client.text(entrant::KeptIn), data));
     form.start();
     return app.exec();
 }

@@ -175,6 +175,19 @@ int check(const QString &path)
     return result.problems.empty() ? exitOk : exitProblems;
 }
 
+// The output to stdout without -o, else to the file named, whole or not at all.
+int writeOut(const QString &outPath, const QByteArray &bytes)
+{
+    if (outPath.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        return exitOk;
+    }
+    QString error;
+    if (!writeFileDurably(outPath, bytes, &error))
+        return fail(QStringLiteral("cannot write %1").arg(error));
+    return exitOk;
+}
+
 // "[-o OUT] [IN]": the files named, or a usage message when the arguments cannot be used.
 std::optional<QString> readInOut(const QStringList &args, QString &inPath, QString &outPath)
 {
@@ -233,14 +246,7 @@ int convert(const QStringList &args, bool encode)
         output += '\n';
     }
 
-    if (outPath.isEmpty()) {
-        std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
-        return exitOk;
-    }
-    QString error;
-    if (!writeFileDurably(outPath, output, &error))
-        return fail(QStringLiteral("cannot write %1").arg(error));
-    return exitOk;
+    return writeOut(outPath, output);
 }
 
 // Reads a whole file as UTF-8 text; a byte-order mark is dropped.
@@ -450,14 +456,7 @@ int exportSheet(const QStringList &args)
         return fail(*error);
     // The byte-order mark tells spreadsheet programs that the sheet is UTF-8, so Chinese text opens as it is.
     const QByteArray bytes = "\xEF\xBB\xBF" + sheet::writeCsv(paper).toUtf8();
-    if (outPath.isEmpty()) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        return exitOk;
-    }
-    QString error;
-    if (!writeFileDurably(outPath, bytes, &error))
-        return fail(QStringLiteral("cannot write %1").arg(error));
-    return exitOk;
+    return writeOut(outPath, bytes);
 }
 
 // The columns a terminal gives a character: two for the wide East Asian ones.
