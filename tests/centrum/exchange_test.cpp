@@ -362,7 +362,8 @@ TEST_F(ServerTest, TheReportHoldsExactlyTheSubmittedEntries)
                                       QStringLiteral("127.0.0.1:r1:") + results[1],
                                       QStringLiteral("127.0.0.1:r2:") + results[2] }));
     EXPECT_EQ(logTexts().filter(QStringLiteral(" Submit by IP:127.0.0.1:")).size(), 3);
-    const QStringList rows = server().reportView(QStringLiteral("2026-12-6.rpt")).split(QStringLiteral("\r\n"));
+    const QString report = server().recordFilePath(QStringLiteral("2026-12-6.rpt"));
+    const QStringList rows = centrum::reportText(centrum::reportEntries(report), server().texts()).split(QStringLiteral("\r\n"));
     EXPECT_EQ(rows.size(), 5); // the header, three rows, and nothing after the last line end
     EXPECT_TRUE(rows.contains(QStringLiteral("r0          \t87          \t2:5         \tp.dat       \t127.0.0.1   ")));
     // Submitting needs no login, and a result is never tied to the fetch list.

@@ -1,0 +1,61 @@
+// The download service: browsers fetch files of the program folder over HTTP.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <chrono>
+
+class NetSocket;
+class QTimer;
+
+namespace centrum {
+
+class CtransFile;
+class FileCache;
+class ServiceLog;
+
+// At most 21 browsers are served at once; the others wait for a slot. The server's own
+// records and settings are never served.
+class DownloadService : public QObject
+{
+    Q_OBJECT
+
+public:
+    DownloadService(ServiceLog &log, FileCache &cache, QString programFolder, std::chrono::milliseconds stallTimeout,
+                    QObject *parent = nullptr);
+    ~DownloadService() override;
+
+    // Listens on port, anew when already listening; a failure is logged and set in problem.
+    bool start(quint16 port, QString *problem);
+    // Stops listening; the browsers being answered stay served.
+    void stop();
+    bool isRunning() const;
+    quint16 port() const;
+
+private:
+    struct HttpSlot {
+        NetSocket *socket = nullptr;
+        QByteArray request;
+        QPointer<CtransFile> sender;
+        bool answered = false;
+        bool isFile = false;
+        QTimer *idle = nullptr;
+    };
+
+    void onHttpRequest(int requestId);
+    void onHttpData(int i);
+    void onHttpSendComplete(int i);
+    void freeHttpSlot(int i);
+
+    ServiceLog &m_log;
+    FileCache &m_cache;
+    QString m_folder;
+    NetSocket *m_pimp = nullptr; // the browsers' listener
+    std::array<HttpSlot, 21> m_hoe;
+};
+
+} // namespace centrum

@@ -1,0 +1,164 @@
+// The candidates' message sockets by index: the listening one and the accepted connections.
+#include "messageconnections.h"
+
+#include "netsocket.h"
+#include "servicelog.h"
+
+#include <QSignalBlocker>
+
+#include <limits>
+
+namespace centrum {
+
+MessageConnections::MessageConnections(ServiceLog &log, QObject *parent) : QObject(parent), m_log(log)
+{
+}
+
+MessageConnections::~MessageConnections()
+{
+    // The sockets are children; make sure none reports into a half-destroyed table.
+    for (auto &[k, c] : m_sockets)
+        c.socket->disconnect(this);
+}
+
+quint16 MessageConnections::listenerPort() const
+{
+    const auto it = m_sockets.find(m_listener);
+    return it == m_sockets.end() ? 0 : it->second.socket->localPort();
+}
+
+NetSocket *MessageConnections::create(qint16 index)
+{
+    auto *s = new NetSocket(this);
+    Connection &c = m_sockets[index];
+    c = Connection {};
+    c.socket = s;
+    c.serial = ++m_nextSerial;
+    connect(s, &NetSocket::connectionRequest, this, [this, index](int id) { emit connectionRequest(index, id); });
+    connect(s, &NetSocket::dataArrival, this, [this, index] { emit dataArrival(index); });
+    connect(s, &NetSocket::closed, this, [this, index] { emit closed(index); });
+    connect(s, &NetSocket::error, this, [this, index](int n, const QString &d) { emit error(index, n, d); });
+    return s;
+}
+
+void MessageConnections::destroy(qint16 index)
+{
+    auto it = m_sockets.find(index);
+    if (it == m_sockets.end())
+        return;
+    NetSocket *s = it->second.socket;
+    s->disconnect(this);
+    s->close();
+    s->deleteLater(); // may be inside one of its own signals
+    m_sockets.erase(it);
+    if (index == m_listener)
+        m_listener = 0;
+    // An index above every accepted one is the next new one anyway.
+    if (index <= m_highest && !m_free.contains(index))
+        m_free.append(index);
+}
+
+QString MessageConnections::errorSockLine(int k) const
+{
+    return QStringLiteral("error-sock:%1mstrNdx:%2theadsCNT:%3").arg(k).arg(m_highest).arg(m_free.size());
+}
+
+bool MessageConnections::makeListener(int failedIndex)
+{
+    const bool reuse = !m_free.isEmpty();
+    const int index = reuse ? m_free.first() : m_highest + 1;
+    if (index > std::numeric_limits<qint16>::max() || m_sockets.count(qint16(index))) {
+        m_log.log(errorSockLine(failedIndex < 0 ? index : failedIndex));
+        return false;
+    }
+    NetSocket *s = create(qint16(index));
+    s->setLocalPort(m_port);
+    bool listening;
+    {
+        const QSignalBlocker quiet(s); // a failure here is this line's, not a connection's error
+        listening = s->listen();
+    }
+    if (!listening) {
+        destroy(qint16(index));
+        m_log.log(errorSockLine(failedIndex < 0 ? index : failedIndex));
+        return false;
+    }
+    if (reuse)
+        m_free.removeFirst();
+    m_listener = qint16(index);
+    return true;
+}
+
+MessageConnections::Connection *MessageConnections::accept(qint16 k, int requestId)
+{
+    Connection *c = find(k);
+    if (!c)
+        return nullptr;
+    NetSocket *s = c->socket;
+    s->close();
+    if (!s->accept(requestId)) {
+        // The client is gone already: this object goes on listening.
+        m_log.log(errorSockLine(k));
+        const QSignalBlocker quiet(s);
+        if (!s->listen())
+            destroy(k);
+        return nullptr;
+    }
+    if (m_listener == k)
+        m_listener = 0;
+    c->serial = ++m_nextSerial; // a new candidate on this index
+    c->papers.clear();
+    c->paperNo = 1;
+    c->buffer.clear();
+    c->settled = false;
+    c->dueAt.reset();
+    if (m_highest < k)
+        m_highest = k;
+    return c;
+}
+
+MessageConnections::Connection *MessageConnections::find(qint16 k)
+{
+    const auto it = m_sockets.find(k);
+    return it == m_sockets.end() ? nullptr : &it->second;
+}
+
+MessageConnections::Connection *MessageConnections::find(qint16 k, quint64 serial)
+{
+    auto it = m_sockets.find(k);
+    if (it == m_sockets.end() || it->second.serial != serial)
+        return nullptr;
+    return &it->second;
+}
+
+const MessageConnections::Connection *MessageConnections::find(qint16 k, quint64 serial) const
+{
+    return const_cast<MessageConnections *>(this)->find(k, serial);
+}
+
+bool MessageConnections::isOpen(qint16 index, quint64 serial) const
+{
+    return find(index, serial) != nullptr;
+}
+
+std::optional<CandidateLinks::Place> MessageConnections::placeOf(qint16 index, quint64 serial) const
+{
+    const Connection *c = find(index, serial);
+    if (!c)
+        return std::nullopt;
+    return Place { c->paperNo, c->papers.size(), c->papers.value(c->paperNo - 1) };
+}
+
+void MessageConnections::send(qint16 index, quint64 serial, const QByteArray &bytes)
+{
+    if (Connection *c = find(index, serial))
+        c->socket->send(bytes);
+}
+
+void MessageConnections::close(qint16 index, quint64 serial)
+{
+    if (find(index, serial))
+        destroy(index);
+}
+
+} // namespace centrum

@@ -1,0 +1,317 @@
+// The candidates' message service: the announcement, logins, the queue for papers, results.
+#include "messageservice.h"
+
+#include "messageconnections.h"
+#include "netsocket.h"
+#include "papertransfer.h"
+#include "papertransfers.h"
+#include "protocol.h"
+#include "resultrecorder.h"
+#include "servicelog.h"
+#include "texts.h"
+
+#include <QAbstractSocket>
+#include <QFile>
+
+#include <optional>
+#include <utility>
+
+namespace centrum {
+
+MessageService::MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
+                               ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
+                               QObject *parent)
+    : QObject(parent),
+      m_connections(connections),
+      m_transfers(transfers),
+      m_recorder(recorder),
+      m_log(log),
+      m_folder(std::move(programFolder)),
+      m_stallTimeout(stallTimeout)
+{
+    connect(&m_connections, &MessageConnections::connectionRequest, this, &MessageService::onConnectionRequest);
+    connect(&m_connections, &MessageConnections::dataArrival, this, &MessageService::onData);
+    connect(&m_connections, &MessageConnections::closed, this, &MessageService::onPeerClosed);
+    connect(&m_connections, &MessageConnections::error, this, &MessageService::onSocketError);
+    m_clock.start();
+    m_letGo.setSingleShot(true);
+    connect(&m_letGo, &QTimer::timeout, this, &MessageService::letGoOfStalled);
+}
+
+bool MessageService::start(quint16 port, const QStringList &paperList, bool shuffle, StartResult &result)
+{
+    m_logins.clear();
+    m_connections.setPort(port);
+    const auto refuse = [&](StartResult::Refusal refusal, const QString &problem) {
+        result.refusal = refusal;
+        result.problem = problem;
+        m_log.log(problem);
+        return false;
+    };
+    // A repeated start replaces the listener; accepted connections stay as they are.
+    m_connections.destroy(m_connections.listenerIndex());
+
+    if (paperList.isEmpty())
+        return refuse(StartResult::Refusal::NoPapers, m_log.text(10));
+    QList<ClassFile> papers;
+    for (const QString &part : paperList) {
+        ClassFile paper;
+        paper.fName = part;
+        QString why;
+        if (!paper.setFileLen(m_folder, &why))
+            return refuse(StartResult::Refusal::BadPaper,
+                          m_log.extra(ServiceLog::BadPaper) + part + QStringLiteral(" (") + why + u')');
+        // Read and deciphered once here; each candidate's copy is only a new order of it.
+        if (shuffle) {
+            QFile file(paper.fPath);
+            if (file.open(QIODevice::ReadOnly))
+                paper.shuffled = ShuffledPaper::parse(file.readAll(), &why);
+            else
+                why = file.errorString();
+            if (!paper.shuffled)
+                return refuse(StartResult::Refusal::BadPaper,
+                              m_log.text(textid::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
+            paper.fLength = qint32(paper.shuffled->size());
+        }
+        papers.append(paper);
+    }
+    m_papers = papers;
+    // Beside the socket's own line, one that tells the examiner which setting to change.
+    if (!m_connections.makeListener(-1))
+        return refuse(StartResult::Refusal::Listen,
+                      m_log.extra(ServiceLog::PortBusy) + QStringLiteral("comm/msg=%1").arg(m_connections.port()));
+    // The first listener decides the port, also when the setting lets the system choose.
+    m_connections.setPort(m_connections.listenerPort());
+    m_log.log(m_log.text(8));
+    if (shuffle)
+        m_log.log(m_log.text(textid::Shuffling));
+    return true;
+}
+
+void MessageService::stopListening()
+{
+    m_connections.destroy(m_connections.listenerIndex());
+}
+
+bool MessageService::isListening() const
+{
+    return m_connections.listenerIndex() != 0;
+}
+
+void MessageService::onConnectionRequest(qint16 k, int requestId)
+{
+    if (m_papers.isEmpty() || !m_connections.find(k))
+        return;
+    MessageConnections::Connection *c = m_connections.accept(k, requestId);
+    if (!c)
+        return;
+    c->papers = m_papers; // a later start with another list does not change what this candidate gets
+    watchPatience(k);
+    NetSocket *s = c->socket;
+    const ClassFile &first = c->papers.first();
+    s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
+    m_log.log(m_log.text(15) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+    m_connections.makeListener(k);
+}
+
+void MessageService::onData(qint16 k)
+{
+    MessageConnections::Connection *first = m_connections.find(k);
+    if (!first || k == m_connections.listenerIndex())
+        return;
+    const quint64 serial = first->serial;
+    first->buffer += first->socket->readAll();
+    for (;;) {
+        MessageConnections::Connection *c = m_connections.find(k, serial);
+        if (!c)
+            return;
+        if (c->buffer.isEmpty())
+            break;
+        const ParsedMessage m = parseMessage(c->buffer);
+        if (m.status == ParseStatus::Incomplete)
+            break;
+        if (m.status == ParseStatus::Bad) {
+            onSocketError(k, sectionMsgError, m_log.extra(ServiceLog::TooLong));
+            return;
+        }
+        c->buffer.remove(0, m.consumed);
+        if (m.tag() == wire::tagLogin || m.tag() == wire::tagReport)
+            c->settled = true;
+        handleMessage(k, m);
+    }
+    watchPatience(k);
+}
+
+void MessageService::handleMessage(qint16 k, const ParsedMessage &m)
+{
+    MessageConnections::Connection &c = *m_connections.find(k);
+    NetSocket *s = c.socket;
+    const QString tag = m.tag();
+    PaperTransfer *served = m_transfers.servedTo(k, c.serial);
+
+    if (tag == wire::tagLogin) {
+        Cuser user;
+        user.uID = m.id();
+        user.uIP = s->remoteHostIP();
+        user.uPort = m.afterId();
+        user.uSckNdx = k;
+        user.uConn = c.serial;
+        if (served && user.uID == served->candidateId()) {
+            served->loginAgain();
+            return;
+        }
+        if (isDuplicate(user.uID)) {
+            s->send(QByteArray(wire::tagDuplicate));
+            return;
+        }
+        if (m_transfers.hasRoom())
+            m_transfers.start(user);
+        else
+            m_queue.append(user);
+    } else if (tag == wire::tagRequestFile) {
+        // From any connection, as the candidates' clients expect; but a request repeated by
+        // anyone must not keep a stalled transfer alive, so it does not count as progress.
+        m_transfers.paperRequested(k, c.serial);
+    } else if (tag == wire::tagOver) {
+        if (!served)
+            return; // nothing is being sent to this connection
+        m_log.log(u' ' + m.afterTag() + m_log.text(16)
+                  + QStringLiteral("%1:%2").arg(served->peerAddress()).arg(s->remotePort()));
+        ++c.paperNo;
+        if (c.paperNo > c.papers.size()) {
+            served->closeFile();
+            s->send(QByteArray(wire::tagFinished));
+            c.paperNo = 1;
+            m_transfers.end(served);
+        } else {
+            served->noteProgress();
+            const ClassFile &next = c.papers[c.paperNo - 1];
+            s->send(wire::tagAnnounce + announcement(next.fNameNoPs, next.fLength));
+        }
+    } else if (tag == wire::tagReport) {
+        m_log.log(m_log.text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+        m_recorder.add(k, c.serial, s->remoteHostIP() + u':' + m.id() + u':' + m.afterId());
+    }
+}
+
+bool MessageService::isDuplicate(const QString &id)
+{
+    if (m_logins.contains(id))
+        return true;
+    m_logins.insert(id);
+    return false;
+}
+
+bool MessageService::allowAgain(const QString &id)
+{
+    if (!m_logins.remove(id))
+        return false;
+    m_log.log(m_log.text(textid::AllowedAgain) + id);
+    return true;
+}
+
+QStringList MessageService::loggedInIds() const
+{
+    QStringList ids(m_logins.begin(), m_logins.end());
+    ids.sort();
+    return ids;
+}
+
+void MessageService::releaseLogin(const QString &id, qint16 index, quint64 serial)
+{
+    m_logins.remove(id);
+    m_connections.close(index, serial);
+}
+
+void MessageService::dropQueued(qint16 k, quint64 serial)
+{
+    m_queue.removeIf([this, k, serial](const Cuser &u) {
+        if (u.uSckNdx != k || u.uConn != serial)
+            return false;
+        m_logins.remove(u.uID);
+        return true;
+    });
+}
+
+void MessageService::serveQueue()
+{
+    while (m_transfers.hasRoom() && !m_queue.isEmpty()) {
+        const Cuser next = m_queue.takeFirst();
+        // A candidate who has gone meanwhile is passed over.
+        MessageConnections::Connection *c = m_connections.find(next.uSckNdx, next.uConn);
+        if (c && c->socket->state() == NetSocket::State::Connected)
+            m_transfers.start(next);
+        else
+            m_logins.remove(next.uID); // nothing was sent to it
+    }
+}
+
+void MessageService::onPeerClosed(qint16 k)
+{
+    MessageConnections::Connection *c = m_connections.find(k);
+    if (!c)
+        return;
+    const quint64 serial = c->serial;
+    PaperTransfer *served = m_transfers.servedTo(k, serial);
+    dropQueued(k, serial);
+    if (served)
+        m_transfers.releaseUnserved(*served);
+    m_connections.destroy(k);
+    if (served)
+        m_transfers.end(served); // nobody is left to confirm the file
+    else
+        serveQueue();
+}
+
+void MessageService::watchPatience(qint16 k)
+{
+    MessageConnections::Connection *c = m_connections.find(k);
+    if (!c || k == m_connections.listenerIndex())
+        return;
+    // Waiting in the queue, for a confirmation, or after a finished exchange is no fault.
+    if (c->settled && c->buffer.isEmpty()) {
+        c->dueAt.reset();
+        return;
+    }
+    if (c->dueAt)
+        return;
+    c->dueAt = m_clock.elapsed() + m_stallTimeout.count();
+    // Any time already set is an earlier one.
+    if (!m_letGo.isActive())
+        m_letGo.start(m_stallTimeout);
+}
+
+void MessageService::letGoOfStalled()
+{
+    const qint64 now = m_clock.elapsed();
+    QList<qint16> due;
+    std::optional<qint64> next;
+    for (const auto &[k, c] : m_connections.all()) {
+        if (!c.dueAt)
+            continue;
+        if (*c.dueAt <= now)
+            due.append(k);
+        else if (!next || *c.dueAt < *next)
+            next = c.dueAt;
+    }
+    const double seconds = double(m_stallTimeout.count()) / 1000.0;
+    for (const qint16 k : due)
+        onSocketError(k, int(QAbstractSocket::SocketTimeoutError), m_log.extra(ServiceLog::Quiet).arg(seconds));
+    if (next && (!m_letGo.isActive() || m_letGo.remainingTime() > *next - now))
+        m_letGo.start(std::chrono::milliseconds(*next - now));
+}
+
+void MessageService::onSocketError(qint16 k, int number, const QString &description)
+{
+    if (!m_connections.find(k))
+        return;
+    m_log.log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(k).arg(number).arg(description));
+    if (k == m_connections.listenerIndex()) {
+        m_connections.destroy(k);
+        m_connections.makeListener(k);
+        return;
+    }
+    onPeerClosed(k);
+}
+
+} // namespace centrum

@@ -1,0 +1,97 @@
+// The candidates' message service: the announcement, logins, the queue for papers, results.
+#pragma once
+
+#include "classfile.h"
+#include "cuser.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+
+namespace centrum {
+
+class MessageConnections;
+class PaperTransfers;
+class ResultRecorder;
+class ServiceLog;
+struct ParsedMessage;
+
+// How a start of the service went.
+struct StartResult {
+    enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable };
+    bool messageService = false; // candidates are served
+    bool httpService = false;    // browsers are served
+    Refusal refusal = Refusal::None;
+    QString problem;             // why something did not start, as logged
+};
+
+// Every candidate connecting is announced the first paper of the list. A login that is not a
+// duplicate of this run's is served a paper transfer at once when there is room, or queued;
+// a result goes to the recorder. A connection that sends no whole login or report, or holds
+// part of a message, for the stall time is let go.
+class MessageService : public QObject
+{
+    Q_OBJECT
+
+public:
+    MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
+                   ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
+                   QObject *parent = nullptr);
+
+    // Forgets the logins of the last run, reads the papers of paperList and listens on port.
+    // A repeated start replaces the listener; accepted connections stay as they are.
+    bool start(quint16 port, const QStringList &paperList, bool shuffle, StartResult &result);
+    // Stops listening; open connections stay served.
+    void stopListening();
+    bool isListening() const;
+
+    const QList<ClassFile> &papers() const { return m_papers; }
+    // Lets an ID that has logged in this run fetch the paper once more, and logs it; false
+    // when the ID has not logged in.
+    bool allowAgain(const QString &id);
+    bool isLoggedIn(const QString &id) const { return m_logins.contains(id); }
+    // The IDs logged in this run, in the order of their text.
+    QStringList loggedInIds() const;
+    int loginCount() const { return int(m_logins.size()); }
+    int waitingCount() const { return int(m_queue.size()); }
+
+    // Starts transfers for the queued candidates while there is room.
+    void serveQueue();
+    // Forgets a login and closes its connection, when that is still there.
+    void releaseLogin(const QString &id, qint16 index, quint64 serial);
+
+private:
+    void onConnectionRequest(qint16 k, int requestId);
+    void onData(qint16 k);
+    void handleMessage(qint16 k, const ParsedMessage &m);
+    void onPeerClosed(qint16 k);
+    void onSocketError(qint16 k, int number, const QString &description);
+
+    bool isDuplicate(const QString &id);
+    // Forgets the logins of the queued candidates of a connection that is going.
+    void dropQueued(qint16 k, quint64 serial);
+    // A message connection that never sent a whole login or report, or holds part of a
+    // message, for the stall time is let go.
+    void watchPatience(qint16 k);
+    void letGoOfStalled();
+
+    MessageConnections &m_connections;
+    PaperTransfers &m_transfers;
+    ResultRecorder &m_recorder;
+    ServiceLog &m_log;
+    QString m_folder;
+    std::chrono::milliseconds m_stallTimeout;
+    QList<ClassFile> m_papers;
+    QList<Cuser> m_queue;
+    QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
+    QElapsedTimer m_clock;
+    QTimer m_letGo; // set for the earliest dueAt of the message connections
+};
+
+} // namespace centrum

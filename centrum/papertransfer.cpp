@@ -1,0 +1,174 @@
+// One paper transfer: the file connection to one candidate, the papers sent on it, its watchdog.
+#include "papertransfer.h"
+
+#include "candidatelinks.h"
+#include "classfile.h"
+#include "netsocket.h"
+#include "servicelog.h"
+
+#include <QAbstractSocket>
+
+#include <utility>
+
+namespace centrum {
+
+namespace {
+
+// What a candidate may have sent unread on the file connection before the network holds it
+// back: nothing is expected there at all.
+constexpr qint64 readLimit = 64 * 1024;
+
+} // namespace
+
+PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, ServiceLog &log, FileCache &cache,
+                             std::chrono::milliseconds stallTimeout, RandomSource random, QObject *parent)
+    : QObject(parent),
+      m_links(links),
+      m_log(log),
+      m_cache(cache),
+      m_stallTimeout(stallTimeout),
+      m_random(std::move(random)),
+      m_served { candidate.uSckNdx, candidate.uConn, candidate.uID }
+{
+    m_file = new NetSocket(this);
+    m_file->setReadBufferSize(readLimit);
+    // Nothing is expected back on the file connection: what comes is dropped, never kept.
+    connect(m_file, &NetSocket::dataArrival, this, [this] { m_file->readAll(); });
+    connect(m_file, &NetSocket::sendComplete, this, &PaperTransfer::notePaperWritten);
+    connect(m_file, &NetSocket::connected, this, [this] {
+        noteProgress();
+        if (std::exchange(m_requestEarly, false))
+            sendCurrentPaper();
+    });
+    connect(m_file, &NetSocket::bytesSent, this, [this] { noteProgress(); });
+    connect(m_file, &NetSocket::error, this, &PaperTransfer::abandon);
+    connect(m_file, &NetSocket::closed, this, [this] {
+        abandon(int(QAbstractSocket::RemoteHostClosedError), m_log.extra(ServiceLog::PeerGone));
+    });
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, &PaperTransfer::onWatchdog);
+}
+
+PaperTransfer::~PaperTransfer()
+{
+    m_file->disconnect(this);
+}
+
+void PaperTransfer::begin(const Cuser &candidate)
+{
+    bool ok = false;
+    const uint port = candidate.uPort.toUInt(&ok);
+    noteProgress();
+    m_file->connectTo(candidate.uIP, ok && port <= 65535 ? quint16(port) : 0);
+}
+
+void PaperTransfer::stop()
+{
+    retireSender();
+    m_file->close();
+    m_requestEarly = false;
+    m_watchdog.stop();
+    m_file->disconnect(this);
+}
+
+bool PaperTransfer::serves(qint16 index, quint64 serial) const
+{
+    return m_served.index == index && m_served.serial == serial;
+}
+
+QString PaperTransfer::peerAddress() const
+{
+    return m_file->remoteHostIP();
+}
+
+qint64 PaperTransfer::unread() const
+{
+    return m_file->bytesAvailable();
+}
+
+void PaperTransfer::paperRequested()
+{
+    if (m_file->state() == NetSocket::State::Connecting)
+        m_requestEarly = true;
+    else if (m_file->state() == NetSocket::State::Connected)
+        sendCurrentPaper();
+}
+
+void PaperTransfer::loginAgain()
+{
+    if (m_file->state() == NetSocket::State::Connected)
+        sendCurrentPaper();
+}
+
+void PaperTransfer::closeFile()
+{
+    m_file->close();
+}
+
+void PaperTransfer::noteProgress()
+{
+    m_queuedAtProgress = m_file->unacknowledgedBytes();
+    m_watchdog.start(m_stallTimeout);
+}
+
+void PaperTransfer::onWatchdog()
+{
+    // A candidate on a slow line is still taking the paper: only a stop is a stall.
+    const qint64 queued = m_file->unacknowledgedBytes();
+    if (queued < m_queuedAtProgress) {
+        noteProgress();
+        return;
+    }
+    const double seconds = double(m_stallTimeout.count()) / 1000.0;
+    abandon(int(QAbstractSocket::SocketTimeoutError), m_log.extra(ServiceLog::Stalled).arg(seconds));
+}
+
+void PaperTransfer::sendCurrentPaper()
+{
+    const std::optional<CandidateLinks::Place> place = m_links.placeOf(m_served.index, m_served.serial);
+    // A paper goes out once, however often it is asked for: a second copy would run past
+    // the announced length and the candidate would never see the end of it.
+    if (!place || m_served.sentNo == place->paperNo)
+        return;
+    m_served.sentNo = place->paperNo;
+    retireSender();
+    auto *sender = new CtransFile(*m_file, this, &m_cache);
+    m_sender = sender;
+    connect(sender, &CtransFile::pieceSent, this, &PaperTransfer::pieceSent);
+    connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandon(sectionMsgError, why); });
+    const ClassFile &paper = place->paper;
+    if (paper.shuffled) {
+        sender->transBytes(paper.shuffled->copyFor(m_random));
+        return;
+    }
+    QString why;
+    // Nothing the candidate could use was sent: the next one need not wait for the stall time.
+    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why))
+        abandon(sectionMsgError, why);
+}
+
+void PaperTransfer::retireSender()
+{
+    // It goes once the event at hand is done; what it handed to the socket still goes out.
+    if (m_sender) {
+        m_sender->cancel();
+        m_sender->deleteLater();
+    }
+}
+
+void PaperTransfer::abandon(int number, const QString &why)
+{
+    m_log.log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(why));
+    emit givenUp();
+}
+
+void PaperTransfer::notePaperWritten()
+{
+    if (!m_sender || !m_sender->isDone())
+        return;
+    const std::optional<CandidateLinks::Place> place = m_links.placeOf(m_served.index, m_served.serial);
+    if (place && m_served.sentNo == place->papers)
+        m_served.lastSent = true;
+}
+
+} // namespace centrum

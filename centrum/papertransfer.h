@@ -1,0 +1,94 @@
+// One paper transfer: the file connection to one candidate, the papers sent on it, its watchdog.
+#pragma once
+
+#include "cuser.h"
+#include "shuffledpaper.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+
+class NetSocket;
+
+namespace centrum {
+
+class CandidateLinks;
+class CtransFile;
+class FileCache;
+class ServiceLog;
+
+// Sends a candidate the papers of its list, one at a time as it asks, on a connection to the
+// file port it gave at login. The candidate's place in its list is its message connection's,
+// asked for through links. A transfer that fails or stalls logs why and reports givenUp; its
+// owner ends it.
+class PaperTransfer : public QObject
+{
+    Q_OBJECT
+
+public:
+    PaperTransfer(const Cuser &candidate, CandidateLinks &links, ServiceLog &log, FileCache &cache,
+                  std::chrono::milliseconds stallTimeout, RandomSource random, QObject *parent = nullptr);
+    ~PaperTransfer() override;
+
+    // Connects to the candidate's file port.
+    void begin(const Cuser &candidate);
+    // Stops sending and closes the file connection.
+    void stop();
+
+    bool serves(qint16 index, quint64 serial) const;
+    qint16 index() const { return m_served.index; }
+    quint64 serial() const { return m_served.serial; }
+    const QString &candidateId() const { return m_served.uID; }
+    // The last paper of the candidate's list went out whole.
+    bool lastPaperSent() const { return m_served.lastSent; }
+    QString peerAddress() const;
+    // Bytes the candidate sent back on the file connection and still held here.
+    qint64 unread() const;
+
+    // The candidate asked for the file; it may see the file connection before this side does.
+    void paperRequested();
+    // The next paper of a list, for the candidate already connected for files; the watchdog
+    // counts its bytes going out, not the asking.
+    void loginAgain();
+    void noteProgress();
+    void closeFile();
+
+signals:
+    void pieceSent(qint64 bytes);
+    // The transfer was given up, and why is logged: it is to be ended.
+    void givenUp();
+
+private:
+    struct Served {
+        qint16 index;
+        quint64 serial;
+        QString uID;
+        qint16 sentNo = 0;     // the candidate's paper whose sending has begun
+        bool lastSent = false; // the last paper of the candidate's list went out whole
+    };
+
+    void sendCurrentPaper();
+    void retireSender();
+    // Logs why the transfer ends, as a socket error, and gives it up.
+    void abandon(int number, const QString &why);
+    // Notes when the paper on its way has wholly gone out.
+    void notePaperWritten();
+    void onWatchdog();
+
+    CandidateLinks &m_links;
+    ServiceLog &m_log;
+    FileCache &m_cache;
+    std::chrono::milliseconds m_stallTimeout;
+    RandomSource m_random;
+    Served m_served;
+    NetSocket *m_file = nullptr; // the file connection
+    bool m_requestEarly = false; // the file was asked for before the connection reported itself
+    QPointer<CtransFile> m_sender;
+    QTimer m_watchdog;
+    qint64 m_queuedAtProgress = 0; // bytes the candidate had not yet taken at the last progress
+};
+
+} // namespace centrum

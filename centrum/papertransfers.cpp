@@ -1,0 +1,81 @@
+// The paper transfers under way, and who may begin one.
+#include "papertransfers.h"
+
+#include "candidatelinks.h"
+#include "papertransfer.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace centrum {
+
+PaperTransfers::PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache &cache,
+                               std::chrono::milliseconds stallTimeout, RandomSource random, QObject *parent)
+    : QObject(parent), m_links(links), m_log(log), m_cache(cache), m_stallTimeout(stallTimeout), m_random(std::move(random))
+{
+}
+
+PaperTransfers::~PaperTransfers()
+{
+    for (PaperTransfer *t : std::as_const(m_active))
+        t->disconnect(this);
+}
+
+void PaperTransfers::start(const Cuser &candidate)
+{
+    if (!m_links.isOpen(candidate.uSckNdx, candidate.uConn))
+        return;
+    auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_random, this);
+    connect(transfer, &PaperTransfer::pieceSent, this, &PaperTransfers::paperPieceSent);
+    connect(transfer, &PaperTransfer::givenUp, this, [this, transfer] {
+        releaseUnserved(*transfer);
+        end(transfer);
+    });
+    // Known before it connects, as a failure may come back at once.
+    m_active.append(transfer);
+    transfer->begin(candidate);
+}
+
+PaperTransfer *PaperTransfers::servedTo(qint16 index, quint64 serial) const
+{
+    for (PaperTransfer *t : m_active) {
+        if (t->serves(index, serial))
+            return t;
+    }
+    return nullptr;
+}
+
+void PaperTransfers::paperRequested(qint16 index, quint64 serial)
+{
+    PaperTransfer *t = servedTo(index, serial);
+    if (!t && !m_active.isEmpty())
+        t = m_active.first();
+    if (t)
+        t->paperRequested();
+}
+
+void PaperTransfers::releaseUnserved(const PaperTransfer &transfer)
+{
+    if (!transfer.lastPaperSent())
+        emit unserved(transfer.candidateId(), transfer.index(), transfer.serial());
+}
+
+void PaperTransfers::end(PaperTransfer *transfer)
+{
+    if (!m_active.removeOne(transfer))
+        return;
+    transfer->stop();
+    transfer->disconnect(this);
+    transfer->deleteLater(); // may be inside one of its own signals
+    emit roomFreed();
+}
+
+qint64 PaperTransfers::fileConnectionUnread() const
+{
+    qint64 unread = 0;
+    for (const PaperTransfer *t : m_active)
+        unread = std::max(unread, t->unread());
+    return unread;
+}
+
+} // namespace centrum

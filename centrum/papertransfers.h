@@ -1,0 +1,68 @@
+// The paper transfers under way, and who may begin one.
+#pragma once
+
+#include "cuser.h"
+#include "shuffledpaper.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+
+namespace centrum {
+
+class CandidateLinks;
+class FileCache;
+class PaperTransfer;
+class ServiceLog;
+
+// Owns one PaperTransfer for each candidate being sent papers. One transfer at a time is
+// served: a workstation takes a paper in well under a second, and the others wait their turn
+// in the message service's queue.
+class PaperTransfers : public QObject
+{
+    Q_OBJECT
+
+public:
+    PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache &cache, std::chrono::milliseconds stallTimeout,
+                   RandomSource random, QObject *parent = nullptr);
+    ~PaperTransfers() override;
+
+    // Another transfer may begin now.
+    bool hasRoom() const { return m_active.size() < maxAtOnce; }
+    bool isTransferring() const { return !m_active.isEmpty(); }
+    // Begins sending papers to a candidate whose message connection is still there.
+    void start(const Cuser &candidate);
+    // The transfer serving a message connection; none when it is served by none.
+    PaperTransfer *servedTo(qint16 index, quint64 serial) const;
+    // A request for the file names no candidate: it goes to the transfer of the connection it
+    // came on, else to the one that began first.
+    void paperRequested(qint16 index, quint64 serial);
+    // A candidate whose paper did not wholly go out may log in again: reports unserved.
+    void releaseUnserved(const PaperTransfer &transfer);
+    // Stops a transfer and forgets it; reports roomFreed.
+    void end(PaperTransfer *transfer);
+    // Bytes the candidates sent back on the file connections and still held here.
+    qint64 fileConnectionUnread() const;
+
+signals:
+    void paperPieceSent(qint64 bytes);
+    // The candidate's ID is to be forgotten and its connection closed, which its client takes
+    // as a failed fetch.
+    void unserved(const QString &id, qint16 index, quint64 serial);
+    // A transfer ended: the next candidate may be served.
+    void roomFreed();
+
+private:
+    static constexpr qsizetype maxAtOnce = 1;
+
+    CandidateLinks &m_links;
+    ServiceLog &m_log;
+    FileCache &m_cache;
+    std::chrono::milliseconds m_stallTimeout;
+    RandomSource m_random;
+    QList<PaperTransfer *> m_active; // children, oldest first
+};
+
+} // namespace centrum

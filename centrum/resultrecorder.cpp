@@ -1,0 +1,61 @@
+// The day's report: results stored in groups with one durable write, then confirmed.
+#include "resultrecorder.h"
+
+#include "candidatelinks.h"
+#include "servicelog.h"
+#include "wiretags.h"
+
+#include <utility>
+
+namespace centrum {
+
+ResultRecorder::ResultRecorder(CandidateLinks &links, ServiceLog &log, const QString &programFolder,
+                               std::function<QDateTime()> now, std::chrono::milliseconds grouping, QObject *parent)
+    : QObject(parent),
+      m_links(links),
+      m_log(log),
+      m_now(std::move(now)),
+      m_grouping(grouping),
+      m_report(programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &ResultRecorder::flush);
+}
+
+ResultRecorder::~ResultRecorder()
+{
+    flush();
+}
+
+void ResultRecorder::add(qint16 index, quint64 serial, const QString &entry)
+{
+    // A room submitting at once shares one sync of the report file instead of one each.
+    if (m_batch.isEmpty())
+        m_timer.start(m_grouping);
+    m_batch.append({ m_now(), entry });
+    m_waiting.append({ index, serial });
+}
+
+void ResultRecorder::flush()
+{
+    m_timer.stop();
+    if (m_batch.isEmpty())
+        return;
+    const QList<DayFileWriter::Entry> batch = std::exchange(m_batch, {});
+    const QList<PendingReport> waiting = std::exchange(m_waiting, {});
+    QString why;
+    const bool stored = m_report.write(batch, &why);
+    for (const PendingReport &p : waiting) {
+        if (!m_links.isOpen(p.index, p.serial))
+            continue; // gone before the confirmation: its client delivers the result again
+        if (stored) {
+            m_links.send(p.index, p.serial, QByteArray(wire::tagFinished)); // confirmed only once the result is on disk
+            continue;
+        }
+        // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
+        m_log.log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(p.index).arg(sectionMsgError).arg(why));
+        m_links.close(p.index, p.serial);
+    }
+}
+
+} // namespace centrum

@@ -1,0 +1,55 @@
+// The service's log: the log box, the day's log file, the string table and the texts beside it.
+#pragma once
+
+#include "records.h"
+
+#include <QAbstractSocket>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class CmultiLanguage;
+
+namespace centrum {
+
+// The error number of a log line for a fault the service finds itself, not its socket.
+inline constexpr int sectionMsgError = int(QAbstractSocket::UnknownSocketError);
+
+// Every part of the service logs through one of these, handed to it by reference.
+class ServiceLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Texts of the service that the string table does not hold.
+    enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable, Quiet };
+
+    ServiceLog(const QString &programFolder, int lcid, std::function<QDateTime()> now, QObject *parent = nullptr);
+    ~ServiceLog() override;
+
+    // Control characters are shown as a replacement character: much of the text comes from peers.
+    void log(const QString &text);
+    QString text(int id) const;
+    QString extra(Extra id) const;
+
+    const CmultiLanguage &texts() const { return *m_texts; }
+    LogBox &logBox() { return m_box; }
+    const LogBox &logBox() const { return m_box; }
+    QString logPath(const QDate &day) const { return m_file.pathFor(day); }
+
+signals:
+    // A line as the log box shows it: date, time and text.
+    void logLine(const QString &shownLine);
+
+private:
+    int m_lcid;
+    std::function<QDateTime()> m_now;
+    std::unique_ptr<CmultiLanguage> m_texts;
+    DayFileWriter m_file;
+    LogBox m_box;
+};
+
+} // namespace centrum
