@@ -5,7 +5,7 @@
 #include "multilanguage.h"
 #include "netsocket.h"
 #include "protocol.h"
-#include "texts.h"
+#include "centrum/texts.h"
 #include "tokenizer.h"
 
 #include <QAbstractSocket>
@@ -84,7 +84,7 @@ void retire(CtransFile *sender)
 Server::Server(ServerSeams seams, QObject *parent)
     : QObject(parent),
       m_seams(std::move(seams)),
-      m_texts(chooseStringTable(Program::Centrum, m_seams.lcid)),
+      m_texts(stringTable(m_seams.lcid)),
       m_log(m_seams.programFolder, QStringLiteral(".log"), DayFileWriter::Mode::Append),
       m_report(m_seams.programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
 {
@@ -339,7 +339,7 @@ bool Server::startMessageService(StartResult &result, bool shuffle)
                 why = file.errorString();
             if (!paper.shuffled)
                 return refuse(StartResult::Refusal::BadPaper,
-                              text(textid::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
+                              text(text::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
             paper.fLength = qint32(paper.shuffled->size());
         }
         papers.append(paper);
@@ -352,7 +352,7 @@ bool Server::startMessageService(StartResult &result, bool shuffle)
     m_msgPort = m_sockets[m_listener].socket->localPort();
     log(text(8));
     if (shuffle)
-        log(text(textid::Shuffling));
+        log(text(text::Shuffling));
     return true;
 }
 
@@ -588,7 +588,7 @@ bool Server::allowAgain(const QString &id)
 {
     if (!m_logins.remove(id))
         return false;
-    log(text(textid::AllowedAgain) + id);
+    log(text(text::AllowedAgain) + id);
     return true;
 }
 

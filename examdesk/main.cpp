@@ -1,5 +1,6 @@
 // examdesk: takes one test on the paper named by the command line and hands the result to the login client.
 #include "datafolder.h"
+#include "examdesk/texts.h"
 #include "form2.h"
 #include "systemlocale.h"
 #include "singleinstance.h"
@@ -16,11 +17,11 @@ int main(int argc, char *argv[])
 
     const int lcid = systemDefaultLcid();
     const bool chinese = lcid == chineseLcid;
-    const std::unique_ptr<CmultiLanguage> table = chooseStringTable(Program::Examdesk, lcid);
+    const std::unique_ptr<CmultiLanguage> table = examdesk::stringTable(lcid);
 
     SingleInstance instance(QStringLiteral("examdesk"));
     if (!instance.acquire()) {
-        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), table->getRes(16), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), table->getRes(examdesk::text::AlreadyRunning), QMessageBox::Ok);
         box.exec();
         return 0;
     }

@@ -3,6 +3,7 @@
 
 #include "clsencryptxor.h"
 #include "durablefile.h"
+#include "examdesk/texts.h"
 #include "messages.h"
 #include "numbers.h"
 #include "paperformat.h"
@@ -15,9 +16,6 @@
 namespace examdesk {
 
 namespace {
-// The entries of the test-taking program's string table used here.
-enum Entry { TimeLabel = 1, CountLabel = 2, CaptionStem = 5, TotalLabel = 6, SubjectPart = 7,
-             TitlePart = 8, AuthorPart = 9 };
 constexpr qint32 redSeconds = 180;
 } // namespace
 
@@ -41,7 +39,7 @@ QString findPicture(qint16 img, const QString &paperPath, const QString &program
 TestSession::TestSession(const CmultiLanguage &table, bool chinese, QString paperPath, Clock clock)
     : m_table(table), m_chinese(chinese), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
 {
-    m_caption = message(CaptionStem) + QStringLiteral(".41");
+    m_caption = message(text::CaptionStem) + QStringLiteral(".41");
 }
 
 std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) const
@@ -100,8 +98,8 @@ void TestSession::applyPaperHeader(const QString &headerLine)
     m_timeLimitSeconds = seconds ? qint32(std::clamp<qint64>(*seconds, std::numeric_limits<qint32>::min(),
                                                              std::numeric_limits<qint32>::max()))
                                  : std::numeric_limits<qint32>::max();
-    m_caption += message(SubjectPart) + header.subject + message(TitlePart) + header.title
-        + message(AuthorPart) + header.author;
+    m_caption += message(text::SubjectPart) + header.subject + message(text::TitlePart) + header.title
+        + message(text::AuthorPart) + header.author;
 }
 
 const oneChoice *TestSession::currentQuestion() const
@@ -127,16 +125,16 @@ bool TestSession::previous()
 
 QString TestSession::countText() const
 {
-    return message(CountLabel) + numbers::labelText(m_console.currentItem) + QLatin1Char('/')
+    return message(text::CountLabel) + numbers::labelText(m_console.currentItem) + QLatin1Char('/')
         + numbers::labelText(m_questionCount);
 }
 
 QString TestSession::fullMarksText() const
 {
-    return message(TotalLabel) + numbers::labelText(double(m_fullMarks));
+    return message(text::TotalLabel) + numbers::labelText(double(m_fullMarks));
 }
 
-QString TestSession::initialTimeText() const { return message(TimeLabel); }
+QString TestSession::initialTimeText() const { return message(text::TimeLabel); }
 
 TestSession::Tick TestSession::tick()
 {
@@ -157,7 +155,7 @@ TestSession::Tick TestSession::tick()
     }
     // Whole minutes round down; the seconds keep the sign of what remains.
     const qint64 minutes = remaining >= 0 ? remaining / 60 : -((-remaining + 59) / 60);
-    result.timeText = message(TimeLabel) + numbers::labelText(double(minutes)) + QLatin1Char(':')
+    result.timeText = message(text::TimeLabel) + numbers::labelText(double(minutes)) + QLatin1Char(':')
         + numbers::labelText(double(remaining % 60));
     return result;
 }
@@ -191,7 +189,7 @@ TestSession::HandOff TestSession::submit(const Sender &send)
         }
     }
 
-    handOff.outcome = send(handOff.resultHex, message(CaptionStem));
+    handOff.outcome = send(handOff.resultHex, message(text::CaptionStem));
     if (handOff.outcome == CsendMessage::Outcome::Delivered)
         return handOff;
     if (handOff.savedPath.isEmpty())

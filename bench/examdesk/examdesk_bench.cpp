@@ -2,6 +2,7 @@
 // move to the next or previous question until its view is painted.
 #include "benchpaper.h"
 
+#include "examdesk/texts.h"
 #include "form2.h"
 #include "multilanguage.h"
 #include "views.h"
@@ -113,7 +114,7 @@ public:
 
 private:
     QString m_paperPath;
-    Cmlo m_table { Program::Examdesk };
+    Cmlo m_table { examdesk::textEntries() };
     PaintWatch m_watch;
     QStringList m_warnings;
 };
