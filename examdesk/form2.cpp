@@ -19,8 +19,8 @@ constexpr int clientHeight = 1275;
 const QColor lastMinutesColour(255, 17, 17);
 } // namespace
 
-Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath, Seams seams)
-    : m_table(table), m_seams(std::move(seams)), m_session(table, chinese, paperPath, m_seams.clock)
+Form2::Form2(const CmultiLanguage &table, const QString &paperPath, Seams seams)
+    : m_table(table), m_seams(std::move(seams)), m_session(table, paperPath, m_seams.clock)
 {
     m_session.setSpareFolder(m_seams.spareFolder);
     const auto place = [this](QWidget *control, int left, int top, int width, int height) {

@@ -15,9 +15,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("examdesk"));
 
-    const int lcid = systemDefaultLcid();
-    const bool chinese = lcid == chineseLcid;
-    const std::unique_ptr<CmultiLanguage> table = examdesk::stringTable(lcid);
+    const std::unique_ptr<CmultiLanguage> table = examdesk::stringTable(systemDefaultLcid());
 
     SingleInstance instance(QStringLiteral("examdesk"));
     if (!instance.acquire()) {
@@ -43,7 +41,7 @@ int main(int argc, char *argv[])
     // Installed where it cannot write, the candidate's own folder takes what the paper's cannot.
     seams.spareFolder = chooseDataFolder(seams.programFolder).path;
 
-    examdesk::Form2 form(*table, chinese, paperPath, seams);
+    examdesk::Form2 form(*table, paperPath, seams);
     window = &form;
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &manager) {
         if (!form.session().submitted())

@@ -4,7 +4,6 @@
 #include "clsencryptxor.h"
 #include "durablefile.h"
 #include "examdesk/texts.h"
-#include "messages.h"
 #include "numbers.h"
 #include "paperformat.h"
 #include "vbfile.h"
@@ -36,8 +35,8 @@ QString findPicture(qint16 img, const QString &paperPath, const QString &program
     return {};
 }
 
-TestSession::TestSession(const CmultiLanguage &table, bool chinese, QString paperPath, Clock clock)
-    : m_table(table), m_chinese(chinese), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
+TestSession::TestSession(const CmultiLanguage &table, QString paperPath, Clock clock)
+    : m_table(table), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
 {
     m_caption = message(text::CaptionStem) + QStringLiteral(".41");
 }
@@ -47,20 +46,20 @@ std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) 
     const QString path = QDir::toNativeSeparators(m_paperPath);
     switch (status) {
     case oneChoices::LoadStatus::Unreadable:
-        return messageText(Message::PaperUnreadable, m_chinese).arg(path, m_paper.lastError());
+        return message(text::PaperUnreadable).arg(path, m_paper.lastError());
     case oneChoices::LoadStatus::BadLine:
-        return messageText(Message::PaperBadLine, m_chinese).arg(path).arg(m_paper.errorLine());
+        return message(text::PaperBadLine).arg(path).arg(m_paper.errorLine());
     case oneChoices::LoadStatus::TooManyQuestions:
-        return messageText(Message::PaperTooLarge, m_chinese).arg(path);
+        return message(text::PaperTooLarge).arg(path);
     case oneChoices::LoadStatus::Loaded:
         break;
     }
     if (m_paper.getCount() == 0)
-        return messageText(Message::PaperEmpty, m_chinese).arg(path);
+        return message(text::PaperEmpty).arg(path);
     for (int k = 1; k <= m_paper.getCount(); ++k) {
         const QString kind = m_paper.getOne(k)->getType();
         if (!paper::isKnownKind(kind))
-            return messageText(Message::UnknownKind, m_chinese).arg(path).arg(k + 1).arg(kind);
+            return message(text::UnknownKind).arg(path).arg(k + 1).arg(kind);
     }
     return std::nullopt;
 }
@@ -71,7 +70,7 @@ std::optional<QString> TestSession::startTest()
         return problem;
     const std::optional<QString> header = oneChoices::getTitle(m_paperPath);
     if (!header)
-        return messageText(Message::PaperBadLine, m_chinese).arg(QDir::toNativeSeparators(m_paperPath)).arg(1);
+        return message(text::PaperBadLine).arg(QDir::toNativeSeparators(m_paperPath)).arg(1);
 
     m_questionCount = m_paper.getCount();
     testRecord &rec = m_console.rec;
@@ -79,7 +78,7 @@ std::optional<QString> TestSession::startTest()
     const std::optional<qint64> full = rec.getFullPoint(m_paper);
     if (!full || *full > std::numeric_limits<qint16>::max() || *full < std::numeric_limits<qint16>::min()) {
         const QString shown = full ? QString::number(*full) : QStringLiteral("?");
-        return messageText(Message::MarksOutOfRange, m_chinese).arg(QDir::toNativeSeparators(m_paperPath), shown);
+        return message(text::MarksOutOfRange).arg(QDir::toNativeSeparators(m_paperPath), shown);
     }
     m_fullMarks = *full;
     applyPaperHeader(*header);
@@ -193,11 +192,10 @@ TestSession::HandOff TestSession::submit(const Sender &send)
     if (handOff.outcome == CsendMessage::Outcome::Delivered)
         return handOff;
     if (handOff.savedPath.isEmpty())
-        handOff.message = messageText(Message::HandOffNotSaved, m_chinese).arg(handOff.resultHex, handOff.saveError);
+        handOff.message = message(text::HandOffNotSaved).arg(handOff.resultHex, handOff.saveError);
     else
-        handOff.message = messageText(handOff.outcome == CsendMessage::Outcome::TooLong ? Message::ResultTooLong
-                                                                                         : Message::HandOffFailed,
-                                      m_chinese)
+        handOff.message = message(handOff.outcome == CsendMessage::Outcome::TooLong ? text::ResultTooLong
+                                                                                     : text::HandOffFailed)
                               .arg(QDir::toNativeSeparators(handOff.savedPath));
     return handOff;
 }

@@ -27,6 +27,22 @@ const TextEntry entries[] = {
     { MissingQuestion, "试题不存在", "Tests does not exist" },
     { Fault, "错误", "Fault" },
     { TrueFalseKind, "判断", "True or False" },
+    { PaperUnreadable, "无法打开试卷 %1：%2", "The paper %1 cannot be opened: %2" },
+    { PaperBadLine, "试卷 %1 第 %2 行已损坏，无法读取。", "The paper %1 is damaged at line %2 and cannot be read." },
+    { PaperEmpty, "试卷 %1 中没有试题。", "The paper %1 holds no questions." },
+    { PaperTooLarge, "试卷 %1 的试题超过 32766 道，无法考试。",
+      "The paper %1 holds more than 32766 questions and cannot be taken." },
+    { UnknownKind, "试卷 %1 第 %2 行的题型代码“%3”无法识别。",
+      "The paper %1 has the unknown question kind \"%3\" at line %2." },
+    { MarksOutOfRange, "试卷 %1 的总分 %2 超出 -32768 到 32767 的范围，无法考试。",
+      "The full marks of the paper %1 (%2) lie outside -32768 to 32767; it cannot be taken." },
+    { ResultTooLong, "成绩太长，无法交给登录程序。成绩已保存在 %1，请告知监考老师。",
+      "The result is too long to hand to the login program. It is saved in %1; please tell the examiner." },
+    { HandOffFailed, "成绩未能交给登录程序。成绩已保存在 %1，请告知监考老师。",
+      "The result could not be handed to the login program. It is saved in %1; please tell the examiner." },
+    { HandOffNotSaved, "成绩未能交给登录程序，也未能保存（%2）。请把下面的成绩码抄给监考老师：\n%1",
+      "The result could not be handed to the login program nor saved (%2). Please copy this result code for "
+      "the examiner:\n%1" },
 };
 
 } // namespace

@@ -31,6 +31,16 @@ enum Id : int {
     MissingQuestion = 17,
     Fault = 18,
     TrueFalseKind = 19,
+    // Why a paper cannot be taken, or a result not handed over; filled in with QString::arg.
+    PaperUnreadable = 20, // %1 path, %2 reason
+    PaperBadLine = 21,    // %1 path, %2 line
+    PaperEmpty = 22,      // %1 path
+    PaperTooLarge = 23,   // %1 path
+    UnknownKind = 24,     // %1 path, %2 line, %3 kind code
+    MarksOutOfRange = 25, // %1 path, %2 full marks
+    ResultTooLong = 26,   // %1 file holding the result
+    HandOffFailed = 27,   // %1 file holding the result
+    HandOffNotSaved = 28, // %1 the enciphered result, %2 why it could not be saved
 };
 
 } // namespace text

@@ -84,7 +84,7 @@ public:
         seams.send = [](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; };
         seams.warn = [this](const QString &, const QString &text) { m_warnings << text; };
         seams.screen = QRect(0, 0, 1280, 800);
-        auto form = std::make_unique<Form2>(m_table, false, m_paperPath, seams);
+        auto form = std::make_unique<Form2>(m_table, m_paperPath, seams);
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             m_warnings << QStringLiteral("the test window was never shown");

@@ -103,7 +103,7 @@ TEST(GeneratedPaperLimits, TheLargestPaperStaysWithinTheMarksTheTestWindowAccept
     const QString path = dir.filePath(QStringLiteral("start.dat"));
     ASSERT_TRUE(bench::writePaperFile(path, bench::paperLines(40, Kinds::All)));
     Cmlo table(examdesk::textEntries());
-    examdesk::TestSession session(table, false, path, [] { return QDateTime::currentDateTimeUtc(); });
+    examdesk::TestSession session(table, path, [] { return QDateTime::currentDateTimeUtc(); });
     EXPECT_EQ(session.startTest(), std::nullopt);
     EXPECT_EQ(session.questionCount(), 40);
 }

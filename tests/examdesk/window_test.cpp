@@ -38,7 +38,7 @@ protected:
         seams.programFolder = m_dir.path();
         seams.tickIntervalMs = m_tickMs;
         seams.screen = QRect(0, 0, 1280, 800);
-        auto form = std::make_unique<Form2>(m_table, false, paperPath, seams);
+        auto form = std::make_unique<Form2>(m_table, paperPath, seams);
         form->show();
         return form;
     }
