@@ -328,13 +328,13 @@ bool Server::startMessageService(StartResult &result, bool shuffle)
         ClassFile paper;
         paper.fName = part;
         QString why;
-        if (!paper.setFileLen(m_seams.programFolder, &why))
+        if (!paper.setFileLen(m_seams.programFolder, *m_texts, &why))
             return refuse(StartResult::Refusal::BadPaper, extra(BadPaper) + part + QStringLiteral(" (") + why + u')');
         // Read and deciphered once here; each candidate's copy is only a new order of it.
         if (shuffle) {
             QFile file(paper.fPath);
             if (file.open(QIODevice::ReadOnly))
-                paper.shuffled = ShuffledPaper::parse(file.readAll(), &why);
+                paper.shuffled = ShuffledPaper::parse(file.readAll(), *m_texts, &why);
             else
                 why = file.errorString();
             if (!paper.shuffled)
@@ -621,7 +621,7 @@ void Server::sendCurrentPaper()
         return;
     m_served->sentNo = c->paperNo;
     retire(m_sender);
-    auto *sender = new CtransFile(*m_file, this, &m_fileCache);
+    auto *sender = new CtransFile(*m_file, *m_texts, this, &m_fileCache);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &Server::paperPieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandonTransfer(sectionMsgError, why); });
@@ -821,7 +821,7 @@ void Server::onHttpData(int i)
         return;
     }
     slot.isFile = true;
-    auto *sender = new CtransFile(*slot.socket, this, &m_fileCache);
+    auto *sender = new CtransFile(*slot.socket, *m_texts, this, &m_fileCache);
     sender->setWholeFromMemory(true);
     slot.sender = sender;
     connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });

@@ -55,6 +55,33 @@ const TextEntry entries[] = {
     { ConsoleHelp, "命令: allow 考号 (允许该考号再登录一次); help (显示本说明)", "Commands: allow ID (lets the ID log in once more); help (shows this)" },
     { UnknownCommand, "未知命令:", "Unknown command: " },
     { KeptIn, "本程序的文件夹不可写入,设置、日志和成绩保存在:", "The program folder cannot be written; settings, logs and reports are kept in: " },
+    // why the service did not start or a connection ended
+    { BadPort, " 端口设置无效:", " Bad port setting:" },
+    { BadPaper, " 试卷无法使用:", " Paper cannot be served:" },
+    { Stalled, "%1秒无进展,已放弃传送", "no progress for %1 s, transfer given up" },
+    { TooLong, "消息超过64KiB", "message longer than 64 KiB" },
+    { CommaPath, " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
+    { PeerGone, "传送中对方断开", "the peer closed during the transfer" },
+    { PortBusy, " 端口无法监听:", " Port cannot be listened on:" },
+    { Unreadable, "文件无法读取:", "File cannot be read:" },
+    { Quiet, "%1秒内没有完整的消息,已断开连接", "no whole message for %1 s, connection let go" },
+    // why a paper cannot be served
+    { PathHasComma, "含有\",\"", "contains \",\"" },
+    { NoFileName, "没有文件名", "no file name" },
+    { FileMissing, "不存在", "does not exist" },
+    { NotReadableFile, "不是可读取的文件", "is not a readable file" },
+    { FileEmpty, "是空文件", "is empty" },
+    { FileTooLarge, "文件太大", "is too large" },
+    { SendUnreadable, "%1无法读取", "%1 cannot be read" },
+    { LengthChanged, "%1现在长%2字节,通告的是%3字节", "%1 is %2 bytes long now, %3 were announced" },
+    // why a paper cannot be shuffled
+    { AtLine, "第%1行:%2", "line %1: %2" },
+    { NotHexadecimal, "第%1个字符不是十六进制数字", "not hexadecimal at character %1" },
+    { DigitCount, "该行有%1个数字,不是每个字符四个", "the line has %1 digits, not four for each character" },
+    { FieldCount, "该行有%1个字段,多于十一个", "the line has %1 fields, more than eleven" },
+    { AnswerFieldExtra, "答案字段\"%1\"含有答案以外的内容", "the answer field \"%1\" holds more than the answer" },
+    { AnswerAfterEmpty, "答案指向空选项之后的选项", "the answer names an option after an empty one" },
+    { PaperFileEmpty, "文件为空", "the file is empty" },
 };
 
 } // namespace

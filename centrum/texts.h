@@ -58,6 +58,33 @@ enum Id : int {
     ConsoleHelp = 44,    // centrumd's commands
     UnknownCommand = 45, // + command
     KeptIn = 46,         // log line at start + the user's own folder
+    // Why the service did not start or a connection ended, as logged.
+    BadPort = 47,      // + key and value
+    BadPaper = 48,     // + paper and why
+    Stalled = 49,      // %1 seconds
+    TooLong = 50,
+    CommaPath = 51,    // + path
+    PeerGone = 52,
+    PortBusy = 53,     // + key and value
+    Unreadable = 54,   // + file
+    Quiet = 55,        // %1 seconds
+    // Why a paper cannot be served (after its name).
+    PathHasComma = 56,
+    NoFileName = 57,
+    FileMissing = 58,
+    NotReadableFile = 59,
+    FileEmpty = 60,
+    FileTooLarge = 61,
+    SendUnreadable = 62, // %1 file
+    LengthChanged = 63,  // %1 file, %2 bytes now, %3 bytes announced
+    // Why a paper cannot be shuffled.
+    AtLine = 64,         // %1 line, %2 fault
+    NotHexadecimal = 65, // %1 character
+    DigitCount = 66,     // %1 digits
+    FieldCount = 67,     // %1 fields
+    AnswerFieldExtra = 68, // %1 answer field
+    AnswerAfterEmpty = 69,
+    PaperFileEmpty = 70,
 };
 
 } // namespace text
