@@ -29,7 +29,7 @@ Form1::Form1(Client &client, QWidget *parent) : QWidget(parent), m_client(client
     Command1->setObjectName(QStringLiteral("Command1"));
     Command3 = new QPushButton(this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    CmdSubmit = new QPushButton(QStringLiteral("Submit"), this);
+    CmdSubmit = new QPushButton(m_client.text(text::SubmitButton), this);
     CmdSubmit->setObjectName(QStringLiteral("CmdSubmit"));
     CmdSubmit->hide();
     CmdRestart = new QPushButton(this);

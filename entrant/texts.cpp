@@ -39,6 +39,7 @@ const TextEntry entries[] = {
     { ExamdeskEnded, "考试程序未交回成绩就已结束,请联系监考老师", "The test program ended without handing in a result. Please call the examiner." },
     { RestartButton, "重新开始考试", "Start the test again" },
     { KeptIn, "本程序的文件夹不可写入,设置和试卷保存在:", "The program folder cannot be written; settings and papers are kept in: " },
+    { SubmitButton, "Submit", "Submit" },
 };
 
 } // namespace

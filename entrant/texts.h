@@ -43,6 +43,7 @@ enum Id : int {
     ExamdeskEnded = 29,
     RestartButton = 30,
     KeptIn = 31,
+    SubmitButton = 32, // the same in both languages
 };
 
 } // namespace text

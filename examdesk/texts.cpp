@@ -43,6 +43,7 @@ const TextEntry entries[] = {
     { HandOffNotSaved, "成绩未能交给登录程序，也未能保存（%2）。请把下面的成绩码抄给监考老师：\n%1",
       "The result could not be handed to the login program nor saved (%2). Please copy this result code for "
       "the examiner:\n%1" },
+    { FixedViewCaption, "试题", "试题" },
 };
 
 } // namespace

@@ -41,6 +41,7 @@ enum Id : int {
     ResultTooLong = 26,   // %1 file holding the result
     HandOffFailed = 27,   // %1 file holding the result
     HandOffNotSaved = 28, // %1 the enciphered result, %2 why it could not be saved
+    FixedViewCaption = 29, // the multiple-select and fill-in views' caption, Chinese in both languages
 };
 
 } // namespace text

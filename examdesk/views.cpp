@@ -52,8 +52,8 @@ subject::subject(ViewContext context, const Design &design)
     Text1->setTabChangesFocus(true);
     Picture1 = new QLabel(this);
     Picture1->hide();
-    // The views' window caption is the same text in both languages.
-    setWindowTitle(QStringLiteral("试题"));
+    // The multiple-select and fill-in views keep this caption in both languages.
+    setWindowTitle(res(text::FixedViewCaption));
 }
 
 QRect subject::memberRect(int k) const
