@@ -1,6 +1,7 @@
 // A served paper as measured at service start, and the sender that streams a file over a socket.
 #include "classfile.h"
 
+#include "centrum/texts.h"
 #include "netsocket.h"
 
 #include <QDir>
@@ -16,11 +17,11 @@
 
 namespace centrum {
 
-bool ClassFile::setFileLen(const QString &folder, QString *why)
+bool ClassFile::setFileLen(const QString &folder, const CmultiLanguage &texts, QString *why)
 {
-    auto refuse = [why](const QString &reason) {
+    auto refuse = [&texts, why](text::Id reason) {
         if (why)
-            *why = reason;
+            *why = texts.getRes(reason);
         return false;
     };
     const qsizetype cut = std::max(fName.lastIndexOf(u'/'), fName.lastIndexOf(u'\\'));
@@ -28,18 +29,18 @@ bool ClassFile::setFileLen(const QString &folder, QString *why)
     fPath = QDir(folder).filePath(fName);
     fLength = 0;
     if (fName.contains(u','))
-        return refuse(QStringLiteral("contains \",\""));
+        return refuse(text::PathHasComma);
     if (fNameNoPs.isEmpty())
-        return refuse(QStringLiteral("no file name"));
+        return refuse(text::NoFileName);
     const QFileInfo info(fPath);
     if (!info.exists())
-        return refuse(QStringLiteral("does not exist"));
+        return refuse(text::FileMissing);
     if (!info.isFile() || !info.isReadable())
-        return refuse(QStringLiteral("is not a readable file"));
+        return refuse(text::NotReadableFile);
     if (info.size() == 0)
-        return refuse(QStringLiteral("is empty"));
+        return refuse(text::FileEmpty);
     if (info.size() > std::numeric_limits<qint32>::max())
-        return refuse(QStringLiteral("is too large"));
+        return refuse(text::FileTooLarge);
     fLength = qint32(info.size());
     return true;
 }
@@ -103,8 +104,8 @@ std::optional<QByteArray> FileCache::bytesOf(const QString &path)
     return bytes;
 }
 
-CtransFile::CtransFile(NetSocket &WinS, QObject *parent, FileCache *cache)
-    : QObject(parent), m_socket(&WinS), m_cache(cache)
+CtransFile::CtransFile(NetSocket &WinS, const CmultiLanguage &texts, QObject *parent, FileCache *cache)
+    : QObject(parent), m_socket(&WinS), m_texts(texts), m_cache(cache)
 {
     connect(&WinS, &NetSocket::bytesSent, this, [this] { pump(); });
 }
@@ -126,13 +127,12 @@ bool CtransFile::transFile(const QString &fileName, const Head &head, qint64 ann
     } else {
         m_file = std::make_unique<QFile>(fileName);
         if (!QFileInfo(fileName).isFile() || !m_file->open(QIODevice::ReadOnly))
-            return refuse(QStringLiteral("%1 cannot be read").arg(fileName));
+            return refuse(m_texts.getRes(text::SendUnreadable).arg(fileName));
         m_length = m_file->size();
     }
     // The receiver counts on the announced length: other bytes would never end its transfer.
     if (announced >= 0 && m_length != announced)
-        return refuse(QStringLiteral("%1 is %2 bytes long now, %3 were announced")
-                          .arg(fileName).arg(m_length).arg(announced));
+        return refuse(m_texts.getRes(text::LengthChanged).arg(fileName).arg(m_length).arg(announced));
     m_position = 0;
     m_done = false;
     if (head && m_socket)

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class CmultiLanguage;
 class NetSocket;
 
 namespace centrum {
@@ -30,8 +31,9 @@ public:
     std::shared_ptr<const ShuffledPaper> shuffled;
 
     // Measures the file, relative paths taken from folder; never creates one. False, with
-    // why set, for a missing, empty or unreadable file and a name the announcement cannot carry.
-    bool setFileLen(const QString &folder, QString *why = nullptr);
+    // why set (in the language of texts), for a missing, empty or unreadable file and a name
+    // the announcement cannot carry.
+    bool setFileLen(const QString &folder, const CmultiLanguage &texts, QString *why = nullptr);
 };
 
 // The bytes of small files that are sent again and again (a paper to a room, a page to the
@@ -76,8 +78,9 @@ class CtransFile : public QObject
 public:
     static constexpr qint64 pieceSize = 65535;
 
-    // With a cache, small files are sent from memory while they stay as they were read.
-    explicit CtransFile(NetSocket &WinS, QObject *parent = nullptr, FileCache *cache = nullptr);
+    // With a cache, small files are sent from memory while they stay as they were read; texts
+    // words why a file cannot be sent.
+    CtransFile(NetSocket &WinS, const CmultiLanguage &texts, QObject *parent = nullptr, FileCache *cache = nullptr);
 
     // Sends the head made for the length about to be sent (when there is one), then the
     // file's bytes. A file that does not exist, or whose length is not the announced one (when
@@ -105,6 +108,7 @@ private:
     void pump();
 
     QPointer<NetSocket> m_socket;
+    const CmultiLanguage &m_texts;
     std::unique_ptr<QFile> m_file;
     FileCache *m_cache = nullptr;
     bool m_wholeFromMemory = false;

@@ -3,7 +3,7 @@
 
 #include "multilanguage.h"
 #include "server.h"
-#include "texts.h"
+#include "centrum/texts.h"
 
 namespace centrum {
 
@@ -29,7 +29,7 @@ void ConsoleCommands::feed(QByteArrayView bytes)
         bytes = bytes.sliced(newline + 1);
         const QString line = QString::fromUtf8(std::exchange(m_pending, {}));
         if (std::exchange(m_overlong, false))
-            m_answer(m_server.texts().getRes(textid::UnknownCommand) + line + QStringLiteral("..."));
+            m_answer(m_server.texts().getRes(text::UnknownCommand) + line + QStringLiteral("..."));
         else
             run(line);
     }
@@ -54,12 +54,12 @@ void ConsoleCommands::run(const QString &line)
     // An ID may hold blanks inside; the server keeps it without those around it.
     const QString id = command.mid(gap).trimmed();
     if (word == u"help" || (word == u"allow" && id.isEmpty()))
-        m_answer(texts.getRes(textid::ConsoleHelp));
+        m_answer(texts.getRes(text::ConsoleHelp));
     else if (word == u"allow") {
         if (!m_server.allowAgain(id))
-            m_answer(texts.getRes(textid::NotLoggedIn) + id);
+            m_answer(texts.getRes(text::NotLoggedIn) + id);
     } else
-        m_answer(texts.getRes(textid::UnknownCommand) + command);
+        m_answer(texts.getRes(text::UnknownCommand) + command);
 }
 
 } // namespace centrum

@@ -49,7 +49,7 @@ std::optional<QString> DayFiles::text(const QString &fileName, QString *why) con
     QFile file(path(fileName));
     if (!file.open(QIODevice::ReadOnly)) {
         if (why)
-            *why = m_log.extra(ServiceLog::Unreadable) + file.fileName() + QStringLiteral(" (") + file.errorString() + u')';
+            *why = m_log.text(text::Unreadable) + file.fileName() + QStringLiteral(" (") + file.errorString() + u')';
         return std::nullopt;
     }
     return QString::fromUtf8(file.readAll());

@@ -1,6 +1,7 @@
 // The list of the server's day files of one kind, logs or reports, from which one is opened.
 #include "dialog.h"
 
+#include "centrum/texts.h"
 #include "multilanguage.h"
 #include "textwindow.h"
 
@@ -25,7 +26,7 @@ Dialog::Dialog(const CmultiLanguage &texts, QWidget *parent) : QDialog(parent), 
 
 void Dialog::showFiles(const QStringList &names, bool reports)
 {
-    setWindowTitle(m_texts.getRes(reports ? 13 : 12));
+    setWindowTitle(m_texts.getRes(reports ? text::ReportFileList : text::LogFileList));
     rpt = reports;
     File1->clear();
     File1->addItems(names);

@@ -2,7 +2,7 @@
 #include "dlgallow.h"
 
 #include "multilanguage.h"
-#include "texts.h"
+#include "centrum/texts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,18 +16,18 @@ namespace centrum {
 DlgAllow::DlgAllow(const CmultiLanguage &texts, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("DlgAllow"));
-    setWindowTitle(texts.getRes(textid::AllowAgain));
+    setWindowTitle(texts.getRes(text::AllowAgain));
     setWindowModality(Qt::WindowModal);
-    Label1 = new QLabel(texts.getRes(textid::AllowPrompt), this);
+    Label1 = new QLabel(texts.getRes(text::AllowPrompt), this);
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Label1->setBuddy(Text1);
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
-    OKButton = new QPushButton(texts.getRes(textid::AllowOk), this);
+    OKButton = new QPushButton(texts.getRes(text::AllowOk), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
-    CancelButton = new QPushButton(texts.getRes(textid::AllowCancel), this);
+    CancelButton = new QPushButton(texts.getRes(text::AllowCancel), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
     auto *buttons = new QHBoxLayout;

@@ -55,7 +55,7 @@ bool DownloadService::start(quint16 port, QString *problem)
     m_pimp->setLocalPort(port);
     if (m_pimp->listen())
         return true;
-    const QString line = m_log.extra(ServiceLog::PortBusy) + QStringLiteral("comm/web=%1").arg(port);
+    const QString line = m_log.text(text::PortBusy) + QStringLiteral("comm/web=%1").arg(port);
     m_log.log(line);
     if (problem)
         *problem = line;
@@ -116,7 +116,7 @@ void DownloadService::onHttpData(int i)
         return;
     }
     slot.isFile = true;
-    auto *sender = new CtransFile(*slot.socket, this, &m_cache);
+    auto *sender = new CtransFile(*slot.socket, m_log.texts(), this, &m_cache);
     sender->setWholeFromMemory(true);
     slot.sender = sender;
     connect(sender, &CtransFile::failed, this, [this, i] { freeHttpSlot(i); });

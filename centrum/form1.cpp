@@ -5,7 +5,7 @@
 #include "dlgallow.h"
 #include "multilanguage.h"
 #include "server.h"
-#include "texts.h"
+#include "centrum/texts.h"
 #include "textwindow.h"
 
 #include <QCloseEvent>
@@ -27,19 +27,19 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     const CmultiLanguage &texts = m_server.texts();
-    auto button = [this, &texts](const char *name, int text) {
-        auto *b = new QPushButton(texts.getRes(text), this);
+    auto button = [this, &texts](const char *name, text::Id caption) {
+        auto *b = new QPushButton(texts.getRes(caption), this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(true); // Enter presses the focused button, as Space does
         return b;
     };
-    Command1 = button("Command1", 4);
-    Command2 = button("Command2", 3);
-    Command3 = button("Command3", 2);
-    Command4 = button("Command4", 5);
-    Command5 = button("Command5", 6);
-    Command6 = button("Command6", 7);
-    Command7 = button("Command7", textid::AllowAgain);
+    Command1 = button("Command1", text::ShowLog);
+    Command2 = button("Command2", text::ShowReport);
+    Command3 = button("Command3", text::AddTests);
+    Command4 = button("Command4", text::StartService);
+    Command5 = button("Command5", text::StopService);
+    Command6 = button("Command6", text::Close);
+    Command7 = button("Command7", text::AllowAgain);
     Command5->setEnabled(false);
 
     cons = readOnlyTextBox(QStringLiteral("cons"), this);
@@ -78,8 +78,8 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     setWindowIcon(emblem(64));
     resize(800, 480);
 
-    m_openDialog.filterText = texts.getRes(14);
-    m_openDialog.title = texts.getRes(18);
+    m_openDialog.filterText = texts.getRes(text::TestsFile);
+    m_openDialog.title = texts.getRes(text::AddTestsTitle);
     m_openDialog.initialFolder = m_server.programFolder() + u'/';
 
     connect(Command1, &QPushButton::clicked, this, [this] { showFiles(false); });
@@ -104,9 +104,9 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
 
 Form1::~Form1() = default;
 
-void Form1::warn(const QString &text)
+void Form1::warn(const QString &message)
 {
-    m_desktop.warn(this, m_server.texts().getRes(11), text);
+    m_desktop.warn(this, m_server.texts().getRes(text::Warning), message);
 }
 
 void Form1::showLogLine()
@@ -126,12 +126,12 @@ void Form1::allowAgain(const QString &id)
 {
     const CmultiLanguage &texts = m_server.texts();
     if (!m_server.isLoggedIn(id)) {
-        warn(texts.getRes(textid::NotLoggedIn) + id);
+        warn(texts.getRes(text::NotLoggedIn) + id);
         return;
     }
-    if (m_desktop.ask(this, texts.getRes(textid::AllowAgain), texts.getRes(textid::AllowConfirm) + id)
+    if (m_desktop.ask(this, texts.getRes(text::AllowAgain), texts.getRes(text::AllowConfirm) + id)
         && !m_server.allowAgain(id))
-        warn(texts.getRes(textid::NotLoggedIn) + id); // allowed meanwhile, while the question was open
+        warn(texts.getRes(text::NotLoggedIn) + id); // allowed meanwhile, while the question was open
 }
 
 void Form1::addTests()
@@ -151,7 +151,7 @@ void Form1::startService()
     if (started.refusal == Refusal::None)
         return;
     // The empty list has its own short text; the others name the setting or file to mend.
-    warn(started.refusal == Refusal::NoPapers ? m_server.texts().getRes(10) : started.problem.trimmed());
+    warn(started.refusal == Refusal::NoPapers ? m_server.texts().getRes(text::NoTests) : started.problem.trimmed());
 }
 
 void Form1::showFiles(bool reports)

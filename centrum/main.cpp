@@ -5,7 +5,7 @@
 #include "multilanguage.h"
 #include "server.h"
 #include "systemlocale.h"
-#include "texts.h"
+#include "centrum/texts.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     centrum::Form1 form(server, centrum::Desktop::real());
     form.show();
     if (data.perUser)
-        server.note(keptInNote(server.texts().getRes(centrum::textid::KeptIn), data));
+        server.note(keptInNote(server.texts().getRes(centrum::text::KeptIn), data));
     // As if Start were pressed once the window is up, warnings included.
     if (QCoreApplication::arguments().contains(QStringLiteral("--start")))
         QTimer::singleShot(0, form.Command4, &QPushButton::click);

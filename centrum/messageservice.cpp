@@ -8,7 +8,7 @@
 #include "protocol.h"
 #include "resultrecorder.h"
 #include "servicelog.h"
-#include "texts.h"
+#include "centrum/texts.h"
 
 #include <QAbstractSocket>
 #include <QFile>
@@ -52,25 +52,25 @@ bool MessageService::start(quint16 port, const QStringList &paperList, bool shuf
     m_connections.destroy(m_connections.listenerIndex());
 
     if (paperList.isEmpty())
-        return refuse(StartResult::Refusal::NoPapers, m_log.text(10));
+        return refuse(StartResult::Refusal::NoPapers, m_log.text(text::NoTests));
     QList<ClassFile> papers;
     for (const QString &part : paperList) {
         ClassFile paper;
         paper.fName = part;
         QString why;
-        if (!paper.setFileLen(m_folder, &why))
+        if (!paper.setFileLen(m_folder, m_log.texts(), &why))
             return refuse(StartResult::Refusal::BadPaper,
-                          m_log.extra(ServiceLog::BadPaper) + part + QStringLiteral(" (") + why + u')');
+                          m_log.text(text::BadPaper) + part + QStringLiteral(" (") + why + u')');
         // Read and deciphered once here; each candidate's copy is only a new order of it.
         if (shuffle) {
             QFile file(paper.fPath);
             if (file.open(QIODevice::ReadOnly))
-                paper.shuffled = ShuffledPaper::parse(file.readAll(), &why);
+                paper.shuffled = ShuffledPaper::parse(file.readAll(), m_log.texts(), &why);
             else
                 why = file.errorString();
             if (!paper.shuffled)
                 return refuse(StartResult::Refusal::BadPaper,
-                              m_log.text(textid::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
+                              m_log.text(text::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
             paper.fLength = qint32(paper.shuffled->size());
         }
         papers.append(paper);
@@ -79,12 +79,12 @@ bool MessageService::start(quint16 port, const QStringList &paperList, bool shuf
     // Beside the socket's own line, one that tells the examiner which setting to change.
     if (!m_connections.makeListener(-1))
         return refuse(StartResult::Refusal::Listen,
-                      m_log.extra(ServiceLog::PortBusy) + QStringLiteral("comm/msg=%1").arg(m_connections.port()));
+                      m_log.text(text::PortBusy) + QStringLiteral("comm/msg=%1").arg(m_connections.port()));
     // The first listener decides the port, also when the setting lets the system choose.
     m_connections.setPort(m_connections.listenerPort());
-    m_log.log(m_log.text(8));
+    m_log.log(m_log.text(text::ServiceStarted));
     if (shuffle)
-        m_log.log(m_log.text(textid::Shuffling));
+        m_log.log(m_log.text(text::Shuffling));
     return true;
 }
 
@@ -110,7 +110,7 @@ void MessageService::onConnectionRequest(qint16 k, int requestId)
     NetSocket *s = c->socket;
     const ClassFile &first = c->papers.first();
     s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
-    m_log.log(m_log.text(15) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+    m_log.log(m_log.text(text::ConnectionRequest) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
     m_connections.makeListener(k);
 }
 
@@ -131,7 +131,7 @@ void MessageService::onData(qint16 k)
         if (m.status == ParseStatus::Incomplete)
             break;
         if (m.status == ParseStatus::Bad) {
-            onSocketError(k, sectionMsgError, m_log.extra(ServiceLog::TooLong));
+            onSocketError(k, sectionMsgError, m_log.text(text::TooLong));
             return;
         }
         c->buffer.remove(0, m.consumed);
@@ -175,7 +175,7 @@ void MessageService::handleMessage(qint16 k, const ParsedMessage &m)
     } else if (tag == wire::tagOver) {
         if (!served)
             return; // nothing is being sent to this connection
-        m_log.log(u' ' + m.afterTag() + m_log.text(16)
+        m_log.log(u' ' + m.afterTag() + m_log.text(text::SentTo)
                   + QStringLiteral("%1:%2").arg(served->peerAddress()).arg(s->remotePort()));
         ++c.paperNo;
         if (c.paperNo > c.papers.size()) {
@@ -189,7 +189,7 @@ void MessageService::handleMessage(qint16 k, const ParsedMessage &m)
             s->send(wire::tagAnnounce + announcement(next.fNameNoPs, next.fLength));
         }
     } else if (tag == wire::tagReport) {
-        m_log.log(m_log.text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+        m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
         m_recorder.add(k, c.serial, s->remoteHostIP() + u':' + m.id() + u':' + m.afterId());
     }
 }
@@ -206,7 +206,7 @@ bool MessageService::allowAgain(const QString &id)
 {
     if (!m_logins.remove(id))
         return false;
-    m_log.log(m_log.text(textid::AllowedAgain) + id);
+    m_log.log(m_log.text(text::AllowedAgain) + id);
     return true;
 }
 
@@ -296,7 +296,7 @@ void MessageService::letGoOfStalled()
     }
     const double seconds = double(m_stallTimeout.count()) / 1000.0;
     for (const qint16 k : due)
-        onSocketError(k, int(QAbstractSocket::SocketTimeoutError), m_log.extra(ServiceLog::Quiet).arg(seconds));
+        onSocketError(k, int(QAbstractSocket::SocketTimeoutError), m_log.text(text::Quiet).arg(seconds));
     if (next && (!m_letGo.isActive() || m_letGo.remainingTime() > *next - now))
         m_letGo.start(std::chrono::milliseconds(*next - now));
 }

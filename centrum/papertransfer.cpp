@@ -43,7 +43,7 @@ PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, Serv
     connect(m_file, &NetSocket::bytesSent, this, [this] { noteProgress(); });
     connect(m_file, &NetSocket::error, this, &PaperTransfer::abandon);
     connect(m_file, &NetSocket::closed, this, [this] {
-        abandon(int(QAbstractSocket::RemoteHostClosedError), m_log.extra(ServiceLog::PeerGone));
+        abandon(int(QAbstractSocket::RemoteHostClosedError), m_log.text(text::PeerGone));
     });
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &PaperTransfer::onWatchdog);
@@ -120,7 +120,7 @@ void PaperTransfer::onWatchdog()
         return;
     }
     const double seconds = double(m_stallTimeout.count()) / 1000.0;
-    abandon(int(QAbstractSocket::SocketTimeoutError), m_log.extra(ServiceLog::Stalled).arg(seconds));
+    abandon(int(QAbstractSocket::SocketTimeoutError), m_log.text(text::Stalled).arg(seconds));
 }
 
 void PaperTransfer::sendCurrentPaper()
@@ -132,7 +132,7 @@ void PaperTransfer::sendCurrentPaper()
         return;
     m_served.sentNo = place->paperNo;
     retireSender();
-    auto *sender = new CtransFile(*m_file, this, &m_cache);
+    auto *sender = new CtransFile(*m_file, m_log.texts(), this, &m_cache);
     m_sender = sender;
     connect(sender, &CtransFile::pieceSent, this, &PaperTransfer::pieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandon(sectionMsgError, why); });

@@ -6,6 +6,7 @@
 #include "csv.h"
 #include "durablefile.h"
 #include "inifile.h"
+#include "centrum/texts.h"
 #include "multilanguage.h"
 #include "numbers.h"
 
@@ -128,7 +129,8 @@ std::optional<QList<ReportEntry>> readReport(const QString &reportFile, QString 
 
 QStringList reportHeader(const CmultiLanguage &texts)
 {
-    return { texts.getRes(19), texts.getRes(20), texts.getRes(21), texts.getRes(22), texts.getRes(23) };
+    return { texts.getRes(text::IdColumn), texts.getRes(text::MarksColumn), texts.getRes(text::TimeColumn),
+             texts.getRes(text::PaperColumn), texts.getRes(text::AddressColumn) };
 }
 
 QStringList reportCells(const ReportRow &row)
@@ -238,13 +240,13 @@ QString figureText(double value)
 QString summaryText(const ScoreSummary &summary, const CmultiLanguage &texts)
 {
     const QString count = QString::number(summary.candidates);
-    QString text = summary.scores.isEmpty()
-        ? texts.getRes(32).arg(count)
-        : texts.getRes(30).arg(count, figureText(summary.mean), figureText(summary.median),
-                               figureText(summary.lowest), figureText(summary.highest));
+    QString line = summary.scores.isEmpty()
+        ? texts.getRes(text::NoScores).arg(count)
+        : texts.getRes(text::Summary).arg(count, figureText(summary.mean), figureText(summary.median),
+                                          figureText(summary.lowest), figureText(summary.highest));
     if (summary.notNumbers > 0)
-        text += texts.getRes(31).arg(summary.notNumbers);
-    return text;
+        line += texts.getRes(text::NotNumbers).arg(summary.notNumbers);
+    return line;
 }
 
 Histogram histogramOf(const QList<double> &scores)

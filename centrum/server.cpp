@@ -72,7 +72,7 @@ bool Server::addTests(const QString &path, QString *why)
 {
     if (path.contains(u',')) {
         if (why)
-            *why = m_log.extra(ServiceLog::CommaPath) + path;
+            *why = m_log.text(text::CommaPath) + path;
         return false;
     }
     return writeIniValue(settingsPath(), QStringLiteral("subject"), QStringLiteral("file"), path, why);
@@ -80,7 +80,7 @@ bool Server::addTests(const QString &path, QString *why)
 
 QString Server::windowTitle() const
 {
-    return m_log.text(1) + m_log.text(25) + localIpAddress();
+    return m_log.text(text::WindowTitle) + m_log.text(text::LocalIp) + localIpAddress();
 }
 
 QString Server::localIpAddress()
@@ -99,7 +99,7 @@ Server::StartResult Server::start()
     const IniFile settings = IniFile::load(settingsPath(), &unreadable);
     if (!unreadable.isEmpty()) {
         result.refusal = StartResult::Refusal::Unreadable;
-        result.problem = u' ' + m_log.extra(ServiceLog::Unreadable) + unreadable;
+        result.problem = u' ' + m_log.text(text::Unreadable) + unreadable;
         m_log.log(result.problem);
         return result;
     }
@@ -110,7 +110,7 @@ Server::StartResult Server::start()
         ports[i] = portValue(value);
         if (!ports[i]) {
             result.refusal = StartResult::Refusal::BadPort;
-            result.problem = m_log.extra(ServiceLog::BadPort) + QStringLiteral("comm/%1=%2").arg(QLatin1StringView(keys[i]), value);
+            result.problem = m_log.text(text::BadPort) + QStringLiteral("comm/%1=%2").arg(QLatin1StringView(keys[i]), value);
             m_log.log(result.problem);
             return result;
         }
@@ -133,7 +133,7 @@ Server::StartResult Server::start()
 void Server::stop()
 {
     m_messages.stopListening();
-    m_log.log(m_log.text(9));
+    m_log.log(m_log.text(text::ServiceStopped));
     m_downloads.stop();
     emit runningChanged(false);
 }

@@ -1,6 +1,7 @@
-// The service's log: the log box, the day's log file, the string table and the texts beside it.
+// The service's log: the log box, the day's log file and the string table.
 #pragma once
 
+#include "centrum/texts.h"
 #include "records.h"
 
 #include <QAbstractSocket>
@@ -24,16 +25,12 @@ class ServiceLog : public QObject
     Q_OBJECT
 
 public:
-    // Texts of the service that the string table does not hold.
-    enum Extra { BadPort, BadPaper, Stalled, TooLong, CommaPath, PeerGone, PortBusy, Unreadable, Quiet };
-
     ServiceLog(const QString &programFolder, int lcid, std::function<QDateTime()> now, QObject *parent = nullptr);
     ~ServiceLog() override;
 
     // Control characters are shown as a replacement character: much of the text comes from peers.
     void log(const QString &text);
-    QString text(int id) const;
-    QString extra(Extra id) const;
+    QString text(text::Id id) const;
 
     const CmultiLanguage &texts() const { return *m_texts; }
     LogBox &logBox() { return m_box; }
@@ -45,7 +42,6 @@ signals:
     void logLine(const QString &shownLine);
 
 private:
-    int m_lcid;
     std::function<QDateTime()> m_now;
     std::unique_ptr<CmultiLanguage> m_texts;
     DayFileWriter m_file;

@@ -1,6 +1,7 @@
 // A paper read once at service start, from which each candidate gets a copy in an order of its own.
 #include "shuffledpaper.h"
 
+#include "centrum/texts.h"
 #include "onechoice.h"
 #include "papercheck.h"
 #include "paperformat.h"
@@ -24,13 +25,14 @@ template <typename T> void shuffle(T *items, int count, const RandomSource &rand
 
 } // namespace
 
-std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file, QString *why)
+std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file, const CmultiLanguage &texts,
+                                                          QString *why)
 {
     auto paper = std::make_shared<ShuffledPaper>();
     paper->m_size = file.size();
-    auto refuse = [why](int line, const QString &fault) {
+    auto refuse = [&texts, why](int line, const QString &fault) {
         if (why)
-            *why = QStringLiteral("line %1: %2").arg(line).arg(fault);
+            *why = texts.getRes(text::AtLine).arg(line).arg(fault);
         return nullptr;
     };
 
@@ -50,7 +52,7 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
         qsizetype bad = 0;
         const std::optional<QString> plain = paper::decipherLine(QByteArrayView(stored), &bad);
         if (!plain)
-            return refuse(lineNumber, QStringLiteral("not hexadecimal at character %1").arg(bad + 1));
+            return refuse(lineNumber, texts.getRes(text::NotHexadecimal).arg(bad + 1));
         if (lineNumber == 1) {
             paper->m_header = stored;
             continue;
@@ -68,19 +70,19 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
             return refuse(lineNumber, problems.first());
         // A copy is as long as the file only when each line is enciphered as it is written.
         if (stored.size() != plain->size() * 4)
-            return refuse(lineNumber, QStringLiteral("the line has %1 digits, not four for each character").arg(stored.size()));
+            return refuse(lineNumber, texts.getRes(text::DigitCount).arg(stored.size()));
         const QStringList fields = plain->split(paper::fieldSeparator);
         if (fields.size() > maxFields)
-            return refuse(lineNumber, QStringLiteral("the line has %1 fields, more than eleven").arg(fields.size()));
+            return refuse(lineNumber, texts.getRes(text::FieldCount).arg(fields.size()));
         q.answer = record.getAnswer();
         if (!fields[2].endsWith(q.answer))
-            return refuse(lineNumber, QStringLiteral("the answer field \"%1\" holds more than the answer").arg(fields[2]));
+            return refuse(lineNumber, texts.getRes(text::AnswerFieldExtra).arg(fields[2]));
         int run = 0;
         while (fixedFields + run < fields.size() && !record.getOption(run).isEmpty())
             ++run;
         for (QChar digit : std::as_const(q.answer)) {
             if (digit.unicode() - u'0' > run)
-                return refuse(lineNumber, QStringLiteral("the answer names an option after an empty one"));
+                return refuse(lineNumber, texts.getRes(text::AnswerAfterEmpty));
         }
         if (run < 2)
             continue; // nothing to reorder
@@ -92,7 +94,7 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
             q.tail += sep + fields[i];
     }
     if (lineNumber == 0)
-        return refuse(1, QStringLiteral("the file is empty"));
+        return refuse(1, texts.getRes(text::PaperFileEmpty));
     return paper;
 }
 

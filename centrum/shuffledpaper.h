@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+class CmultiLanguage;
+
 namespace centrum {
 
 // A whole number from 0 to bound - 1, for a bound of at least 1.
@@ -21,9 +23,11 @@ using RandomSource = std::function<quint32(quint32 bound)>;
 class ShuffledPaper
 {
 public:
-    // The file's bytes; nothing, with why naming the line and its fault, when a line does
-    // not decipher or a choice question could not be reordered without changing its meaning.
-    static std::shared_ptr<const ShuffledPaper> parse(const QByteArray &file, QString *why = nullptr);
+    // The file's bytes; nothing, with why naming the line and its fault (in the language of
+    // texts), when a line does not decipher or a choice question could not be reordered
+    // without changing its meaning.
+    static std::shared_ptr<const ShuffledPaper> parse(const QByteArray &file, const CmultiLanguage &texts,
+                                                      QString *why = nullptr);
 
     QByteArray copyFor(const RandomSource &random) const;
     qsizetype size() const { return m_size; }

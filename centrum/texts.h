@@ -1,22 +1,98 @@
-// Numbers of the server's string-table entries for allowing an ID again, shuffled papers and where files are kept.
+// The exam server's string table: its named entries and their texts in both languages.
 #pragma once
 
-namespace centrum::textid {
+#include "multilanguage.h"
 
-// One run of numbers from the first: moving the run means changing AllowAgain alone (and the table).
-enum : int {
-    AllowAgain = 35,   // the button and its dialog's title
-    AllowPrompt,       // what the dialog asks for
-    AllowOk,
-    AllowCancel,
-    AllowConfirm,      // followed by the ID
-    AllowedAgain,      // log line, followed by the ID
-    NotLoggedIn,       // followed by the ID
-    ShuffleRefused,    // log line, followed by the paper and why
-    Shuffling,         // log line at start
-    ConsoleHelp,       // centrumd's commands
-    UnknownCommand,    // followed by the command
-    KeptIn,            // log line at start, followed by the user's own folder
+#include <memory>
+#include <span>
+
+namespace centrum {
+
+namespace text {
+
+// Each entry's number in the table. "+ x" marks a text that the caller follows with x.
+enum Id : int {
+    WindowTitle = 1,
+    AddTests = 2, // button
+    ShowReport = 3,
+    ShowLog = 4,
+    StartService = 5,
+    StopService = 6,
+    Close = 7,
+    ServiceStarted = 8, // log line
+    ServiceStopped = 9, // log line
+    NoTests = 10,
+    Warning = 11,
+    LogFileList = 12,
+    ReportFileList = 13,
+    TestsFile = 14,        // the file dialog's filter
+    ConnectionRequest = 15, // log line + address
+    SentTo = 16,           // log line + address
+    SubmittedBy = 17,      // log line + address
+    AddTestsTitle = 18,    // the file dialog's title
+    IdColumn = 19,
+    MarksColumn = 20,
+    TimeColumn = 21,
+    PaperColumn = 22,
+    AddressColumn = 23,
+    ReportsTitle = 24,
+    LocalIp = 25, // + address
+    ExportCsvButton = 26,
+    ExportCsvTitle = 27,
+    CsvFiles = 28,
+    CsvNotWritten = 29, // + why
+    Summary = 30,       // %1 candidates, %2 mean, %3 median, %4 lowest, %5 highest
+    NotNumbers = 31,    // %1 count
+    NoScores = 32,      // %1 candidates
+    CandidatesAxis = 33,
+    ScoreDistribution = 34,
+    AllowAgain = 35, // the button and its dialog's title
+    AllowPrompt = 36,
+    AllowOk = 37,
+    AllowCancel = 38,
+    AllowConfirm = 39,   // + ID
+    AllowedAgain = 40,   // log line + ID
+    NotLoggedIn = 41,    // + ID
+    ShuffleRefused = 42, // log line + paper and why
+    Shuffling = 43,      // log line at start
+    ConsoleHelp = 44,    // centrumd's commands
+    UnknownCommand = 45, // + command
+    KeptIn = 46,         // log line at start + the user's own folder
+    // Why the service did not start or a connection ended, as logged.
+    BadPort = 47,      // + key and value
+    BadPaper = 48,     // + paper and why
+    Stalled = 49,      // %1 seconds
+    TooLong = 50,
+    CommaPath = 51,    // + path
+    PeerGone = 52,
+    PortBusy = 53,     // + key and value
+    Unreadable = 54,   // + file
+    Quiet = 55,        // %1 seconds
+    // Why a paper cannot be served (after its name).
+    PathHasComma = 56,
+    NoFileName = 57,
+    FileMissing = 58,
+    NotReadableFile = 59,
+    FileEmpty = 60,
+    FileTooLarge = 61,
+    SendUnreadable = 62, // %1 file
+    LengthChanged = 63,  // %1 file, %2 bytes now, %3 bytes announced
+    // Why a paper cannot be shuffled.
+    AtLine = 64,         // %1 line, %2 fault
+    NotHexadecimal = 65, // %1 character
+    DigitCount = 66,     // %1 digits
+    FieldCount = 67,     // %1 fields
+    AnswerFieldExtra = 68, // %1 answer field
+    AnswerAfterEmpty = 69,
+    PaperFileEmpty = 70,
 };
 
-} // namespace centrum::textid
+} // namespace text
+
+// Every entry of the table, in both languages.
+std::span<const TextEntry> textEntries();
+
+// The table in the language of the locale number lcid.
+std::unique_ptr<CmultiLanguage> stringTable(int lcid);
+
+} // namespace centrum

@@ -1,6 +1,7 @@
 // Read-only text windows of the server (report viewer, log viewer) and the parts its windows share.
 #include "textwindow.h"
 
+#include "centrum/texts.h"
 #include "multilanguage.h"
 #include "scorehistogram.h"
 
@@ -29,7 +30,7 @@ QPlainTextEdit *readOnlyTextBox(const QString &objectName, QWidget *parent)
 
 QPushButton *closeButtonBelow(QWidget *content, QDialog *window, const CmultiLanguage &texts)
 {
-    auto *button = new QPushButton(texts.getRes(7), window);
+    auto *button = new QPushButton(texts.getRes(text::Close), window);
     button->setObjectName(QStringLiteral("OKButton"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -76,10 +77,10 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label1->setWordWrap(true);
     Picture1 = new ScoreHistogram(this);
-    Picture1->setAccessibleName(m_texts.getRes(34));
-    Command1 = new QPushButton(m_texts.getRes(26), this);
+    Picture1->setAccessibleName(m_texts.getRes(text::ScoreDistribution));
+    Command1 = new QPushButton(m_texts.getRes(text::ExportCsvButton), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    OKButton = new QPushButton(m_texts.getRes(7), this);
+    OKButton = new QPushButton(m_texts.getRes(text::Close), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
 
@@ -104,12 +105,12 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
 void DlgRpt::showReport(const ReportView &report)
 {
     m_report = report;
-    setWindowTitle(m_texts.getRes(24));
+    setWindowTitle(m_texts.getRes(text::ReportsTitle));
     Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
     Text1->moveCursor(QTextCursor::Start);
     const ScoreSummary summary = summarize(m_report.rows);
     Label1->setText(summaryText(summary, m_texts));
-    Picture1->setHistogram(histogramOf(summary.scores), m_texts.getRes(20), m_texts.getRes(33),
+    Picture1->setHistogram(histogramOf(summary.scores), m_texts.getRes(text::MarksColumn), m_texts.getRes(text::CandidatesAxis),
                            summaryText(summary, m_texts));
     show();
     raise();
@@ -122,7 +123,7 @@ void DlgRpt::exportCsv()
     // Beside the report, named by its day; after an export elsewhere, in that folder instead.
     const QFileInfo suggested(csvPathFor(m_report.path));
     const QString folder = m_exportFolder.isEmpty() ? suggested.absolutePath() : m_exportFolder;
-    QFileDialog dialog(this, m_texts.getRes(27), folder, m_texts.getRes(28) + QStringLiteral(" (*.csv)"));
+    QFileDialog dialog(this, m_texts.getRes(text::ExportCsvTitle), folder, m_texts.getRes(text::CsvFiles) + QStringLiteral(" (*.csv)"));
     dialog.setObjectName(QStringLiteral("exportCsvDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -133,7 +134,7 @@ void DlgRpt::exportCsv()
     const QString chosen = dialog.selectedFiles().constFirst();
     QString why;
     if (!writeCsvFile(chosen, reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
-        m_desktop.warn(this, m_texts.getRes(11), m_texts.getRes(29) + why);
+        m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
         return;
     }
     m_exportFolder = QFileInfo(chosen).absolutePath();

@@ -5,8 +5,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <span>
 
-enum class Program { Vellum, Examdesk, Centrum, Entrant };
+// One numbered entry of a program's table, in both languages (UTF-8).
+struct TextEntry {
+    int number;
+    const char *chinese;
+    const char *english;
+};
 
 // The interface of a string table. Created directly, it answers the empty text.
 class CmultiLanguage
@@ -18,7 +24,8 @@ public:
     virtual int size() const { return 0; }
 };
 
-// A table built from the texts compiled into the suite.
+// A table built from a program's entries in one language. Numbers the entries leave out are
+// empty texts, so that the later numbers stay in place.
 class StringTable : public CmultiLanguage
 {
 public:
@@ -26,7 +33,7 @@ public:
     int size() const override { return int(m_texts.size()); }
 
 protected:
-    StringTable(Program program, bool chinese);
+    StringTable(std::span<const TextEntry> entries, bool chinese);
 
 private:
     QStringList m_texts;
@@ -36,18 +43,18 @@ private:
 class Cmlc : public StringTable
 {
 public:
-    explicit Cmlc(Program program) : StringTable(program, true) { }
+    explicit Cmlc(std::span<const TextEntry> entries) : StringTable(entries, true) { }
 };
 
 // The English table of a program.
 class Cmlo : public StringTable
 {
 public:
-    explicit Cmlo(Program program) : StringTable(program, false) { }
+    explicit Cmlo(std::span<const TextEntry> entries) : StringTable(entries, false) { }
 };
 
 // The locale number that selects the Chinese tables (Chinese, PRC).
 inline constexpr int chineseLcid = 2052;
 
 // Chinese for 2052, English for every other locale number, the other Chinese ones included.
-std::unique_ptr<CmultiLanguage> chooseStringTable(Program program, int lcid);
+std::unique_ptr<CmultiLanguage> chooseStringTable(std::span<const TextEntry> entries, int lcid);

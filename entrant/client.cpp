@@ -17,9 +17,9 @@
 namespace entrant {
 
 Client::Client(ClientSeams seams, QObject *parent)
-    : QObject(parent), m_seams(std::move(seams)), m_texts(chooseStringTable(Program::Entrant, m_seams.lcid))
+    : QObject(parent), m_seams(std::move(seams)), m_texts(stringTable(m_seams.lcid))
 {
-    m_view.status = text(IdLimit);
+    m_view.status = text(text::IdLimit);
 
     m_msg = new NetSocket(this);
     connect(m_msg, &NetSocket::dataArrival, this, &Client::onMessageData);
@@ -28,9 +28,9 @@ Client::Client(ClientSeams seams, QObject *parent)
         // After the login the server closes the connection when it could not send the paper
         // whole (the file port unreachable, a stalled transfer); the ID may log in again.
         if (m_view.state == State::Fetching && m_paper.isOpen())
-            fail(text(PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
+            fail(text(text::PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
         else if (m_view.state == State::Fetching || m_view.state == State::Submitting)
-            fail(text(ServerNotFound));
+            fail(text(text::ServerNotFound));
     };
     connect(m_msg, &NetSocket::closed, this, lost);
     connect(m_msg, &NetSocket::error, this, lost);
@@ -79,7 +79,7 @@ void Client::saveServerAddress(const QString &answer)
     ini.setSection(QStringLiteral("comm"));
     ini.setKey(QStringLiteral("rmthost"));
     if (!ini.WriteINISettings(answer))
-        setStatus(text(AddressNotSaved) + ini.lastError());
+        setStatus(text(text::AddressNotSaved) + ini.lastError());
 }
 
 std::optional<quint16> Client::readPort(const QString &key, QString *problem) const
@@ -88,7 +88,7 @@ std::optional<quint16> Client::readPort(const QString &key, QString *problem) co
     const std::optional<quint16> port = portSetting(value);
     // The file port may be 0: the system then picks one and the login message names it.
     if (!port || (*port == 0 && key != u"file")) {
-        *problem = text(BadPort) + key + u'=' + value;
+        *problem = text(text::BadPort) + key + u'=' + value;
         return std::nullopt;
     }
     return port;
@@ -113,7 +113,7 @@ void Client::login(const QString &typed)
         return;
     const QString id = trimBlanks(typed);
     if (id.isEmpty()) {
-        setStatus(text(BlankId));
+        setStatus(text(text::BlankId));
         return;
     }
     m_loginId = formLoginId(id);
@@ -125,12 +125,12 @@ void Client::login(const QString &typed)
         return fail(problem);
     const QString host = getInf(QStringLiteral("comm"), QStringLiteral("rmtHost"));
     if (host.isEmpty())
-        return fail(text(ServerNotFound));
+        return fail(text(text::ServerNotFound));
 
     // Listening before connecting: a port that cannot be had leaves nothing open behind it.
     closeConnections();
     if (!listenForFile(*filePort))
-        return fail(text(FilePortBusy) + QString::number(*filePort));
+        return fail(text(text::FilePortBusy) + QString::number(*filePort));
     m_filePort = m_file->localPort();
     m_msg->connectTo(host, *msgPort);
     show(State::Fetching, true, false, false);
@@ -147,7 +147,7 @@ void Client::submit()
         return fail(problem);
     const QString host = getInf(QStringLiteral("comm"), QStringLiteral("rmtHost"));
     if (host.isEmpty())
-        return fail(text(ServerNotFound));
+        return fail(text(text::ServerNotFound));
     if (m_msg->state() == NetSocket::State::Closed)
         m_msg->connectTo(host, *msgPort);
     show(State::Submitting, m_view.windowShown, false, false);
@@ -168,14 +168,14 @@ void Client::handleMessage(const QByteArray &message)
     if (tag == wire::tagAnnounce) {
         if (m_submitMode) {
             m_msg->send(reportMessage(m_loginId, pendingResultText()));
-            setStatus(text(Communicating));
+            setStatus(text(text::Communicating));
         } else if (m_view.state == State::Fetching) {
             onAnnouncement(QString::fromUtf8(message.mid(4)));
         }
     } else if (tag == wire::tagFinished) {
         onFinished();
     } else if (tag == wire::tagDuplicate && !m_submitMode && m_view.state == State::Fetching) {
-        fail(text(AlreadyLoggedIn));
+        fail(text(text::AlreadyLoggedIn));
     }
 }
 
@@ -183,7 +183,7 @@ void Client::onAnnouncement(const QString &payload)
 {
     const std::optional<Announcement> a = parseAnnouncement(payload);
     if (!a)
-        return fail(text(BadAnnouncement) + payload.left(40));
+        return fail(text(text::BadAnnouncement) + payload.left(40));
     dropPaperFile();
     m_paperName = a->name;
     m_paperPath = QDir(m_seams.programFolder).filePath(a->name);
@@ -194,14 +194,14 @@ void Client::onAnnouncement(const QString &payload)
     // A stale copy would lend the new paper its old bytes.
     const QFileInfo stale(m_paperPath);
     if ((stale.exists() || stale.isSymLink()) && !QFile::remove(m_paperPath))
-        return fail(text(StaleNotDeleted) + a->name);
+        return fail(text(text::StaleNotDeleted) + a->name);
     // Made before the login goes out, so a folder that cannot take it costs no login.
     m_paper.setFileName(m_paperPath);
     if (!m_paper.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return fail(text(PaperNotWritten) + m_paper.errorString());
+        return fail(text(text::PaperNotWritten) + m_paper.errorString());
 
     m_msg->send(loginMessage(m_loginId, m_filePort));
-    setStatus(text(Communicating));
+    setStatus(text(text::Communicating));
 }
 
 void Client::onFinished()
@@ -211,15 +211,15 @@ void Client::onFinished()
     if (m_submitMode) {
         m_submitMode = false;
         closeConnections();
-        setStatus(text(Over));
+        setStatus(text(text::Over));
         emit finished();
         return;
     }
     if (m_view.state != State::Fetching)
         return;
     if (!m_paperComplete)
-        return fail(text(PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
-    setStatus(text(Over));
+        return fail(text(text::PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
+    setStatus(text(text::Over));
     startTest();
 }
 
@@ -229,11 +229,11 @@ void Client::startTest()
     const QString title = m_seams.channelTitle.isEmpty() ? windowTitle() : m_seams.channelTitle;
     // Listening first, so that not even a very quick result can find nobody there.
     if (!m_channel.installCopyDataHook(title, [this] { submit(); }))
-        return fail(text(ChannelNotOpened) + m_channel.errorString());
+        return fail(text(text::ChannelNotOpened) + m_channel.errorString());
     QString program;
     if (!m_seams.launcher || !m_seams.launcher->startExamdesk(m_paperPath, &program)) {
         m_channel.removeCopyDataHook();
-        return fail(text(ExamdeskNotStarted) + program);
+        return fail(text(text::ExamdeskNotStarted) + program);
     }
     show(State::Testing, false, false, false);
 }
@@ -244,7 +244,7 @@ void Client::onExamdeskEnded()
     // otherwise be left with no window at all.
     if (m_view.state != State::Testing)
         return;
-    m_view.status = text(ExamdeskEnded);
+    m_view.status = text(text::ExamdeskEnded);
     show(State::Testing, true, false, false, true);
 }
 
@@ -255,10 +255,10 @@ void Client::restartTest()
     // The paper is already here and the server has this ID logged in: only the test starts again.
     QString program;
     if (!m_seams.launcher->startExamdesk(m_paperPath, &program)) {
-        setStatus(text(ExamdeskNotStarted) + program);
+        setStatus(text(text::ExamdeskNotStarted) + program);
         return;
     }
-    m_view.status = text(Over);
+    m_view.status = text(text::Over);
     show(State::Testing, false, false, false);
 }
 
@@ -279,7 +279,7 @@ void Client::onFileRequest(int requestId)
     if (!fromServer) {
         // The server gave up on this connection before it was taken; it may try again.
         if (!listenForFile(m_filePort))
-            fail(text(FilePortBusy) + QString::number(m_filePort));
+            fail(text(text::FilePortBusy) + QString::number(m_filePort));
         return;
     }
     m_msg->send(QByteArray(wire::tagRequestFile));
@@ -293,18 +293,18 @@ void Client::onFileData()
     // Bytes past the announced end, in this piece or after the paper was whole, mean the
     // paper on disk could not be the one announced.
     if (!m_paper.isOpen() || m_received + piece.size() > m_expected)
-        return fail(text(PaperTooLong));
+        return fail(text(text::PaperTooLong));
     if (m_paper.write(piece) != piece.size() || !m_paper.flush())
-        return fail(text(PaperNotWritten) + m_paper.errorString());
+        return fail(text(text::PaperNotWritten) + m_paper.errorString());
     m_received += piece.size();
-    setStatus(text(Transferring) + QString::number(m_received));
+    setStatus(text(text::Transferring) + QString::number(m_received));
     if (m_received < m_expected)
         return;
     QString why;
     if (!completePaper(&why))
-        return fail(text(PaperNotWritten) + why);
+        return fail(text(text::PaperNotWritten) + why);
     m_msg->send(overMessage(m_paperName));
-    setStatus(text(TransferDone));
+    setStatus(text(text::TransferDone));
 }
 
 bool Client::completePaper(QString *why)
@@ -332,7 +332,7 @@ void Client::onFileClosed()
     if (m_view.state != State::Fetching)
         return;
     if (!m_paperComplete)
-        return fail(text(PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
+        return fail(text(text::PaperIncomplete) + QStringLiteral("%1/%2").arg(m_received).arg(m_expected));
     m_file->close();
 }
 

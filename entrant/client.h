@@ -2,6 +2,7 @@
 #pragma once
 
 #include "channel.h"
+#include "entrant/texts.h"
 #include "messages.h"
 #include "multilanguage.h"
 
@@ -16,41 +17,6 @@ class NetSocket;
 namespace entrant {
 
 class Launcher;
-
-// Numbers of the client's string table entries.
-enum Entry {
-    LoginButton = 1,
-    SettingButton = 2,
-    IdCaption = 3,
-    IdLimit = 4,
-    BlankId = 5,
-    Communicating = 6,
-    Over = 7,
-    ServerNotFound = 8,
-    Transferring = 9,
-    TransferDone = 10,
-    AddressPrompt = 11,
-    Title = 12,
-    AlreadyLoggedIn = 13,
-    BadPort = 14,
-    BadAnnouncement = 15,
-    StaleNotDeleted = 16,
-    PaperNotWritten = 17,
-    PaperTooLong = 18,
-    PaperIncomplete = 19,
-    ExamdeskNotStarted = 20,
-    ChannelNotOpened = 21,
-    AddressNotSaved = 22,
-    FilePortBusy = 23,
-    CloseUndelivered = 24,
-    AlreadyRunning = 25,
-    OkButton = 26,
-    CancelButton = 27,
-    CloseButton = 28,
-    ExamdeskEnded = 29,
-    RestartButton = 30,
-    KeptIn = 31,
-};
 
 enum class State {
     Ready,      // the login controls wait for an ID
@@ -88,7 +54,7 @@ public:
     ~Client() override;
 
     QString text(int entry) const { return m_texts->getRes(entry); }
-    QString windowTitle() const { return text(Title); }
+    QString windowTitle() const { return text(text::Title); }
     const View &view() const { return m_view; }
 
     // Key k of section s of the program folder's setting.ini, read afresh; empty when missing.

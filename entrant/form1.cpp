@@ -29,7 +29,7 @@ Form1::Form1(Client &client, QWidget *parent) : QWidget(parent), m_client(client
     Command1->setObjectName(QStringLiteral("Command1"));
     Command3 = new QPushButton(this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    CmdSubmit = new QPushButton(QStringLiteral("Submit"), this);
+    CmdSubmit = new QPushButton(m_client.text(text::SubmitButton), this);
     CmdSubmit->setObjectName(QStringLiteral("CmdSubmit"));
     CmdSubmit->hide();
     CmdRestart = new QPushButton(this);
@@ -65,10 +65,10 @@ Form1::Form1(Client &client, QWidget *parent) : QWidget(parent), m_client(client
 
 void Form1::applyLanguage()
 {
-    Label2->setText(m_client.text(IdCaption));
-    Command1->setText(m_client.text(LoginButton));
-    Command3->setText(m_client.text(SettingButton));
-    CmdRestart->setText(m_client.text(RestartButton));
+    Label2->setText(m_client.text(text::IdCaption));
+    Command1->setText(m_client.text(text::LoginButton));
+    Command3->setText(m_client.text(text::SettingButton));
+    CmdRestart->setText(m_client.text(text::RestartButton));
     // examdesk finds this window's channel by this very title.
     setWindowTitle(m_client.windowTitle());
 }
@@ -147,11 +147,11 @@ void Form1::promptServerAddress()
     }
     auto *prompt = new QInputDialog(this);
     prompt->setAttribute(Qt::WA_DeleteOnClose);
-    prompt->setWindowTitle(m_client.text(SettingButton));
-    prompt->setLabelText(m_client.text(AddressPrompt));
+    prompt->setWindowTitle(m_client.text(text::SettingButton));
+    prompt->setLabelText(m_client.text(text::AddressPrompt));
     prompt->setTextValue(QString());
-    prompt->setOkButtonText(m_client.text(OkButton));
-    prompt->setCancelButtonText(m_client.text(CancelButton));
+    prompt->setOkButtonText(m_client.text(text::OkButton));
+    prompt->setCancelButtonText(m_client.text(text::CancelButton));
     connect(prompt, &QInputDialog::textValueSelected, this,
             [this](const QString &answer) { m_client.saveServerAddress(answer); });
     m_prompt = prompt;
@@ -170,10 +170,10 @@ void Form1::closeEvent(QCloseEvent *event)
     event->ignore();
     if (m_closeQuestion)
         return;
-    auto *question = new QMessageBox(QMessageBox::Question, windowTitle(), m_client.text(CloseUndelivered),
+    auto *question = new QMessageBox(QMessageBox::Question, windowTitle(), m_client.text(text::CloseUndelivered),
                                      QMessageBox::NoButton, this);
-    QPushButton *closeButton = question->addButton(m_client.text(CloseButton), QMessageBox::DestructiveRole);
-    question->setDefaultButton(question->addButton(m_client.text(CancelButton), QMessageBox::RejectRole));
+    QPushButton *closeButton = question->addButton(m_client.text(text::CloseButton), QMessageBox::DestructiveRole);
+    question->setDefaultButton(question->addButton(m_client.text(text::CancelButton), QMessageBox::RejectRole));
     question->setAttribute(Qt::WA_DeleteOnClose);
     connect(question, &QMessageBox::finished, this, [this, question, closeButton] {
         if (question->clickedButton() == closeButton) {

@@ -24,9 +24,9 @@ int main(int argc, char *argv[])
     // A second copy would take over the first one's result channel.
     SingleInstance instance(QStringLiteral("entrant"));
     if (!instance.acquire()) {
-        QMessageBox box(QMessageBox::Information, client.windowTitle(), client.text(entrant::AlreadyRunning),
+        QMessageBox box(QMessageBox::Information, client.windowTitle(), client.text(entrant::text::AlreadyRunning),
                         QMessageBox::NoButton);
-        box.addButton(client.text(entrant::OkButton), QMessageBox::AcceptRole);
+        box.addButton(client.text(entrant::text::OkButton), QMessageBox::AcceptRole);
         box.exec();
         return 0;
     }
@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "entrant: %s\n", qUtf8Printable(shown));
     });
     if (data.perUser)
-        client.note(keptInNote(client.text(entrant::KeptIn), data));
+        client.note(keptInNote(client.text(entrant::text::KeptIn), data));
     form.start();
     return app.exec();
 }

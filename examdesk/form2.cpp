@@ -1,6 +1,7 @@
 // The test window: Start, moving between questions, the countdown, submission and the refused close.
 #include "form2.h"
 
+#include "examdesk/texts.h"
 #include "views.h"
 
 #include <QCloseEvent>
@@ -14,29 +15,28 @@
 namespace examdesk {
 
 namespace {
-enum Entry { TimeLabel = 1, CountLabel = 2, StartButton = 3, SubmitButton = 4, MissingQuestion = 17, Fault = 18 };
 constexpr int clientHeight = 1275;
 const QColor lastMinutesColour(255, 17, 17);
 } // namespace
 
-Form2::Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath, Seams seams)
-    : m_table(table), m_seams(std::move(seams)), m_session(table, chinese, paperPath, m_seams.clock)
+Form2::Form2(const CmultiLanguage &table, const QString &paperPath, Seams seams)
+    : m_table(table), m_seams(std::move(seams)), m_session(table, paperPath, m_seams.clock)
 {
     m_session.setSpareFolder(m_seams.spareFolder);
     const auto place = [this](QWidget *control, int left, int top, int width, int height) {
         control->setGeometry(twips(left), twips(top), twips(width), twips(height));
     };
-    Command6 = new QPushButton(table.getRes(StartButton), this);
+    Command6 = new QPushButton(table.getRes(text::StartButton), this);
     place(Command6, 780, 240, 1560, 405);
     Command3 = new QPushButton(QStringLiteral("<"), this);
     place(Command3, 4110, 240, 1560, 405);
     Command1 = new QPushButton(QStringLiteral(">"), this);
     place(Command1, 5760, 240, 1560, 405);
-    Command4 = new QPushButton(table.getRes(SubmitButton), this);
+    Command4 = new QPushButton(table.getRes(text::SubmitButton), this);
     place(Command4, 7380, 240, 1560, 405);
-    Label1 = new QLabel(table.getRes(TimeLabel), this);
+    Label1 = new QLabel(table.getRes(text::TimeLabel), this);
     place(Label1, 15, 915, 1590, 330);
-    Label2 = new QLabel(table.getRes(CountLabel), this);
+    Label2 = new QLabel(table.getRes(text::CountLabel), this);
     place(Label2, 1650, 915, 1140, 330);
     Label3 = new QLabel(this);
     Timer1 = new QTimer(this);
@@ -82,7 +82,7 @@ void Form2::startTest()
         return;
     Command6->setEnabled(false);
     if (const std::optional<QString> problem = m_session.startTest()) {
-        m_seams.warn(m_table.getRes(Fault), *problem);
+        m_seams.warn(m_table.getRes(text::Fault), *problem);
         endWith(1);
         return;
     }
@@ -100,7 +100,7 @@ void Form2::showCurrentQuestion()
         [this](qint16 img) { return findPicture(img, m_session.paperPath(), m_seams.programFolder); } }) : nullptr;
     if (!view) {
         // The paper was checked at Start, so this means the paper changed under us.
-        m_seams.warn(m_table.getRes(Fault), m_table.getRes(MissingQuestion));
+        m_seams.warn(m_table.getRes(text::Fault), m_table.getRes(text::MissingQuestion));
         return;
     }
     m_currentView = view;
@@ -171,7 +171,7 @@ void Form2::submitTest()
     Timer1->stop();
     const TestSession::HandOff handOff = m_session.submit(m_seams.send);
     if (!handOff.message.isEmpty())
-        m_seams.warn(m_table.getRes(Fault), handOff.message);
+        m_seams.warn(m_table.getRes(text::Fault), handOff.message);
     endWith(0);
 }
 

@@ -32,7 +32,7 @@ public:
         QRect screen; // the screen's geometry; empty for the primary screen's
     };
 
-    Form2(const CmultiLanguage &table, bool chinese, const QString &paperPath, Seams seams);
+    Form2(const CmultiLanguage &table, const QString &paperPath, Seams seams);
 
     QPushButton *Command6; // Start
     QPushButton *Command3; // previous

@@ -1,5 +1,6 @@
 // examdesk: takes one test on the paper named by the command line and hands the result to the login client.
 #include "datafolder.h"
+#include "examdesk/texts.h"
 #include "form2.h"
 #include "systemlocale.h"
 #include "singleinstance.h"
@@ -14,13 +15,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("examdesk"));
 
-    const int lcid = systemDefaultLcid();
-    const bool chinese = lcid == chineseLcid;
-    const std::unique_ptr<CmultiLanguage> table = chooseStringTable(Program::Examdesk, lcid);
+    const std::unique_ptr<CmultiLanguage> table = examdesk::stringTable(systemDefaultLcid());
 
     SingleInstance instance(QStringLiteral("examdesk"));
     if (!instance.acquire()) {
-        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), table->getRes(16), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), table->getRes(examdesk::text::AlreadyRunning), QMessageBox::Ok);
         box.exec();
         return 0;
     }
@@ -42,7 +41,7 @@ int main(int argc, char *argv[])
     // Installed where it cannot write, the candidate's own folder takes what the paper's cannot.
     seams.spareFolder = chooseDataFolder(seams.programFolder).path;
 
-    examdesk::Form2 form(*table, chinese, paperPath, seams);
+    examdesk::Form2 form(*table, paperPath, seams);
     window = &form;
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &manager) {
         if (!form.session().submitted())

@@ -3,7 +3,7 @@
 
 #include "clsencryptxor.h"
 #include "durablefile.h"
-#include "messages.h"
+#include "examdesk/texts.h"
 #include "numbers.h"
 #include "paperformat.h"
 #include "vbfile.h"
@@ -15,9 +15,6 @@
 namespace examdesk {
 
 namespace {
-// The entries of the test-taking program's string table used here.
-enum Entry { TimeLabel = 1, CountLabel = 2, CaptionStem = 5, TotalLabel = 6, SubjectPart = 7,
-             TitlePart = 8, AuthorPart = 9 };
 constexpr qint32 redSeconds = 180;
 } // namespace
 
@@ -38,10 +35,10 @@ QString findPicture(qint16 img, const QString &paperPath, const QString &program
     return {};
 }
 
-TestSession::TestSession(const CmultiLanguage &table, bool chinese, QString paperPath, Clock clock)
-    : m_table(table), m_chinese(chinese), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
+TestSession::TestSession(const CmultiLanguage &table, QString paperPath, Clock clock)
+    : m_table(table), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
 {
-    m_caption = message(CaptionStem) + QStringLiteral(".41");
+    m_caption = message(text::CaptionStem) + QStringLiteral(".41");
 }
 
 std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) const
@@ -49,20 +46,20 @@ std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) 
     const QString path = QDir::toNativeSeparators(m_paperPath);
     switch (status) {
     case oneChoices::LoadStatus::Unreadable:
-        return messageText(Message::PaperUnreadable, m_chinese).arg(path, m_paper.lastError());
+        return message(text::PaperUnreadable).arg(path, m_paper.lastError());
     case oneChoices::LoadStatus::BadLine:
-        return messageText(Message::PaperBadLine, m_chinese).arg(path).arg(m_paper.errorLine());
+        return message(text::PaperBadLine).arg(path).arg(m_paper.errorLine());
     case oneChoices::LoadStatus::TooManyQuestions:
-        return messageText(Message::PaperTooLarge, m_chinese).arg(path);
+        return message(text::PaperTooLarge).arg(path);
     case oneChoices::LoadStatus::Loaded:
         break;
     }
     if (m_paper.getCount() == 0)
-        return messageText(Message::PaperEmpty, m_chinese).arg(path);
+        return message(text::PaperEmpty).arg(path);
     for (int k = 1; k <= m_paper.getCount(); ++k) {
         const QString kind = m_paper.getOne(k)->getType();
         if (!paper::isKnownKind(kind))
-            return messageText(Message::UnknownKind, m_chinese).arg(path).arg(k + 1).arg(kind);
+            return message(text::UnknownKind).arg(path).arg(k + 1).arg(kind);
     }
     return std::nullopt;
 }
@@ -73,7 +70,7 @@ std::optional<QString> TestSession::startTest()
         return problem;
     const std::optional<QString> header = oneChoices::getTitle(m_paperPath);
     if (!header)
-        return messageText(Message::PaperBadLine, m_chinese).arg(QDir::toNativeSeparators(m_paperPath)).arg(1);
+        return message(text::PaperBadLine).arg(QDir::toNativeSeparators(m_paperPath)).arg(1);
 
     m_questionCount = m_paper.getCount();
     testRecord &rec = m_console.rec;
@@ -81,7 +78,7 @@ std::optional<QString> TestSession::startTest()
     const std::optional<qint64> full = rec.getFullPoint(m_paper);
     if (!full || *full > std::numeric_limits<qint16>::max() || *full < std::numeric_limits<qint16>::min()) {
         const QString shown = full ? QString::number(*full) : QStringLiteral("?");
-        return messageText(Message::MarksOutOfRange, m_chinese).arg(QDir::toNativeSeparators(m_paperPath), shown);
+        return message(text::MarksOutOfRange).arg(QDir::toNativeSeparators(m_paperPath), shown);
     }
     m_fullMarks = *full;
     applyPaperHeader(*header);
@@ -100,8 +97,8 @@ void TestSession::applyPaperHeader(const QString &headerLine)
     m_timeLimitSeconds = seconds ? qint32(std::clamp<qint64>(*seconds, std::numeric_limits<qint32>::min(),
                                                              std::numeric_limits<qint32>::max()))
                                  : std::numeric_limits<qint32>::max();
-    m_caption += message(SubjectPart) + header.subject + message(TitlePart) + header.title
-        + message(AuthorPart) + header.author;
+    m_caption += message(text::SubjectPart) + header.subject + message(text::TitlePart) + header.title
+        + message(text::AuthorPart) + header.author;
 }
 
 const oneChoice *TestSession::currentQuestion() const
@@ -127,16 +124,16 @@ bool TestSession::previous()
 
 QString TestSession::countText() const
 {
-    return message(CountLabel) + numbers::labelText(m_console.currentItem) + QLatin1Char('/')
+    return message(text::CountLabel) + numbers::labelText(m_console.currentItem) + QLatin1Char('/')
         + numbers::labelText(m_questionCount);
 }
 
 QString TestSession::fullMarksText() const
 {
-    return message(TotalLabel) + numbers::labelText(double(m_fullMarks));
+    return message(text::TotalLabel) + numbers::labelText(double(m_fullMarks));
 }
 
-QString TestSession::initialTimeText() const { return message(TimeLabel); }
+QString TestSession::initialTimeText() const { return message(text::TimeLabel); }
 
 TestSession::Tick TestSession::tick()
 {
@@ -157,7 +154,7 @@ TestSession::Tick TestSession::tick()
     }
     // Whole minutes round down; the seconds keep the sign of what remains.
     const qint64 minutes = remaining >= 0 ? remaining / 60 : -((-remaining + 59) / 60);
-    result.timeText = message(TimeLabel) + numbers::labelText(double(minutes)) + QLatin1Char(':')
+    result.timeText = message(text::TimeLabel) + numbers::labelText(double(minutes)) + QLatin1Char(':')
         + numbers::labelText(double(remaining % 60));
     return result;
 }
@@ -191,15 +188,14 @@ TestSession::HandOff TestSession::submit(const Sender &send)
         }
     }
 
-    handOff.outcome = send(handOff.resultHex, message(CaptionStem));
+    handOff.outcome = send(handOff.resultHex, message(text::CaptionStem));
     if (handOff.outcome == CsendMessage::Outcome::Delivered)
         return handOff;
     if (handOff.savedPath.isEmpty())
-        handOff.message = messageText(Message::HandOffNotSaved, m_chinese).arg(handOff.resultHex, handOff.saveError);
+        handOff.message = message(text::HandOffNotSaved).arg(handOff.resultHex, handOff.saveError);
     else
-        handOff.message = messageText(handOff.outcome == CsendMessage::Outcome::TooLong ? Message::ResultTooLong
-                                                                                         : Message::HandOffFailed,
-                                      m_chinese)
+        handOff.message = message(handOff.outcome == CsendMessage::Outcome::TooLong ? text::ResultTooLong
+                                                                                     : text::HandOffFailed)
                               .arg(QDir::toNativeSeparators(handOff.savedPath));
     return handOff;
 }

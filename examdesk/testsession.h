@@ -24,9 +24,8 @@ public:
     using Clock = std::function<QDateTime()>;
     using Sender = std::function<CsendMessage::Outcome(const QString &text, const QString &title)>;
 
-    // table is the program's string table in the chosen language; chinese picks the
-    // language of the program's own messages.
-    TestSession(const CmultiLanguage &table, bool chinese, QString paperPath, Clock clock);
+    // table is the program's string table in the chosen language.
+    TestSession(const CmultiLanguage &table, QString paperPath, Clock clock);
 
     // Loads the paper and starts the countdown. A paper that cannot be taken gives the
     // message to show, naming the file and, where there is one, the line; nothing starts.
@@ -81,7 +80,6 @@ private:
     QString message(int entry) const { return m_table.getRes(entry); }
 
     const CmultiLanguage &m_table;
-    bool m_chinese;
     QString m_paperPath;
     QString m_spareFolder;
     Clock m_clock;

@@ -1,6 +1,7 @@
 // The three question views and their shared skeleton.
 #include "views.h"
 
+#include "examdesk/texts.h"
 #include "tokenizer.h"
 
 #include <QButtonGroup>
@@ -16,9 +17,6 @@
 namespace examdesk {
 
 namespace {
-enum Entry { ViewCaption = 10, SingleKind = 11, MarksUnit = 12, BlankKind = 13, PerBlank = 14,
-             MultipleKind = 15, TrueFalseKind = 19 };
-
 const QRect kindLabelRect(120, 150, 8280, 465);
 const QRect itemNumberRect(105, 825, 255, 255);
 constexpr int memberStep = 600;
@@ -54,8 +52,8 @@ subject::subject(ViewContext context, const Design &design)
     Text1->setTabChangesFocus(true);
     Picture1 = new QLabel(this);
     Picture1->hide();
-    // The views' window caption is the same text in both languages.
-    setWindowTitle(QStringLiteral("试题"));
+    // The multiple-select and fill-in views keep this caption in both languages.
+    setWindowTitle(res(text::FixedViewCaption));
 }
 
 QRect subject::memberRect(int k) const
@@ -77,7 +75,7 @@ void subject::placeOption(QAbstractButton *option, int k, const QString &text, c
 
 QString subject::pointsPart(const oneChoice &sb, const QString &suffix) const
 {
-    return QLatin1Char('(') + sb.getPoint() + res(MarksUnit) + suffix + QLatin1Char(')');
+    return QLatin1Char('(') + sb.getPoint() + res(text::MarksUnit) + suffix + QLatin1Char(')');
 }
 
 void subject::setSubject(const oneChoice &sb)
@@ -162,12 +160,12 @@ void subject::closeEvent(QCloseEvent *event)
 Form3::Form3(ViewContext context)
     : subject(context, { { 10350, 6540 }, { 630, 810, 9660, 1095 }, { 600, 1440, 8550, 375 }, { 6045, 2280, 2160, 2100 } })
 {
-    setWindowTitle(res(ViewCaption));
+    setWindowTitle(res(text::ViewCaption));
 }
 
 void Form3::setSubject(const oneChoice &sb)
 {
-    Label4->setText(res(sb.getType() == QLatin1String("6") ? TrueFalseKind : SingleKind) + pointsPart(sb));
+    Label4->setText(res(sb.getType() == QLatin1String("6") ? text::TrueFalseKind : text::SingleKind) + pointsPart(sb));
     subject::setSubject(sb);
 }
 
@@ -194,7 +192,7 @@ void Form3::buildOptions(const oneChoice &sb)
 Form1::Form1(ViewContext context)
     : subject(context, { { 10920, 6360 }, { 615, 810, 10110, 1095 }, { 615, 1410, 8850, 555 }, { 5835, 3750, 2160, 2100 } })
 {
-    Label4->setText(res(MultipleKind));
+    Label4->setText(res(text::MultipleKind));
 }
 
 void Form1::setSubject(const oneChoice &sb)
@@ -233,12 +231,12 @@ void Form1::collectAnswer()
 Form4::Form4(ViewContext context)
     : subject(context, { { 10335, 6360 }, { 630, 810, 9660, 1095 }, { 660, 1530, 4080, 360 }, { 5775, 3795, 2160, 2100 } })
 {
-    Label4->setText(res(BlankKind));
+    Label4->setText(res(text::BlankKind));
 }
 
 void Form4::setSubject(const oneChoice &sb)
 {
-    Label4->setText(Label4->text() + pointsPart(sb, res(PerBlank)));
+    Label4->setText(Label4->text() + pointsPart(sb, res(text::PerBlank)));
     subject::setSubject(sb);
 }
 

@@ -3,13 +3,13 @@
 
 #include "form1.h"
 #include "frmpapr.h"
-#include "multilanguage.h"
+#include "vellum/texts.h"
 
 namespace vellum {
 
 Authoring::Authoring(const QString &programFolder, int lcid, std::function<int()> randomBelow1000,
                      Prompter prompter)
-    : m_texts(chooseStringTable(Program::Vellum, lcid))
+    : m_texts(stringTable(lcid))
     , m_session(std::make_unique<PaperSession>(programFolder, std::move(randomBelow1000)))
     , m_prompter(std::move(prompter))
     , m_header(std::make_unique<FrmPapr>(*m_session, *m_texts, m_prompter))

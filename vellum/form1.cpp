@@ -2,7 +2,7 @@
 #include "form1.h"
 
 #include "multilanguage.h"
-#include "texts.h"
+#include "vellum/texts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -110,20 +110,20 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
         return l;
     };
     auto *grid = new QGridLayout;
-    grid->addWidget(label(entry::question, Text2), 0, 0, Qt::AlignTop);
+    grid->addWidget(label(text::Question, Text2), 0, 0, Qt::AlignTop);
     grid->addWidget(Text2, 0, 1, 1, 3);
-    grid->addWidget(label(entry::imageId, Text3), 1, 0);
+    grid->addWidget(label(text::ImageId, Text3), 1, 0);
     grid->addWidget(Text3, 1, 1);
-    grid->addWidget(label(entry::marks, Text5), 1, 2);
+    grid->addWidget(label(text::Marks, Text5), 1, 2);
     grid->addWidget(Text5, 1, 3);
-    grid->addWidget(label(entry::type, Option1[0]), 2, 0);
+    grid->addWidget(label(text::Type, Option1[0]), 2, 0);
     grid->addLayout(kindRow, 2, 1, 1, 3);
-    grid->addWidget(label(entry::answer, Option4[0]), 3, 0);
+    grid->addWidget(label(text::Answer, Option4[0]), 3, 0);
     grid->addWidget(answerArea, 3, 1, 1, 3);
     for (int i = 0; i < 6; ++i) {
         const int row = 4 + i / 2;
         const int column = (i % 2) * 2;
-        grid->addWidget(label(entry::optionA + i, Text7[i]), row, column);
+        grid->addWidget(label(text::OptionA + i, Text7[i]), row, column);
         grid->addWidget(Text7[i], row, column + 1);
     }
     grid->addWidget(Label17, 7, 0, 1, 4);
@@ -169,17 +169,17 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
 
 void Form1::apnc()
 {
-    setWindowTitle(m_texts.getRes(entry::windowTitle));
-    Option1[0]->setText(m_texts.getRes(entry::kindSingle));
-    Option1[1]->setText(m_texts.getRes(entry::kindMultiple));
-    Option1[2]->setText(m_texts.getRes(entry::kindBlank));
-    Option1[3]->setText(m_texts.getRes(entry::kindTrueFalse));
-    Label17->setText(m_texts.getRes(entry::blankRule));
-    Command2->setText(m_texts.getRes(entry::add));
-    CmdDel->setText(m_texts.getRes(entry::del));
+    setWindowTitle(m_texts.getRes(text::WindowTitle));
+    Option1[0]->setText(m_texts.getRes(text::KindSingle));
+    Option1[1]->setText(m_texts.getRes(text::KindMultiple));
+    Option1[2]->setText(m_texts.getRes(text::KindBlank));
+    Option1[3]->setText(m_texts.getRes(text::KindTrueFalse));
+    Label17->setText(m_texts.getRes(text::BlankRule));
+    Command2->setText(m_texts.getRes(text::Add));
+    CmdDel->setText(m_texts.getRes(text::Delete));
     Command6->setText(QStringLiteral("<"));
     Command3->setText(QStringLiteral(">"));
-    Command5->setText(m_texts.getRes(entry::close));
+    Command5->setText(m_texts.getRes(text::Close));
 }
 
 void Form1::wire()
@@ -199,7 +199,7 @@ void Form1::wire()
             if (m_editor.setOption(i, text))
                 m_accepted.accept(box, text);
             else
-                refuse(box, entry::caretRefused);
+                refuse(box, text::CaretRefused);
         });
     }
     connect(Text2, &QPlainTextEdit::textChanged, this, [this] {
@@ -207,15 +207,15 @@ void Form1::wire()
         if (m_editor.setContext(text))
             m_accepted.accept(Text2, text);
         else
-            refuse(Text2, entry::caretRefused);
+            refuse(Text2, text::CaretRefused);
     });
     connect(Text3, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (holdsSeparator(text))
-            refuse(Text3, entry::caretRefused);
+            refuse(Text3, text::CaretRefused);
         else if (m_editor.setImageId(text))
             m_accepted.accept(Text3, text);
         else
-            refuse(Text3, entry::badImageId);
+            refuse(Text3, text::BadImageId);
     });
     connect(Text5, &QLineEdit::textChanged, this, &Form1::marksChanged);
     connect(Text5, &QLineEdit::editingFinished, this, &Form1::marksFinished);
@@ -239,26 +239,26 @@ void Form1::wire()
 void Form1::refuse(QWidget *box, int entryNumber)
 {
     m_accepted.takeBack(box);
-    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning), m_texts.getRes(entryNumber));
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning), m_texts.getRes(entryNumber));
 }
 
 void Form1::marksChanged(const QString &text)
 {
     if (holdsSeparator(text)) {
-        refuse(Text5, entry::caretRefused);
+        refuse(Text5, text::CaretRefused);
         return;
     }
     const MarksText taken = m_editor.setMarks(text);
     if (taken == MarksText::TooHigh) {
-        refuse(Text5, entry::fullMarksTooHigh);
+        refuse(Text5, text::FullMarksTooHigh);
         return;
     }
     if (taken != MarksText::Invalid) {
         m_accepted.accept(Text5, text);
         return;
     }
-    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                    m_texts.getRes(entry::marksNotNumber));
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                    m_texts.getRes(text::MarksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
     Text5->selectAll(); // so the next keystroke replaces it
 }
@@ -271,8 +271,8 @@ void Form1::marksFinished()
     if (!Text5->isModified() || classifyMarks(Text5->text()) != MarksText::Incomplete)
         return;
     Text5->setModified(false);
-    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                    m_texts.getRes(entry::marksNotNumber));
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                    m_texts.getRes(text::MarksNotNumber));
     Text5->setText(QuestionEditor::defaultMarks);
 }
 
@@ -328,16 +328,16 @@ void Form1::reportSkipped()
         numbers << QString::number(n);
     if (numbers.isEmpty())
         return;
-    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                    m_texts.getRes(entry::questionSkipped) + numbers.join(QStringLiteral(", ")));
+    m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                    m_texts.getRes(text::QuestionSkipped) + numbers.join(QStringLiteral(", ")));
 }
 
 void Form1::onAdd()
 {
     if (!m_editor.add()) {
         const bool tooHigh = m_editor.recordComplete() && m_editor.raisesFullMarksPastLimit();
-        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                        m_texts.getRes(tooHigh ? entry::fullMarksTooHigh : entry::incomplete));
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                        m_texts.getRes(tooHigh ? text::FullMarksTooHigh : text::Incomplete));
         return;
     }
     m_accepted.show(Text2, QString());
@@ -352,8 +352,8 @@ void Form1::onClose()
 {
     QString error;
     if (!m_session.save(&error)) {
-        m_prompter.tell(this, QMessageBox::Critical, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::cannotSave) + error);
+        m_prompter.tell(this, QMessageBox::Critical, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::CannotSave) + error);
         return;
     }
     m_saved = true;
@@ -363,7 +363,7 @@ void Form1::onClose()
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    if (m_saved || m_prompter.ask(this, m_texts.getRes(entry::warning), m_texts.getRes(entry::closeWithoutSaving))) {
+    if (m_saved || m_prompter.ask(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CloseWithoutSaving))) {
         event->accept();
         return;
     }

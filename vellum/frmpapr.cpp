@@ -2,7 +2,7 @@
 #include "frmpapr.h"
 
 #include "multilanguage.h"
-#include "texts.h"
+#include "vellum/texts.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -41,8 +41,8 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
 
     auto *grid = new QGridLayout;
     const std::pair<int, QLineEdit *> rows[] = {
-        { entry::testsTitle, TxtT }, { entry::subject, txtS }, { entry::timeLimited, txtTL },
-        { entry::total, txtTP },     { entry::author, txtA },  { entry::fileName, txtFN },
+        { text::TestsTitle, TxtT }, { text::Subject, txtS }, { text::TimeLimited, txtTL },
+        { text::Total, txtTP },     { text::Author, txtA },  { text::FileName, txtFN },
     };
     int row = 0;
     for (const auto &[number, box] : rows) {
@@ -52,7 +52,7 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
         grid->addWidget(box, row, 1, 1, box == txtTL ? 1 : 2);
         ++row;
     }
-    auto *unit = new QLabel(m_texts.getRes(entry::minutes), this);
+    auto *unit = new QLabel(m_texts.getRes(text::Minutes), this);
     unit->setObjectName(QStringLiteral("unitLabel"));
     grid->addWidget(unit, 2, 2);
     grid->setColumnStretch(1, 1);
@@ -84,25 +84,25 @@ FrmPapr::FrmPapr(PaperSession &session, const CmultiLanguage &texts, Prompter &p
     connect(Command3, &QPushButton::clicked, this, [this] { onLeave(m_session.leaveToEdit()); });
     connect(CmdShut, &QPushButton::clicked, this, &QWidget::close);
 
-    m_dialog.filterText = m_texts.getRes(entry::testsFile);
-    m_dialog.title = m_texts.getRes(entry::openDialogTitle);
+    m_dialog.filterText = m_texts.getRes(text::TestsFile);
+    m_dialog.title = m_texts.getRes(text::OpenDialogTitle);
     m_dialog.initialFolder = m_session.programFolder() + u'/';
     setMinimumWidth(480);
 }
 
 void FrmPapr::showFolderNote(const QString &folder)
 {
-    folderNote->setText(m_texts.getRes(entry::keptIn) + QDir::toNativeSeparators(folder));
+    folderNote->setText(m_texts.getRes(text::KeptIn) + QDir::toNativeSeparators(folder));
     folderNote->show();
 }
 
 void FrmPapr::apnc()
 {
-    setWindowTitle(m_texts.getRes(entry::windowTitle));
-    Command1->setText(m_texts.getRes(entry::addQuestion));
-    Command3->setText(m_texts.getRes(entry::editQuestion));
-    CmdOpen->setText(m_texts.getRes(entry::openTests));
-    CmdShut->setText(m_texts.getRes(entry::close));
+    setWindowTitle(m_texts.getRes(text::WindowTitle));
+    Command1->setText(m_texts.getRes(text::AddQuestion));
+    Command3->setText(m_texts.getRes(text::EditQuestion));
+    CmdOpen->setText(m_texts.getRes(text::OpenTests));
+    CmdShut->setText(m_texts.getRes(text::Close));
 }
 
 void FrmPapr::watch(QLineEdit *box, HeaderField field)
@@ -115,8 +115,8 @@ void FrmPapr::watch(QLineEdit *box, HeaderField field)
             return;
         }
         m_accepted.takeBack(box);
-        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::caretRefused));
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::CaretRefused));
     });
 }
 
@@ -132,8 +132,8 @@ void FrmPapr::openPaper(const QString &path)
 {
     const PaperSession::Opened opened = m_session.openPaper(path);
     if (!opened.ok) {
-        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::cannotOpen) + u'\n' + opened.reason);
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::CannotOpen) + u'\n' + opened.reason);
         return;
     }
     const Cpapr &h = m_session.paperHeader;
@@ -155,16 +155,16 @@ void FrmPapr::onLeave(PaperSession::Leave leave)
         emit questionsRequested();
         break;
     case PaperSession::Leave::Incomplete:
-        m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::incomplete));
+        m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::Incomplete));
         break;
     case PaperSession::Leave::Exists:
-        m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::fileExists));
+        m_prompter.tell(this, QMessageBox::Information, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::FileExists));
         break;
     case PaperSession::Leave::Unwritable:
-        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(entry::warning),
-                        m_texts.getRes(entry::cannotWriteThere) + m_session.paperHeader.FileName);
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::CannotWriteThere) + m_session.paperHeader.FileName);
         break;
     case PaperSession::Leave::Ignored:
         break;

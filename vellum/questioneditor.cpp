@@ -7,7 +7,7 @@
 #include "papercheck.h"
 #include "paperformat.h"
 #include "scoring.h"
-#include "texts.h"
+#include "vellum/texts.h"
 #include "tokenizer.h"
 
 #include <limits>
@@ -348,10 +348,10 @@ QString QuestionEditor::counterText() const
 {
     const int questions = std::max(0, m_lineTotal - 1);
     if (editing()) {
-        return m_texts.getRes(entry::position) + u':' + QString::number(m_currentIndex) + u'/'
+        return m_texts.getRes(text::Position) + u':' + QString::number(m_currentIndex) + u'/'
             + QString::number(questions);
     }
-    return m_texts.getRes(entry::countBefore) + QString::number(questions) + m_texts.getRes(entry::countAfter);
+    return m_texts.getRes(text::CountBefore) + QString::number(questions) + m_texts.getRes(text::CountAfter);
 }
 
 } // namespace vellum

@@ -1,50 +1,73 @@
-// The numbers of the authoring program's string-table entries that its windows and rules use.
+// The authoring program's string table: its named entries and their texts in both languages.
 #pragma once
 
-namespace vellum::entry {
+#include "multilanguage.h"
 
-inline constexpr int windowTitle = 1;
-inline constexpr int addQuestion = 2;
-inline constexpr int editQuestion = 3;
-inline constexpr int openTests = 4;
-inline constexpr int close = 6;
-inline constexpr int testsTitle = 7;
-inline constexpr int subject = 8;
-inline constexpr int timeLimited = 9;
-inline constexpr int total = 10;
-inline constexpr int author = 11;
-inline constexpr int fileName = 12;
-inline constexpr int openDialogTitle = 13;
-inline constexpr int fileExists = 14;
-inline constexpr int warning = 15;
-inline constexpr int incomplete = 16;
-inline constexpr int testsFile = 17;
-inline constexpr int minutes = 18;
-inline constexpr int question = 19;
-inline constexpr int imageId = 20;
-inline constexpr int type = 21;
-inline constexpr int answer = 22;
-inline constexpr int marks = 23;
-inline constexpr int optionA = 24; // to 29 for option F
-inline constexpr int kindSingle = 30;
-inline constexpr int kindMultiple = 31;
-inline constexpr int kindBlank = 32;
-inline constexpr int add = 33;
-inline constexpr int del = 34;
-inline constexpr int blankRule = 35;
-inline constexpr int position = 36;
-inline constexpr int countBefore = 43;
-inline constexpr int countAfter = 44;
-inline constexpr int marksNotNumber = 45;
-inline constexpr int kindTrueFalse = 46;
-inline constexpr int caretRefused = 47;
-inline constexpr int cannotOpen = 48;
-inline constexpr int cannotSave = 49;
-inline constexpr int badImageId = 50;
-inline constexpr int questionSkipped = 51;
-inline constexpr int closeWithoutSaving = 52;
-inline constexpr int cannotWriteThere = 53;
-inline constexpr int fullMarksTooHigh = 54;
-inline constexpr int keptIn = 55;
+#include <memory>
+#include <span>
 
-} // namespace vellum::entry
+namespace vellum {
+
+namespace text {
+
+// Each entry's number in the table; 5 and 37 to 42 are empty and keep the later numbers in place.
+enum Id : int {
+    WindowTitle = 1,
+    AddQuestion = 2,
+    EditQuestion = 3,
+    OpenTests = 4,
+    Close = 6,
+    TestsTitle = 7,
+    Subject = 8,
+    TimeLimited = 9,
+    Total = 10,
+    Author = 11,
+    FileName = 12,
+    OpenDialogTitle = 13,
+    FileExists = 14,
+    Warning = 15,
+    Incomplete = 16,
+    TestsFile = 17,
+    Minutes = 18,
+    Question = 19,
+    ImageId = 20,
+    Type = 21,
+    Answer = 22,
+    Marks = 23,
+    OptionA = 24, // to OptionF, in order
+    OptionB = 25,
+    OptionC = 26,
+    OptionD = 27,
+    OptionE = 28,
+    OptionF = 29,
+    KindSingle = 30,
+    KindMultiple = 31,
+    KindBlank = 32,
+    Add = 33,
+    Delete = 34,
+    BlankRule = 35,
+    Position = 36,
+    CountBefore = 43,
+    CountAfter = 44,
+    MarksNotNumber = 45,
+    KindTrueFalse = 46,
+    CaretRefused = 47,
+    CannotOpen = 48,
+    CannotSave = 49,
+    BadImageId = 50,
+    QuestionSkipped = 51,
+    CloseWithoutSaving = 52,
+    CannotWriteThere = 53,
+    FullMarksTooHigh = 54,
+    KeptIn = 55,
+};
+
+} // namespace text
+
+// Every entry of the table, in both languages.
+std::span<const TextEntry> textEntries();
+
+// The table in the language of the locale number lcid.
+std::unique_ptr<CmultiLanguage> stringTable(int lcid);
+
+} // namespace vellum

@@ -2,6 +2,7 @@
 // move to the next or previous question until its view is painted.
 #include "benchpaper.h"
 
+#include "examdesk/texts.h"
 #include "form2.h"
 #include "multilanguage.h"
 #include "views.h"
@@ -83,7 +84,7 @@ public:
         seams.send = [](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; };
         seams.warn = [this](const QString &, const QString &text) { m_warnings << text; };
         seams.screen = QRect(0, 0, 1280, 800);
-        auto form = std::make_unique<Form2>(m_table, false, m_paperPath, seams);
+        auto form = std::make_unique<Form2>(m_table, m_paperPath, seams);
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             m_warnings << QStringLiteral("the test window was never shown");
@@ -113,7 +114,7 @@ public:
 
 private:
     QString m_paperPath;
-    Cmlo m_table { Program::Examdesk };
+    Cmlo m_table { examdesk::textEntries() };
     PaintWatch m_watch;
     QStringList m_warnings;
 };

@@ -1,6 +1,7 @@
 // The benchmarks' generated papers: they load and check clean, keep their promised shape, and
 // their answers score what the generator says, so the timings are taken on sound work.
 #include "benchpaper.h"
+#include "examdesk/texts.h"
 
 #include "onechoices.h"
 #include "papercheck.h"
@@ -101,8 +102,8 @@ TEST(GeneratedPaperLimits, TheLargestPaperStaysWithinTheMarksTheTestWindowAccept
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("start.dat"));
     ASSERT_TRUE(bench::writePaperFile(path, bench::paperLines(40, Kinds::All)));
-    Cmlo table(Program::Examdesk);
-    examdesk::TestSession session(table, false, path, [] { return QDateTime::currentDateTimeUtc(); });
+    Cmlo table(examdesk::textEntries());
+    examdesk::TestSession session(table, path, [] { return QDateTime::currentDateTimeUtc(); });
     EXPECT_EQ(session.startTest(), std::nullopt);
     EXPECT_EQ(session.questionCount(), 40);
 }

@@ -1,6 +1,7 @@
 // Day files, the log box and the report viewer's rows.
 #include "records.h"
 
+#include "centrum/texts.h"
 #include "clsencryptxor.h"
 #include "inifile.h"
 #include "multilanguage.h"
@@ -98,10 +99,10 @@ TEST(ReportRows, DecipherEachEntryIntoItsCells)
 TEST(ReportRows, LayOutTheViewerTextInBothLanguages)
 {
     const QString entry = "192.168.0.7:s01:" + clsEncryptXOR().HexEncrypt("87:maths1.dat:125");
-    const QString english = reportText({ entry }, *chooseStringTable(Program::Centrum, 1033));
+    const QString english = reportText({ entry }, *centrum::stringTable(1033));
     EXPECT_EQ(english, QStringLiteral("ID or Name  \tMarks       \tTimeSpent   \tTests File  \tLocation    \r\n"
                                       "s01         \t87          \t2:5         \tmaths1.dat  \t192.168.0.7 \r\n"));
-    const QString chinese = reportText({}, *chooseStringTable(Program::Centrum, 2052));
+    const QString chinese = reportText({}, *centrum::stringTable(2052));
     EXPECT_TRUE(chinese.startsWith(QStringLiteral("考号          \t得分")));
 }
 

@@ -2,6 +2,7 @@
 // the CSV export and the chart's bins.
 #include "report.h"
 
+#include "centrum/texts.h"
 #include "clsencryptxor.h"
 #include "multilanguage.h"
 
@@ -77,7 +78,7 @@ TEST(ReportRows, KeepColonsInIdsAndPapersAndTellWhatKeepsAnEntryFromReading)
 
 TEST(ScoreSummary, FiguresLeaveOutScoresThatAreNotNumbers)
 {
-    const Cmlo english(Program::Centrum);
+    const Cmlo english(centrum::textEntries());
     ScoreSummary s = summarize(rowsScoring({ "70", "50", "90" }));
     EXPECT_EQ(QList<double>({ s.mean, s.median, s.lowest, s.highest }), QList<double>({ 70, 70, 50, 90 }));
 
@@ -97,7 +98,7 @@ TEST(ScoreSummary, FiguresLeaveOutScoresThatAreNotNumbers)
 
     s = summarize({});
     EXPECT_EQ(summaryText(s, english), QStringLiteral("Candidates: 0   No scores to count"));
-    EXPECT_EQ(summaryText(summarize(rowsScoring({ "?" })), Cmlc(Program::Centrum)),
+    EXPECT_EQ(summaryText(summarize(rowsScoring({ "?" })), Cmlc(centrum::textEntries())),
               QStringLiteral("考生:1   没有可统计的成绩   非数字成绩:1(未计入)"));
 }
 
@@ -107,7 +108,7 @@ TEST(ReportCsv, QuotesWhatWouldSplitAFieldKeepsChineseAndReplacesTheFileWhole)
     rows[0].id = QStringLiteral("张三");
     rows[0].paper = QStringLiteral("期中,上.dat");
     rows[1].id = QStringLiteral("say \"hi\" ");
-    const QString csv = reportCsv(rows, reportHeader(Cmlc(Program::Centrum)));
+    const QString csv = reportCsv(rows, reportHeader(Cmlc(centrum::textEntries())));
     EXPECT_EQ(csv, QStringLiteral("考号,得分,用时,试卷号,登录地址\r\n"
                                   "张三,85,1:0,\"期中,上.dat\",10.0.0.1\r\n"
                                   "\"say \"\"hi\"\"\",60,1:0,p.dat,10.0.0.1\r\n"));

@@ -1,10 +1,16 @@
 // String tables: the locale rule, both languages of every program, and the table bounds.
+#include "centrum/texts.h"
+#include "entrant/texts.h"
+#include "examdesk/texts.h"
 #include "multilanguage.h"
 #include "systemlocale.h"
+#include "vellum/texts.h"
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 TEST(Locale, PosixNamesMapToWindowsLocaleNumbers)
 {
@@ -35,47 +41,79 @@ TEST(Locale, LcAllWinsOverLcMessagesAndLang)
     qputenv("LANG", lang);
 }
 
+namespace {
+
+struct Range {
+    int first;
+    int last;
+};
+
+struct ProgramTable {
+    const char *program;
+    std::span<const TextEntry> entries;
+    std::vector<Range> numbered; // numbers the program has always had, in both languages
+    std::vector<Range> gaps;     // numbers that stay empty
+};
+
+const ProgramTable programTables[] = {
+    { "vellum", vellum::textEntries(), { { 1, 4 }, { 6, 36 }, { 43, 46 } }, { { 5, 5 }, { 37, 42 } } },
+    { "entrant", entrant::textEntries(), { { 1, 13 } }, {} },
+    { "examdesk", examdesk::textEntries(), { { 1, 19 } }, {} },
+    { "centrum", centrum::textEntries(), { { 1, 25 } }, {} },
+};
+
+} // namespace
+
 TEST(StringTables, OnlyLocale2052ChoosesChinese)
 {
-    EXPECT_EQ(chooseStringTable(Program::Entrant, 2052)->getRes(1), QStringLiteral("登录"));
-    EXPECT_EQ(chooseStringTable(Program::Entrant, 1028)->getRes(1), QStringLiteral("Login"));
-    EXPECT_EQ(chooseStringTable(Program::Entrant, 1033)->getRes(1), QStringLiteral("Login"));
+    EXPECT_EQ(entrant::stringTable(2052)->getRes(entrant::text::LoginButton), QStringLiteral("登录"));
+    EXPECT_EQ(entrant::stringTable(1028)->getRes(entrant::text::LoginButton), QStringLiteral("Login"));
+    EXPECT_EQ(entrant::stringTable(1033)->getRes(entrant::text::LoginButton), QStringLiteral("Login"));
 }
 
-TEST(StringTables, BothLanguagesOfAProgramHaveTheSameNumbers)
+TEST(StringTables, EveryEntryHasBothLanguagesAndGapsStayEmpty)
 {
-    const std::pair<Program, int> sizes[] = {
-        { Program::Vellum, 55 }, { Program::Examdesk, 19 }, { Program::Centrum, 46 }, { Program::Entrant, 31 },
-    };
-    for (const auto &[program, size] : sizes) {
-        const Cmlc zh(program);
-        const Cmlo en(program);
-        EXPECT_EQ(zh.size(), size);
-        EXPECT_EQ(en.size(), size);
-        for (int n = 1; n <= size; ++n)
-            EXPECT_EQ(zh.getRes(n).isEmpty(), en.getRes(n).isEmpty()) << n;
+    for (const ProgramTable &t : programTables) {
+        SCOPED_TRACE(t.program);
+        const Cmlc zh(t.entries);
+        const Cmlo en(t.entries);
+        EXPECT_EQ(zh.size(), en.size());
+        for (const TextEntry &e : t.entries) {
+            EXPECT_FALSE(zh.getRes(e.number).isEmpty()) << e.number;
+            EXPECT_FALSE(en.getRes(e.number).isEmpty()) << e.number;
+        }
+        for (const auto &[first, last] : t.numbered) {
+            for (int n = first; n <= last; ++n) {
+                EXPECT_FALSE(zh.getRes(n).isEmpty()) << n;
+                EXPECT_FALSE(en.getRes(n).isEmpty()) << n;
+            }
+        }
+        for (const auto &[first, last] : t.gaps) {
+            for (int n = first; n <= last; ++n) {
+                EXPECT_EQ(zh.getRes(n), QString()) << n;
+                EXPECT_EQ(en.getRes(n), QString()) << n;
+            }
+        }
         EXPECT_THROW(zh.getRes(0), std::out_of_range);
-        EXPECT_THROW(en.getRes(size + 1), std::out_of_range);
+        EXPECT_THROW(en.getRes(en.size() + 1), std::out_of_range);
     }
 }
 
-TEST(StringTables, TextsKeepTheirBlanksAndGapsStayEmpty)
+TEST(StringTables, TextsKeepTheirBlanks)
 {
-    EXPECT_EQ(Cmlo(Program::Examdesk).getRes(7), QStringLiteral(" Subject:"));
-    EXPECT_EQ(Cmlc(Program::Examdesk).getRes(7), QStringLiteral(" 科目:"));
-    EXPECT_EQ(Cmlo(Program::Vellum).getRes(43), QStringLiteral("Tests has "));
-    EXPECT_EQ(Cmlo(Program::Vellum).getRes(44), QStringLiteral(" Items"));
-    for (int gap : { 5, 37, 42 })
-        EXPECT_EQ(Cmlo(Program::Vellum).getRes(gap), QString()) << gap;
-    EXPECT_EQ(Cmlo(Program::Centrum).getRes(25), QStringLiteral(" Local IP:"));
-    EXPECT_EQ(Cmlc(Program::Centrum).getRes(1), QStringLiteral("Orla服务器程序V1.1"));
+    EXPECT_EQ(Cmlo(examdesk::textEntries()).getRes(7), QStringLiteral(" Subject:"));
+    EXPECT_EQ(Cmlc(examdesk::textEntries()).getRes(7), QStringLiteral(" 科目:"));
+    EXPECT_EQ(Cmlo(vellum::textEntries()).getRes(43), QStringLiteral("Tests has "));
+    EXPECT_EQ(Cmlo(vellum::textEntries()).getRes(44), QStringLiteral(" Items"));
+    EXPECT_EQ(Cmlo(centrum::textEntries()).getRes(25), QStringLiteral(" Local IP:"));
+    EXPECT_EQ(Cmlc(centrum::textEntries()).getRes(1), QStringLiteral("Orla服务器程序V1.1"));
 }
 
 TEST(StringTables, TestTakerFindsTheClientWindowByTheSameTitle)
 {
     for (int lcid : { 2052, 1033 }) {
-        EXPECT_EQ(chooseStringTable(Program::Examdesk, lcid)->getRes(5),
-                  chooseStringTable(Program::Entrant, lcid)->getRes(12));
+        EXPECT_EQ(examdesk::stringTable(lcid)->getRes(examdesk::text::CaptionStem),
+                  entrant::stringTable(lcid)->getRes(entrant::text::Title));
     }
 }
 

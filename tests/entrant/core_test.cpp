@@ -51,8 +51,8 @@ TEST_F(ClientTest, FetchesThePaperOverAStaleCopyTestsItAndDeliversTheResult)
     EXPECT_TRUE(stale.readAll() == paper);
     EXPECT_EQ(m_launcher.started, QStringList { clientFile(QStringLiteral("maths1.dat")) });
     EXPECT_FALSE(client().view().windowShown);
-    EXPECT_EQ(m_statuses[0].filter(text(entrant::Transferring)).last(), text(entrant::Transferring) + "200000");
-    EXPECT_EQ(client().view().status, text(entrant::Over));
+    EXPECT_EQ(m_statuses[0].filter(text(entrant::text::Transferring)).last(), text(entrant::text::Transferring) + "200000");
+    EXPECT_EQ(client().view().status, text(entrant::text::Over));
 
     QSignalSpy done(&client(), &entrant::Client::finished);
     const QString result = clsEncryptXOR().HexEncrypt(QStringLiteral("85:maths1.dat:1200"));
@@ -87,7 +87,7 @@ TEST_F(ClientTest, SecondLoginWithTheSameIdGoesBackToTheLoginControls)
     writeSettings(QString::number(m_server->messagePort()), QStringLiteral("0"), 1);
     client(1).login(QStringLiteral(" abc"));
     ASSERT_TRUE(reaches(State::Ready, 1));
-    EXPECT_EQ(client(1).view().status, text(entrant::AlreadyLoggedIn));
+    EXPECT_EQ(client(1).view().status, text(entrant::text::AlreadyLoggedIn));
     EXPECT_TRUE(client(1).view().loginControlsShown);
     EXPECT_EQ(m_launcher.started.size(), 1);
     EXPECT_FALSE(QFileInfo::exists(clientFile(QStringLiteral("maths1.dat"), 1))) << "no empty paper is left";
@@ -101,12 +101,12 @@ TEST_F(ClientTest, SettingsThatCannotBeUsedLeaveNothingOpen)
     const struct {
         QString msg, file, status;
     } rows[] = {
-        { "", "0", text(entrant::BadPort) + "msg=" },
-        { "86o1", "0", text(entrant::BadPort) + "msg=86o1" },
-        { "0", "0", text(entrant::BadPort) + "msg=0" },
-        { "8601", "", text(entrant::BadPort) + "file=" },
-        { "8601", "70000", text(entrant::BadPort) + "file=70000" },
-        { "8601", busyPort, text(entrant::FilePortBusy) + busyPort },
+        { "", "0", text(entrant::text::BadPort) + "msg=" },
+        { "86o1", "0", text(entrant::text::BadPort) + "msg=86o1" },
+        { "0", "0", text(entrant::text::BadPort) + "msg=0" },
+        { "8601", "", text(entrant::text::BadPort) + "file=" },
+        { "8601", "70000", text(entrant::text::BadPort) + "file=70000" },
+        { "8601", busyPort, text(entrant::text::FilePortBusy) + busyPort },
     };
     for (const auto &row : rows) {
         writeSettings(row.msg, row.file);
@@ -118,10 +118,10 @@ TEST_F(ClientTest, SettingsThatCannotBeUsedLeaveNothingOpen)
     }
     writeSettings(QStringLiteral("8601"), QStringLiteral("0"), 0, QString());
     client().login(QStringLiteral("abc"));
-    EXPECT_EQ(client().view().status, text(entrant::ServerNotFound));
+    EXPECT_EQ(client().view().status, text(entrant::text::ServerNotFound));
     EXPECT_FALSE(client().connectionsOpen());
     client().login(QStringLiteral("   "));
-    EXPECT_EQ(client().view().status, text(entrant::BlankId));
+    EXPECT_EQ(client().view().status, text(entrant::text::BlankId));
 }
 
 TEST_F(ClientTest, StalePaperThatCannotBeDeletedCostsNoLogin)
@@ -131,7 +131,7 @@ TEST_F(ClientTest, StalePaperThatCannotBeDeletedCostsNoLogin)
     ASSERT_TRUE(QDir(m_clientDirs[0].path()).mkpath(QStringLiteral("maths1.dat/inside")));
     client().login(QStringLiteral("abc"));
     ASSERT_TRUE(reaches(State::Ready));
-    EXPECT_EQ(client().view().status, text(entrant::StaleNotDeleted) + "maths1.dat");
+    EXPECT_EQ(client().view().status, text(entrant::text::StaleNotDeleted) + "maths1.dat");
     EXPECT_EQ(m_server->loginCount(), 0);
 
     ASSERT_TRUE(QDir(clientFile(QStringLiteral("maths1.dat"))).removeRecursively());
@@ -148,7 +148,7 @@ TEST_F(ClientTest, ExamdeskThatCannotStartBringsBackTheLogin)
     ASSERT_TRUE(waitFor([&] { return !m_launcher.started.isEmpty(); }));
     EXPECT_EQ(client().view().state, State::Ready);
     EXPECT_TRUE(client().view().windowShown && client().view().loginControlsShown);
-    EXPECT_EQ(client().view().status, text(entrant::ExamdeskNotStarted) + "/opt/exam/examdesk");
+    EXPECT_EQ(client().view().status, text(entrant::text::ExamdeskNotStarted) + "/opt/exam/examdesk");
     EXPECT_FALSE(client().channel().isListening());
     EXPECT_FALSE(client().connectionsOpen());
 }
@@ -162,7 +162,7 @@ TEST_F(ClientTest, ExamdeskEndingWithoutAResultBringsTheWindowBackToStartItAgain
     const QString paper = clientFile(QStringLiteral("maths1.dat"));
 
     m_launcher.end();
-    EXPECT_EQ(client().view().status, text(entrant::ExamdeskEnded));
+    EXPECT_EQ(client().view().status, text(entrant::text::ExamdeskEnded));
     EXPECT_TRUE(client().view().windowShown && client().view().restartShown);
     EXPECT_FALSE(client().view().loginControlsShown || client().view().submitShown);
     EXPECT_TRUE(client().channel().isListening());
@@ -170,7 +170,7 @@ TEST_F(ClientTest, ExamdeskEndingWithoutAResultBringsTheWindowBackToStartItAgain
     // A failed start is told and can be tried again; a good one hides the window.
     m_launcher.works = false;
     client().restartTest();
-    EXPECT_EQ(client().view().status, text(entrant::ExamdeskNotStarted) + "/opt/exam/examdesk");
+    EXPECT_EQ(client().view().status, text(entrant::text::ExamdeskNotStarted) + "/opt/exam/examdesk");
     EXPECT_TRUE(client().view().windowShown && client().view().restartShown);
     m_launcher.works = true;
     client().restartTest();
@@ -279,11 +279,11 @@ TEST_F(ClientTest, PaperThatIsNotTheAnnouncedOneNeverReachesExamdesk)
         Then then;
         QString status;
     } rows[] = {
-        { "no length", "fINFmaths1.dat", "", Then::Wait, text(entrant::BadAnnouncement) + "maths1.dat" },
-        { "too long", "fINFmaths1.dat,10", "0123456789abcde", Then::Wait, text(entrant::PaperTooLong) },
-        { "finished early", "fINFmaths1.dat,10", "012345", Then::Finish, text(entrant::PaperIncomplete) },
-        { "file dropped", "fINFmaths1.dat,10", "012345", Then::DropFile, text(entrant::PaperIncomplete) + "6/10" },
-        { "server gave up", "fINFmaths1.dat,10", "", Then::GiveUpAtLogin, text(entrant::PaperIncomplete) + "0/10" },
+        { "no length", "fINFmaths1.dat", "", Then::Wait, text(entrant::text::BadAnnouncement) + "maths1.dat" },
+        { "too long", "fINFmaths1.dat,10", "0123456789abcde", Then::Wait, text(entrant::text::PaperTooLong) },
+        { "finished early", "fINFmaths1.dat,10", "012345", Then::Finish, text(entrant::text::PaperIncomplete) },
+        { "file dropped", "fINFmaths1.dat,10", "012345", Then::DropFile, text(entrant::text::PaperIncomplete) + "6/10" },
+        { "server gave up", "fINFmaths1.dat,10", "", Then::GiveUpAtLogin, text(entrant::text::PaperIncomplete) + "0/10" },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -334,7 +334,7 @@ TEST_F(ClientTest, AddressPromptStoresTheAnswerAsTyped)
     // A settings file that cannot be written is told, not passed over.
     ASSERT_TRUE(QDir(m_clientDirs[1].path()).mkpath(QStringLiteral("setting.ini")));
     client(1).saveServerAddress(QStringLiteral("10.0.0.7"));
-    EXPECT_TRUE(client(1).view().status.startsWith(text(entrant::AddressNotSaved)));
+    EXPECT_TRUE(client(1).view().status.startsWith(text(entrant::text::AddressNotSaved)));
 }
 
 } // namespace

@@ -20,7 +20,7 @@ TEST_F(ClientTest, WindowShowsEveryTextWholeInBothLanguages)
         Form1 form(client(0, lcid));
         form.start();
         EXPECT_EQ(form.windowTitle(), lcid == 2052 ? QStringLiteral("Orla客户端程序V1.1") : QStringLiteral("ZeloClientV1.1"));
-        EXPECT_EQ(form.Label1->text(), text(entrant::IdLimit));
+        EXPECT_EQ(form.Label1->text(), text(entrant::text::IdLimit));
         EXPECT_EQ(form.focusWidget(), form.Text1);
         EXPECT_FALSE(form.CmdSubmit->isVisible());
         for (QWidget *w : form.findChildren<QWidget *>()) {
@@ -33,7 +33,7 @@ TEST_F(ClientTest, WindowShowsEveryTextWholeInBothLanguages)
         writeSettings(QStringLiteral("eight six zero one, as the examiner said at the start"), QStringLiteral("0"));
         QTest::keyClicks(form.Text1, QStringLiteral("abc"));
         QTest::keyClick(form.Text1, Qt::Key_Return);
-        EXPECT_TRUE(form.Label1->text().startsWith(text(entrant::BadPort)));
+        EXPECT_TRUE(form.Label1->text().startsWith(text(entrant::text::BadPort)));
         EXPECT_GE(form.Label1->height(), form.Label1->heightForWidth(form.Label1->width()));
         EXPECT_TRUE(form.rect().contains(form.Label1->geometry()));
         EXPECT_LT(form.Text1->geometry().right(), form.Command1->x());
@@ -51,7 +51,7 @@ TEST_F(ClientTest, WindowGoesFromLoginThroughTheTestToARetriedDelivery)
     form.start();
     QTest::keyClicks(form.Text1, QStringLiteral("   "));
     QTest::keyClick(form.Text1, Qt::Key_Return);
-    EXPECT_EQ(form.Label1->text(), text(entrant::BlankId));
+    EXPECT_EQ(form.Label1->text(), text(entrant::text::BlankId));
     EXPECT_TRUE(form.Text1->isVisible() && form.Command1->isVisible() && form.Command3->isVisible());
 
     form.Text1->clear();
@@ -65,7 +65,7 @@ TEST_F(ClientTest, WindowGoesFromLoginThroughTheTestToARetriedDelivery)
     // examdesk gone without a result: the window comes back, and Enter starts it again.
     m_launcher.end();
     ASSERT_TRUE(form.isVisible() && form.CmdRestart->isVisible());
-    EXPECT_EQ(form.Label1->text(), text(entrant::ExamdeskEnded));
+    EXPECT_EQ(form.Label1->text(), text(entrant::text::ExamdeskEnded));
     EXPECT_EQ(form.focusWidget(), form.CmdRestart);
     EXPECT_FALSE(form.Text1->isVisible() || form.CmdSubmit->isVisible());
     EXPECT_FALSE(form.close());
@@ -80,7 +80,7 @@ TEST_F(ClientTest, WindowGoesFromLoginThroughTheTestToARetriedDelivery)
     auto taken = handOver(QStringLiteral("C0DE"));
     ASSERT_TRUE(waitFor([&] { return form.isVisible() && form.CmdSubmit->isVisible(); }));
     EXPECT_EQ(form.CmdSubmit->text(), QStringLiteral("Submit"));
-    EXPECT_EQ(form.Label1->text(), text(entrant::ServerNotFound));
+    EXPECT_EQ(form.Label1->text(), text(entrant::text::ServerNotFound));
     EXPECT_FALSE(form.Text1->isVisible());
     EXPECT_TRUE(client().resultUndelivered());
     EXPECT_FALSE(client().connectionsOpen());
@@ -106,7 +106,7 @@ TEST_F(ClientTest, WindowAsksForAMissingServerAddressAndStoresIt)
     Form1 form(client());
     form.start();
     ASSERT_TRUE(form.addressPrompt());
-    EXPECT_EQ(form.addressPrompt()->labelText(), text(entrant::AddressPrompt));
+    EXPECT_EQ(form.addressPrompt()->labelText(), text(entrant::text::AddressPrompt));
     QTest::keyClicks(form.addressPrompt()->focusWidget(), QStringLiteral("192.168.1.9"));
     QTest::keyClick(form.addressPrompt()->focusWidget(), Qt::Key_Return);
     EXPECT_EQ(client().getInf(QStringLiteral("comm"), QStringLiteral("rmtHost")), QStringLiteral("192.168.1.9"));

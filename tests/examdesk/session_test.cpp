@@ -1,6 +1,6 @@
 // The test's logic without windows: refusing papers, labels, the countdown, scoring and the hand-off.
 #include "clsencryptxor.h"
-#include "messages.h"
+#include "examdesk/texts.h"
 #include "paperfiles.h"
 #include "testsession.h"
 
@@ -24,8 +24,8 @@ protected:
     }
     std::unique_ptr<TestSession> session(const QString &path, bool chinese = false)
     {
-        m_table = chooseStringTable(Program::Examdesk, chinese ? chineseLcid : 1033);
-        return std::make_unique<TestSession>(*m_table, chinese, path, [this] { return m_now; });
+        m_table = examdesk::stringTable(chinese ? chineseLcid : 1033);
+        return std::make_unique<TestSession>(*m_table, path, [this] { return m_now; });
     }
     void advance(qint64 seconds) { m_now = m_now.addSecs(seconds); }
 

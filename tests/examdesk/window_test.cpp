@@ -1,6 +1,7 @@
 // Whole tests taken through the real windows: Start, every kind of question, moving back and
 // forth, the refused close, submission, the time-out and the channel to a receiver.
 #include "clsencryptxor.h"
+#include "examdesk/texts.h"
 #include "form2.h"
 #include "paperfiles.h"
 #include "rawchannel.h"
@@ -37,7 +38,7 @@ protected:
         seams.programFolder = m_dir.path();
         seams.tickIntervalMs = m_tickMs;
         seams.screen = QRect(0, 0, 1280, 800);
-        auto form = std::make_unique<Form2>(m_table, false, paperPath, seams);
+        auto form = std::make_unique<Form2>(m_table, paperPath, seams);
         form->show();
         return form;
     }
@@ -50,7 +51,7 @@ protected:
     static QString deciphered(const QString &hex) { return clsEncryptXOR().HexDecrypt(hex); }
 
     QTemporaryDir m_dir;
-    Cmlo m_table { Program::Examdesk };
+    Cmlo m_table { examdesk::textEntries() };
     QDateTime m_now = QDateTime(QDate(2026, 6, 1), QTime(9, 0), Qt::UTC);
     TestSession::Clock m_clock; // when set, instead of m_now
     int m_tickMs = 5;

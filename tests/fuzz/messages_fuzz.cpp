@@ -1,6 +1,7 @@
 // Fuzz target: the exam server's handling of what candidates' message connections send.
 #include "serverharness.h"
 
+#include "centrum/texts.h"
 #include "multilanguage.h"
 
 // Input: the pieces two candidate connections send, separated by LF (no message holds one);
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Results, as the log tells of each; a paper's end names its file, which may read like one.
     qsizetype received = 0;
     QObject::connect(&server, &centrum::Server::logLine, [&server, &received](const QString &line) {
-        received += line.contains(server.texts().getRes(17)) && !line.contains(server.texts().getRes(16));
+        received += line.contains(server.texts().getRes(centrum::text::SubmittedBy))
+            && !line.contains(server.texts().getRes(centrum::text::SentTo));
     });
     std::unique_ptr<fuzz::ServerHarness::Client> clients[2];
     for (auto &client : clients) {

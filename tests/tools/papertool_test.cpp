@@ -3,6 +3,7 @@
 #include "paperformat.h"
 #include "papersession.h"
 #include "questioneditor.h"
+#include "vellum/texts.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -420,7 +421,7 @@ TEST_F(Import, ExportThenImportGivesBackThePaperVellumWrote)
     session.setHeaderField(HeaderField::Total, QStringLiteral("20"));
     session.setHeaderField(HeaderField::FileName, QStringLiteral("authored"));
     ASSERT_EQ(session.leaveToAdd(), PaperSession::Leave::Go);
-    const Cmlo texts(Program::Vellum);
+    const Cmlo texts(vellum::textEntries());
     QuestionEditor editor(session, texts);
     editor.init();
     editor.chooseKind(0);

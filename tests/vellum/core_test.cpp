@@ -5,6 +5,7 @@
 #include "paperformat.h"
 #include "papersession.h"
 #include "questioneditor.h"
+#include "vellum/texts.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +48,7 @@ protected:
     QTemporaryDir m_dir;
     int m_random = 417;
     PaperSession m_session { m_dir.path(), [this] { return m_random; } };
-    Cmlo m_texts { Program::Vellum };
+    Cmlo m_texts { vellum::textEntries() };
 };
 
 TEST_F(Core, FileNameBoxFollowsTheSuffixRule)

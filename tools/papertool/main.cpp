@@ -1,6 +1,7 @@
 // papertool: show, score, check, encode, decode, import and export paper files from the command line.
 #include "jsonout.h"
 
+#include "centrum/texts.h"
 #include "durablefile.h"
 #include "fieldrules.h"
 #include "multilanguage.h"
@@ -528,7 +529,7 @@ int report(const QStringList &args)
     }
 
     // The column names the server's viewer shows in English, so scripts read the same names everywhere.
-    const QStringList header = centrum::reportHeader(Cmlo(Program::Centrum));
+    const QStringList header = centrum::reportHeader(Cmlo(centrum::textEntries()));
     if (asCsv) {
         out(centrum::reportCsv(rows, header));
         return problems ? exitProblems : exitOk;

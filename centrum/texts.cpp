@@ -1,0 +1,99 @@
+// The exam server's texts in Chinese and English.
+#include "centrum/texts.h"
+
+namespace centrum {
+
+namespace {
+
+using namespace text;
+
+const TextEntry entries[] = {
+    { WindowTitle, "Orla服务器程序V1.1", "ZeloServerV1.1" },
+    { AddTests, "添加试卷", "Add Tests" },
+    { ShowReport, "查看成绩", "Show Report" },
+    { ShowLog, "查看日志", "Show Log" },
+    { StartService, "启动服务", "Start" },
+    { StopService, "停止服务", "Stop" },
+    { Close, "关闭", "Close" },
+    { ServiceStarted, " 服务启动", " Server Started" },
+    { ServiceStopped, " 服务停止", " Server Stoped" },
+    { NoTests, "没有试卷", "NO Tests" },
+    { Warning, "提示", "Warning" },
+    { LogFileList, "日志文件列表", "Log File List" },
+    { ReportFileList, "成绩文件列表", "Report File List" },
+    { TestsFile, "试卷文件", "Tests File" },
+    { ConnectionRequest, " 连接请求", " Connection Request" },
+    { SentTo, " 发送到IP:", " Send to IP:" },
+    { SubmittedBy, " 成绩提交IP:", " Submit by IP:" },
+    { AddTestsTitle, "添加试卷", "Add Tests" },
+    { IdColumn, "考号", "ID or Name" },
+    { MarksColumn, "得分", "Marks" },
+    { TimeColumn, "用时", "TimeSpent" },
+    { PaperColumn, "试卷号", "Tests File" },
+    { AddressColumn, "登录地址", "Location" },
+    { ReportsTitle, "成绩列表", "Reports" },
+    { LocalIp, " 本机IP地址:", " Local IP:" },
+    { ExportCsvButton, "导出CSV(&E)", "&Export CSV" },
+    { ExportCsvTitle, "导出CSV", "Export CSV" },
+    { CsvFiles, "CSV文件", "CSV files" },
+    { CsvNotWritten, "CSV文件无法写入:", "CSV file cannot be written:" },
+    { Summary, "考生:%1   平均分:%2   中位数:%3   最低分:%4   最高分:%5", "Candidates: %1   Mean: %2   Median: %3   Lowest: %4   Highest: %5" },
+    { NotNumbers, "   非数字成绩:%1(未计入)", "   Not numbers: %1 (left out)" },
+    { NoScores, "考生:%1   没有可统计的成绩", "Candidates: %1   No scores to count" },
+    { CandidatesAxis, "人数", "Candidates" },
+    { ScoreDistribution, "成绩分布", "Score distribution" },
+    // allowing an ID to log in again, shuffled papers, the console commands, where files are kept
+    { AllowAgain, "允许重新登录", "Allow Again" },
+    { AllowPrompt, "选择或输入允许再登录一次的考号:", "Choose or type the ID that may log in once more:" },
+    { AllowOk, "确定", "OK" },
+    { AllowCancel, "取消", "Cancel" },
+    { AllowConfirm, "确定允许该考号再登录一次吗?考号:", "Let this ID log in once more? ID: " },
+    { AllowedAgain, " 允许重新登录:", " Allowed to log in again:" },
+    { NotLoggedIn, "该考号尚未登录:", "This ID has not logged in: " },
+    { ShuffleRefused, " 试卷无法打乱:", " Paper cannot be shuffled:" },
+    { Shuffling, " 试卷按考生打乱顺序发送", " Papers are shuffled for each candidate" },
+    { ConsoleHelp, "命令: allow 考号 (允许该考号再登录一次); help (显示本说明)", "Commands: allow ID (lets the ID log in once more); help (shows this)" },
+    { UnknownCommand, "未知命令:", "Unknown command: " },
+    { KeptIn, "本程序的文件夹不可写入,设置、日志和成绩保存在:", "The program folder cannot be written; settings, logs and reports are kept in: " },
+    // why the service did not start or a connection ended
+    { BadPort, " 端口设置无效:", " Bad port setting:" },
+    { BadPaper, " 试卷无法使用:", " Paper cannot be served:" },
+    { Stalled, "%1秒无进展,已放弃传送", "no progress for %1 s, transfer given up" },
+    { TooLong, "消息超过64KiB", "message longer than 64 KiB" },
+    { CommaPath, " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
+    { PeerGone, "传送中对方断开", "the peer closed during the transfer" },
+    { PortBusy, " 端口无法监听:", " Port cannot be listened on:" },
+    { Unreadable, "文件无法读取:", "File cannot be read:" },
+    { Quiet, "%1秒内没有完整的消息,已断开连接", "no whole message for %1 s, connection let go" },
+    // why a paper cannot be served
+    { PathHasComma, "含有\",\"", "contains \",\"" },
+    { NoFileName, "没有文件名", "no file name" },
+    { FileMissing, "不存在", "does not exist" },
+    { NotReadableFile, "不是可读取的文件", "is not a readable file" },
+    { FileEmpty, "是空文件", "is empty" },
+    { FileTooLarge, "文件太大", "is too large" },
+    { SendUnreadable, "%1无法读取", "%1 cannot be read" },
+    { LengthChanged, "%1现在长%2字节,通告的是%3字节", "%1 is %2 bytes long now, %3 were announced" },
+    // why a paper cannot be shuffled
+    { AtLine, "第%1行:%2", "line %1: %2" },
+    { NotHexadecimal, "第%1个字符不是十六进制数字", "not hexadecimal at character %1" },
+    { DigitCount, "该行有%1个数字,不是每个字符四个", "the line has %1 digits, not four for each character" },
+    { FieldCount, "该行有%1个字段,多于十一个", "the line has %1 fields, more than eleven" },
+    { AnswerFieldExtra, "答案字段\"%1\"含有答案以外的内容", "the answer field \"%1\" holds more than the answer" },
+    { AnswerAfterEmpty, "答案指向空选项之后的选项", "the answer names an option after an empty one" },
+    { PaperFileEmpty, "文件为空", "the file is empty" },
+};
+
+} // namespace
+
+std::span<const TextEntry> textEntries()
+{
+    return entries;
+}
+
+std::unique_ptr<CmultiLanguage> stringTable(int lcid)
+{
+    return chooseStringTable(entries, lcid);
+}
+
+} // namespace centrum
