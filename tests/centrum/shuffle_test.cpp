@@ -92,7 +92,7 @@ TEST_F(ShuffleTest, EachCandidateGetsAWholeCopyInAnOrderOfItsOwnThatChecksAndSco
     ASSERT_EQ(originals.init(path(QStringLiteral("mid.dat"))), oneChoices::LoadStatus::Loaded);
     QList<QStringList> orders;
     bool optionsMoved = false;
-    for (const QString id : { QStringLiteral("s01"), QStringLiteral("s02") }) {
+    for (const QString &id : { QStringLiteral("s01"), QStringLiteral("s02") }) {
         SCOPED_TRACE(id.toStdString());
         const QByteArray copy = fetch(id);
         ASSERT_EQ(copy.size(), original.size());
@@ -123,8 +123,9 @@ TEST_F(ShuffleTest, EachCandidateGetsAWholeCopyInAnOrderOfItsOwnThatChecksAndSco
             ASSERT_NE(from, nullptr);
             EXPECT_EQ(q->getImg(), from->getImg());
             EXPECT_EQ(q->getPoint(), from->getPoint());
-            if (from->getType() == paper::kindBlank || from->getType() == paper::kindTrueFalse)
+            if (from->getType() == paper::kindBlank || from->getType() == paper::kindTrueFalse) {
                 EXPECT_EQ(q->getOptStr(), from->getOptStr());
+            }
             optionsMoved = optionsMoved || q->getOptStr() != from->getOptStr();
             record.addSel(k - 1, rightAnswerIn(*q, *from));
             order << q->getContext();
@@ -141,7 +142,7 @@ TEST_F(ShuffleTest, WithoutTheKeyOrWithAnotherValueTheFileGoesAsItIs)
 {
     const QByteArray original = writePaper(QStringLiteral("mid.dat"), plainPaper);
     int n = 0;
-    for (const QString line : { QString(), QStringLiteral("shuffle=0"), QStringLiteral("shuffle=yes") }) {
+    for (const QString &line : { QString(), QStringLiteral("shuffle=0"), QStringLiteral("shuffle=yes") }) {
         SCOPED_TRACE(line.toStdString());
         writeSettingsShuffle(QStringLiteral("mid.dat"), line);
         ASSERT_TRUE(server().start().messageService);
