@@ -8,6 +8,7 @@
 #include "inifile.h"
 #include "multilanguage.h"
 #include "numbers.h"
+#include "resulttext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -75,19 +76,19 @@ ReportRow reportRow(const QString &entry)
         row.problem = ReportProblem::NotDeciphered;
         return row;
     }
-    const ThreeParts fields = splitThree(*plain);
-    row.score = fields.first;
-    row.paper = fields.middle;
+    const paper::ResultText fields = paper::parseResultText(*plain);
+    row.score = fields.score;
+    row.paper = fields.paper;
     bool timeRead = false;
-    if (fields.last) {
-        const auto seconds = numbers::roundHalfEven(numbers::leadingNumber(*fields.last));
+    if (fields.seconds) {
+        const auto seconds = numbers::roundHalfEven(numbers::leadingNumber(*fields.seconds));
         if (seconds && *seconds >= 0)
             row.time = QString::number(*seconds / 60) + u':' + QString::number(*seconds % 60);
-        timeRead = !row.time.isEmpty() && scoreValue(*fields.last);
+        timeRead = !row.time.isEmpty() && scoreValue(*fields.seconds);
     }
     if (!clean)
         row.problem = ReportProblem::NotDeciphered;
-    else if (!fields.last)
+    else if (!fields.seconds)
         row.problem = ReportProblem::MissingFields;
     else if (!timeRead)
         row.problem = ReportProblem::BadTime;
