@@ -1,6 +1,7 @@
 // A paper read once at service start, from which each candidate gets a copy in an order of its own.
 #include "shuffledpaper.h"
 
+#include "linefields.h"
 #include "onechoice.h"
 #include "papercheck.h"
 #include "paperformat.h"
@@ -69,7 +70,7 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
         // A copy is as long as the file only when each line is enciphered as it is written.
         if (stored.size() != plain->size() * 4)
             return refuse(lineNumber, QStringLiteral("the line has %1 digits, not four for each character").arg(stored.size()));
-        const QStringList fields = plain->split(paper::fieldSeparator);
+        const QStringList fields = paper::LineFields(*plain).toList();
         if (fields.size() > maxFields)
             return refuse(lineNumber, QStringLiteral("the line has %1 fields, more than eleven").arg(fields.size()));
         q.answer = record.getAnswer();
