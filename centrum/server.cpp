@@ -7,6 +7,8 @@
 #include "protocol.h"
 #include "texts.h"
 #include "tokenizer.h"
+#include "wiremessages.h"
+#include "wiretags.h"
 
 #include <QAbstractSocket>
 #include <QDir>
@@ -53,21 +55,6 @@ QString visibleText(QString text)
             ch = QChar::ReplacementCharacter;
     }
     return text;
-}
-
-std::optional<quint16> portValue(const QString &text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 5)
-        return std::nullopt;
-    for (QChar c : t) {
-        if (!c.isDigit() || c.unicode() > '9')
-            return std::nullopt;
-    }
-    const int v = t.toInt();
-    if (v > 65535)
-        return std::nullopt;
-    return quint16(v);
 }
 
 // Stops a sender, if there is one; it goes once the event at hand is done.
@@ -279,7 +266,7 @@ Server::StartResult Server::start()
     const char *keys[2] = { "msg", "web" };
     for (int i = 0; i < 2; ++i) {
         const QString value = settings.value(u"comm", QString::fromLatin1(keys[i])).value_or(QString());
-        ports[i] = portValue(value);
+        ports[i] = wire::portSetting(value);
         if (!ports[i]) {
             result.refusal = StartResult::Refusal::BadPort;
             result.problem = extra(BadPort) + QStringLiteral("comm/%1=%2").arg(QLatin1StringView(keys[i]), value);
@@ -445,7 +432,7 @@ void Server::onConnectionRequest(qint16 k, int requestId)
     c->dueAt.reset();
     watchPatience(k);
     const ClassFile &first = c->papers.first();
-    s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
+    s->send(wire::tagAnnounce + wire::announcement(first.fNameNoPs, first.fLength));
     if (m_highest < k)
         m_highest = k;
     log(text(15) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
@@ -473,10 +460,10 @@ void Server::onData(qint16 k)
             return;
         if (c->buffer.isEmpty())
             break;
-        const ParsedMessage m = parseMessage(c->buffer);
-        if (m.status == ParseStatus::Incomplete)
+        const wire::ParsedMessage m = wire::parseMessage(c->buffer);
+        if (m.status == wire::ParseStatus::Incomplete)
             break;
-        if (m.status == ParseStatus::Bad) {
+        if (m.status == wire::ParseStatus::Bad) {
             onSocketError(k, sectionMsgError, extra(TooLong));
             return;
         }
@@ -488,7 +475,7 @@ void Server::onData(qint16 k)
     watchPatience(k);
 }
 
-void Server::handleMessage(qint16 k, const ParsedMessage &m)
+void Server::handleMessage(qint16 k, const wire::ParsedMessage &m)
 {
     Connection &c = m_sockets[k];
     NetSocket *s = c.socket;
@@ -541,7 +528,7 @@ void Server::handleMessage(qint16 k, const ParsedMessage &m)
         } else {
             noteProgress();
             const ClassFile &next = c.papers[c.paperNo - 1];
-            s->send(wire::tagAnnounce + announcement(next.fNameNoPs, next.fLength));
+            s->send(wire::tagAnnounce + wire::announcement(next.fNameNoPs, next.fLength));
         }
     } else if (tag == wire::tagReport) {
         log(text(17) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));

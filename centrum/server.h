@@ -5,6 +5,7 @@
 #include "cuser.h"
 #include "records.h"
 #include "shuffledpaper.h"
+#include "wiremessages.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -165,7 +166,7 @@ private:
 
     void onConnectionRequest(qint16 k, int requestId);
     void onData(qint16 k);
-    void handleMessage(qint16 k, const struct ParsedMessage &m);
+    void handleMessage(qint16 k, const wire::ParsedMessage &m);
     void onPeerClosed(qint16 k);
     void onSocketError(qint16 k, int number, const QString &description);
 

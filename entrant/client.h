@@ -2,7 +2,6 @@
 #pragma once
 
 #include "channel.h"
-#include "messages.h"
 #include "multilanguage.h"
 
 #include <QFile>
@@ -10,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class NetSocket;
 

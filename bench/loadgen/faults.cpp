@@ -6,6 +6,7 @@
 #include "measure.h"
 #include "records.h"
 #include "room.h"
+#include "wiremessages.h"
 #include "wiretags.h"
 
 #include <QDir>
@@ -37,6 +38,16 @@ bool faultNamed(std::string_view name, Fault *f)
     }
     return false;
 }
+
+namespace {
+
+// The ID field as a candidate sends it, for messages that are whole up to it.
+std::string idField(const std::string &id)
+{
+    return wire::formLoginId(QString::fromStdString(id)).toStdString();
+}
+
+} // namespace
 
 std::string garbageMessage(unsigned draw, int client, bool last)
 {
@@ -502,7 +513,8 @@ private:
             return;
         const std::string_view m(buffer, size_t(std::max(n, 0L)));
         if (n > 0 && m.substr(0, 4) == wire::tagAnnounce) {
-            s.msg->send(wire::tagReport + idField(s.id) + s.result);
+            s.msg->send(wire::reportMessage(wire::formLoginId(QString::fromStdString(s.id)),
+                                            QString::fromStdString(s.result)).toStdString());
             ++m_result.submitted;
             return;
         }
