@@ -5,6 +5,7 @@
 #include "multilanguage.h"
 #include "netsocket.h"
 #include "protocol.h"
+#include "reportview.h"
 #include "texts.h"
 #include "tokenizer.h"
 #include "wiremessages.h"
@@ -208,7 +209,7 @@ QStringList Server::recordFiles(bool reports) const
 
 QString Server::reportView(const QString &fileName) const
 {
-    return reportText(reportEntries(recordFilePath(fileName)), *m_texts);
+    return reportText(report::reportEntries(recordFilePath(fileName)), *m_texts);
 }
 
 QString Server::recordFilePath(const QString &fileName) const

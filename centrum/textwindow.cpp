@@ -2,6 +2,7 @@
 #include "textwindow.h"
 
 #include "multilanguage.h"
+#include "reportview.h"
 #include "scorehistogram.h"
 
 #include <QDir>
@@ -101,15 +102,15 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
     connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void DlgRpt::showReport(const ReportView &report)
+void DlgRpt::showReport(const report::ReportView &report)
 {
     m_report = report;
     setWindowTitle(m_texts.getRes(24));
     Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
     Text1->moveCursor(QTextCursor::Start);
-    const ScoreSummary summary = summarize(m_report.rows);
+    const report::ScoreSummary summary = report::summarize(m_report.rows);
     Label1->setText(summaryText(summary, m_texts));
-    Picture1->setHistogram(histogramOf(summary.scores), m_texts.getRes(20), m_texts.getRes(33),
+    Picture1->setHistogram(report::histogramOf(summary.scores), m_texts.getRes(20), m_texts.getRes(33),
                            summaryText(summary, m_texts));
     show();
     raise();
@@ -120,7 +121,7 @@ void DlgRpt::showReport(const ReportView &report)
 void DlgRpt::exportCsv()
 {
     // Beside the report, named by its day; after an export elsewhere, in that folder instead.
-    const QFileInfo suggested(csvPathFor(m_report.path));
+    const QFileInfo suggested(report::csvPathFor(m_report.path));
     const QString folder = m_exportFolder.isEmpty() ? suggested.absolutePath() : m_exportFolder;
     QFileDialog dialog(this, m_texts.getRes(27), folder, m_texts.getRes(28) + QStringLiteral(" (*.csv)"));
     dialog.setObjectName(QStringLiteral("exportCsvDialog"));
@@ -132,7 +133,7 @@ void DlgRpt::exportCsv()
         return;
     const QString chosen = dialog.selectedFiles().constFirst();
     QString why;
-    if (!writeCsvFile(chosen, reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
+    if (!report::writeCsvFile(chosen, report::reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
         m_desktop.warn(this, m_texts.getRes(11), m_texts.getRes(29) + why);
         return;
     }

@@ -5,6 +5,7 @@
 #include "exchange.h"
 #include "measure.h"
 #include "records.h"
+#include "report.h"
 #include "room.h"
 #include "wiremessages.h"
 #include "wiretags.h"
@@ -581,12 +582,12 @@ std::vector<std::string> checkReportAfterCrash(const QString &folder, const QStr
             }
         }
         // Read back as the server's report viewer reads it: every entry must come out whole.
-        const QStringList values = centrum::reportEntries(path);
+        const QStringList values = report::reportEntries(path);
         if (values.size() != lines)
             problems.push_back(std::to_string(lines) + " lines but " + std::to_string(values.size())
                                + " entries read back from " + day.toStdString() + ".rpt");
         for (const QString &v : values) {
-            const centrum::ReportRow row = centrum::reportRow(v);
+            const report::ReportRow row = report::reportRow(v);
             if (row.id.isEmpty() || row.score.isEmpty() || row.paper.isEmpty() || row.time.isEmpty())
                 problems.push_back("entry does not decipher: " + v.left(80).toStdString());
         }

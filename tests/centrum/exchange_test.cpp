@@ -39,7 +39,7 @@ TEST_F(ServerTest, DeliversASinglePaperAndLogsEachStep)
                                          QStringLiteral(" Connection RequestIP:127.0.0.1:") + port,
                                          QStringLiteral(" maths1.dat Send to IP:127.0.0.1:") + port }));
     // The log file holds the same lines, none replacing another within the second.
-    EXPECT_EQ(centrum::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
+    EXPECT_EQ(report::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
     EXPECT_FALSE(server().isTransferring());
 }
 
@@ -132,7 +132,7 @@ TEST_F(ServerTest, AnIdAllowedAgainFetchesOnceMoreAndTheLogSaysSo)
     EXPECT_TRUE(server().allowAgain(QStringLiteral("failed")));
     EXPECT_FALSE(server().allowAgain(QStringLiteral("failed"))) << "allowed already, not logged in again yet";
     EXPECT_EQ(logTexts().filter(QStringLiteral("Allowed")), QStringList { QStringLiteral(" Allowed to log in again:failed") });
-    EXPECT_EQ(centrum::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
+    EXPECT_EQ(report::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
 
     Candidate &again = candidate(QStringLiteral("failed"));
     again.fetch(server().messagePort());

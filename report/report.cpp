@@ -1,4 +1,4 @@
-// Report files read back: entries deciphered into rows, the rows as text and CSV, the scores' figures.
+// Report files read back: entries deciphered into rows, the rows as CSV, the scores' figures.
 #include "report.h"
 
 #include "clsencryptxor.h"
@@ -6,7 +6,6 @@
 #include "csv.h"
 #include "durablefile.h"
 #include "inifile.h"
-#include "multilanguage.h"
 #include "numbers.h"
 #include "resulttext.h"
 
@@ -17,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace centrum {
+namespace report {
 
 namespace {
 
@@ -127,42 +126,9 @@ std::optional<QList<ReportEntry>> readReport(const QString &reportFile, QString 
     return entries;
 }
 
-QStringList reportHeader(const CmultiLanguage &texts)
-{
-    return { texts.getRes(19), texts.getRes(20), texts.getRes(21), texts.getRes(22), texts.getRes(23) };
-}
-
 QStringList reportCells(const ReportRow &row)
 {
     return { row.id, row.score, row.time, row.paper, row.address };
-}
-
-namespace {
-
-QString rowText(const QStringList &cells)
-{
-    QStringList padded;
-    for (const QString &c : cells)
-        padded.append(c.trimmed().leftJustified(12)); // longer texts stay whole
-    return padded.join(u'\t') + QStringLiteral("\r\n");
-}
-
-} // namespace
-
-QString reportRowsText(const QList<ReportRow> &rows, const CmultiLanguage &texts)
-{
-    QString out = rowText(reportHeader(texts));
-    for (const ReportRow &r : rows)
-        out += rowText(reportCells(r));
-    return out;
-}
-
-QString reportText(const QStringList &entries, const CmultiLanguage &texts)
-{
-    QList<ReportRow> rows;
-    for (const QString &entry : entries)
-        rows.append(reportRow(entry));
-    return reportRowsText(rows, texts);
 }
 
 QString reportCsv(const QList<ReportRow> &rows, const QStringList &header)
@@ -234,18 +200,6 @@ QString figureText(double value)
     if (t.endsWith(u'.'))
         t.chop(1);
     return t == u"-0" ? QStringLiteral("0") : t;
-}
-
-QString summaryText(const ScoreSummary &summary, const CmultiLanguage &texts)
-{
-    const QString count = QString::number(summary.candidates);
-    QString text = summary.scores.isEmpty()
-        ? texts.getRes(32).arg(count)
-        : texts.getRes(30).arg(count, figureText(summary.mean), figureText(summary.median),
-                               figureText(summary.lowest), figureText(summary.highest));
-    if (summary.notNumbers > 0)
-        text += texts.getRes(31).arg(summary.notNumbers);
-    return text;
 }
 
 Histogram histogramOf(const QList<double> &scores)
@@ -335,4 +289,4 @@ ReportView ReportView::read(const QString &reportFile)
     return view;
 }
 
-} // namespace centrum
+} // namespace report
