@@ -168,7 +168,7 @@ void Form1::openFile(const QString &fileName, bool report)
     if (report) {
         if (!m_reportViewer)
             m_reportViewer = new DlgRpt(m_server.texts(), m_desktop, this);
-        m_reportViewer->showReport(ReportView::read(m_server.recordFilePath(fileName)));
+        m_reportViewer->showReport(report::ReportView::read(m_server.recordFilePath(fileName)));
         m_fileList->close();
         return;
     }

@@ -5,7 +5,8 @@
 #include "netsocket.h"
 #include "papertransfer.h"
 #include "papertransfers.h"
-#include "protocol.h"
+#include "wiremessages.h"
+#include "wiretags.h"
 #include "resultrecorder.h"
 #include "servicelog.h"
 #include "centrum/texts.h"
@@ -109,7 +110,7 @@ void MessageService::onConnectionRequest(qint16 k, int requestId)
     watchPatience(k);
     NetSocket *s = c->socket;
     const ClassFile &first = c->papers.first();
-    s->send(wire::tagAnnounce + announcement(first.fNameNoPs, first.fLength));
+    s->send(wire::tagAnnounce + wire::announcement(first.fNameNoPs, first.fLength));
     m_log.log(m_log.text(text::ConnectionRequest) + QStringLiteral("IP:%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
     m_connections.makeListener(k);
 }
@@ -127,10 +128,10 @@ void MessageService::onData(qint16 k)
             return;
         if (c->buffer.isEmpty())
             break;
-        const ParsedMessage m = parseMessage(c->buffer);
-        if (m.status == ParseStatus::Incomplete)
+        const wire::ParsedMessage m = wire::parseMessage(c->buffer);
+        if (m.status == wire::ParseStatus::Incomplete)
             break;
-        if (m.status == ParseStatus::Bad) {
+        if (m.status == wire::ParseStatus::Bad) {
             onSocketError(k, sectionMsgError, m_log.text(text::TooLong));
             return;
         }
@@ -142,7 +143,7 @@ void MessageService::onData(qint16 k)
     watchPatience(k);
 }
 
-void MessageService::handleMessage(qint16 k, const ParsedMessage &m)
+void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
 {
     MessageConnections::Connection &c = *m_connections.find(k);
     NetSocket *s = c.socket;
@@ -186,7 +187,7 @@ void MessageService::handleMessage(qint16 k, const ParsedMessage &m)
         } else {
             served->noteProgress();
             const ClassFile &next = c.papers[c.paperNo - 1];
-            s->send(wire::tagAnnounce + announcement(next.fNameNoPs, next.fLength));
+            s->send(wire::tagAnnounce + wire::announcement(next.fNameNoPs, next.fLength));
         }
     } else if (tag == wire::tagReport) {
         m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));

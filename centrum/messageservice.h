@@ -14,13 +14,16 @@
 
 #include <chrono>
 
+namespace wire {
+struct ParsedMessage;
+}
+
 namespace centrum {
 
 class MessageConnections;
 class PaperTransfers;
 class ResultRecorder;
 class ServiceLog;
-struct ParsedMessage;
 
 // How a start of the service went.
 struct StartResult {
@@ -69,7 +72,7 @@ public:
 private:
     void onConnectionRequest(qint16 k, int requestId);
     void onData(qint16 k);
-    void handleMessage(qint16 k, const ParsedMessage &m);
+    void handleMessage(qint16 k, const wire::ParsedMessage &m);
     void onPeerClosed(qint16 k);
     void onSocketError(qint16 k, int number, const QString &description);
 

@@ -1,4 +1,4 @@
-// The server's parsers: candidate messages and browser requests, pure functions over bytes.
+// The download service's parsing: browser requests and where their paths lead, pure functions over bytes.
 #include "protocol.h"
 
 #include "tokenizer.h"
@@ -10,70 +10,6 @@
 #include <sys/stat.h>
 
 namespace centrum {
-
-namespace {
-
-// True when the bytes end inside a UTF-8 sequence that more bytes would complete.
-bool endsMidCharacter(QByteArrayView b)
-{
-    for (qsizetype back = 1; back <= 4 && back <= b.size(); ++back) {
-        const auto c = uchar(b[b.size() - back]);
-        if ((c & 0xC0) == 0x80)
-            continue; // a continuation byte: look further back for its lead
-        int need = 1;
-        if ((c & 0xE0) == 0xC0)
-            need = 2;
-        else if ((c & 0xF0) == 0xE0)
-            need = 3;
-        else if ((c & 0xF8) == 0xF0)
-            need = 4;
-        return need > back;
-    }
-    return false;
-}
-
-} // namespace
-
-QString ParsedMessage::id() const
-{
-    return trimBlanks(text.mid(4, 12));
-}
-
-ParsedMessage parseMessage(QByteArrayView bytes)
-{
-    ParsedMessage m;
-    if (bytes.size() > maxMessageBytes) {
-        m.status = ParseStatus::Bad;
-        return m;
-    }
-    if (bytes.size() < 4)
-        return m;
-    if (bytes.first(4) == QByteArrayView(wire::tagRequestFile)) {
-        m.status = ParseStatus::Ok;
-        m.consumed = 4;
-        m.text = QString::fromLatin1(wire::tagRequestFile);
-        return m;
-    }
-    if (endsMidCharacter(bytes))
-        return m;
-    const QString text = QString::fromUtf8(bytes);
-    const QString tag = text.left(4);
-    if (tag == wire::tagLogin && text.size() < 17)
-        return m;
-    if (tag == wire::tagReport && (text.size() < 17 || (text.size() - 16) % 4 != 0))
-        return m;
-    if (tag == wire::tagOver && text.size() < 5)
-        return m;
-    m.status = ParseStatus::Ok;
-    m.consumed = bytes.size();
-    m.text = text;
-    return m;
-}
-
-QString announcement(const QString &nameNoPath, qint64 length)
-{
-    return nameNoPath + u',' + QString::number(length);
-}
 
 HttpRequest parseHttpRequest(QByteArrayView bytes)
 {

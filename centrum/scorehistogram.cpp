@@ -14,7 +14,7 @@ ScoreHistogram::ScoreHistogram(QWidget *parent) : QWidget(parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void ScoreHistogram::setHistogram(const Histogram &histogram, const QString &scoreAxis, const QString &countAxis,
+void ScoreHistogram::setHistogram(const report::Histogram &histogram, const QString &scoreAxis, const QString &countAxis,
                                   const QString &emptyText)
 {
     m_histogram = histogram;
@@ -94,13 +94,13 @@ void ScoreHistogram::paintEvent(QPaintEvent *)
     const qsizetype n = m_histogram.bins.size();
     const double slot = double(plot.width()) / double(n);
     int widestLabel = 0;
-    for (const HistogramBin &bin : m_histogram.bins)
+    for (const report::HistogramBin &bin : m_histogram.bins)
         widestLabel = std::max(widestLabel, fm.horizontalAdvance(bin.label));
     // Labels that would run into each other are shown for every second or third bin only.
     const qsizetype labelEvery = std::max<qsizetype>(1, qsizetype(std::ceil((widestLabel + 6) / slot)));
     const QColor bar = palette().color(QPalette::Highlight);
     for (qsizetype i = 0; i < n; ++i) {
-        const HistogramBin &bin = m_histogram.bins[i];
+        const report::HistogramBin &bin = m_histogram.bins[i];
         const int x = plot.left() + int(double(i) * slot);
         const int w = std::max(1, int(slot * 0.8));
         const int xBar = x + int((slot - w) / 2);

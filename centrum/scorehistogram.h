@@ -14,9 +14,9 @@ public:
     explicit ScoreHistogram(QWidget *parent = nullptr);
 
     // The bins to draw and the texts of the axes; an empty histogram draws the empty text.
-    void setHistogram(const Histogram &histogram, const QString &scoreAxis, const QString &countAxis,
+    void setHistogram(const report::Histogram &histogram, const QString &scoreAxis, const QString &countAxis,
                       const QString &emptyText);
-    const Histogram &histogram() const { return m_histogram; }
+    const report::Histogram &histogram() const { return m_histogram; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -25,7 +25,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    Histogram m_histogram;
+    report::Histogram m_histogram;
     QString m_scoreAxis;
     QString m_countAxis;
     QString m_emptyText;

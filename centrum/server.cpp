@@ -4,6 +4,7 @@
 #include "inifile.h"
 #include "multilanguage.h"
 #include "tokenizer.h"
+#include "wiremessages.h"
 
 #include <QAbstractSocket>
 #include <QDir>
@@ -13,25 +14,6 @@
 #include <utility>
 
 namespace centrum {
-
-namespace {
-
-std::optional<quint16> portValue(const QString &text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > 5)
-        return std::nullopt;
-    for (QChar c : t) {
-        if (!c.isDigit() || c.unicode() > '9')
-            return std::nullopt;
-    }
-    const int v = t.toInt();
-    if (v > 65535)
-        return std::nullopt;
-    return quint16(v);
-}
-
-} // namespace
 
 Server::Server(ServerSeams seams, QObject *parent)
     : QObject(parent),
@@ -107,7 +89,7 @@ Server::StartResult Server::start()
     const char *keys[2] = { "msg", "web" };
     for (int i = 0; i < 2; ++i) {
         const QString value = settings.value(u"comm", QString::fromLatin1(keys[i])).value_or(QString());
-        ports[i] = portValue(value);
+        ports[i] = wire::portSetting(value);
         if (!ports[i]) {
             result.refusal = StartResult::Refusal::BadPort;
             result.problem = m_log.text(text::BadPort) + QStringLiteral("comm/%1=%2").arg(QLatin1StringView(keys[i]), value);

@@ -2,6 +2,7 @@
 #include "shuffledpaper.h"
 
 #include "centrum/texts.h"
+#include "linefields.h"
 #include "onechoice.h"
 #include "papercheck.h"
 #include "paperformat.h"
@@ -71,7 +72,7 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
         // A copy is as long as the file only when each line is enciphered as it is written.
         if (stored.size() != plain->size() * 4)
             return refuse(lineNumber, texts.getRes(text::DigitCount).arg(stored.size()));
-        const QStringList fields = plain->split(paper::fieldSeparator);
+        const QStringList fields = paper::LineFields(*plain).toList();
         if (fields.size() > maxFields)
             return refuse(lineNumber, texts.getRes(text::FieldCount).arg(fields.size()));
         q.answer = record.getAnswer();

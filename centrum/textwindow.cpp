@@ -3,6 +3,7 @@
 
 #include "centrum/texts.h"
 #include "multilanguage.h"
+#include "reportview.h"
 #include "scorehistogram.h"
 
 #include <QDir>
@@ -102,15 +103,15 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
     connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void DlgRpt::showReport(const ReportView &report)
+void DlgRpt::showReport(const report::ReportView &report)
 {
     m_report = report;
     setWindowTitle(m_texts.getRes(text::ReportsTitle));
     Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
     Text1->moveCursor(QTextCursor::Start);
-    const ScoreSummary summary = summarize(m_report.rows);
+    const report::ScoreSummary summary = report::summarize(m_report.rows);
     Label1->setText(summaryText(summary, m_texts));
-    Picture1->setHistogram(histogramOf(summary.scores), m_texts.getRes(text::MarksColumn), m_texts.getRes(text::CandidatesAxis),
+    Picture1->setHistogram(report::histogramOf(summary.scores), m_texts.getRes(text::MarksColumn), m_texts.getRes(text::CandidatesAxis),
                            summaryText(summary, m_texts));
     show();
     raise();
@@ -121,7 +122,7 @@ void DlgRpt::showReport(const ReportView &report)
 void DlgRpt::exportCsv()
 {
     // Beside the report, named by its day; after an export elsewhere, in that folder instead.
-    const QFileInfo suggested(csvPathFor(m_report.path));
+    const QFileInfo suggested(report::csvPathFor(m_report.path));
     const QString folder = m_exportFolder.isEmpty() ? suggested.absolutePath() : m_exportFolder;
     QFileDialog dialog(this, m_texts.getRes(text::ExportCsvTitle), folder, m_texts.getRes(text::CsvFiles) + QStringLiteral(" (*.csv)"));
     dialog.setObjectName(QStringLiteral("exportCsvDialog"));
@@ -133,7 +134,7 @@ void DlgRpt::exportCsv()
         return;
     const QString chosen = dialog.selectedFiles().constFirst();
     QString why;
-    if (!writeCsvFile(chosen, reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
+    if (!report::writeCsvFile(chosen, report::reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
         m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
         return;
     }

@@ -51,15 +51,15 @@ public:
     QPushButton *Command1;    // Export CSV
     QPushButton *OKButton;
 
-    void showReport(const ReportView &report);
-    const ReportView &report() const { return m_report; }
+    void showReport(const report::ReportView &report);
+    const report::ReportView &report() const { return m_report; }
 
 private:
     void exportCsv();
 
     const CmultiLanguage &m_texts;
     Desktop m_desktop;
-    ReportView m_report;
+    report::ReportView m_report;
     // The folder of the last export, offered again for the next report.
     QString m_exportFolder;
 };

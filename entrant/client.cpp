@@ -5,6 +5,8 @@
 #include "launcher.h"
 #include "netsocket.h"
 #include "tokenizer.h"
+#include "wiremessages.h"
+#include "wiretags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -85,7 +87,7 @@ void Client::saveServerAddress(const QString &answer)
 std::optional<quint16> Client::readPort(const QString &key, QString *problem) const
 {
     const QString value = getInf(QStringLiteral("comm"), key);
-    const std::optional<quint16> port = portSetting(value);
+    const std::optional<quint16> port = wire::portSetting(value);
     // The file port may be 0: the system then picks one and the login message names it.
     if (!port || (*port == 0 && key != u"file")) {
         *problem = text(text::BadPort) + key + u'=' + value;
@@ -116,7 +118,7 @@ void Client::login(const QString &typed)
         setStatus(text(text::BlankId));
         return;
     }
-    m_loginId = formLoginId(id);
+    m_loginId = wire::formLoginId(id);
 
     QString problem;
     const auto msgPort = readPort(QStringLiteral("msg"), &problem);
@@ -167,7 +169,7 @@ void Client::handleMessage(const QByteArray &message)
     const QByteArray tag = message.left(4);
     if (tag == wire::tagAnnounce) {
         if (m_submitMode) {
-            m_msg->send(reportMessage(m_loginId, pendingResultText()));
+            m_msg->send(wire::reportMessage(m_loginId, pendingResultText()));
             setStatus(text(text::Communicating));
         } else if (m_view.state == State::Fetching) {
             onAnnouncement(QString::fromUtf8(message.mid(4)));
@@ -181,7 +183,7 @@ void Client::handleMessage(const QByteArray &message)
 
 void Client::onAnnouncement(const QString &payload)
 {
-    const std::optional<Announcement> a = parseAnnouncement(payload);
+    const std::optional<wire::Announcement> a = wire::parseAnnouncement(payload);
     if (!a)
         return fail(text(text::BadAnnouncement) + payload.left(40));
     dropPaperFile();
@@ -200,7 +202,7 @@ void Client::onAnnouncement(const QString &payload)
     if (!m_paper.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return fail(text(text::PaperNotWritten) + m_paper.errorString());
 
-    m_msg->send(loginMessage(m_loginId, m_filePort));
+    m_msg->send(wire::loginMessage(m_loginId, m_filePort));
     setStatus(text(text::Communicating));
 }
 
@@ -303,7 +305,7 @@ void Client::onFileData()
     QString why;
     if (!completePaper(&why))
         return fail(text(text::PaperNotWritten) + why);
-    m_msg->send(overMessage(m_paperName));
+    m_msg->send(wire::overMessage(m_paperName));
     setStatus(text(text::TransferDone));
 }
 

@@ -3,7 +3,6 @@
 
 #include "channel.h"
 #include "entrant/texts.h"
-#include "messages.h"
 #include "multilanguage.h"
 
 #include <QFile>
@@ -11,6 +10,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class NetSocket;
 

@@ -6,6 +6,7 @@
 #include "examdesk/texts.h"
 #include "numbers.h"
 #include "paperformat.h"
+#include "resulttext.h"
 #include "vbfile.h"
 
 #include <QDir>
@@ -162,10 +163,7 @@ TestSession::Tick TestSession::tick()
 QString TestSession::resultText() const
 {
     const std::optional<qint64> score = m_console.rec.getResult(m_paper);
-    return QStringLiteral("%1:%2:%3")
-        .arg(score.value_or(0))
-        .arg(vbFile::fileNameNoPath(m_paperPath))
-        .arg(m_elapsedSeconds);
+    return paper::formatResultText(score.value_or(0), vbFile::fileNameNoPath(m_paperPath), m_elapsedSeconds);
 }
 
 TestSession::HandOff TestSession::submit(const Sender &send)

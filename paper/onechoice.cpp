@@ -1,9 +1,9 @@
 // One question in memory: parsed from a plain question line, or filled by the editor and written as one.
 #include "onechoice.h"
 
+#include "linefields.h"
 #include "numbers.h"
 #include "paperformat.h"
-#include "tokenizer.h"
 
 #include <stdexcept>
 #include <string>
@@ -31,15 +31,6 @@ QString fieldText(QStringView field)
     return field.toString();
 }
 
-Tokenizer fieldsOf(const QString &line)
-{
-    static const QString separator(paper::fieldSeparator);
-    Tokenizer fields;
-    fields.setSeparator(separator);
-    fields.init(line);
-    return fields;
-}
-
 constexpr int fieldsBeforeOptions = 5; // text, image id, answer, marks, kind
 
 } // namespace
@@ -47,13 +38,12 @@ constexpr int fieldsBeforeOptions = 5; // text, image id, answer, marks, kind
 void oneChoice::init(const QString &line)
 {
     m_oneLine = line;
-    Tokenizer fields = fieldsOf(line);
-    fields.nextView(); // the text, taken when first asked for
+    const paper::LineFields fields(m_oneLine); // field 0, the text, is taken when first asked for
     // An image id beyond 16 bits names no picture.
-    m_img = numbers::leadingInt16(fields.nextView()).value_or(0);
-    m_answer = fieldText(fields.nextView());
-    m_point = fieldText(fields.nextView());
-    m_type = fieldText(fields.nextView());
+    m_img = numbers::leadingInt16(fields.readAt(1)).value_or(0);
+    m_answer = fieldText(fields.readAt(2));
+    m_point = fieldText(fields.readAt(3));
+    m_type = fieldText(fields.readAt(4));
     m_context.clear();
     for (QString &option : m_options)
         option.clear();
@@ -65,12 +55,10 @@ void oneChoice::takeText() const
     if (!m_textPending)
         return;
     m_textPending = false;
-    Tokenizer fields = fieldsOf(m_oneLine);
-    m_context = fieldText(fields.nextView());
-    for (int i = 1; i < fieldsBeforeOptions; ++i)
-        fields.nextView();
+    const paper::LineFields fields(m_oneLine);
+    m_context = fieldText(fields.readAt(0));
     for (int i = 0; i < optionCount; ++i)
-        m_options[i] = fieldText(fields.nextView());
+        m_options[i] = fieldText(fields.readAt(fieldsBeforeOptions + i));
 }
 
 QString oneChoice::getContext() const

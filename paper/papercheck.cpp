@@ -1,6 +1,7 @@
 // Checking a paper file: every line deciphers, the header is whole, every question can be taken.
 #include "papercheck.h"
 
+#include "linefields.h"
 #include "numbers.h"
 #include "onechoice.h"
 #include "paperformat.h"
@@ -102,7 +103,7 @@ QStringList questionProblems(const oneChoice &q)
 QStringList headerProblems(const QString &plainHeader)
 {
     QStringList problems;
-    const int fields = int(plainHeader.count(fieldSeparator)) + 1;
+    const int fields = int(LineFields(plainHeader).count());
     if (fields != fieldsOfHeader) {
         problems << QStringLiteral("the header has %1 fields instead of six").arg(fields);
         return problems;
@@ -153,13 +154,14 @@ CheckResult checkPaper(const QString &path)
 
         oneChoice q;
         q.init(*plain);
-        const int fields = int(plain->count(fieldSeparator)) + 1;
+        const LineFields lineFields(*plain);
+        const int fields = int(lineFields.count());
         if (fields > maxQuestionFields)
             report(lineNumber, QStringLiteral("the line has %1 fields, more than eleven: is there a \"^\" inside a text?").arg(fields));
         else if (fields < fixedQuestionFields)
             report(lineNumber, QStringLiteral("the line has %1 fields, fewer than five").arg(fields));
         // The record reads an out-of-range image id as 0, so look at the field itself.
-        const auto image = numbers::roundHalfEven(numbers::leadingNumber(plain->section(fieldSeparator, 1, 1)));
+        const auto image = numbers::roundHalfEven(numbers::leadingNumber(lineFields.at(1)));
         if (!image || *image < 0 || *image > std::numeric_limits<qint16>::max())
             report(lineNumber, QStringLiteral("the image id is not a whole number from 0 to 32767"));
         for (const QString &p : questionProblems(q))

@@ -2,8 +2,8 @@
 #include "paperformat.h"
 
 #include "clsencryptxor.h"
+#include "linefields.h"
 #include "onechoice.h"
-#include "tokenizer.h"
 
 namespace paper {
 
@@ -27,16 +27,14 @@ QString buildHeaderLine(const Header &h)
 
 Header readHeader(const QString &plainLine)
 {
-    Tokenizer fields;
-    fields.setSeparator(QString(fieldSeparator));
-    fields.init(plainLine);
+    const LineFields fields(plainLine);
     Header h;
-    h.random = fields.nextToken();
-    h.timeLimit = fields.nextToken();
-    h.subject = fields.nextToken();
-    h.title = fields.nextToken();
-    h.total = fields.nextToken();
-    h.author = fields.nextToken();
+    h.random = fields.readAt(0).toString();
+    h.timeLimit = fields.readAt(1).toString();
+    h.subject = fields.readAt(2).toString();
+    h.title = fields.readAt(3).toString();
+    h.total = fields.readAt(4).toString();
+    h.author = fields.readAt(5).toString();
     return h;
 }
 

@@ -2,9 +2,9 @@
 #include "papersession.h"
 
 #include "errors.h"
+#include "linefields.h"
 #include "numbers.h"
 #include "paperformat.h"
-#include "tokenizer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -93,19 +93,19 @@ PaperSession::Opened PaperSession::openPaper(const QString &path)
     const std::optional<QString> plain = m_cipher.tryHexDecrypt(lines->getLineByIndex(0));
     if (!plain)
         return result;
-    const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
-    if (!fields || fields->size() < headerFields)
+    const QStringList fields = paper::LineFields(*plain).toList();
+    if (fields.size() < headerFields)
         return result;
 
     m_lines = std::move(lines);
     paperMode = Mode::Append;
     // The chosen path is kept as it is, whatever its suffix.
     paperHeader.FileName = path;
-    setHeaderField(HeaderField::Title, fields->at(3));
-    setHeaderField(HeaderField::Subject, fields->at(2));
-    setHeaderField(HeaderField::TimeLimit, fields->at(1));
-    setHeaderField(HeaderField::Total, fields->at(4));
-    setHeaderField(HeaderField::Author, fields->at(5));
+    setHeaderField(HeaderField::Title, fields.at(3));
+    setHeaderField(HeaderField::Subject, fields.at(2));
+    setHeaderField(HeaderField::TimeLimit, fields.at(1));
+    setHeaderField(HeaderField::Total, fields.at(4));
+    setHeaderField(HeaderField::Author, fields.at(5));
     result.ok = true;
     result.hasQuestions = m_lines->lineCount > 1;
     return result;

@@ -2,13 +2,13 @@
 #include "questioneditor.h"
 
 #include "errors.h"
+#include "linefields.h"
 #include "multilanguage.h"
 #include "numbers.h"
 #include "papercheck.h"
 #include "paperformat.h"
 #include "scoring.h"
 #include "vellum/texts.h"
-#include "tokenizer.h"
 
 #include <limits>
 
@@ -244,10 +244,9 @@ bool QuestionEditor::showQuestion(int index)
     const auto plain = m_session.paperCipher().tryHexDecrypt(m_session.paperLines().getLineByIndex(index));
     if (!plain)
         return false;
-    const auto fields = ParseString(*plain, QString(paper::fieldSeparator));
-    if (!fields || fields->size() < questionFields)
+    const QStringList f = paper::LineFields(*plain).toList();
+    if (f.size() < questionFields)
         return false;
-    const QStringList &f = *fields;
 
     clearEditor();
     m_widgets.checked.fill(false);

@@ -1,6 +1,7 @@
 // A candidate's side of the fetch and submit exchanges, as a state machine over messages and bytes.
 #include "exchange.h"
 
+#include "wiremessages.h"
 #include "wiretags.h"
 
 #include <cstring>
@@ -9,41 +10,15 @@ namespace loadgen {
 
 namespace {
 
-std::string_view trimmed(std::string_view s)
+QString text(std::string_view bytes)
 {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-// Decimal digits only, as the announcement writes a length.
-bool parseLength(std::string_view s, int64_t *out)
-{
-    if (s.empty() || s.size() > 12)
-        return false;
-    int64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    *out = v;
-    return true;
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
 } // namespace
 
-std::string idField(std::string_view id)
-{
-    std::string f(trimmed(id).substr(0, 12));
-    f.resize(12, ' ');
-    return f;
-}
-
 CandidateExchange::CandidateExchange(std::string_view id, uint16_t filePort, std::string_view expected)
-    : m_idField(idField(id)), m_filePort(filePort), m_expected(expected)
+    : m_loginId(wire::formLoginId(text(id))), m_filePort(filePort), m_expected(expected)
 {
 }
 
@@ -58,7 +33,7 @@ Step CandidateExchange::onMessage(std::string_view message)
     const std::string_view tag = message.substr(0, 4);
     if (m_phase == Phase::Submit) {
         if (tag == wire::tagAnnounce)
-            return { Step::What::Send, wire::tagReport + m_idField + m_result, {} };
+            return { Step::What::Send, wire::reportMessage(m_loginId, text(m_result)).toStdString(), {} };
         if (tag == wire::tagFinished) {
             m_phase = Phase::Done;
             return { Step::What::Submitted, {}, {} };
@@ -78,17 +53,15 @@ Step CandidateExchange::onMessage(std::string_view message)
     }
     if (tag != wire::tagAnnounce)
         return {};
-    const std::string_view payload = message.substr(4);
-    const size_t comma = payload.find(',');
-    int64_t length = 0;
-    if (comma == std::string_view::npos || !parseLength(payload.substr(comma + 1), &length))
+    const std::optional<wire::Announcement> a = wire::parseAnnouncement(text(message.substr(4)));
+    if (!a)
         return fail("bad announcement: " + std::string(message.substr(0, 80)));
     if (m_length >= 0 && m_received != 0)
         return fail("announcement in the middle of a paper");
-    m_name = std::string(payload.substr(0, comma));
-    m_length = length;
+    m_name = a->name.toStdString();
+    m_length = a->length;
     m_received = 0;
-    return { Step::What::Send, wire::tagLogin + m_idField + std::to_string(m_filePort), {} };
+    return { Step::What::Send, wire::loginMessage(m_loginId, m_filePort).toStdString(), {} };
 }
 
 Step CandidateExchange::onFileConnected()
@@ -121,7 +94,7 @@ Step CandidateExchange::onFileData(std::string_view bytes)
         return {};
     ++m_papers;
     m_received = 0;
-    return { Step::What::PaperReceived, wire::tagOver + m_name, {} };
+    return { Step::What::PaperReceived, wire::overMessage(QString::fromStdString(m_name)).toStdString(), {} };
 }
 
 Step CandidateExchange::onMessageClosed()

@@ -1,14 +1,13 @@
 // A candidate's side of the fetch and submit exchanges, as a state machine over messages and bytes.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace loadgen {
-
-// The ID as it travels: trimmed, cut to 12 characters or padded with spaces to 12.
-std::string idField(std::string_view id);
 
 // The candidate's reaction to one event.
 struct Step {
@@ -60,7 +59,7 @@ public:
 private:
     Step fail(std::string why);
 
-    std::string m_idField;
+    QString m_loginId;
     std::string m_result;
     uint16_t m_filePort;
     std::string_view m_expected;

@@ -5,7 +5,9 @@
 #include "exchange.h"
 #include "measure.h"
 #include "records.h"
+#include "report.h"
 #include "room.h"
+#include "wiremessages.h"
 #include "wiretags.h"
 
 #include <QDir>
@@ -37,6 +39,16 @@ bool faultNamed(std::string_view name, Fault *f)
     }
     return false;
 }
+
+namespace {
+
+// The ID field as a candidate sends it, for messages that are whole up to it.
+std::string idField(const std::string &id)
+{
+    return wire::formLoginId(QString::fromStdString(id)).toStdString();
+}
+
+} // namespace
 
 std::string garbageMessage(unsigned draw, int client, bool last)
 {
@@ -502,7 +514,8 @@ private:
             return;
         const std::string_view m(buffer, size_t(std::max(n, 0L)));
         if (n > 0 && m.substr(0, 4) == wire::tagAnnounce) {
-            s.msg->send(wire::tagReport + idField(s.id) + s.result);
+            s.msg->send(wire::reportMessage(wire::formLoginId(QString::fromStdString(s.id)),
+                                            QString::fromStdString(s.result)).toStdString());
             ++m_result.submitted;
             return;
         }
@@ -569,12 +582,12 @@ std::vector<std::string> checkReportAfterCrash(const QString &folder, const QStr
             }
         }
         // Read back as the server's report viewer reads it: every entry must come out whole.
-        const QStringList values = centrum::reportEntries(path);
+        const QStringList values = report::reportEntries(path);
         if (values.size() != lines)
             problems.push_back(std::to_string(lines) + " lines but " + std::to_string(values.size())
                                + " entries read back from " + day.toStdString() + ".rpt");
         for (const QString &v : values) {
-            const centrum::ReportRow row = centrum::reportRow(v);
+            const report::ReportRow row = report::reportRow(v);
             if (row.id.isEmpty() || row.score.isEmpty() || row.paper.isEmpty() || row.time.isEmpty())
                 problems.push_back("entry does not decipher: " + v.left(80).toStdString());
         }

@@ -2,7 +2,7 @@
 // entries, and a process's memory and CPU time from /proc.
 #include "measure.h"
 
-#include "inifile.h"
+#include "report.h"
 
 #include <QDir>
 #include <QHash>
@@ -130,7 +130,7 @@ QStringList reportValues(const QString &folder, const QStringList &dayNames)
 {
     QStringList values;
     for (const QString &day : dayNames)
-        values += IniFile::load(QDir(folder).filePath(day + QStringLiteral(".rpt"))).values(u"record");
+        values += report::reportEntries(QDir(folder).filePath(day + QStringLiteral(".rpt")));
     return values;
 }
 

@@ -1,6 +1,7 @@
 // The least server the fetch and submit exchanges need: the paper from memory, no log, no files.
 #include "refserver.h"
 
+#include "wiremessages.h"
 #include "wiretags.h"
 
 #include <arpa/inet.h>
@@ -26,21 +27,14 @@ std::string peerIp(int fd)
     return text;
 }
 
-std::string trimmed(std::string_view s)
-{
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return std::string(s);
-}
-
 } // namespace
 
 ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile,
                                  std::chrono::milliseconds grouping)
     : m_reactor(reactor), m_name(std::move(paperName)), m_paper(std::move(paper)),
-      m_announcement(wire::tagAnnounce + m_name + ',' + std::to_string(m_paper.size())), m_resultFile(resultFile),
+      m_announcement(wire::tagAnnounce
+                     + wire::announcement(QString::fromStdString(m_name), qint64(m_paper.size())).toStdString()),
+      m_resultFile(resultFile),
       m_grouping(grouping)
 {
 }
@@ -121,14 +115,17 @@ void ReferenceServer::onMessage(uint64_t serial)
         drop(serial);
         return;
     }
-    const std::string_view message(buffer, size_t(n));
-    const std::string_view tag = message.substr(0, 4);
-    if (tag == wire::tagLogin && message.size() >= 17) {
-        if (!m_logins.insert(trimmed(message.substr(4, 12))).second) {
+    // Each arrival is taken as one message; one that would need more bytes is not waited for.
+    const wire::ParsedMessage message = wire::parseMessage(QByteArrayView(buffer, qsizetype(n)));
+    if (message.status != wire::ParseStatus::Ok)
+        return;
+    const QString tag = message.tag();
+    if (tag == wire::tagLogin) {
+        if (!m_logins.insert(message.id().toStdString()).second) {
             c.conn->send(wire::tagDuplicate);
             return;
         }
-        const auto port = uint16_t(std::atoi(std::string(message.substr(16)).c_str()));
+        const auto port = uint16_t(message.afterId().toUInt());
         if (m_served == 0)
             startFile(c, port);
         else
@@ -142,8 +139,8 @@ void ReferenceServer::onMessage(uint64_t serial)
         m_file.reset();
         c.conn->send(wire::tagFinished);
         endTransfer();
-    } else if (tag == wire::tagReport && message.size() >= 16) {
-        m_entries.push_back(c.ip + ':' + trimmed(message.substr(4, 12)) + ':' + std::string(message.substr(16)));
+    } else if (tag == wire::tagReport) {
+        m_entries.push_back(c.ip + ':' + message.id().toStdString() + ':' + message.afterId().toStdString());
         m_unsynced += m_entries.back() + '\n';
         if (m_unconfirmed.empty())
             m_firstUnconfirmed = Clock::now();

@@ -4,6 +4,7 @@
 #include "clsencryptxor.h"
 #include "exchange.h"
 #include "measure.h"
+#include "resulttext.h"
 
 #include <sys/epoll.h>
 
@@ -11,7 +12,7 @@ namespace loadgen {
 
 std::string resultText(int candidate, const std::string &paperName)
 {
-    const QString plain = QStringLiteral("%1:%2:%3").arg(candidate % 101).arg(QString::fromStdString(paperName)).arg(60 + candidate % 3600);
+    const QString plain = paper::formatResultText(candidate % 101, QString::fromStdString(paperName), 60 + candidate % 3600);
     return clsEncryptXOR().HexEncrypt(plain).toStdString();
 }
 

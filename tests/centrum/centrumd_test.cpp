@@ -128,7 +128,7 @@ TEST_F(Centrumd, ServesACandidateAndStopsCleanlyOnSignals)
                                   " Submit by IP:127.0.0.1:", " Server Stoped" })
             EXPECT_TRUE(out.contains(QString::fromUtf8(line))) << line;
         EXPECT_TRUE(out.startsWith(stamp)) << out.toStdString();
-        const QStringList entries = centrum::reportEntries(
+        const QStringList entries = report::reportEntries(
             m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:d1:") + result));
     }
@@ -209,7 +209,7 @@ TEST_F(Centrumd, AResultStillPendingAtTheSignalIsStoredOrItsRefusalShown)
         if (!out.contains(QStringLiteral(" Submit by IP:127.0.0.1:")))
             continue; // ended before the result was read: nothing was received, nothing is owed
         if (storable)
-            EXPECT_TRUE(centrum::reportEntries(reportFile).contains(QStringLiteral("127.0.0.1:late:") + result));
+            EXPECT_TRUE(report::reportEntries(reportFile).contains(QStringLiteral("127.0.0.1:late:") + result));
         else
             EXPECT_TRUE(out.contains(QStringLiteral(" errorNum:-1 des:"))) << out.toStdString();
     }
@@ -263,7 +263,7 @@ TEST_F(Centrumd, TwoHundredCandidatesAtOnceAllReceiveThePaperAndAllResultsAreSto
               << timer.elapsed() << " ms\n";
     EXPECT_EQ(stop(SIGTERM), 0);
     const QStringList entries =
-        centrum::reportEntries(m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
+        report::reportEntries(m_dir.filePath(centrum::dayName(QDate::currentDate()) + QStringLiteral(".rpt")));
     EXPECT_EQ(entries.size(), 200);
     for (int i = 0; i < 200; ++i)
         EXPECT_TRUE(entries.contains(QStringLiteral("127.0.0.1:load%1:").arg(i)

@@ -2,6 +2,7 @@
 #include "serverfixture.h"
 
 #include "clsencryptxor.h"
+#include "reportview.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -39,7 +40,7 @@ TEST_F(ServerTest, DeliversASinglePaperAndLogsEachStep)
                                          QStringLiteral(" Connection RequestIP:127.0.0.1:") + port,
                                          QStringLiteral(" maths1.dat Send to IP:127.0.0.1:") + port }));
     // The log file holds the same lines, none replacing another within the second.
-    EXPECT_EQ(centrum::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
+    EXPECT_EQ(report::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
     EXPECT_FALSE(server().isTransferring());
 }
 
@@ -132,7 +133,7 @@ TEST_F(ServerTest, AnIdAllowedAgainFetchesOnceMoreAndTheLogSaysSo)
     EXPECT_TRUE(server().allowAgain(QStringLiteral("failed")));
     EXPECT_FALSE(server().allowAgain(QStringLiteral("failed"))) << "allowed already, not logged in again yet";
     EXPECT_EQ(logTexts().filter(QStringLiteral("Allowed")), QStringList { QStringLiteral(" Allowed to log in again:failed") });
-    EXPECT_EQ(centrum::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
+    EXPECT_EQ(report::reportEntries(path(QStringLiteral("2026-12-6.log"))), logTexts());
 
     Candidate &again = candidate(QStringLiteral("failed"));
     again.fetch(server().messagePort());
@@ -363,7 +364,7 @@ TEST_F(ServerTest, TheReportHoldsExactlyTheSubmittedEntries)
                                       QStringLiteral("127.0.0.1:r2:") + results[2] }));
     EXPECT_EQ(logTexts().filter(QStringLiteral(" Submit by IP:127.0.0.1:")).size(), 3);
     const QString report = server().recordFilePath(QStringLiteral("2026-12-6.rpt"));
-    const QStringList rows = centrum::reportText(centrum::reportEntries(report), server().texts()).split(QStringLiteral("\r\n"));
+    const QStringList rows = centrum::reportText(report::reportEntries(report), server().texts()).split(QStringLiteral("\r\n"));
     EXPECT_EQ(rows.size(), 5); // the header, three rows, and nothing after the last line end
     EXPECT_TRUE(rows.contains(QStringLiteral("r0          \t87          \t2:5         \tp.dat       \t127.0.0.1   ")));
     // Submitting needs no login, and a result is never tied to the fetch list.

@@ -1,4 +1,4 @@
-// The parsers of candidate messages and browser requests, fed whole, in pieces and oversized.
+// The parser of browser requests, fed whole, in pieces and oversized, and where request paths lead.
 #include "protocol.h"
 
 #include <QDir>
@@ -10,47 +10,6 @@
 #include <gtest/gtest.h>
 
 using namespace centrum;
-
-TEST(MessageParser, TakesOneMessageOrWaitsForTheRest)
-{
-    struct Row {
-        QByteArray bytes;
-        ParseStatus status;
-        qsizetype consumed;
-        QString id;
-        QString rest;
-    };
-    const QByteArray longId = QStringLiteral("考生一二三四五六七八九十").toUtf8();
-    const Row rows[] = {
-        { "rqs", ParseStatus::Incomplete, 0, {}, {} },
-        { "rqsF", ParseStatus::Ok, 4, {}, {} },
-        { "rqsFover a.dat", ParseStatus::Ok, 4, {}, {} }, // two arrivals merged: the request first
-        { "infd  s01       ", ParseStatus::Incomplete, 0, {}, {} },
-        { "infd  s01       8602", ParseStatus::Ok, 20, QStringLiteral("s01"), QStringLiteral("8602") },
-        { "infd" + longId + "8602", ParseStatus::Ok, 4 + longId.size() + 4,
-          QStringLiteral("考生一二三四五六七八九十"), QStringLiteral("8602") },
-        { "infd" + longId.left(longId.size() - 1), ParseStatus::Incomplete, 0, {}, {} }, // mid-character
-        { "rprtab          0A1", ParseStatus::Incomplete, 0, {}, {} },                  // not 4 digits a character
-        { "rprtab          0A1B", ParseStatus::Ok, 20, QStringLiteral("ab"), QStringLiteral("0A1B") },
-        { "over", ParseStatus::Incomplete, 0, {}, {} },
-        { "overa.dat", ParseStatus::Ok, 9, {}, {} },
-        { "ping", ParseStatus::Ok, 4, {}, {} }, // unknown, taken and ignored by the caller
-        { QByteArray(maxMessageBytes + 1, 'r'), ParseStatus::Bad, 0, {}, {} },
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.bytes.left(40).toStdString());
-        const ParsedMessage m = parseMessage(row.bytes);
-        EXPECT_EQ(m.status, row.status);
-        EXPECT_EQ(m.consumed, row.consumed);
-        if (!row.id.isEmpty()) {
-            EXPECT_EQ(m.id(), row.id);
-        }
-        if (!row.rest.isEmpty()) {
-            EXPECT_EQ(m.afterId(), row.rest);
-        }
-    }
-    EXPECT_EQ(parseMessage("overmaths 1.dat").afterTag(), QStringLiteral("maths 1.dat"));
-}
 
 TEST(HttpRequestParser, FindsThePathAsBrowsersSendIt)
 {

@@ -89,7 +89,7 @@ protected:
 
     QStringList reportEntries() const
     {
-        return centrum::reportEntries(path(QStringLiteral("2026-12-6.rpt")));
+        return report::reportEntries(path(QStringLiteral("2026-12-6.rpt")));
     }
 
     std::chrono::milliseconds m_stall { 30000 };

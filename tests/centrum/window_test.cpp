@@ -325,7 +325,7 @@ TEST_F(ServerWindow, TheReportViewerSumsUpTheScoresAndExportsTheShownRowsFromThe
     EXPECT_EQ(viewer->Label1->text(), QStringLiteral("Candidates: 3   Mean: 72.5   Median: 72.5   Lowest: 60   "
                                                      "Highest: 85   Not numbers: 1 (left out)"));
     qsizetype charted = 0;
-    for (const HistogramBin &bin : viewer->Picture1->histogram().bins)
+    for (const report::HistogramBin &bin : viewer->Picture1->histogram().bins)
         charted += bin.count;
     EXPECT_EQ(charted, 2);
 

@@ -67,7 +67,7 @@ protected:
         ASSERT_TRUE(m_server->start().messageService);
         writeSettings(QString::number(m_server->messagePort()), QStringLiteral("0"));
     }
-    QStringList reportEntries() const { return centrum::reportEntries(m_serverDir.filePath(QStringLiteral("2026-12-6.rpt"))); }
+    QStringList reportEntries() const { return report::reportEntries(m_serverDir.filePath(QStringLiteral("2026-12-6.rpt"))); }
     void writeSettings(const QString &msg, const QString &file, int n = 0, const QString &host = QStringLiteral("127.0.0.1"))
     {
         QFile f(clientFile(QStringLiteral("setting.ini"), n));

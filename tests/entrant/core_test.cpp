@@ -11,30 +11,6 @@ using entrant::State;
 
 namespace {
 
-TEST(LoginMessages, IdTravelsTrimmedAndPaddedOrCutToTwelve)
-{
-    EXPECT_EQ(entrant::formLoginId(QStringLiteral("  abc  ")), QStringLiteral("abc         "));
-    EXPECT_EQ(entrant::formLoginId(QStringLiteral("ABCDEFGHIJKLMNO")), QStringLiteral("ABCDEFGHIJKL"));
-    // A character of two UTF-16 units at the cut is left out whole, not halved.
-    EXPECT_EQ(entrant::formLoginId(QStringLiteral("张三四五六七八九十一二😀")), QStringLiteral("张三四五六七八九十一二 "));
-    EXPECT_EQ(entrant::loginMessage(QStringLiteral("abc         "), 8602), QByteArray("infdabc         8602"));
-}
-
-TEST(LoginMessages, AnnouncementsThatCannotBeFollowedSafelyAreRefused)
-{
-    const auto a = entrant::parseAnnouncement(QStringLiteral("maths1.dat,2048"));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->name, QStringLiteral("maths1.dat"));
-    EXPECT_EQ(a->length, 2048);
-    for (const char *bad : { "maths1.dat", "maths1.dat,", "maths1.dat,20x8", "maths1.dat,0", "a,b,12", ",12",
-                             "../maths1.dat,12", "..,12", "x\\y.dat,12", "setting.ini,12", "examdesk,12",
-                             "maths1.dat,4294967296" })
-        EXPECT_FALSE(entrant::parseAnnouncement(QString::fromUtf8(bad))) << bad;
-    EXPECT_EQ(entrant::portSetting(QStringLiteral(" 8601 ")), 8601);
-    for (const char *bad : { "", "86o1", "-1", "65536", "0x10" })
-        EXPECT_FALSE(entrant::portSetting(QString::fromUtf8(bad))) << bad;
-}
-
 TEST_F(ClientTest, FetchesThePaperOverAStaleCopyTestsItAndDeliversTheResult)
 {
     const QByteArray paper = writePaper(QStringLiteral("maths1.dat"), 200000); // several pieces

@@ -52,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Every result the server took in is in the day's report file once it has stopped.
     const QString reportFile = server.reportPath(QDate(2026, 12, 7));
     harness.stopServer();
-    FUZZ_ASSERT(centrum::reportEntries(reportFile).size() == received);
+    FUZZ_ASSERT(report::reportEntries(reportFile).size() == received);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "papercheck.h"
 #include "paperformat.h"
 #include "report.h"
+#include "reportview.h"
 #include "scoring.h"
 #include "sheet.h"
 
@@ -473,9 +474,9 @@ int columnsOf(const QString &text)
     return columns;
 }
 
-QString problemText(centrum::ReportProblem problem)
+QString problemText(report::ReportProblem problem)
 {
-    using centrum::ReportProblem;
+    using report::ReportProblem;
     switch (problem) {
     case ReportProblem::None:
         break;
@@ -494,7 +495,7 @@ QString problemText(centrum::ReportProblem problem)
 }
 
 // report: every readable entry as a row; each unreadable one named by its line on stderr.
-int report(const QStringList &args)
+int printReport(const QStringList &args)
 {
     QString path;
     bool asCsv = false;
@@ -509,15 +510,15 @@ int report(const QStringList &args)
     if (path.isEmpty())
         return usage(QStringLiteral("report takes one report file"));
     QString why;
-    const auto entries = centrum::readReport(path, &why);
+    const auto entries = report::readReport(path, &why);
     if (!entries)
         return fail(QStringLiteral("cannot read %1").arg(why));
 
-    QList<centrum::ReportRow> rows;
+    QList<report::ReportRow> rows;
     bool problems = false;
-    for (const centrum::ReportEntry &e : *entries) {
-        const centrum::ReportRow row = centrum::reportRow(e.value);
-        if (row.problem == centrum::ReportProblem::None) {
+    for (const report::ReportEntry &e : *entries) {
+        const report::ReportRow row = report::reportRow(e.value);
+        if (row.problem == report::ReportProblem::None) {
             rows.append(row);
             continue;
         }
@@ -531,13 +532,13 @@ int report(const QStringList &args)
     // The column names the server's viewer shows in English, so scripts read the same names everywhere.
     const QStringList header = centrum::reportHeader(Cmlo(centrum::textEntries()));
     if (asCsv) {
-        out(centrum::reportCsv(rows, header));
+        out(report::reportCsv(rows, header));
         return problems ? exitProblems : exitOk;
     }
     QList<QStringList> table { header };
-    for (const centrum::ReportRow &r : rows) {
+    for (const report::ReportRow &r : rows) {
         QStringList cells;
-        for (const QString &c : centrum::reportCells(r))
+        for (const QString &c : report::reportCells(r))
             cells.append(c.trimmed());
         table.append(cells);
     }
@@ -581,7 +582,7 @@ int main(int argc, char *argv[])
     if (command == u"export")
         return exportSheet(args);
     if (command == u"report")
-        return report(args);
+        return printReport(args);
     if (command != u"show" && command != u"score" && command != u"check")
         return usage(QStringLiteral("unknown command \"%1\"").arg(command));
     if (args.size() != 1)

@@ -9,14 +9,6 @@ using loadgen::CandidateExchange;
 using loadgen::Step;
 using What = Step::What;
 
-TEST(IdField, IsTrimmedCutOrPaddedToTwelveCharacters)
-{
-    EXPECT_EQ(loadgen::idField("abc"), "abc         ");
-    EXPECT_EQ(loadgen::idField("  abc  "), "abc         ");
-    EXPECT_EQ(loadgen::idField("0123456789abcdef"), "0123456789ab");
-    EXPECT_EQ(loadgen::idField(""), std::string(12, ' '));
-}
-
 TEST(CandidateExchange, FetchesInPiecesThenSubmitsOnANewConnection)
 {
     const std::string paper = "0123456789";

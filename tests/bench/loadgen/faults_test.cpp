@@ -3,7 +3,7 @@
 #include "faults.h"
 #include "room.h"
 
-#include "protocol.h"
+#include "wiremessages.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,8 +17,8 @@ TEST(Garbage, IsNeverAWholeReportNorALoginThatAFileConnectionCouldReach)
     for (unsigned draw = 0; draw < 3000; ++draw) {
         for (const bool last : { false, true }) {
             const std::string bytes = garbageMessage(draw * 2654435761u, int(draw), last);
-            const centrum::ParsedMessage m = centrum::parseMessage(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-            if (m.status != centrum::ParseStatus::Ok)
+            const wire::ParsedMessage m = wire::parseMessage(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+            if (m.status != wire::ParseStatus::Ok)
                 continue;
             SCOPED_TRACE(bytes);
             EXPECT_NE(m.tag(), QStringLiteral("rprt"));

@@ -1,4 +1,4 @@
-// Report files read back: entries deciphered into rows, the rows as text and CSV, the scores' figures.
+// Report files read back: entries deciphered into rows, the rows as CSV, the scores' figures.
 #pragma once
 
 #include <QList>
@@ -7,9 +7,7 @@
 
 #include <optional>
 
-class CmultiLanguage;
-
-namespace centrum {
+namespace report {
 
 // What keeps an entry from reading as a whole row.
 enum class ReportProblem {
@@ -47,15 +45,8 @@ struct ReportEntry {
 // The entries of a report file; empty, with why set, when the file is missing or unreadable.
 std::optional<QList<ReportEntry>> readReport(const QString &reportFile, QString *why = nullptr);
 
-// The column names in the table's language: ID, marks, time used, paper, address.
-QStringList reportHeader(const CmultiLanguage &texts);
-// The cells of a row in the order of the header.
+// The cells of a row: ID, marks, time used, paper, address.
 QStringList reportCells(const ReportRow &row);
-
-// The viewer's text: the header row and one row an entry, cells padded to 12 characters
-// and separated by TAB, every row ended by CR LF.
-QString reportText(const QStringList &entries, const CmultiLanguage &texts);
-QString reportRowsText(const QList<ReportRow> &rows, const CmultiLanguage &texts);
 
 // The header and the rows as comma-separated records, ready for a spreadsheet.
 QString reportCsv(const QList<ReportRow> &rows, const QStringList &header);
@@ -75,8 +66,6 @@ struct ScoreSummary {
     double highest = 0;
 };
 ScoreSummary summarize(const QList<ReportRow> &rows);
-// The line under the viewer's table.
-QString summaryText(const ScoreSummary &summary, const CmultiLanguage &texts);
 // A figure as shown: at most two decimals, none when whole ("70", "70.5", "71.33").
 QString figureText(double value);
 
@@ -112,4 +101,4 @@ struct ReportView {
     static ReportView read(const QString &reportFile);
 };
 
-} // namespace centrum
+} // namespace report

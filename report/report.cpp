@@ -1,4 +1,4 @@
-// Report files read back: entries deciphered into rows, the rows as text and CSV, the scores' figures.
+// Report files read back: entries deciphered into rows, the rows as CSV, the scores' figures.
 #include "report.h"
 
 #include "clsencryptxor.h"
@@ -6,9 +6,8 @@
 #include "csv.h"
 #include "durablefile.h"
 #include "inifile.h"
-#include "centrum/texts.h"
-#include "multilanguage.h"
 #include "numbers.h"
+#include "resulttext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace centrum {
+namespace report {
 
 namespace {
 
@@ -76,19 +75,19 @@ ReportRow reportRow(const QString &entry)
         row.problem = ReportProblem::NotDeciphered;
         return row;
     }
-    const ThreeParts fields = splitThree(*plain);
-    row.score = fields.first;
-    row.paper = fields.middle;
+    const paper::ResultText fields = paper::parseResultText(*plain);
+    row.score = fields.score;
+    row.paper = fields.paper;
     bool timeRead = false;
-    if (fields.last) {
-        const auto seconds = numbers::roundHalfEven(numbers::leadingNumber(*fields.last));
+    if (fields.seconds) {
+        const auto seconds = numbers::roundHalfEven(numbers::leadingNumber(*fields.seconds));
         if (seconds && *seconds >= 0)
             row.time = QString::number(*seconds / 60) + u':' + QString::number(*seconds % 60);
-        timeRead = !row.time.isEmpty() && scoreValue(*fields.last);
+        timeRead = !row.time.isEmpty() && scoreValue(*fields.seconds);
     }
     if (!clean)
         row.problem = ReportProblem::NotDeciphered;
-    else if (!fields.last)
+    else if (!fields.seconds)
         row.problem = ReportProblem::MissingFields;
     else if (!timeRead)
         row.problem = ReportProblem::BadTime;
@@ -127,43 +126,9 @@ std::optional<QList<ReportEntry>> readReport(const QString &reportFile, QString 
     return entries;
 }
 
-QStringList reportHeader(const CmultiLanguage &texts)
-{
-    return { texts.getRes(text::IdColumn), texts.getRes(text::MarksColumn), texts.getRes(text::TimeColumn),
-             texts.getRes(text::PaperColumn), texts.getRes(text::AddressColumn) };
-}
-
 QStringList reportCells(const ReportRow &row)
 {
     return { row.id, row.score, row.time, row.paper, row.address };
-}
-
-namespace {
-
-QString rowText(const QStringList &cells)
-{
-    QStringList padded;
-    for (const QString &c : cells)
-        padded.append(c.trimmed().leftJustified(12)); // longer texts stay whole
-    return padded.join(u'\t') + QStringLiteral("\r\n");
-}
-
-} // namespace
-
-QString reportRowsText(const QList<ReportRow> &rows, const CmultiLanguage &texts)
-{
-    QString out = rowText(reportHeader(texts));
-    for (const ReportRow &r : rows)
-        out += rowText(reportCells(r));
-    return out;
-}
-
-QString reportText(const QStringList &entries, const CmultiLanguage &texts)
-{
-    QList<ReportRow> rows;
-    for (const QString &entry : entries)
-        rows.append(reportRow(entry));
-    return reportRowsText(rows, texts);
 }
 
 QString reportCsv(const QList<ReportRow> &rows, const QStringList &header)
@@ -235,18 +200,6 @@ QString figureText(double value)
     if (t.endsWith(u'.'))
         t.chop(1);
     return t == u"-0" ? QStringLiteral("0") : t;
-}
-
-QString summaryText(const ScoreSummary &summary, const CmultiLanguage &texts)
-{
-    const QString count = QString::number(summary.candidates);
-    QString line = summary.scores.isEmpty()
-        ? texts.getRes(text::NoScores).arg(count)
-        : texts.getRes(text::Summary).arg(count, figureText(summary.mean), figureText(summary.median),
-                                          figureText(summary.lowest), figureText(summary.highest));
-    if (summary.notNumbers > 0)
-        line += texts.getRes(text::NotNumbers).arg(summary.notNumbers);
-    return line;
 }
 
 Histogram histogramOf(const QList<double> &scores)
@@ -336,4 +289,4 @@ ReportView ReportView::read(const QString &reportFile)
     return view;
 }
 
-} // namespace centrum
+} // namespace report

@@ -1,6 +1,7 @@
 // Report files read back: rows and what keeps an entry from reading, the scores' figures,
 // the CSV export and the chart's bins.
 #include "report.h"
+#include "reportview.h"
 
 #include "centrum/texts.h"
 #include "clsencryptxor.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 using namespace centrum;
+using namespace report;
 
 namespace {
 
@@ -30,6 +32,39 @@ QList<ReportRow> rowsScoring(const QStringList &scores)
 }
 
 } // namespace
+
+TEST(ReportRows, DecipherEachEntryIntoItsCells)
+{
+    const clsEncryptXOR cipher;
+    const QString longName = QString(120, u'n') + QStringLiteral(".dat");
+    struct Row {
+        QString entry;
+        ReportRow row;
+    };
+    const Row rows[] = {
+        { "192.168.0.7:s01:" + cipher.HexEncrypt("87:maths1.dat:125"), { "s01", "87", "2:5", "maths1.dat", "192.168.0.7" } },
+        { "10.0.0.1:a:" + cipher.HexEncrypt("5:p.dat:59"), { "a", "5", "0:59", "p.dat", "10.0.0.1" } },
+        { "10.0.0.1:a:" + cipher.HexEncrypt("5:p.dat:60"), { "a", "5", "1:0", "p.dat", "10.0.0.1" } },
+        // Far beyond 254 characters, still read whole.
+        { "10.0.0.1:b:" + cipher.HexEncrypt("9:" + longName + ":3600"), { "b", "9", "60:0", longName, "10.0.0.1" } },
+        { "10.0.0.2:c", { "c", "", "", "", "10.0.0.2" } },
+        { "10.0.0.3:d:" + cipher.HexEncrypt("7"), { "d", "7", "", "", "10.0.0.3" } },
+    };
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("day.rpt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[record]\n");
+    for (int i = 0; i < int(std::size(rows)); ++i) {
+        const ReportRow r = reportRow(rows[i].entry);
+        SCOPED_TRACE(rows[i].entry.left(40).toStdString());
+        EXPECT_EQ(QStringList({ r.id, r.score, r.time, r.paper, r.address }),
+                  QStringList({ rows[i].row.id, rows[i].row.score, rows[i].row.time, rows[i].row.paper,
+                                rows[i].row.address }));
+        file.write(QStringLiteral("k%1=%2\n").arg(i).arg(rows[i].entry).toUtf8());
+    }
+    file.close();
+    EXPECT_EQ(reportEntries(file.fileName()).size(), qsizetype(std::size(rows)));
+}
 
 TEST(ReportRows, KeepColonsInIdsAndPapersAndTellWhatKeepsAnEntryFromReading)
 {
