@@ -1,7 +1,8 @@
 // The download service: browsers fetch files of the program folder over HTTP.
 #include "downloadservice.h"
 
-#include "classfile.h"
+#include "ctransfile.h"
+#include "filecache.h"
 #include "netsocket.h"
 #include "protocol.h"
 #include "servicelog.h"

@@ -6,6 +6,7 @@
 #include "multilanguage.h"
 #include "server.h"
 #include "centrum/texts.h"
+#include "dlgrpt.h"
 #include "textwindow.h"
 
 #include <QCloseEvent>

@@ -3,6 +3,8 @@
 
 #include "candidatelinks.h"
 #include "classfile.h"
+#include "ctransfile.h"
+#include "filecache.h"
 #include "netsocket.h"
 #include "servicelog.h"
 

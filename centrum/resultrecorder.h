@@ -1,7 +1,7 @@
 // The day's report: results stored in groups with one durable write, then confirmed.
 #pragma once
 
-#include "records.h"
+#include "dayfilewriter.h"
 
 #include <QDateTime>
 #include <QList>

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "classfile.h"
+#include "filecache.h"
 #include "dayfiles.h"
 #include "downloadservice.h"
 #include "messageconnections.h"
 #include "messageservice.h"
 #include "papertransfers.h"
-#include "records.h"
+#include "dayfilewriter.h"
+#include "logbox.h"
 #include "resultrecorder.h"
 #include "servicelog.h"
 #include "shuffledpaper.h"

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "centrum/texts.h"
-#include "records.h"
+#include "dayfilewriter.h"
+#include "logbox.h"
 
 #include <QAbstractSocket>
 #include <QDateTime>

@@ -4,7 +4,7 @@
 #include "clsencryptxor.h"
 #include "exchange.h"
 #include "measure.h"
-#include "records.h"
+#include "dayfilewriter.h"
 #include "report.h"
 #include "room.h"
 #include "wiremessages.h"

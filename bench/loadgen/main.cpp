@@ -6,7 +6,7 @@
 #include "room.h"
 
 #include "netsocket.h"
-#include "records.h"
+#include "dayfilewriter.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -2,7 +2,7 @@
 #include "candidate.h"
 
 #include "clsencryptxor.h"
-#include "records.h"
+#include "dayfilewriter.h"
 
 #include <QDate>
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 // Day files, the log box and the report viewer's rows.
-#include "records.h"
+#include "dayfilewriter.h"
+#include "logbox.h"
 #include "reportview.h"
 
 #include "centrum/texts.h"

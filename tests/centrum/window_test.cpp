@@ -6,6 +6,7 @@
 #include "inifile.h"
 #include "scorehistogram.h"
 #include "serverfixture.h"
+#include "dlgrpt.h"
 #include "textwindow.h"
 
 #include "clsencryptxor.h"

@@ -5,7 +5,7 @@
 #include "eventloop.h"
 #include "launcher.h"
 #include "rawchannel.h"
-#include "records.h"
+#include "dayfilewriter.h"
 #include "server.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-// The server's day files (log and report) and the log box.
-#include "records.h"
+// The writer of the server's day files (log and report), and the names and times they show.
+#include "dayfilewriter.h"
 
 #include "durablefile.h"
 #include "inifile.h"
@@ -248,25 +248,6 @@ bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines,
     }
     m_documentStamp = stampOf(path);
     return true;
-}
-
-void LogBox::add(const QString &shownLine)
-{
-    if (m_counter > 511) {
-        m_lines = QStringList { shownLine };
-        m_counter = 0;
-    } else {
-        m_lines.prepend(shownLine);
-    }
-    ++m_counter;
-}
-
-QString LogBox::text() const
-{
-    QString out;
-    for (const QString &line : m_lines)
-        out += line + QStringLiteral("\r\n");
-    return out;
 }
 
 } // namespace centrum

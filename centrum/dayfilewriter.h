@@ -1,4 +1,4 @@
-// The server's day files (log and report) and the log box.
+// The writer of the server's day files (log and report), and the names and times they show.
 #pragma once
 
 #include "inifile.h"
@@ -94,23 +94,6 @@ private:
     // end without working through the whole document again.
     std::optional<QByteArray> m_documentBytes;
     QString m_lineEnd;
-};
-
-// The log box: newest line first; once 512 lines are shown the next line clears it.
-class LogBox
-{
-public:
-    void add(const QString &shownLine);
-    // Set to 1 by each service start.
-    void setCounter(int counter) { m_counter = counter; }
-    int counter() const { return m_counter; }
-    const QStringList &lines() const { return m_lines; }
-    // Every line followed by CR LF, newest first.
-    QString text() const;
-
-private:
-    QStringList m_lines;
-    int m_counter = 0;
 };
 
 } // namespace centrum

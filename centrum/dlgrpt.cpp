@@ -1,0 +1,98 @@
+// The report viewer: one report file's rows, the figures and chart of its scores, and its export as CSV.
+#include "dlgrpt.h"
+
+#include "centrum/texts.h"
+#include "multilanguage.h"
+#include "reportview.h"
+#include "scorehistogram.h"
+#include "textwindow.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace centrum {
+
+DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
+    : QDialog(parent), m_texts(texts), m_desktop(std::move(desktop))
+{
+    setObjectName(QStringLiteral("DlgRpt"));
+    Text1 = readOnlyTextBox(QStringLiteral("Text1"), this);
+    // The report's cells are padded with blanks, so columns line up only in a fixed font.
+    Text1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Text1->setTabStopDistance(Text1->fontMetrics().horizontalAdvance(u' ') * 4);
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label1->setWordWrap(true);
+    Picture1 = new ScoreHistogram(this);
+    Picture1->setAccessibleName(m_texts.getRes(text::ScoreDistribution));
+    Command1 = new QPushButton(m_texts.getRes(text::ExportCsvButton), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    OKButton = new QPushButton(m_texts.getRes(text::Close), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setDefault(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    auto *layout = new QVBoxLayout(this);
+    // The table takes most of the height as the window grows; the chart keeps a share of it.
+    layout->addWidget(Text1, 3);
+    layout->addWidget(Label1);
+    layout->addWidget(Picture1, 2);
+    layout->addLayout(buttons);
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, OKButton);
+    resize(760, 620);
+
+    connect(Command1, &QPushButton::clicked, this, &DlgRpt::exportCsv);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void DlgRpt::showReport(const report::ReportView &report)
+{
+    m_report = report;
+    setWindowTitle(m_texts.getRes(text::ReportsTitle));
+    Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
+    Text1->moveCursor(QTextCursor::Start);
+    const report::ScoreSummary summary = report::summarize(m_report.rows);
+    Label1->setText(summaryText(summary, m_texts));
+    Picture1->setHistogram(report::histogramOf(summary.scores), m_texts.getRes(text::MarksColumn), m_texts.getRes(text::CandidatesAxis),
+                           summaryText(summary, m_texts));
+    show();
+    raise();
+    activateWindow();
+    Text1->setFocus();
+}
+
+void DlgRpt::exportCsv()
+{
+    // Beside the report, named by its day; after an export elsewhere, in that folder instead.
+    const QFileInfo suggested(report::csvPathFor(m_report.path));
+    const QString folder = m_exportFolder.isEmpty() ? suggested.absolutePath() : m_exportFolder;
+    QFileDialog dialog(this, m_texts.getRes(text::ExportCsvTitle), folder, m_texts.getRes(text::CsvFiles) + QStringLiteral(" (*.csv)"));
+    dialog.setObjectName(QStringLiteral("exportCsvDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.selectFile(QDir(folder).filePath(suggested.fileName()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString chosen = dialog.selectedFiles().constFirst();
+    QString why;
+    if (!report::writeCsvFile(chosen, report::reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
+        m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
+        return;
+    }
+    m_exportFolder = QFileInfo(chosen).absolutePath();
+}
+
+} // namespace centrum
