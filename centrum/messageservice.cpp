@@ -5,6 +5,7 @@
 #include "netsocket.h"
 #include "papertransfer.h"
 #include "papertransfers.h"
+#include "report.h"
 #include "wiremessages.h"
 #include "wiretags.h"
 #include "resultrecorder.h"
@@ -191,7 +192,7 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
         }
     } else if (tag == wire::tagReport) {
         m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
-        m_recorder.add(k, c.serial, s->remoteHostIP() + u':' + m.id() + u':' + m.afterId());
+        m_recorder.add(k, c.serial, report::reportEntry(s->remoteHostIP(), m.id(), m.afterId()));
     }
 }
 

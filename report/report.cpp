@@ -56,6 +56,11 @@ void takeIpv6Address(const QString &entry, ThreeParts &parts)
 
 } // namespace
 
+QString reportEntry(const QString &address, const QString &id, const QString &resultText)
+{
+    return address + u':' + id + u':' + resultText;
+}
+
 ReportRow reportRow(const QString &entry)
 {
     ReportRow row;

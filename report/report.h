@@ -29,6 +29,10 @@ struct ReportRow {
     ReportProblem problem = ReportProblem::None;
 };
 
+// The entry a result is stored as: the address it came from, its trimmed ID and the result
+// text as received, joined by ":".
+QString reportEntry(const QString &address, const QString &id, const QString &resultText);
+
 // A report entry ("IP:ID:result") made readable; fields it lacks stay empty. The address
 // ends at the first ":" and the result follows the last one, so an ID holding ":" stays
 // whole; the plain result is read the same way (score, paper, seconds).

@@ -390,8 +390,7 @@ private:
             break;
         }
         case Step::What::Submitted:
-            m_result.acknowledged.append(QString::fromStdString(m_options.host + ':' + c.id + ':'
-                                                                + resultText(c.number, c.exchange->paperName())));
+            m_result.acknowledged.append(entryOf(m_options.host, c.id, resultText(c.number, c.exchange->paperName())));
             ++m_result.served;
             finish(c);
             break;
@@ -520,7 +519,7 @@ private:
             return;
         }
         if (n > 0 && m.substr(0, 4) == wire::tagFinished)
-            m_result.acknowledged.append(QString::fromStdString(m_options.host + ':' + s.id + ':' + s.result));
+            m_result.acknowledged.append(entryOf(m_options.host, s.id, s.result));
         else if (n > 0)
             return;
         s.msg->close();

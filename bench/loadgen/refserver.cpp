@@ -1,6 +1,7 @@
 // The least server the fetch and submit exchanges need: the paper from memory, no log, no files.
 #include "refserver.h"
 
+#include "report.h"
 #include "wiremessages.h"
 #include "wiretags.h"
 
@@ -140,7 +141,7 @@ void ReferenceServer::onMessage(uint64_t serial)
         c.conn->send(wire::tagFinished);
         endTransfer();
     } else if (tag == wire::tagReport) {
-        m_entries.push_back(c.ip + ':' + message.id().toStdString() + ':' + message.afterId().toStdString());
+        m_entries.push_back(report::reportEntry(QString::fromStdString(c.ip), message.id(), message.afterId()).toStdString());
         m_unsynced += m_entries.back() + '\n';
         if (m_unconfirmed.empty())
             m_firstUnconfirmed = Clock::now();

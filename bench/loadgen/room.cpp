@@ -4,6 +4,7 @@
 #include "clsencryptxor.h"
 #include "exchange.h"
 #include "measure.h"
+#include "report.h"
 #include "resulttext.h"
 
 #include <sys/epoll.h>
@@ -14,6 +15,11 @@ std::string resultText(int candidate, const std::string &paperName)
 {
     const QString plain = paper::formatResultText(candidate % 101, QString::fromStdString(paperName), 60 + candidate % 3600);
     return clsEncryptXOR().HexEncrypt(plain).toStdString();
+}
+
+QString entryOf(const std::string &host, const std::string &id, const std::string &result)
+{
+    return report::reportEntry(QString::fromStdString(host), QString::fromStdString(id), QString::fromStdString(result));
 }
 
 namespace {
@@ -155,7 +161,7 @@ private:
             if (c.file)
                 c.file->close();
             const std::string result = resultText(c.number, c.exchange->paperName());
-            m_result.expectedEntries.append(QString::fromStdString(m_options.host + ':' + c.id + ':' + result));
+            m_result.expectedEntries.append(entryOf(m_options.host, c.id, result));
             c.exchange->beginSubmit(result);
             openMessage(c);
             break;

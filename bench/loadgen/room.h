@@ -32,6 +32,9 @@ struct RoomResult {
 // The result text a candidate submits: score, paper name and seconds, enciphered.
 std::string resultText(int candidate, const std::string &paperName);
 
+// The report entry the server stores for a result sent from host under the ID.
+QString entryOf(const std::string &host, const std::string &id, const std::string &result);
+
 RoomResult runRoom(Reactor &reactor, const RoomOptions &options);
 
 } // namespace loadgen
