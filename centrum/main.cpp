@@ -3,15 +3,14 @@
 #include "datafolder.h"
 #include "form1.h"
 #include "multilanguage.h"
+#include "common/qttranslations.h"
 #include "server.h"
 #include "systemlocale.h"
 #include "centrum/texts.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QPushButton>
 #include <QTimer>
-#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -24,12 +23,7 @@ int main(int argc, char *argv[])
     seams.programFolder = data.path;
     seams.lcid = systemDefaultLcid();
 
-    // Qt's own buttons and the open dialog speak the program's language where Qt's
-    // translations are installed; without them they stay English.
-    QTranslator qtTexts;
-    if (seams.lcid == chineseLcid
-        && qtTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTexts);
+    installQtTranslations(app, seams.lcid);
 
     centrum::Server server(seams);
     centrum::Form1 form(server, centrum::Desktop::real());

@@ -13,10 +13,10 @@ namespace {
 
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-} // namespace
-
-double leadingNumber(QStringView text)
+// The leading number of text; *stop is where it ends, 0 when the text begins with no number.
+double readNumber(QStringView text, qsizetype *stop)
 {
+    *stop = 0;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n'))
@@ -36,8 +36,10 @@ double leadingNumber(QStringView text)
             whole = whole * 10 + (text[j++].unicode() - u'0');
         const bool more = j < n && (isDigit(text[j]) || text[j] == u'.' || text[j] == u'e' || text[j] == u'E'
                                      || text[j] == u'd' || text[j] == u'D');
-        if (j > i && !more)
+        if (j > i && !more) {
+            *stop = j;
             return negative ? -double(whole) : double(whole);
+        }
     }
     std::string digits = negative ? "-" : "";
     qsizetype intDigits = 0;  // digits before the point
@@ -81,8 +83,10 @@ double leadingNumber(QStringView text)
                 exponent = -exponent;
             digits += 'e';
             digits += std::to_string(exponent);
+            i = j;
         }
     }
+    *stop = i;
     if (firstSignificant < 0)
         return negative ? -0.0 : 0.0;
 
@@ -98,6 +102,24 @@ double leadingNumber(QStringView text)
         return negative ? -std::numeric_limits<double>::infinity()
                         : std::numeric_limits<double>::infinity();
     }
+    return value;
+}
+
+} // namespace
+
+double leadingNumber(QStringView text)
+{
+    qsizetype end = 0;
+    return readNumber(text, &end);
+}
+
+std::optional<double> wholeNumber(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    qsizetype end = 0;
+    const double value = readNumber(t, &end);
+    if (t.isEmpty() || end != t.size())
+        return std::nullopt;
     return value;
 }
 

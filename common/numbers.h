@@ -14,6 +14,10 @@ namespace numbers {
 // A number too large for a double gives an infinity of its sign.
 double leadingNumber(QStringView text);
 
+// The value of text when, blanks around it aside, it is one number as leadingNumber reads
+// it and nothing else ("1e3", "+2", ".5"); none for "2分", "2e", "." or an empty text.
+std::optional<double> wholeNumber(QStringView text);
+
 // Rounds to the nearest integer, ties to the even one (0.5 -> 0, 1.5 -> 2, 2.5 -> 2).
 // Empty when the value is not finite or lies beyond what a double holds exactly (2^53).
 std::optional<qint64> roundHalfEven(double value);

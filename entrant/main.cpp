@@ -2,6 +2,7 @@
 #include "datafolder.h"
 #include "form1.h"
 #include "launcher.h"
+#include "common/qttranslations.h"
 #include "singleinstance.h"
 #include "systemlocale.h"
 
@@ -19,7 +20,9 @@ int main(int argc, char *argv[])
     const QString folder = QApplication::applicationDirPath();
     const DataFolder data = chooseDataFolder(folder);
     entrant::ExamdeskLauncher launcher(folder);
-    entrant::Client client({ data.path, systemDefaultLcid(), &launcher, {} });
+    const int lcid = systemDefaultLcid();
+    installQtTranslations(app, lcid);
+    entrant::Client client({ data.path, lcid, &launcher, {} });
 
     // A second copy would take over the first one's result channel.
     SingleInstance instance(QStringLiteral("entrant"));

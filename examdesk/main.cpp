@@ -2,6 +2,7 @@
 #include "datafolder.h"
 #include "examdesk/texts.h"
 #include "form2.h"
+#include "common/qttranslations.h"
 #include "systemlocale.h"
 #include "singleinstance.h"
 
@@ -15,7 +16,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("examdesk"));
 
-    const std::unique_ptr<CmultiLanguage> table = examdesk::stringTable(systemDefaultLcid());
+    const int lcid = systemDefaultLcid();
+    const std::unique_ptr<CmultiLanguage> table = examdesk::stringTable(lcid);
+    installQtTranslations(app, lcid);
 
     SingleInstance instance(QStringLiteral("examdesk"));
     if (!instance.acquire()) {

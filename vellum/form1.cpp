@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace vellum {
 
@@ -97,6 +98,12 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     Label18 = named(new QLabel(this), QStringLiteral("Label18"));
     Label18->setWordWrap(true);
     Label18->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    problemNote = named(new QLabel(this), QStringLiteral("problemNote"));
+    problemNote->setWordWrap(true);
+    QPalette warning = problemNote->palette();
+    warning.setColor(QPalette::WindowText, QColor(176, 0, 0));
+    problemNote->setPalette(warning);
+    problemNote->hide();
 
     Command2 = named(new QPushButton(this), QStringLiteral("Command2"));
     CmdDel = named(new QPushButton(this), QStringLiteral("CmdDel"));
@@ -128,6 +135,7 @@ Form1::Form1(PaperSession &session, const CmultiLanguage &texts, Prompter &promp
     }
     grid->addWidget(Label17, 7, 0, 1, 4);
     grid->addWidget(Label18, 8, 0, 1, 4);
+    grid->addWidget(problemNote, 9, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
@@ -234,6 +242,36 @@ void Form1::wire()
         showRecord();
     });
     connect(Command5, &QPushButton::clicked, this, &Form1::onClose);
+
+    // Connected after the handlers above, so it sees what each change did to the stored line.
+    connect(m_kindGroup, &QButtonGroup::idClicked, this, &Form1::showStoreState);
+    connect(m_singleGroup, &QButtonGroup::idClicked, this, &Form1::showStoreState);
+    for (int i = 0; i < 6; ++i) {
+        connect(Check1[i], &QCheckBox::clicked, this, &Form1::showStoreState);
+        connect(Text7[i], &QLineEdit::textChanged, this, &Form1::showStoreState);
+    }
+    connect(Text2, &QPlainTextEdit::textChanged, this, &Form1::showStoreState);
+    connect(Text3, &QLineEdit::textChanged, this, &Form1::showStoreState);
+    connect(Text5, &QLineEdit::textChanged, this, &Form1::showStoreState);
+}
+
+void Form1::showStoreState()
+{
+    // A change that leaves the question incomplete is not stored; the author sees why at once,
+    // not only on stepping away from it.
+    QStringList why;
+    if (m_editor.writeThrough()) {
+        if (!m_editor.recordComplete())
+            why = m_editor.problems();
+        else if (m_editor.raisesFullMarksPastLimit())
+            why << m_texts.getRes(text::FullMarksTooHigh);
+    }
+    if (why.isEmpty()) {
+        problemNote->hide();
+        return;
+    }
+    problemNote->setText(m_texts.getRes(text::NotStored) + u'\n' + why.join(u'\n'));
+    problemNote->show();
 }
 
 void Form1::refuse(QWidget *box, int entryNumber)
@@ -312,13 +350,27 @@ void Form1::showRecord()
         m_accepted.show(Text7[i], r.getOption(i));
     showAnswerWidgets();
     showCounter();
-    reportSkipped();
+    showStoreState();
+    // What the show had to pass over or replace is told over the question it concerns, so
+    // the first question waits until the window is up.
+    if (isVisible())
+        reportShown();
+    else
+        QTimer::singleShot(0, this, &Form1::reportShown);
 }
 
 void Form1::showCounter()
 {
     Label16->setText(m_editor.counterText());
     Label18->setText(m_editor.fileNameText());
+}
+
+void Form1::reportShown()
+{
+    reportSkipped();
+    if (m_editor.takeMarksReplaced())
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
+                        m_texts.getRes(text::MarksNotNumber));
 }
 
 void Form1::reportSkipped()
@@ -335,9 +387,14 @@ void Form1::reportSkipped()
 void Form1::onAdd()
 {
     if (!m_editor.add()) {
-        const bool tooHigh = m_editor.recordComplete() && m_editor.raisesFullMarksPastLimit();
-        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning),
-                        m_texts.getRes(tooHigh ? text::FullMarksTooHigh : text::Incomplete));
+        QString why;
+        if (!m_editor.recordComplete())
+            why = (QStringList { m_texts.getRes(text::Incomplete) } + m_editor.problems()).join(u'\n');
+        else if (m_editor.raisesFullMarksPastLimit())
+            why = m_texts.getRes(text::FullMarksTooHigh);
+        else
+            why = m_texts.getRes(text::PaperFull);
+        m_prompter.tell(this, QMessageBox::Warning, m_texts.getRes(text::Warning), why);
         return;
     }
     m_accepted.show(Text2, QString());

@@ -37,6 +37,8 @@ public:
     QLabel *Label16;
     QLabel *Label17;
     QLabel *Label18;
+    // While editing: why the question on show is not stored, if it is not.
+    QLabel *problemNote;
     QPushButton *Command2;
     QPushButton *CmdDel;
     QPushButton *Command6;
@@ -60,7 +62,9 @@ private:
     void showAnswerWidgets();
     void showRecord();
     void showCounter();
+    void reportShown();
     void reportSkipped();
+    void showStoreState();
     void refuse(QWidget *box, int entryNumber);
     void marksChanged(const QString &text);
     void marksFinished();

@@ -2,6 +2,7 @@
 #include "authoring.h"
 #include "datafolder.h"
 #include "frmpapr.h"
+#include "common/qttranslations.h"
 #include "systemlocale.h"
 
 #include <QApplication>
@@ -16,7 +17,9 @@ int main(int argc, char *argv[])
     const DataFolder data = chooseDataFolder(QCoreApplication::applicationDirPath());
     if (!data.problem.isEmpty())
         std::fprintf(stderr, "vellum: %s\n", qUtf8Printable(data.problem));
-    vellum::Authoring authoring(data.path, systemDefaultLcid(),
+    const int lcid = systemDefaultLcid();
+    installQtTranslations(app, lcid);
+    vellum::Authoring authoring(data.path, lcid,
                                 [] { return int(QRandomGenerator::global()->bounded(1000)); });
     authoring.start();
     if (data.perUser)

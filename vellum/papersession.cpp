@@ -115,7 +115,7 @@ PaperSession::Leave PaperSession::leaveToAdd()
 {
     if (!paperHeader.validateItem())
         return Leave::Incomplete;
-    return leave();
+    return leave(paperMode);
 }
 
 PaperSession::Leave PaperSession::leaveToEdit()
@@ -124,17 +124,18 @@ PaperSession::Leave PaperSession::leaveToEdit()
         return Leave::Ignored;
     if (!paperHeader.validateItem())
         return Leave::Incomplete;
-    paperMode = Mode::Modi;
-    return leave();
+    return leave(Mode::Modi);
 }
 
-PaperSession::Leave PaperSession::leave()
+PaperSession::Leave PaperSession::leave(Mode mode)
 {
     m_lines->setFilename(paperHeader.FileName);
-    if (paperMode == Mode::New && m_lines->exists())
+    if (mode == Mode::New && m_lines->exists())
         return Leave::Exists;
     if (!canWrite())
         return Leave::Unwritable;
+    // Only a hand-over changes the mode: after a refusal the other button still does what it says.
+    paperMode = mode;
     if (paperMode == Mode::New)
         m_lines->AddLineByIndex(0, headerLine());
     else

@@ -76,7 +76,8 @@ public:
     bool save(QString *error);
 
 private:
-    Leave leave();
+    // Stores the header and takes mode, the one the question editor opens in, when nothing refuses.
+    Leave leave(Mode mode);
 
     QString m_programFolder;
     std::function<int()> m_random;

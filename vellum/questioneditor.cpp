@@ -10,6 +10,8 @@
 #include "scoring.h"
 #include "vellum/texts.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace vellum {
@@ -169,6 +171,55 @@ bool QuestionEditor::recordComplete() const
     return m_record.validateLine() && paper::questionProblems(m_record).isEmpty();
 }
 
+QStringList QuestionEditor::problems() const
+{
+    if (recordComplete())
+        return {};
+    // The same conditions as the paper's question check, which decides; only the words are ours.
+    QStringList named;
+    auto say = [&](int id) { named << m_texts.getRes(id); };
+    const oneChoice &q = m_record;
+    if (q.getContext().isEmpty())
+        say(text::QuestionEmpty);
+    if (!(paper::pointsOf(q.getPoint()) > 0))
+        say(text::MarksMissing);
+    if (q.getOption(0).isEmpty())
+        say(text::OptionAEmpty);
+
+    const QString kind = q.getType();
+    const QString answer = q.getAnswer();
+    const bool digitsOneToSix = std::all_of(answer.begin(), answer.end(), [](QChar c) { return c >= u'1' && c <= u'6'; });
+    bool fits = !answer.isEmpty() && digitsOneToSix;
+    if (kind == paper::kindSingle)
+        fits = fits && answer.size() == 1;
+    else if (kind == paper::kindTrueFalse)
+        fits = answer == u"1" || answer == u"2";
+    else if (kind == paper::kindMultiple)
+        for (qsizetype i = 1; fits && i < answer.size(); ++i)
+            fits = answer[i - 1] < answer[i]; // ascending, each option once
+
+    if (kind.isEmpty()) {
+        say(text::NoKind);
+    } else if (!paper::isKnownKind(kind)) {
+        named << m_texts.getRes(text::UnknownKind).arg(kind);
+    } else if (kind != paper::kindBlank) {
+        if (answer.isEmpty())
+            say(text::NoAnswer);
+        else if (!fits)
+            named << m_texts.getRes(text::AnswerDoesNotFit).arg(answer);
+        else if (kind != paper::kindTrueFalse) {
+            for (QChar digit : answer) {
+                const int slot = digit.unicode() - u'1';
+                if (q.getOption(slot).isEmpty())
+                    named << m_texts.getRes(text::AnswerOptionEmpty).arg(QChar(u'A' + slot));
+            }
+        }
+        if (kind == paper::kindTrueFalse && q.getOption(1).isEmpty())
+            say(text::OptionBEmpty);
+    }
+    return named;
+}
+
 bool QuestionEditor::raisesFullMarksPastLimit() const
 {
     // Both sums in line order, as the test-taking program rounds after every question.
@@ -277,7 +328,11 @@ bool QuestionEditor::showQuestion(int index)
     }
     m_record.setType(kind);
     m_record.setAnswer(answer);
-    m_record.setPoint(classifyMarks(f[3]) == MarksText::Valid ? f[3].trimmed() : QString());
+    // Stored marks pass the marks check as if typed into the box, except that any number form
+    // is kept; others become the default, so the question can be stored again after a change.
+    const auto marks = numbers::wholeNumber(f[3]);
+    m_marksReplaced = !marks || !std::isfinite(*marks) || !(*marks > 0);
+    m_record.setPoint(m_marksReplaced ? defaultMarks : f[3].trimmed());
     for (int i = 0; i < options && questionFields + i < f.size(); ++i)
         m_record.setOption(i, f[questionFields + i].trimmed());
     return true;

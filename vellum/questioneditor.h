@@ -6,8 +6,10 @@
 #include "papersession.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 class CmultiLanguage;
@@ -57,6 +59,9 @@ public:
     // Question numbers of stored lines the last show had to pass over because they
     // cannot be read; the caller reports them.
     std::vector<int> takeSkipped() { return std::exchange(m_skipped, {}); }
+    // Whether the last show put the default marks in place of stored marks that are not a
+    // number greater than zero; the caller tells the author, as for marks typed.
+    bool takeMarksReplaced() { return std::exchange(m_marksReplaced, false); }
 
     // The widgets the kind shows: single-answer frame, its buttons C to F, check-box frame.
     static bool showsSingleFrame(int kind) { return kind == 0 || kind == 3; }
@@ -76,6 +81,9 @@ public:
 
     // What may be stored: the record's own check and a question that can be taken as its kind intends.
     bool recordComplete() const;
+    // What keeps the record from being complete, each named in the table's language so the
+    // author knows what to fix; empty when it is complete.
+    QStringList problems() const;
     // True when taking the record into the paper would raise its full marks, as the
     // test-taking program adds them up, past 32767; it would refuse such a paper.
     bool raisesFullMarksPastLimit() const;
@@ -99,6 +107,7 @@ private:
     // "modi" mode with a stored question shown (m_currentIndex from 1): changes go into its line.
     bool m_writeThrough = false;
     std::vector<int> m_skipped;
+    bool m_marksReplaced = false;
 };
 
 } // namespace vellum

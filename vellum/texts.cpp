@@ -56,6 +56,17 @@ const TextEntry entries[] = {
     { CannotWriteThere, "无法在此位置写入试卷文件:", "The tests file cannot be written there: " },
     { FullMarksTooHigh, "试卷满分不能超过32767", "The full marks of the tests cannot exceed 32767" },
     { KeptIn, "本程序的文件夹不可写入,试卷保存在:", "The program folder cannot be written; papers are kept in: " },
+    { NotStored, "此题的修改尚未保存:", "The changes to this question are not stored yet:" },
+    { QuestionEmpty, "题目内容为空", "The question is empty" },
+    { MarksMissing, "分值必须是大于零的数字", "The marks must be a number greater than zero" },
+    { OptionAEmpty, "选项A为空", "Option A is empty" },
+    { NoKind, "未选择类型", "No type is chosen" },
+    { UnknownKind, "类型代码\"%1\"不是9、8、7、6之一,请选择类型", "The type code \"%1\" is none of 9, 8, 7, 6; choose a type" },
+    { NoAnswer, "未选择答案", "No answer is marked" },
+    { AnswerOptionEmpty, "答案选中了选项%1,但选项%1为空", "The answer marks option %1, which is empty" },
+    { AnswerDoesNotFit, "答案\"%1\"不符合此类型,请重新选择答案", "The answer \"%1\" does not fit the type; mark the answer again" },
+    { OptionBEmpty, "选项B为空", "Option B is empty" },
+    { PaperFull, "试卷最多只能有32766题", "A tests file holds at most 32766 questions" },
 };
 
 } // namespace

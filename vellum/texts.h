@@ -60,6 +60,17 @@ enum Id : int {
     CannotWriteThere = 53,
     FullMarksTooHigh = 54,
     KeptIn = 55,
+    NotStored = 56,
+    QuestionEmpty = 57,
+    MarksMissing = 58,
+    OptionAEmpty = 59,
+    NoKind = 60,
+    UnknownKind = 61, // %1: the kind code
+    NoAnswer = 62,
+    AnswerOptionEmpty = 63, // %1: the option's letter
+    AnswerDoesNotFit = 64,  // %1: the answer
+    OptionBEmpty = 65,
+    PaperFull = 66,
 };
 
 } // namespace text

@@ -34,6 +34,17 @@ TEST(Numbers, LeadingNumberReadsWhatTheTextBeginsWith)
     EXPECT_TRUE(std::isinf(numbers::leadingNumber(u"-1e99999999999999999999")));
 }
 
+TEST(Numbers, WholeNumberIsOneNumberAndNothingElse)
+{
+    const std::pair<const char *, std::optional<double>> rows[] = {
+        { " 2 ", 2 },   { "1e3", 1000 }, { "+2", 2 },          { ".5", 0.5 },          { "5.", 5 },
+        { "-1", -1 },   { "1d2", 100 },  { "2分", std::nullopt }, { "2e", std::nullopt }, { "1 2", std::nullopt },
+        { ".", std::nullopt }, { "", std::nullopt }, { "x", std::nullopt }, { "1.2.3", std::nullopt },
+    };
+    for (const auto &[text, value] : rows)
+        EXPECT_EQ(numbers::wholeNumber(QString::fromUtf8(text)), value) << text;
+}
+
 TEST(Numbers, RoundsHalvesToTheEvenNeighbour)
 {
     const std::pair<double, qint64> rows[] = {

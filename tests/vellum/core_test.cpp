@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include "paperfiles.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +140,18 @@ TEST_F(Core, OpeningTakesTheHeaderKeepsTheChosenPathAndRefreshesLineZero)
     EXPECT_EQ(m_session.paperMode, Mode::Modi);
     EXPECT_EQ(plainLine(0), QStringLiteral("417^45^Maths^Final^100^Li"));
     EXPECT_EQ(plainLine(1), QStringLiteral("Q^0^1^2^9^a^b"));
+}
+
+TEST_F(Core, ARefusedEditLeavesTheModeForAdding)
+{
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("sub")));
+    ASSERT_TRUE(m_session.openPaper(paperWith(QStringLiteral("sub/p.dat"), { QStringLiteral("Q^0^1^2^9^a") })).ok);
+    ASSERT_TRUE(QDir(path(QStringLiteral("sub"))).removeRecursively());
+    EXPECT_EQ(m_session.leaveToEdit(), PaperSession::Leave::Unwritable);
+    EXPECT_EQ(m_session.paperMode, Mode::Append);
+    ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("sub")));
+    ASSERT_EQ(m_session.leaveToAdd(), PaperSession::Leave::Go);
+    EXPECT_EQ(m_session.paperMode, Mode::Append) << "Add after a refused Edit still adds";
 }
 
 TEST_F(Core, APaperThatCannotBeOpenedChangesNothing)
@@ -273,6 +287,78 @@ TEST_F(Questions, RefusalsLeaveTheRecordAsItWas)
     EXPECT_FALSE(m_editor.add());
     EXPECT_EQ(m_editor.setMarks(QStringLiteral("abc")), MarksText::Invalid);
     EXPECT_EQ(m_editor.record().getPoint(), QStringLiteral("2"));
+}
+
+TEST_F(Questions, ARefusedQuestionNamesWhatToFix)
+{
+    startNew();
+    using Input = std::function<void(QuestionEditor &)>;
+    const struct {
+        Input input;
+        QStringList named;
+    } rows[] = {
+        { [](QuestionEditor &) {}, { QStringLiteral("The question is empty"), QStringLiteral("The marks must be a number greater than zero"),
+                                     QStringLiteral("Option A is empty"), QStringLiteral("No type is chosen") } },
+        { [](QuestionEditor &e) { e.chooseKind(0); }, { QStringLiteral("No answer is marked") } },
+        { [](QuestionEditor &e) { e.chooseKind(0); e.chooseSingle(2); }, { QStringLiteral("The answer marks option C, which is empty") } },
+        { [](QuestionEditor &e) { e.chooseKind(1); e.setChecked(1, true); e.setChecked(3, true); },
+          { QStringLiteral("The answer marks option D, which is empty") } },
+        { [](QuestionEditor &e) { e.chooseKind(3); e.chooseSingle(0); e.setOption(1, QString()); }, { QStringLiteral("Option B is empty") } },
+        { [](QuestionEditor &e) { e.chooseKind(2); e.setContext(QString()); }, { QStringLiteral("The question is empty") } },
+        { [](QuestionEditor &e) { e.chooseKind(2); e.setMarks(QStringLiteral("0")); },
+          { QStringLiteral("The marks must be a number greater than zero") } },
+        { [](QuestionEditor &e) { e.chooseKind(0); e.chooseSingle(1); }, {} },
+    };
+    int row = 0;
+    for (const auto &r : rows) {
+        QuestionEditor editor(m_session, m_texts);
+        editor.init();
+        if (row > 0) {
+            editor.setContext(QStringLiteral("Q"));
+            editor.setMarks(QStringLiteral("1"));
+            editor.setOption(0, QStringLiteral("a"));
+            editor.setOption(1, QStringLiteral("b"));
+        }
+        r.input(editor);
+        EXPECT_EQ(editor.problems(), r.named) << "row " << row;
+        EXPECT_EQ(editor.add(), r.named.isEmpty()) << "row " << row;
+        ++row;
+    }
+
+    // What editing may find in a stored line: codes and answers the buttons never give.
+    Cmlc chinese { vellum::textEntries() };
+    PaperSession stored { folder(), [] { return 1; } };
+    ASSERT_TRUE(stored.openPaper(paperWith(QStringLiteral("s.dat"), { QStringLiteral("Q^0^1^2^5^a"), QStringLiteral("Q^0^31^2^8^a^b^c") })).ok);
+    ASSERT_EQ(stored.leaveToEdit(), PaperSession::Leave::Go);
+    QuestionEditor editing(stored, chinese);
+    editing.init();
+    EXPECT_EQ(editing.problems(), QStringList { QStringLiteral("类型代码\"5\"不是9、8、7、6之一,请选择类型") });
+    editing.step(1);
+    EXPECT_EQ(editing.problems(), QStringList { QStringLiteral("答案\"31\"不符合此类型,请重新选择答案") });
+    editing.setChecked(0, true);
+    EXPECT_TRUE(editing.problems().isEmpty());
+    EXPECT_EQ(*paper::decipherLine(stored.paperLines().getLineByIndex(2)), QStringLiteral("Q^0^13^2^8^a^b^c"));
+}
+
+TEST_F(Questions, StoredMarksPassTheMarksCheckWhenShown)
+{
+    const std::pair<const char *, const char *> rows[] = {
+        { "2分", "2" }, { "1e3", "1e3" }, { " 1.5 ", "1.5" }, { "+3", "+3" }, { "0", "2" }, { "-1", "2" }, { "", "2" },
+    };
+    QStringList lines;
+    for (const auto &[marks, shown] : rows)
+        lines << QStringLiteral("Q^0^1^%1^9^a").arg(QString::fromUtf8(marks));
+    startEditing(lines);
+    int index = 1;
+    for (const auto &[marks, shown] : rows) {
+        const QString stored = QString::fromUtf8(marks);
+        EXPECT_EQ(m_editor.record().getPoint(), QString::fromUtf8(shown)) << marks;
+        EXPECT_EQ(m_editor.takeMarksReplaced(), stored.trimmed() != QString::fromUtf8(shown)) << marks;
+        m_editor.setContext(QStringLiteral("R"));
+        EXPECT_EQ(plainLine(index), QStringLiteral("R^0^1^%1^9^a").arg(QString::fromUtf8(shown))) << "later edits are stored: " << marks;
+        m_editor.step(1);
+        ++index;
+    }
 }
 
 TEST_F(Questions, FullMarksStayWithinWhatTheTestTakerCounts)

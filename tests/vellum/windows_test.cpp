@@ -311,7 +311,7 @@ TEST_F(Windows, EditingStoresStepsAndDeletesThroughTheButtons)
 {
     const QString p = writePaper(file(QStringLiteral("e.dat")),
                                  { QStringLiteral("9^60^S^T^20^W"), QStringLiteral("One^4^1^2^9^a^b"),
-                                   QStringLiteral("Two^0^13^2^8^a^b^c"), QStringLiteral("Three^0^2^2^6^True^False") });
+                                   QStringLiteral("Two^0^13^2^8^a^b^c"), QStringLiteral("Three^0^2^2分^6^True^False") });
     start();
     header().openPaper(p);
     click(header().Command3);
@@ -321,14 +321,22 @@ TEST_F(Windows, EditingStoresStepsAndDeletesThroughTheButtons)
     EXPECT_EQ(f.Text3->text(), QStringLiteral("4"));
     EXPECT_TRUE(f.Option4[0]->isChecked());
 
-    QTest::keyClick(f.Text2, Qt::Key_End, Qt::ControlModifier);
-    type(f.Text2, QStringLiteral("!"));
+    // A change that is not stored says why while it lasts.
+    EXPECT_FALSE(f.problemNote->isVisibleTo(&f));
+    f.Text2->selectAll();
+    QTest::keyClick(f.Text2, Qt::Key_Delete);
+    EXPECT_EQ(f.problemNote->text(), QStringLiteral("The changes to this question are not stored yet:\nThe question is empty"));
+    EXPECT_TRUE(f.problemNote->isVisibleTo(&f));
+    type(f.Text2, QStringLiteral("One!"));
+    EXPECT_FALSE(f.problemNote->isVisibleTo(&f));
     click(f.Command3);
     EXPECT_EQ(f.Label16->text(), QStringLiteral("Count:2/3"));
     EXPECT_TRUE(f.Check1[0]->isChecked() && !f.Check1[1]->isChecked() && f.Check1[2]->isChecked());
     EXPECT_TRUE(f.checkFrame->isVisibleTo(&f));
     click(f.Command3);
     EXPECT_FALSE(f.Option4[2]->isVisibleTo(&f)) << "true-or-false offers A and B only";
+    EXPECT_EQ(f.Text5->text(), QStringLiteral("2")) << "stored marks that are not a number";
+    EXPECT_EQ(m_told.back().text, QStringLiteral("Should be Number"));
     click(f.Command3);
     EXPECT_EQ(f.Label16->text(), QStringLiteral("Count:3/3"));
 
@@ -398,7 +406,7 @@ TEST_F(Windows, MarksCaretAndImageIdRefusals)
     EXPECT_EQ(m_told.back().text, QStringLiteral("Image ID must be a whole number from 0 to 32767"));
 
     click(f.Command2);
-    EXPECT_EQ(m_told.back().text, QStringLiteral("Required Field unavailable")) << "no kind chosen";
+    EXPECT_EQ(m_told.back().text, QStringLiteral("Required Field unavailable\nNo type is chosen"));
     EXPECT_EQ(f.Label16->text(), QStringLiteral("Tests has 0 Items"));
 
     replace(f.Text5, QStringLiteral("3276"));
