@@ -37,12 +37,12 @@ bool isWholeNumberIn(const QString &text, int low, int high)
 }
 
 // Options named by a choice answer must exist, or the candidate could never pick them.
-void checkNamedOptions(const oneChoice &q, const QString &answer, QStringList &problems)
+void checkNamedOptions(const oneChoice &q, const QString &answer, std::vector<QuestionFault> &faults)
 {
     for (QChar digit : answer) {
         const int slot = digit.unicode() - u'1';
         if (q.getOption(slot).isEmpty())
-            problems << QStringLiteral("the answer names option %1, which is empty").arg(letterOf(slot));
+            faults.push_back({ QuestionFault::Kind::AnswerOptionEmpty, letterOf(slot) });
     }
 }
 
@@ -57,46 +57,84 @@ bool allDigitsOneToSix(const QString &answer)
 
 } // namespace
 
-QStringList questionProblems(const oneChoice &q)
+QString QuestionFault::message() const
 {
-    QStringList problems;
+    switch (kind) {
+    case Kind::QuestionEmpty:
+        return QStringLiteral("the question text is empty");
+    case Kind::MarksMissing:
+        return QStringLiteral("the marks are missing");
+    case Kind::MarksNotNumber:
+        return QStringLiteral("the marks \"%1\" are not a number greater than zero").arg(value);
+    case Kind::OptionAEmpty:
+        return QStringLiteral("option A is empty");
+    case Kind::OptionBEmpty:
+        return QStringLiteral("option B is empty");
+    case Kind::KindMissing:
+        return QStringLiteral("the kind code is missing");
+    case Kind::KindUnknown:
+        return QStringLiteral("the kind code \"%1\" is none of 9, 8, 7, 6").arg(value);
+    case Kind::SingleAnswer:
+        return QStringLiteral("a single-choice answer must be one digit from 1 to 6, not \"%1\"").arg(value);
+    case Kind::MultipleAnswer:
+        return QStringLiteral("a multiple-select answer must be digits from 1 to 6 in ascending order, not \"%1\"").arg(value);
+    case Kind::TrueFalseAnswer:
+        return QStringLiteral("a true-or-false answer must be 1 or 2, not \"%1\"").arg(value);
+    case Kind::AnswerOptionEmpty:
+        return QStringLiteral("the answer names option %1, which is empty").arg(value);
+    }
+    return {};
+}
+
+std::vector<QuestionFault> questionFaults(const oneChoice &q)
+{
+    using Kind = QuestionFault::Kind;
+    std::vector<QuestionFault> faults;
     if (q.getContext().isEmpty())
-        problems << QStringLiteral("the question text is empty");
+        faults.push_back({ Kind::QuestionEmpty, {} });
 
     const QString marks = q.getPoint();
     if (marks.isEmpty())
-        problems << QStringLiteral("the marks are missing");
+        faults.push_back({ Kind::MarksMissing, {} });
     else if (!(pointsOf(marks) > 0))
-        problems << QStringLiteral("the marks \"%1\" are not a number greater than zero").arg(marks);
+        faults.push_back({ Kind::MarksNotNumber, marks });
 
     if (q.getOption(0).isEmpty())
-        problems << QStringLiteral("option A is empty");
+        faults.push_back({ Kind::OptionAEmpty, {} });
 
     const QString kind = q.getType();
     const QString answer = q.getAnswer();
     if (kind.isEmpty()) {
-        problems << QStringLiteral("the kind code is missing");
+        faults.push_back({ Kind::KindMissing, {} });
     } else if (!isKnownKind(kind)) {
-        problems << QStringLiteral("the kind code \"%1\" is none of 9, 8, 7, 6").arg(kind);
+        faults.push_back({ Kind::KindUnknown, kind });
     } else if (kind == kindSingle) {
         if (answer.size() != 1 || !allDigitsOneToSix(answer))
-            problems << QStringLiteral("a single-choice answer must be one digit from 1 to 6, not \"%1\"").arg(answer);
+            faults.push_back({ Kind::SingleAnswer, answer });
         else
-            checkNamedOptions(q, answer, problems);
+            checkNamedOptions(q, answer, faults);
     } else if (kind == kindMultiple) {
         bool ascending = !answer.isEmpty() && allDigitsOneToSix(answer);
         for (qsizetype i = 1; ascending && i < answer.size(); ++i)
             ascending = answer[i - 1] < answer[i];
         if (!ascending)
-            problems << QStringLiteral("a multiple-select answer must be digits from 1 to 6 in ascending order, not \"%1\"").arg(answer);
+            faults.push_back({ Kind::MultipleAnswer, answer });
         else
-            checkNamedOptions(q, answer, problems);
+            checkNamedOptions(q, answer, faults);
     } else if (kind == kindTrueFalse) {
         if (answer != u"1" && answer != u"2")
-            problems << QStringLiteral("a true-or-false answer must be 1 or 2, not \"%1\"").arg(answer);
+            faults.push_back({ Kind::TrueFalseAnswer, answer });
         if (q.getOption(1).isEmpty())
-            problems << QStringLiteral("option B is empty");
+            faults.push_back({ Kind::OptionBEmpty, {} });
     }
+    return faults;
+}
+
+QStringList questionProblems(const oneChoice &q)
+{
+    QStringList problems;
+    for (const QuestionFault &f : questionFaults(q))
+        problems << f.message();
     return problems;
 }
 

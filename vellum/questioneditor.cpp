@@ -173,49 +173,40 @@ bool QuestionEditor::recordComplete() const
 
 QStringList QuestionEditor::problems() const
 {
-    if (recordComplete())
-        return {};
-    // The same conditions as the paper's question check, which decides; only the words are ours.
+    // The paper's question check decides; only the words are the author's language.
+    using Kind = paper::QuestionFault::Kind;
     QStringList named;
-    auto say = [&](int id) { named << m_texts.getRes(id); };
-    const oneChoice &q = m_record;
-    if (q.getContext().isEmpty())
-        say(text::QuestionEmpty);
-    if (!(paper::pointsOf(q.getPoint()) > 0))
-        say(text::MarksMissing);
-    if (q.getOption(0).isEmpty())
-        say(text::OptionAEmpty);
-
-    const QString kind = q.getType();
-    const QString answer = q.getAnswer();
-    const bool digitsOneToSix = std::all_of(answer.begin(), answer.end(), [](QChar c) { return c >= u'1' && c <= u'6'; });
-    bool fits = !answer.isEmpty() && digitsOneToSix;
-    if (kind == paper::kindSingle)
-        fits = fits && answer.size() == 1;
-    else if (kind == paper::kindTrueFalse)
-        fits = answer == u"1" || answer == u"2";
-    else if (kind == paper::kindMultiple)
-        for (qsizetype i = 1; fits && i < answer.size(); ++i)
-            fits = answer[i - 1] < answer[i]; // ascending, each option once
-
-    if (kind.isEmpty()) {
-        say(text::NoKind);
-    } else if (!paper::isKnownKind(kind)) {
-        named << m_texts.getRes(text::UnknownKind).arg(kind);
-    } else if (kind != paper::kindBlank) {
-        if (answer.isEmpty())
-            say(text::NoAnswer);
-        else if (!fits)
-            named << m_texts.getRes(text::AnswerDoesNotFit).arg(answer);
-        else if (kind != paper::kindTrueFalse) {
-            for (QChar digit : answer) {
-                const int slot = digit.unicode() - u'1';
-                if (q.getOption(slot).isEmpty())
-                    named << m_texts.getRes(text::AnswerOptionEmpty).arg(QChar(u'A' + slot));
-            }
+    for (const paper::QuestionFault &f : paper::questionFaults(m_record)) {
+        switch (f.kind) {
+        case Kind::QuestionEmpty:
+            named << m_texts.getRes(text::QuestionEmpty);
+            break;
+        case Kind::MarksMissing:
+        case Kind::MarksNotNumber:
+            named << m_texts.getRes(text::MarksMissing);
+            break;
+        case Kind::OptionAEmpty:
+            named << m_texts.getRes(text::OptionAEmpty);
+            break;
+        case Kind::OptionBEmpty:
+            named << m_texts.getRes(text::OptionBEmpty);
+            break;
+        case Kind::KindMissing:
+            named << m_texts.getRes(text::NoKind);
+            break;
+        case Kind::KindUnknown:
+            named << m_texts.getRes(text::UnknownKind).arg(f.value);
+            break;
+        case Kind::SingleAnswer:
+        case Kind::MultipleAnswer:
+        case Kind::TrueFalseAnswer:
+            named << (f.value.isEmpty() ? m_texts.getRes(text::NoAnswer)
+                                        : m_texts.getRes(text::AnswerDoesNotFit).arg(f.value));
+            break;
+        case Kind::AnswerOptionEmpty:
+            named << m_texts.getRes(text::AnswerOptionEmpty).arg(f.value);
+            break;
         }
-        if (kind == paper::kindTrueFalse && q.getOption(1).isEmpty())
-            say(text::OptionBEmpty);
     }
     return named;
 }
