@@ -87,6 +87,7 @@ void Form2::startTest()
         return;
     }
     setWindowTitle(m_session.caption());
+    Label1->setText(m_session.initialTimeText());
     showCurrentQuestion();
     Timer1->start();
     showCount();

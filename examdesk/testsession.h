@@ -42,13 +42,14 @@ public:
     bool next();
     bool previous();
 
-    // "Count 3/ 20", "Total 100", and the time label before the first tick.
+    // "Count 3/ 20", "Total 100", and the time label before the first tick: the countdown's,
+    // or once a paper without a time limit has started, the time used's.
     QString countText() const;
     QString fullMarksText() const;
     QString initialTimeText() const;
 
     struct Tick {
-        QString timeText;
+        QString timeText; // the time left, or the time used when the paper has no time limit
         bool turnRed = false; // the first tick with at most three minutes left
         bool timeUp = false;  // the first tick with no time left: submit now
     };

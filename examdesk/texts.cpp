@@ -44,6 +44,7 @@ const TextEntry entries[] = {
       "The result could not be handed to the login program nor saved (%2). Please copy this result code for "
       "the examiner:\n%1" },
     { FixedViewCaption, "试题", "试题" },
+    { TimeUsedLabel, "用时", "Used" },
 };
 
 } // namespace
