@@ -184,6 +184,14 @@ void Form2::endWith(int exitCode)
     close();
 }
 
+void Form2::changeEvent(QEvent *event)
+{
+    // The question, minimized along with this window, comes back with it.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && m_currentView)
+        m_currentView->restore();
+    QWidget::changeEvent(event);
+}
+
 void Form2::closeEvent(QCloseEvent *event)
 {
     // Until the result is handed over the window stays, whoever asks it to close.

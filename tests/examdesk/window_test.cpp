@@ -273,6 +273,25 @@ TEST_F(WindowTest, ALongCountIsShownWholeAndTheTotalMovesAlong)
     QTest::mouseClick(form->Command4, Qt::LeftButton);
 }
 
+TEST_F(WindowTest, AMinimizedQuestionComesBackAtOnceOrWithTheTestWindow)
+{
+    auto form = open(samplePaper());
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    subject *view = form->currentView();
+    ASSERT_TRUE(view);
+    view->showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isMinimized(); }, 5000));
+    EXPECT_TRUE(view->isVisible());
+
+    form->showMinimized();
+    view->showMinimized(); // as a desktop takes a window's questions along
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->isMinimized()) << "not back on its own without the bar";
+    form->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isMinimized(); }, 5000));
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+}
+
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
 {
     const QString path = writePaper(m_dir.filePath(QStringLiteral("odd.dat")),
