@@ -35,10 +35,14 @@ QString findPicture(qint16 img, const QString &paperPath, const QString &program
     return {};
 }
 
-TestSession::TestSession(const CmultiLanguage &table, QString paperPath, Clock clock)
-    : m_table(table), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
+QString startCaption(const CmultiLanguage &table)
 {
-    m_caption = message(text::CaptionStem) + QStringLiteral(".41");
+    return table.getRes(text::CaptionStem) + QStringLiteral(".41");
+}
+
+TestSession::TestSession(const CmultiLanguage &table, QString paperPath, Clock clock)
+    : m_table(table), m_paperPath(std::move(paperPath)), m_clock(std::move(clock)), m_caption(startCaption(table))
+{
 }
 
 std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) const

@@ -18,6 +18,9 @@ namespace examdesk {
 // in the program's folder. Empty for picture 0 or when none exists.
 QString findPicture(qint16 img, const QString &paperPath, const QString &programFolder);
 
+// The program's own title: the test window's caption before a paper is loaded.
+QString startCaption(const CmultiLanguage &table);
+
 class TestSession
 {
 public:

@@ -1,6 +1,7 @@
 // Whole tests taken through the real windows: Start, every kind of question, moving back and
 // forth, the refused close, submission, the time-out and the channel to a receiver.
 #include "clsencryptxor.h"
+#include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "form2.h"
 #include "paperfiles.h"
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -290,6 +292,25 @@ TEST_F(WindowTest, AMinimizedQuestionComesBackAtOnceOrWithTheTestWindow)
     form->showNormal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isMinimized(); }, 5000));
     QTest::mouseClick(form->Command4, Qt::LeftButton);
+}
+
+TEST_F(WindowTest, TheSecondInstanceNoticeIsWideEnoughForTheProgramsTitle)
+{
+    using Case = std::tuple<int, const char *, const char *>;
+    for (const auto &[lcid, title, text] : { Case { 1033, "ZeloClientV1.1.41", "This Program has run already" },
+                                             Case { chineseLcid, "Orla客户端程序V1.1.41", "程序已经启动" } }) {
+        SCOPED_TRACE(lcid);
+        const std::unique_ptr<CmultiLanguage> table = stringTable(lcid);
+        const std::unique_ptr<QMessageBox> box = alreadyRunningBox(*table);
+        box->show();
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8(title));
+        EXPECT_EQ(box->text(), QString::fromUtf8(text));
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        // A title bar sets the title beside an icon and three buttons, often in bold.
+        QFont bold = box->font();
+        bold.setBold(true);
+        EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 100);
+    }
 }
 
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
