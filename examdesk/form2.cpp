@@ -1,10 +1,12 @@
 // The test window: Start, moving between questions, the countdown, submission and the refused close.
 #include "form2.h"
 
+#include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "views.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -171,8 +173,10 @@ void Form2::submitTest()
     closeCurrentView();
     Timer1->stop();
     const TestSession::HandOff handOff = m_session.submit(m_seams.send);
+    // The candidate reads the result's path out to the examiner: on a line of its own, whole.
     if (!handOff.message.isEmpty())
-        m_seams.warn(m_table.getRes(text::Fault), handOff.message);
+        m_seams.warn(m_table.getRes(text::Fault),
+                     withPathUnbroken(handOff.message, QDir::toNativeSeparators(handOff.savedPath)));
     endWith(0);
 }
 

@@ -1,5 +1,6 @@
 // Whole tests taken through the real windows: Start, every kind of question, moving back and
-// forth, the refused close, submission, the time-out and the channel to a receiver.
+// forth, the refused close, submission, the time-out and the channel to a receiver; a minimized
+// question, the second-instance notice and the message of a failed hand-off.
 #include "clsencryptxor.h"
 #include "examdesk/notices.h"
 #include "examdesk/texts.h"
@@ -18,6 +19,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -311,6 +313,33 @@ TEST_F(WindowTest, TheSecondInstanceNoticeIsWideEnoughForTheProgramsTitle)
         bold.setBold(true);
         EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 100);
     }
+}
+
+TEST_F(WindowTest, AFailedHandOffShowsWhereTheResultIsOnOneUnbrokenLine)
+{
+    // Blanks, hyphens and Chinese names: every place a line could otherwise break.
+    const QString folder = m_dir.filePath(QStringLiteral("考生 资料/exam-papers-of-the-morning/第一场"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = writePaper(folder + QStringLiteral("/期中 试卷.dat"),
+                                    { QStringLiteral("1^10^S^T^2^A"), QStringLiteral("Q^0^1^1^9^a") });
+    auto form = open(path, [](const QString &, const QString &) { return CsendMessage::Outcome::NoReceiver; });
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    ASSERT_EQ(m_warnings.size(), 1);
+    const QStringList lines = m_warnings[0].split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << m_warnings[0].toStdString();
+    EXPECT_EQ(QString(lines[1]).remove(QChar(0x2060)).replace(QChar(QChar::Nbsp), u' '), path + QStringLiteral(".result"));
+
+    // Laid out far narrower than itself, the path's line stays one line.
+    QTextLayout layout(lines[1], form->font());
+    layout.beginLayout();
+    int laidLines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(40);
+        ++laidLines;
+    }
+    layout.endLayout();
+    EXPECT_EQ(laidLines, 1);
 }
 
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
