@@ -5,6 +5,7 @@
 #include "multilanguage.h"
 #include "textwindow.h"
 
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -20,8 +21,23 @@ Dialog::Dialog(const CmultiLanguage &texts, QWidget *parent) : QDialog(parent), 
     OKButton->setAutoDefault(false);
     resize(340, 380);
 
-    connect(File1, &QListWidget::itemActivated, this,
+    // One click opens a file. A double-click opens it once, by its first click: the list's own
+    // activation on the second would open it again (a log may start an external editor).
+    connect(File1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { emit fileChosen(item->text(), rpt); });
+    File1->installEventFilter(this);
+}
+
+bool Dialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == File1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && File1->currentItem()) {
+            emit fileChosen(File1->currentItem()->text(), rpt);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void Dialog::showFiles(const QStringList &names, bool reports)

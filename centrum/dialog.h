@@ -24,8 +24,11 @@ public:
     void showFiles(const QStringList &names, bool reports);
 
 signals:
-    // A file was opened from the list by Enter or a double-click.
+    // A file was opened from the list by a click (the first click of a double-click) or Enter.
     void fileChosen(const QString &fileName, bool report);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     const CmultiLanguage &m_texts;

@@ -1,10 +1,12 @@
 // The test window: Start, moving between questions, the countdown, submission and the refused close.
 #include "form2.h"
 
+#include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "views.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -87,6 +89,7 @@ void Form2::startTest()
         return;
     }
     setWindowTitle(m_session.caption());
+    Label1->setText(m_session.initialTimeText());
     showCurrentQuestion();
     Timer1->start();
     showCount();
@@ -170,8 +173,10 @@ void Form2::submitTest()
     closeCurrentView();
     Timer1->stop();
     const TestSession::HandOff handOff = m_session.submit(m_seams.send);
+    // The candidate reads the result's path out to the examiner: on a line of its own, whole.
     if (!handOff.message.isEmpty())
-        m_seams.warn(m_table.getRes(text::Fault), handOff.message);
+        m_seams.warn(m_table.getRes(text::Fault),
+                     withPathUnbroken(handOff.message, QDir::toNativeSeparators(handOff.savedPath)));
     endWith(0);
 }
 
@@ -181,6 +186,14 @@ void Form2::endWith(int exitCode)
     m_mayClose = true;
     closeCurrentView();
     close();
+}
+
+void Form2::changeEvent(QEvent *event)
+{
+    // The question, minimized along with this window, comes back with it.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && m_currentView)
+        m_currentView->restore();
+    QWidget::changeEvent(event);
 }
 
 void Form2::closeEvent(QCloseEvent *event)

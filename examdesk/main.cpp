@@ -1,5 +1,6 @@
 // examdesk: takes one test on the paper named by the command line and hands the result to the login client.
 #include "datafolder.h"
+#include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "form2.h"
 #include "common/qttranslations.h"
@@ -22,8 +23,7 @@ int main(int argc, char *argv[])
 
     SingleInstance instance(QStringLiteral("examdesk"));
     if (!instance.acquire()) {
-        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), table->getRes(examdesk::text::AlreadyRunning), QMessageBox::Ok);
-        box.exec();
+        examdesk::alreadyRunningBox(*table)->exec();
         return 0;
     }
 

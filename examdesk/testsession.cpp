@@ -36,10 +36,14 @@ QString findPicture(qint16 img, const QString &paperPath, const QString &program
     return {};
 }
 
-TestSession::TestSession(const CmultiLanguage &table, QString paperPath, Clock clock)
-    : m_table(table), m_paperPath(std::move(paperPath)), m_clock(std::move(clock))
+QString startCaption(const CmultiLanguage &table)
 {
-    m_caption = message(text::CaptionStem) + QStringLiteral(".41");
+    return table.getRes(text::CaptionStem) + QStringLiteral(".41");
+}
+
+TestSession::TestSession(const CmultiLanguage &table, QString paperPath, Clock clock)
+    : m_table(table), m_paperPath(std::move(paperPath)), m_clock(std::move(clock)), m_caption(startCaption(table))
+{
 }
 
 std::optional<QString> TestSession::paperProblem(oneChoices::LoadStatus status) const
@@ -134,7 +138,11 @@ QString TestSession::fullMarksText() const
     return message(text::TotalLabel) + numbers::labelText(double(m_fullMarks));
 }
 
-QString TestSession::initialTimeText() const { return message(text::TimeLabel); }
+QString TestSession::initialTimeText() const
+{
+    const bool untimedStarted = m_startTime.isValid() && m_timeLimitSeconds <= 0;
+    return message(untimedStarted ? text::TimeUsedLabel : text::TimeLabel);
+}
 
 TestSession::Tick TestSession::tick()
 {
@@ -148,8 +156,14 @@ TestSession::Tick TestSession::tick()
         result.timeUp = true;
         m_elapsedSeconds = m_timeLimitSeconds; // a late tick still reports the whole limit
     }
+    if (!timed) {
+        // Nothing counts down, so the candidate sees the time used rather than a time below zero.
+        result.timeText = message(text::TimeUsedLabel) + numbers::labelText(double(m_elapsedSeconds / 60))
+            + QLatin1Char(':') + numbers::labelText(double(m_elapsedSeconds % 60));
+        return result;
+    }
     const qint64 remaining = qint64(m_timeLimitSeconds) - m_elapsedSeconds;
-    if (timed && remaining <= redSeconds && !m_red) {
+    if (remaining <= redSeconds && !m_red) {
         m_red = true;
         result.turnRed = true;
     }

@@ -18,6 +18,9 @@ namespace examdesk {
 // in the program's folder. Empty for picture 0 or when none exists.
 QString findPicture(qint16 img, const QString &paperPath, const QString &programFolder);
 
+// The program's own title: the test window's caption before a paper is loaded.
+QString startCaption(const CmultiLanguage &table);
+
 class TestSession
 {
 public:
@@ -42,13 +45,14 @@ public:
     bool next();
     bool previous();
 
-    // "Count 3/ 20", "Total 100", and the time label before the first tick.
+    // "Count 3/ 20", "Total 100", and the time label before the first tick: the countdown's,
+    // or once a paper without a time limit has started, the time used's.
     QString countText() const;
     QString fullMarksText() const;
     QString initialTimeText() const;
 
     struct Tick {
-        QString timeText;
+        QString timeText; // the time left, or the time used when the paper has no time limit
         bool turnRed = false; // the first tick with at most three minutes left
         bool timeUp = false;  // the first tick with no time left: submit now
     };

@@ -36,14 +36,15 @@ const TextEntry entries[] = {
       "The paper %1 has the unknown question kind \"%3\" at line %2." },
     { MarksOutOfRange, "试卷 %1 的总分 %2 超出 -32768 到 32767 的范围，无法考试。",
       "The full marks of the paper %1 (%2) lie outside -32768 to 32767; it cannot be taken." },
-    { ResultTooLong, "成绩太长，无法交给登录程序。成绩已保存在 %1，请告知监考老师。",
-      "The result is too long to hand to the login program. It is saved in %1; please tell the examiner." },
-    { HandOffFailed, "成绩未能交给登录程序。成绩已保存在 %1，请告知监考老师。",
-      "The result could not be handed to the login program. It is saved in %1; please tell the examiner." },
+    { ResultTooLong, "成绩太长，无法交给登录程序。成绩已保存在：\n%1\n请告知监考老师。",
+      "The result is too long to hand to the login program. It is saved in:\n%1\nPlease tell the examiner." },
+    { HandOffFailed, "成绩未能交给登录程序。成绩已保存在：\n%1\n请告知监考老师。",
+      "The result could not be handed to the login program. It is saved in:\n%1\nPlease tell the examiner." },
     { HandOffNotSaved, "成绩未能交给登录程序，也未能保存（%2）。请把下面的成绩码抄给监考老师：\n%1",
       "The result could not be handed to the login program nor saved (%2). Please copy this result code for "
       "the examiner:\n%1" },
     { FixedViewCaption, "试题", "试题" },
+    { TimeUsedLabel, "用时", "Used" },
 };
 
 } // namespace

@@ -42,6 +42,7 @@ enum Id : int {
     HandOffFailed = 27,   // %1 file holding the result
     HandOffNotSaved = 28, // %1 the enciphered result, %2 why it could not be saved
     FixedViewCaption = 29, // the multiple-select and fill-in views' caption, Chinese in both languages
+    TimeUsedLabel = 30,    // the time label of a paper without a time limit
 };
 
 } // namespace text

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QWindow>
 
 namespace examdesk {
 
@@ -125,6 +126,17 @@ void subject::setSubject(const oneChoice &sb)
     show();
     raise();
     activateWindow();
+    // A minimized question would stay out of sight until the candidate moved to another one, so
+    // it comes back at once; minimized along with the test window, it comes back with that.
+    // The window's state is watched, as some desktops never tell the widget of a minimize, and
+    // the minimize is remembered, as some report it and at once take it back while the window
+    // stays out of sight.
+    connect(windowHandle(), &QWindow::windowStateChanged, this, [this](Qt::WindowState state) {
+        if (state != Qt::WindowMinimized)
+            return;
+        m_minimized = true;
+        QMetaObject::invokeMethod(this, &subject::restore, Qt::QueuedConnection);
+    });
 }
 
 void subject::placeBelowTestWindow()
@@ -148,6 +160,22 @@ void subject::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         collectAnswer();
     QWidget::changeEvent(event);
+}
+
+void subject::restore()
+{
+    const QWidget *bar = m_context.testWindow;
+    if (!(m_minimized || isMinimized()) || m_unloading || (bar && bar->isMinimized()))
+        return;
+    m_minimized = false;
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (QWindow *window = windowHandle())
+        window->setWindowStates(window->windowStates() & ~Qt::WindowMinimized);
+    // Some desktops let a program minimize a window but not take it back: shown anew, it is back.
+    hide();
+    show();
+    raise();
+    activateWindow();
 }
 
 void subject::closeEvent(QCloseEvent *event)

@@ -41,6 +41,8 @@ public:
     virtual void setSubject(const oneChoice &sb);
     // Stores what is on screen, then closes the view and releases it.
     void unloadme();
+    // Brings a minimized view back where it was, unless the test window is minimized too.
+    void restore();
 
     QLabel *Label4 = nullptr;
     QLabel *lbItemNum = nullptr;
@@ -84,6 +86,7 @@ protected:
 private:
     void placeBelowTestWindow();
     bool m_unloading = false;
+    bool m_minimized = false; // minimized since it was last shown
 };
 
 // Single choice and true/false: one option button per option.

@@ -371,10 +371,14 @@ TEST_F(ServerWindow, ALogFileGoesToTheDesktopsViewerOrElseToOurOwn)
     QListWidget *files = form.fileList()->File1;
     ASSERT_EQ(files->count(), 1);
     const QPoint at = files->visualItemRect(files->item(0)).center();
-    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at); // a double-click's first click
-    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
-
+    // One click opens the log; the rest of a double-click does not open it a second time.
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(m_handedOver, QStringList { path(QStringLiteral("2026-12-6.log")) });
+    QTest::mousePress(files->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(files->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(m_handedOver.size(), 1);
+
     TextWindow *viewer = form.logViewer();
     ASSERT_TRUE(viewer && viewer->isVisible()) << "no desktop viewer took the file";
     EXPECT_EQ(viewer->windowTitle(), QStringLiteral("2026-12-6.log"));

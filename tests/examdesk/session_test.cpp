@@ -120,18 +120,34 @@ TEST_F(SessionTest, CountsDownTurnsRedAndEndsAtTheFirstTickPastEachMark)
     EXPECT_FALSE(s->tick().timeUp);
 }
 
-TEST_F(SessionTest, APaperWithoutATimeLimitRunsUntilSubmitted)
+TEST_F(SessionTest, APaperWithoutATimeLimitShowsTheTimeUsedAndRunsUntilSubmitted)
 {
-    auto s = session(paper({ QStringLiteral("1^0^S^T^1^A"), QStringLiteral("Q1^0^1^1^9^a") }));
-    ASSERT_FALSE(s->startTest());
-    advance(1);
-    TestSession::Tick t = s->tick();
-    EXPECT_EQ(t.timeText, QStringLiteral("Remain-1:-1"));
-    EXPECT_FALSE(t.timeUp || t.turnRed);
-    advance(3600);
-    t = s->tick();
-    EXPECT_EQ(t.timeText, QStringLiteral("Remain-61:-1"));
-    EXPECT_FALSE(t.timeUp || t.turnRed);
+    struct Case {
+        const char *minutes;
+        bool chinese;
+        const char *atStart, *afterOneSecond, *anHourLater;
+    };
+    const Case cases[] = {
+        { "0", false, "Used", "Used 0: 1", "Used 60: 1" },
+        { "-5", true, "用时", "用时 0: 1", "用时 60: 1" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.minutes);
+        auto s = session(paper({ QStringLiteral("1^%1^S^T^1^A").arg(QLatin1String(c.minutes)),
+                                 QStringLiteral("Q1^0^1^1^9^a") }),
+                         c.chinese);
+        EXPECT_EQ(s->initialTimeText(), QString::fromUtf8(c.chinese ? "时间" : "Remain")) << "no limit known before Start";
+        ASSERT_FALSE(s->startTest());
+        EXPECT_EQ(s->initialTimeText(), QString::fromUtf8(c.atStart));
+        advance(1);
+        TestSession::Tick t = s->tick();
+        EXPECT_EQ(t.timeText, QString::fromUtf8(c.afterOneSecond));
+        EXPECT_FALSE(t.timeUp || t.turnRed);
+        advance(3600);
+        t = s->tick();
+        EXPECT_EQ(t.timeText, QString::fromUtf8(c.anHourLater));
+        EXPECT_FALSE(t.timeUp || t.turnRed);
+    }
 }
 
 TEST_F(SessionTest, ScoresAllOrNothingAndFillInsPerBlank)

@@ -1,6 +1,8 @@
 // Whole tests taken through the real windows: Start, every kind of question, moving back and
-// forth, the refused close, submission, the time-out and the channel to a receiver.
+// forth, the refused close, submission, the time-out and the channel to a receiver; a minimized
+// question, the second-instance notice and the message of a failed hand-off.
 #include "clsencryptxor.h"
+#include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "form2.h"
 #include "paperfiles.h"
@@ -12,10 +14,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -271,6 +275,71 @@ TEST_F(WindowTest, ALongCountIsShownWholeAndTheTotalMovesAlong)
     EXPECT_GT(form->Label3->x(), form->Label2->geometry().right());
     EXPECT_LT(form->Label3->geometry().right(), form->width());
     QTest::mouseClick(form->Command4, Qt::LeftButton);
+}
+
+TEST_F(WindowTest, AMinimizedQuestionComesBackAtOnceOrWithTheTestWindow)
+{
+    auto form = open(samplePaper());
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    subject *view = form->currentView();
+    ASSERT_TRUE(view);
+    view->showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isMinimized(); }, 5000));
+    EXPECT_TRUE(view->isVisible());
+
+    form->showMinimized();
+    view->showMinimized(); // as a desktop takes a window's questions along
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->isMinimized()) << "not back on its own without the bar";
+    form->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isMinimized(); }, 5000));
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+}
+
+TEST_F(WindowTest, TheSecondInstanceNoticeIsWideEnoughForTheProgramsTitle)
+{
+    using Case = std::tuple<int, const char *, const char *>;
+    for (const auto &[lcid, title, text] : { Case { 1033, "ZeloClientV1.1.41", "This Program has run already" },
+                                             Case { chineseLcid, "Orla客户端程序V1.1.41", "程序已经启动" } }) {
+        SCOPED_TRACE(lcid);
+        const std::unique_ptr<CmultiLanguage> table = stringTable(lcid);
+        const std::unique_ptr<QMessageBox> box = alreadyRunningBox(*table);
+        box->show();
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8(title));
+        EXPECT_EQ(box->text(), QString::fromUtf8(text));
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        // A title bar sets the title beside an icon and three buttons, often in bold.
+        QFont bold = box->font();
+        bold.setBold(true);
+        EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 100);
+    }
+}
+
+TEST_F(WindowTest, AFailedHandOffShowsWhereTheResultIsOnOneUnbrokenLine)
+{
+    // Blanks, hyphens and Chinese names: every place a line could otherwise break.
+    const QString folder = m_dir.filePath(QStringLiteral("考生 资料/exam-papers-of-the-morning/第一场"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = writePaper(folder + QStringLiteral("/期中 试卷.dat"),
+                                    { QStringLiteral("1^10^S^T^2^A"), QStringLiteral("Q^0^1^1^9^a") });
+    auto form = open(path, [](const QString &, const QString &) { return CsendMessage::Outcome::NoReceiver; });
+    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    ASSERT_EQ(m_warnings.size(), 1);
+    const QStringList lines = m_warnings[0].split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << m_warnings[0].toStdString();
+    EXPECT_EQ(QString(lines[1]).remove(QChar(0x2060)).replace(QChar(QChar::Nbsp), u' '), path + QStringLiteral(".result"));
+
+    // Laid out far narrower than itself, the path's line stays one line.
+    QTextLayout layout(lines[1], form->font());
+    layout.beginLayout();
+    int laidLines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(40);
+        ++laidLines;
+    }
+    layout.endLayout();
+    EXPECT_EQ(laidLines, 1);
 }
 
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)

@@ -11,7 +11,8 @@
 
 namespace {
 
-// A flat OpenDocument sheet; a cell that reads as a number is stored as one, as a spreadsheet keeps marks.
+// A flat OpenDocument sheet; a cell that reads as a number is stored as one, as a spreadsheet keeps marks,
+// and a line break in a cell is a new paragraph, as typed into a spreadsheet.
 QByteArray flatSheet(const QList<QStringList> &rows)
 {
     QByteArray xml = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -26,7 +27,7 @@ QByteArray flatSheet(const QList<QStringList> &rows)
         for (const QString &cell : row) {
             bool number = false;
             cell.toDouble(&number);
-            const QByteArray text = cell.toHtmlEscaped().toUtf8();
+            const QByteArray text = cell.toHtmlEscaped().toUtf8().replace("\n", "</text:p><text:p>");
             if (cell.isEmpty())
                 xml += "<table:table-cell/>";
             else if (number)
@@ -79,7 +80,7 @@ TEST(SpreadsheetSheet, SavedByASpreadsheetProgramImportsIntoAPaperTheTestTakerSc
             { "kind", "question", "A", "B", "C", "D", "E", "F", "answer", "marks" },
             { "single", "首都, \"capital\"?", "上海", "北京", "", "", "", "", "B", "2" },
             { "multiple", "Primes", "2", "3", "4", "", "", "", "AB", "1.5" },
-            { "blank", "Two cities", "Paris", "Rome", "", "", "", "", "", "1" },
+            { "blank", "Two\ncities", "Paris", "Rome", "", "", "", "", "", "1" },
             { "truefalse", "The sky is blue", "", "", "", "", "", "", "True", "3" },
         }));
     }
@@ -105,6 +106,7 @@ TEST(SpreadsheetSheet, SavedByASpreadsheetProgramImportsIntoAPaperTheTestTakerSc
     ASSERT_EQ(paper.init(paperPath), oneChoices::LoadStatus::Loaded);
     ASSERT_EQ(paper.getCount(), 4);
     EXPECT_EQ(paper.getOne(1)->getContext(), QStringLiteral("首都, \"capital\"?"));
+    EXPECT_EQ(paper.getOne(3)->getContext(), QStringLiteral("Two cities"));
     examdesk::testRecord record;
     record.setAns(paper.getCount(), paper);
     const QStringList right = { "2", "12", "Paris~Rome~~~~~", "1" };

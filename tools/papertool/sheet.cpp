@@ -192,6 +192,14 @@ std::optional<QString> trueFalseDigit(const QString &cell, QStringList &problems
 
 enum Column { Kind, Question, OptionA, Answer = OptionA + optionCount, Marks, Picture, ColumnCount };
 
+// A line break typed into a cell (Alt+Enter) becomes one space, as a question typed into the
+// authoring program stays on one line; CR LF is one break.
+QString oneLine(const QString &cell)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|\\r|\\n"));
+    return QString(cell).replace(lineBreak, QStringLiteral(" "));
+}
+
 bool isHeaderRow(const QStringList &cells)
 {
     const QString first = cells.value(Kind).trimmed().toLower();
@@ -223,9 +231,9 @@ Reading readCsv(QStringView text)
                                        "A to F, answer, marks, picture").arg(used);
 
         Draft d;
-        d.text = cells.value(Question);
+        d.text = oneLine(cells.value(Question));
         for (int i = 0; i < optionCount; ++i)
-            d.options[i] = cells.value(OptionA + i);
+            d.options[i] = oneLine(cells.value(OptionA + i));
         d.marks = cells.value(Marks);
         if (const auto image = paper::imageIdOf(cells.value(Picture)))
             d.image = *image;

@@ -28,6 +28,7 @@ struct Reading {
 
 // Rows of comma-separated cells: kind, question, options A to F, answer, marks and an
 // optional picture number. An optional header row (first cell "kind") and empty rows are skipped.
+// A line break inside the question or an option becomes one space.
 Reading readCsv(QStringView text);
 
 // Plain-text blocks: the question on one line, its options on lines "A. ..." or "A) ...",
