@@ -93,18 +93,20 @@ TEST_F(ServerTest, OnlyConnectionsWithoutAWholeMessageAreLetGoAfterTheStallTime)
     for (RawCandidate *r : { &silent, &halfLogin, &oddReport, &confirmed })
         r->open(port);
     ASSERT_TRUE(waitFor([&] { return silent.greeted() && halfLogin.greeted() && oddReport.greeted() && confirmed.greeted(); }));
+    // A report that never comes whole is taken as it stands once the connection is quiet.
     halfLogin.msg.write("infd" + idField(QStringLiteral("half")));
     oddReport.msg.write("rprt" + idField(QStringLiteral("odd")) + "ABC");
     confirmed.msg.write("rprt" + idField(QStringLiteral("done")) + clsEncryptXOR().HexEncrypt(QStringLiteral("1:p.dat:2")).toUtf8());
 
     ASSERT_TRUE(waitFor([&] {
-        return silent.closed() && halfLogin.closed() && oddReport.closed() && third.finished && first.closedByServer
-            && second.closedByServer;
+        return silent.closed() && halfLogin.closed() && third.finished && first.closedByServer && second.closedByServer;
     }));
     // Idle after a finished exchange is no fault.
-    EXPECT_EQ(confirmed.told, QByteArray("fINFp.dat,1000finx"));
-    EXPECT_FALSE(confirmed.closed());
-    EXPECT_EQ(logTexts().filter(QRegularExpression(QStringLiteral("^sock\\d+ errorNum:5 des:no whole message for 1.5 s"))).size(), 3);
+    for (RawCandidate *r : { &confirmed, &oddReport }) {
+        EXPECT_EQ(r->told, QByteArray("fINFp.dat,1000finx"));
+        EXPECT_FALSE(r->closed());
+    }
+    EXPECT_EQ(logTexts().filter(QRegularExpression(QStringLiteral("^sock\\d+ errorNum:5 des:no whole message for 1.5 s"))).size(), 2);
     EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 1.5 s")).size(), 2);
     // Neither of the two received the paper: each may log in again.
     Candidate &again = candidate(QStringLiteral("first"));
