@@ -3,8 +3,18 @@
 
 #include "clsencryptxor.h"
 
+#include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -33,6 +43,73 @@ struct RawCandidate {
         return file;
     }
     bool closed() const { return msg.state() == QAbstractSocket::UnconnectedState; }
+    // Closes with a reset rather than an orderly close.
+    void reset()
+    {
+        const linger now { 1, 0 };
+        ::setsockopt(int(msg.socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        msg.abort();
+    }
+};
+
+// A workstation that resets every file connection the moment it has accepted it, and goes on
+// listening. It accepts on a thread of its own while this process is held back from seeing the
+// connection made, so that every reset comes first.
+class ResettingWorkstation : public QObject
+{
+public:
+    ResettingWorkstation()
+    {
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        ::bind(m_fd, reinterpret_cast<sockaddr *>(&a), size);
+        ::listen(m_fd, 16);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&a), &size);
+        port = ntohs(a.sin_port);
+        m_thread = std::thread([this] {
+            for (int c; (c = ::accept(m_fd, nullptr, nullptr)) >= 0; ++resets) {
+                const linger now { 1, 0 };
+                ::setsockopt(c, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+                ::close(c);
+            }
+        });
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~ResettingWorkstation() override
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        ::shutdown(m_fd, SHUT_RDWR); // ends the waiting accept
+        m_thread.join();
+        ::close(m_fd);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A socket turning writable tells that its connection is made: not before it is reset.
+        auto *n = qobject_cast<QSocketNotifier *>(watched);
+        if (event->type() == QEvent::SockAct && n && n->type() == QSocketNotifier::Write) {
+            const QDeadlineTimer deadline(2000);
+            while (connectedHere(int(n->socket())) && !deadline.hasExpired())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+
+    quint16 port = 0;
+    std::atomic<int> resets { 0 };
+
+private:
+    bool connectedHere(int fd) const
+    {
+        sockaddr_in a {};
+        socklen_t size = sizeof a;
+        return ::getpeername(fd, reinterpret_cast<sockaddr *>(&a), &size) == 0 && ntohs(a.sin_port) == port;
+    }
+
+    int m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::thread m_thread;
 };
 
 } // namespace
@@ -69,6 +146,34 @@ TEST_F(ServerTest, AFailedFetchClosesTheCandidateAndItsIdMayLogInAgain)
     Candidate &late = candidate(QStringLiteral("r1"));
     late.fetch(server().messagePort());
     EXPECT_TRUE(waitFor([&] { return late.duplicate; }));
+}
+
+TEST_F(ServerTest, AResetIsNoticedAtOnceOnEitherConnection)
+{
+    writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    const quint16 port = server().messagePort();
+    // The file connection: the workstation resets it right after accepting it. The transfer
+    // is given up at once, not after the stall time, and the next candidate is served.
+    ResettingWorkstation workstation;
+    RawCandidate resetting;
+    resetting.open(port);
+    ASSERT_TRUE(waitFor([&] { return resetting.greeted(); }));
+    resetting.msg.write("infd" + idField(QStringLiteral("reset")) + QByteArray::number(workstation.port));
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.fetch(port);
+    ASSERT_TRUE(waitFor([&] { return next.finished && resetting.closed(); }, 5000));
+    EXPECT_EQ(workstation.resets, 1) << "dialled once, not again and again";
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:1 des:Connection reset by peer")).size(), 1);
+
+    // A message connection reset by its candidate is logged as the error it is, and freed.
+    RawCandidate leaving;
+    leaving.open(port);
+    ASSERT_TRUE(waitFor([&] { return leaving.greeted(); }));
+    const qint16 index = server().highestIndex();
+    leaving.reset();
+    ASSERT_TRUE(waitFor([&] { return server().freeSockets().contains(index); }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock%1 errorNum:1 des:Connection reset by peer").arg(index)).size(), 1);
 }
 
 TEST_F(ServerTest, OnlyConnectionsWithoutAWholeMessageAreLetGoAfterTheStallTime)
