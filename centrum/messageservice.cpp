@@ -209,6 +209,7 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
         Cuser user;
         user.uID = m.id();
         user.uIP = s->remoteHostIP();
+        user.uServerIP = s->localIP();
         user.uPort = m.afterId();
         user.uSckNdx = k;
         user.uConn = c.serial;

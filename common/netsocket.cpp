@@ -253,13 +253,20 @@ bool NetSocket::accept(int requestId)
     return true;
 }
 
-void NetSocket::connectTo(const QString &host, quint16 port)
+void NetSocket::connectTo(const QString &host, quint16 port, const QString &localAddress)
 {
     close();
     auto *s = new QTcpSocket(this);
     adopt(s);
     m_state = State::Connecting;
     m_oneAddress = !QHostAddress(host).isNull();
+    if (!localAddress.isEmpty() && !s->bind(QHostAddress(localAddress))) {
+        if (m_socket == s && m_state == State::Connecting) {
+            m_state = State::Error;
+            emit error(int(s->error()), s->errorString());
+        }
+        return;
+    }
     s->connectToHost(host, port);
     watchActivity(true); // dialling an address, the socket is there now; a name is looked up first
 }

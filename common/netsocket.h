@@ -41,7 +41,9 @@ public:
     bool accept(int requestId);
     // Ids of the connections waiting on this object's listening port, oldest first.
     QList<int> pendingRequests() const;
-    void connectTo(const QString &host, quint16 port);
+    // From localAddress when one is given, so that the peer sees the address it knows this
+    // machine by; a local address that cannot be taken is reported as an error.
+    void connectTo(const QString &host, quint16 port, const QString &localAddress = {});
 
     // Queued in order; never waits.
     void send(const QByteArray &bytes);

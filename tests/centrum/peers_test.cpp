@@ -26,11 +26,11 @@ struct RawCandidate {
     QByteArray told;
     QByteArray received;
 
-    void open(quint16 port)
+    void open(quint16 port, const QHostAddress &server = QHostAddress::LocalHost)
     {
         files.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&msg, &QTcpSocket::readyRead, [this] { told += msg.readAll(); });
-        msg.connectToHost(QHostAddress::LocalHost, port);
+        msg.connectToHost(server, port);
     }
     QByteArray login(const QString &id) const { return "infd" + idField(id) + QByteArray::number(files.serverPort()); }
     bool greeted() const { return told.startsWith("fINF"); }
@@ -174,6 +174,23 @@ TEST_F(ServerTest, AResetIsNoticedAtOnceOnEitherConnection)
     leaving.reset();
     ASSERT_TRUE(waitFor([&] { return server().freeSockets().contains(index); }));
     EXPECT_EQ(logTexts().filter(QStringLiteral("sock%1 errorNum:1 des:Connection reset by peer").arg(index)).size(), 1);
+}
+
+TEST_F(ServerTest, ThePaperComesFromTheAddressTheCandidateDialled)
+{
+    // A workstation takes the paper only from the server it logged in to, on a server with
+    // several addresses too.
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 3000);
+    startWith(QStringLiteral("p.dat"));
+    const QHostAddress dialled(QStringLiteral("127.0.0.2"));
+    RawCandidate c;
+    c.open(server().messagePort(), dialled);
+    ASSERT_TRUE(waitFor([&] { return c.greeted(); }));
+    c.msg.write(c.login(QStringLiteral("two")));
+    ASSERT_TRUE(waitFor([&] { return c.fileConnected(); }));
+    EXPECT_EQ(c.file->peerAddress().toString(), dialled.toString());
+    c.msg.write("rqsF");
+    EXPECT_TRUE(waitFor([&] { return c.received == paper; }));
 }
 
 TEST_F(ServerTest, OnlyConnectionsWithoutAWholeMessageAreLetGoAfterTheStallTime)
