@@ -441,53 +441,6 @@ TEST_F(ServerTest, AMessageSplitAcrossArrivalsIsReadWhole)
     EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:split:") + result });
 }
 
-TEST_F(ServerTest, AReportIsStoredAsReceivedWhateverItsShape)
-{
-    m_settle = std::chrono::milliseconds(50);
-    writeFile(QStringLiteral("p.dat"), 10);
-    startWith(QStringLiteral("p.dat"));
-    const QByteArray whole = clsEncryptXOR().HexEncrypt(QStringLiteral("5:p.dat:7")).toUtf8();
-    struct Row {
-        const char *id;
-        QByteArray result;
-        bool endsSending; // nothing more can come: taken at once, and its sender cannot be told
-    };
-    const Row rows[] = {
-        { "empty", "", false },
-        { "odd", "0A1", false },
-        { "cut", whole.chopped(1), true },
-    };
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        sockets.push_back(std::make_unique<QTcpSocket>());
-        sockets.back()->connectToHost(QHostAddress::LocalHost, server().messagePort());
-    }
-    ASSERT_TRUE(waitFor([&] { return std::all_of(sockets.begin(), sockets.end(), [](auto &s) { return s->bytesAvailable() > 0; }); }));
-    QStringList expected;
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        QTcpSocket &s = *sockets[i];
-        s.readAll();
-        s.write("rprt" + idField(QString::fromLatin1(rows[i].id)) + rows[i].result);
-        s.flush();
-        if (rows[i].endsSending)
-            ::shutdown(int(s.socketDescriptor()), SHUT_WR);
-        expected << QStringLiteral("127.0.0.1:%1:").arg(QLatin1StringView(rows[i].id)) + QString::fromLatin1(rows[i].result);
-    }
-    for (std::size_t i = 0; i < std::size(rows); ++i) {
-        SCOPED_TRACE(rows[i].id);
-        QTcpSocket &s = *sockets[i];
-        if (rows[i].endsSending)
-            EXPECT_TRUE(waitFor([&] { return reportEntries().contains(expected[int(i)]); }));
-        else
-            EXPECT_TRUE(waitFor([&] { return s.bytesAvailable() > 0; }) && s.readAll() == "finx");
-    }
-    QStringList entries = reportEntries();
-    entries.sort();
-    expected.sort();
-    EXPECT_EQ(entries, expected);
-    EXPECT_EQ(logTexts().filter(QStringLiteral(" Submit by IP:127.0.0.1:")).size(), 3);
-}
-
 TEST_F(ServerTest, AResultThatCannotBeStoredIsNotConfirmed)
 {
     writeFile(QStringLiteral("p.dat"), 10);

@@ -193,6 +193,35 @@ TEST_F(ServerTest, ThePaperComesFromTheAddressTheCandidateDialled)
     EXPECT_TRUE(waitFor([&] { return c.received == paper; }));
 }
 
+TEST_F(ServerTest, AReportIsStoredAsReceivedWhateverItsShape)
+{
+    m_settle = std::chrono::milliseconds(50);
+    writeFile(QStringLiteral("p.dat"), 10);
+    startWith(QStringLiteral("p.dat"));
+    const QByteArray whole = clsEncryptXOR().HexEncrypt(QStringLiteral("5:p.dat:7")).toUtf8();
+    struct Row {
+        const char *id;
+        QByteArray result;
+        bool endsSending; // nothing more can come: taken at once, though its sender cannot be told
+    } const rows[] = { { "empty", "", false }, { "odd", "0A1", false }, { "cut", whole.chopped(1), true } };
+    RawCandidate cs[std::size(rows)];
+    for (RawCandidate &c : cs)
+        c.open(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return std::all_of(std::begin(cs), std::end(cs), [](auto &c) { return c.greeted(); }); }));
+    QStringList expected;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        cs[i].msg.write("rprt" + idField(QString::fromLatin1(rows[i].id)) + rows[i].result);
+        if (rows[i].endsSending && cs[i].msg.flush())
+            ::shutdown(int(cs[i].msg.socketDescriptor()), SHUT_WR);
+        expected << QStringLiteral("127.0.0.1:%1:").arg(QLatin1StringView(rows[i].id)) + QString::fromLatin1(rows[i].result);
+    }
+    ASSERT_TRUE(waitFor([&] { return cs[0].told.endsWith("finx") && cs[1].told.endsWith("finx") && reportEntries().size() == 3; }));
+    QStringList entries = reportEntries();
+    entries.sort();
+    expected.sort();
+    EXPECT_EQ(entries, expected);
+}
+
 TEST_F(ServerTest, OnlyConnectionsWithoutAWholeMessageAreLetGoAfterTheStallTime)
 {
     m_stall = std::chrono::milliseconds(1500); // long enough for the candidate served next on a busy machine
