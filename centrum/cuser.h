@@ -13,6 +13,7 @@ public:
     qint16 uSckNdx = 0;  // index of the candidate's message socket
     QString uID;         // the ID, trimmed
     quint64 uConn = 0;   // which connection held that index, as indices are reused
+    QString uServerIP;   // the server's address that the candidate dialled
 };
 
 } // namespace centrum

@@ -112,6 +112,7 @@ MessageConnections::Connection *MessageConnections::accept(qint16 k, int request
     c->buffer.clear();
     c->settled = false;
     c->dueAt.reset();
+    c->settleAt.reset();
     if (m_highest < k)
         m_highest = k;
     return c;

@@ -33,6 +33,7 @@ public:
         QByteArray buffer;
         bool settled = false;        // a login or a report has come whole
         std::optional<qint64> dueAt; // when it is let go unless a message comes whole
+        std::optional<qint64> settleAt; // when a report still incomplete is taken as it stands
     };
 
     explicit MessageConnections(ServiceLog &log, QObject *parent = nullptr);

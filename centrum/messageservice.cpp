@@ -22,22 +22,31 @@ namespace centrum {
 
 MessageService::MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
                                ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
-                               QObject *parent)
+                               std::chrono::milliseconds reportSettle, QObject *parent)
     : QObject(parent),
       m_connections(connections),
       m_transfers(transfers),
       m_recorder(recorder),
       m_log(log),
       m_folder(std::move(programFolder)),
-      m_stallTimeout(stallTimeout)
+      m_stallTimeout(stallTimeout),
+      m_reportSettle(reportSettle)
 {
     connect(&m_connections, &MessageConnections::connectionRequest, this, &MessageService::onConnectionRequest);
     connect(&m_connections, &MessageConnections::dataArrival, this, &MessageService::onData);
-    connect(&m_connections, &MessageConnections::closed, this, &MessageService::onPeerClosed);
-    connect(&m_connections, &MessageConnections::error, this, &MessageService::onSocketError);
+    connect(&m_connections, &MessageConnections::closed, this, [this](qint16 k) {
+        if (takeLastMessages(k))
+            onPeerClosed(k);
+    });
+    connect(&m_connections, &MessageConnections::error, this, [this](qint16 k, int number, const QString &description) {
+        if (takeLastMessages(k))
+            onSocketError(k, number, description);
+    });
     m_clock.start();
     m_letGo.setSingleShot(true);
     connect(&m_letGo, &QTimer::timeout, this, &MessageService::letGoOfStalled);
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &MessageService::takeSettledReports);
 }
 
 bool MessageService::start(quint16 port, const QStringList &paperList, bool shuffle, StartResult &result)
@@ -123,15 +132,22 @@ void MessageService::onData(qint16 k)
         return;
     const quint64 serial = first->serial;
     first->buffer += first->socket->readAll();
+    takeMessages(k, serial, wire::Arrival::MayContinue);
+    if (!m_connections.find(k, serial))
+        return;
+    awaitRestOfReport(k);
+    watchPatience(k);
+}
+
+void MessageService::takeMessages(qint16 k, quint64 serial, wire::Arrival arrival)
+{
     for (;;) {
         MessageConnections::Connection *c = m_connections.find(k, serial);
-        if (!c)
+        if (!c || c->buffer.isEmpty())
             return;
-        if (c->buffer.isEmpty())
-            break;
-        const wire::ParsedMessage m = wire::parseMessage(c->buffer);
+        const wire::ParsedMessage m = wire::parseMessage(c->buffer, arrival);
         if (m.status == wire::ParseStatus::Incomplete)
-            break;
+            return;
         if (m.status == wire::ParseStatus::Bad) {
             onSocketError(k, sectionMsgError, m_log.text(text::TooLong));
             return;
@@ -141,7 +157,46 @@ void MessageService::onData(qint16 k)
             c->settled = true;
         handleMessage(k, m);
     }
-    watchPatience(k);
+}
+
+void MessageService::awaitRestOfReport(qint16 k)
+{
+    MessageConnections::Connection *c = m_connections.find(k);
+    if (!c)
+        return;
+    // Every arrival starts the wait afresh: only a quiet connection has sent all of it.
+    if (!c->buffer.startsWith(wire::tagReport)) {
+        c->settleAt.reset();
+        return;
+    }
+    c->settleAt = m_clock.elapsed() + m_reportSettle.count();
+    if (!m_settle.isActive() || m_settle.remainingTime() > m_reportSettle.count())
+        m_settle.start(m_reportSettle);
+}
+
+void MessageService::takeSettledReports()
+{
+    const qint64 now = m_clock.elapsed();
+    QList<std::pair<qint16, quint64>> due;
+    std::optional<qint64> next;
+    for (const auto &[k, c] : m_connections.all()) {
+        if (!c.settleAt)
+            continue;
+        if (*c.settleAt <= now)
+            due.append({ k, c.serial });
+        else if (!next || *c.settleAt < *next)
+            next = c.settleAt;
+    }
+    for (const auto &[k, serial] : due) {
+        MessageConnections::Connection *c = m_connections.find(k, serial);
+        if (!c)
+            continue;
+        c->settleAt.reset();
+        takeMessages(k, serial, wire::Arrival::Ended);
+        watchPatience(k);
+    }
+    if (next && (!m_settle.isActive() || m_settle.remainingTime() > *next - now))
+        m_settle.start(std::chrono::milliseconds(*next - now));
 }
 
 void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
@@ -155,6 +210,7 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
         Cuser user;
         user.uID = m.id();
         user.uIP = s->remoteHostIP();
+        user.uServerIP = s->localIP();
         user.uPort = m.afterId();
         user.uSckNdx = k;
         user.uConn = c.serial;
@@ -246,6 +302,19 @@ void MessageService::serveQueue()
         else
             m_logins.remove(next.uID); // nothing was sent to it
     }
+}
+
+bool MessageService::takeLastMessages(qint16 k)
+{
+    MessageConnections::Connection *c = m_connections.find(k);
+    if (!c)
+        return false;
+    if (k == m_connections.listenerIndex())
+        return true;
+    const quint64 serial = c->serial;
+    c->buffer += c->socket->readAll();
+    takeMessages(k, serial, wire::Arrival::Ended);
+    return m_connections.find(k, serial) != nullptr;
 }
 
 void MessageService::onPeerClosed(qint16 k)

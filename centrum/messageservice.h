@@ -16,6 +16,7 @@
 
 namespace wire {
 struct ParsedMessage;
+enum class Arrival;
 }
 
 namespace centrum {
@@ -36,8 +37,10 @@ struct StartResult {
 
 // Every candidate connecting is announced the first paper of the list. A login that is not a
 // duplicate of this run's is served a paper transfer at once when there is room, or queued;
-// a result goes to the recorder. A connection that sends no whole login or report, or holds
-// part of a message, for the stall time is let go.
+// a result goes to the recorder, whatever its shape: a report that still looks incomplete is
+// taken as it stands once the connection has been quiet for the settle time, or is closed. A
+// connection that sends no whole login or report, or holds part of a message, for the stall
+// time is let go.
 class MessageService : public QObject
 {
     Q_OBJECT
@@ -45,7 +48,7 @@ class MessageService : public QObject
 public:
     MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
                    ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
-                   QObject *parent = nullptr);
+                   std::chrono::milliseconds reportSettle, QObject *parent = nullptr);
 
     // Forgets the logins of the last run, reads the papers of paperList and listens on port.
     // A repeated start replaces the listener; accepted connections stay as they are.
@@ -72,7 +75,12 @@ public:
 private:
     void onConnectionRequest(qint16 k, int requestId);
     void onData(qint16 k);
+    // Handles the whole messages at the front of what the connection holds.
+    void takeMessages(qint16 k, quint64 serial, wire::Arrival arrival);
     void handleMessage(qint16 k, const wire::ParsedMessage &m);
+    // The connection is ending: what the candidate sent is all there is. False when the
+    // connection went meanwhile.
+    bool takeLastMessages(qint16 k);
     void onPeerClosed(qint16 k);
     void onSocketError(qint16 k, int number, const QString &description);
 
@@ -83,6 +91,9 @@ private:
     // message, for the stall time is let go.
     void watchPatience(qint16 k);
     void letGoOfStalled();
+    // A report that still looks incomplete waits the settle time for the rest.
+    void awaitRestOfReport(qint16 k);
+    void takeSettledReports();
 
     MessageConnections &m_connections;
     PaperTransfers &m_transfers;
@@ -90,11 +101,13 @@ private:
     ServiceLog &m_log;
     QString m_folder;
     std::chrono::milliseconds m_stallTimeout;
+    std::chrono::milliseconds m_reportSettle;
     QList<ClassFile> m_papers;
     QList<Cuser> m_queue;
     QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
     QElapsedTimer m_clock;
     QTimer m_letGo; // set for the earliest dueAt of the message connections
+    QTimer m_settle; // set for the earliest settleAt of the message connections
 };
 
 } // namespace centrum

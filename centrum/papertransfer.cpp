@@ -61,7 +61,9 @@ void PaperTransfer::begin(const Cuser &candidate)
     bool ok = false;
     const uint port = candidate.uPort.toUInt(&ok);
     noteProgress();
-    m_file->connectTo(candidate.uIP, ok && port <= 65535 ? quint16(port) : 0);
+    // The candidate takes the file connection only from the server it logged in to, so it is
+    // made from the address the candidate dialled, whichever of the server's addresses that is.
+    m_file->connectTo(candidate.uIP, ok && port <= 65535 ? quint16(port) : 0, candidate.uServerIP);
 }
 
 void PaperTransfer::stop()

@@ -32,9 +32,17 @@ QString rowText(const QStringList &cells)
 
 QString reportRowsText(const QList<ReportRow> &rows, const CmultiLanguage &texts)
 {
+    using report::ReportProblem;
     QString out = rowText(reportHeader(texts));
-    for (const ReportRow &r : rows)
-        out += rowText(reportCells(r));
+    for (const ReportRow &r : rows) {
+        QStringList cells = reportCells(r);
+        // A result stored as received may be empty or cut short: its row says so rather than
+        // pass for a candidate without marks.
+        if (r.problem == ReportProblem::NoResult || r.problem == ReportProblem::NotDeciphered
+            || r.problem == ReportProblem::MissingFields)
+            cells.append(texts.getRes(text::UnreadableRow));
+        out += rowText(cells);
+    }
     return out;
 }
 

@@ -15,7 +15,8 @@ namespace centrum {
 QStringList reportHeader(const CmultiLanguage &texts);
 
 // The viewer's text: the header row and one row an entry, cells padded to 12 characters
-// and separated by TAB, every row ended by CR LF.
+// and separated by TAB, every row ended by CR LF. A row whose result cannot be read ends
+// in a cell that says so.
 QString reportText(const QStringList &entries, const CmultiLanguage &texts);
 QString reportRowsText(const QList<report::ReportRow> &rows, const CmultiLanguage &texts);
 

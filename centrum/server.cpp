@@ -23,7 +23,7 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_connections(m_log),
       m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
       m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.random),
-      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout),
+      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle),
       m_downloads(m_log, m_fileCache, m_folder, seams.stallTimeout)
 {
     connect(&m_log, &ServiceLog::logLine, this, &Server::logLine);

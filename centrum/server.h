@@ -39,6 +39,11 @@ struct ServerSeams {
     // served, so a stalled candidate holds up the whole queue this long; a workstation on
     // the network takes a paper in well under a second.
     std::chrono::milliseconds stallTimeout { 10000 };
+    // A report whose result is not whole groups of four digits (or is empty) is taken as it
+    // stands once nothing more has come for this long, or the candidate has closed. A result
+    // sent whole comes in one segment on a LAN and is taken at once; the wait outlasts the
+    // first resend of a lost segment, so a report split in two is not cut short.
+    std::chrono::milliseconds reportSettle { 500 };
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };

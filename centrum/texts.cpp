@@ -82,6 +82,8 @@ const TextEntry entries[] = {
     { AnswerFieldExtra, "答案字段\"%1\"含有答案以外的内容", "the answer field \"%1\" holds more than the answer" },
     { AnswerAfterEmpty, "答案指向空选项之后的选项", "the answer names an option after an empty one" },
     { PaperFileEmpty, "文件为空", "the file is empty" },
+    // the report viewer
+    { UnreadableRow, "(成绩无法读取)", "(result unreadable)" },
 };
 
 } // namespace

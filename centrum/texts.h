@@ -85,6 +85,8 @@ enum Id : int {
     AnswerFieldExtra = 68, // %1 answer field
     AnswerAfterEmpty = 69,
     PaperFileEmpty = 70,
+    // The report viewer's mark after a row whose result cannot be read.
+    UnreadableRow = 71,
 };
 
 } // namespace text

@@ -3,15 +3,39 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <cerrno>
 #include <map>
+#include <utility>
 
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+
+namespace {
+
+// The system has ended the connection without our closing it: the peer reset or refused it,
+// or it could not be made. A peer's orderly close leaves it waiting for ours instead.
+bool connectionEnded(int fd)
+{
+    tcp_info info {};
+    socklen_t size = sizeof info;
+    return fd >= 0 && ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && info.tcpi_state == TCP_CLOSE;
+}
+
+QString resetText()
+{
+    return QStringLiteral("Connection reset by peer");
+}
+
+} // namespace
 
 // The listening ports of this process: each keeps its platform listener and the
 // connections that wait to be accepted, so that an object can close and a new one
@@ -229,13 +253,88 @@ bool NetSocket::accept(int requestId)
     return true;
 }
 
-void NetSocket::connectTo(const QString &host, quint16 port)
+void NetSocket::connectTo(const QString &host, quint16 port, const QString &localAddress)
 {
     close();
     auto *s = new QTcpSocket(this);
     adopt(s);
     m_state = State::Connecting;
+    m_oneAddress = !QHostAddress(host).isNull();
+    if (!localAddress.isEmpty() && !s->bind(QHostAddress(localAddress))) {
+        if (m_socket == s && m_state == State::Connecting) {
+            m_state = State::Error;
+            emit error(int(s->error()), s->errorString());
+        }
+        return;
+    }
     s->connectToHost(host, port);
+    watchActivity(true); // dialling an address, the socket is there now; a name is looked up first
+}
+
+void NetSocket::watchActivity(bool watch)
+{
+    if (!m_socket)
+        return;
+    for (QSocketNotifier *n : m_socket->findChildren<QSocketNotifier *>()) {
+        if (watch)
+            n->installEventFilter(this);
+        else
+            n->removeEventFilter(this);
+    }
+}
+
+bool NetSocket::eventFilter(QObject *, QEvent *event)
+{
+    if (event->type() != QEvent::SockAct || !m_socket)
+        return false;
+    const int fd = int(m_socket->socketDescriptor());
+    if (!connectionEnded(fd))
+        return false;
+    if (m_state == State::Connected) {
+        m_peerReset = true; // the platform reads it next, as if the peer had closed
+        return false;
+    }
+    if (m_state != State::Connecting || !m_oneAddress)
+        return false;
+    // An attempt to connect to an address has ended. The platform answers a reset that comes
+    // before it has seen the connection made by dialling again, for as long as the peer
+    // listens; so the end is taken here, for the reason the system gives.
+    int number = 0;
+    socklen_t size = sizeof number;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &number, &size);
+    failConnecting(number);
+    return true;
+}
+
+void NetSocket::failConnecting(int number)
+{
+    QTcpSocket *s = m_socket;
+    watchActivity(false);
+    m_socket = nullptr;
+    s->disconnect(this);
+    s->abort();
+    s->deleteLater(); // inside one of its own events
+    m_state = State::Error;
+    switch (number) {
+    case ECONNREFUSED:
+        emit error(int(QAbstractSocket::ConnectionRefusedError), QStringLiteral("Connection refused"));
+        break;
+    case ENETUNREACH:
+        emit error(int(QAbstractSocket::NetworkError), QStringLiteral("Network unreachable"));
+        break;
+    case EHOSTUNREACH:
+        emit error(int(QAbstractSocket::NetworkError), QStringLiteral("Host unreachable"));
+        break;
+    case ETIMEDOUT:
+        emit error(int(QAbstractSocket::NetworkError), QStringLiteral("Connection timed out"));
+        break;
+    case 0: // the platform has taken the reason already: only a reset leaves it dialling
+    case ECONNRESET:
+        emit error(int(QAbstractSocket::RemoteHostClosedError), resetText());
+        break;
+    default:
+        emit error(int(QAbstractSocket::NetworkError), qt_error_string(number));
+    }
 }
 
 void NetSocket::adopt(QTcpSocket *s)
@@ -243,8 +342,11 @@ void NetSocket::adopt(QTcpSocket *s)
     s->setParent(this);
     s->setReadBufferSize(m_readLimit); // a waiting connection's limit gives way to this object's
     m_socket = s;
+    m_peerReset = false;
+    watchActivity(true);
     connect(s, &QTcpSocket::connected, this, [this] {
         m_state = State::Connected;
+        watchActivity(true); // a socket that dialled a name is there only now
         emit connected();
     });
     connect(s, &QTcpSocket::readyRead, this, [this] {
@@ -252,10 +354,15 @@ void NetSocket::adopt(QTcpSocket *s)
             emit dataArrival(m_socket->bytesAvailable());
     });
     connect(s, &QTcpSocket::disconnected, this, [this] {
-        if (m_state == State::Connected || m_state == State::Connecting) {
-            m_state = State::Closing;
-            emit closed();
+        if (m_state != State::Connected && m_state != State::Connecting)
+            return;
+        if (std::exchange(m_peerReset, false)) {
+            m_state = State::Error;
+            emit error(int(QAbstractSocket::RemoteHostClosedError), resetText());
+            return;
         }
+        m_state = State::Closing;
+        emit closed();
     });
     connect(s, &QTcpSocket::bytesWritten, this, [this](qint64 n) {
         emit bytesSent(n);
@@ -317,8 +424,10 @@ void NetSocket::setReadBufferSize(qint64 bytes)
 
 void NetSocket::detach()
 {
+    watchActivity(false);
     QTcpSocket *s = m_socket;
     m_socket = nullptr;
+    m_peerReset = false;
     if (!s)
         return;
     s->disconnect(this);

@@ -18,6 +18,10 @@ class QTcpSocket;
 // A port that is closed and listened on again within the same event keeps its queue of
 // waiting connections, so moving the listening role from one object to another loses no
 // client.
+//
+// A connection the peer resets is reported as an error, not as the peer's close; so is a
+// reset of a connection being made, which the platform would otherwise answer by dialling
+// again for as long as the peer listens.
 class NetSocket : public QObject
 {
     Q_OBJECT
@@ -37,7 +41,9 @@ public:
     bool accept(int requestId);
     // Ids of the connections waiting on this object's listening port, oldest first.
     QList<int> pendingRequests() const;
-    void connectTo(const QString &host, quint16 port);
+    // From localAddress when one is given, so that the peer sees the address it knows this
+    // machine by; a local address that cannot be taken is reported as an error.
+    void connectTo(const QString &host, quint16 port, const QString &localAddress = {});
 
     // Queued in order; never waits.
     void send(const QByteArray &bytes);
@@ -61,6 +67,9 @@ public:
     quint16 remotePort() const;
     QString localIP() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     void connectionRequest(int requestId);
     void connected();
@@ -76,6 +85,10 @@ private:
     void adopt(QTcpSocket *socket);
     void detach();
     void onSocketError();
+    // Looks at the connection's activity before the platform reads it, to tell a reset from a close.
+    void watchActivity(bool watch);
+    // Ends an attempt to connect that the system has ended, for the reason it gives.
+    void failConnecting(int number);
 
     friend class PortHub;
     void announce(int requestId) { emit connectionRequest(requestId); }
@@ -85,6 +98,8 @@ private:
     QPointer<QTcpSocket> m_socket;
     quint16 m_listeningPort = 0;
     qint64 m_readLimit = 0;
+    bool m_peerReset = false;  // the peer reset the connection; the platform reports it as a close
+    bool m_oneAddress = false; // dialling an address rather than a name that may have several
 };
 
 // Raises this process's limit of open files to the hard limit, so that a room of connections

@@ -76,7 +76,7 @@ QString ParsedMessage::id() const
     return trimBlanks(text.mid(4, idWidth));
 }
 
-ParsedMessage parseMessage(QByteArrayView bytes)
+ParsedMessage parseMessage(QByteArrayView bytes, Arrival arrival)
 {
     ParsedMessage m;
     if (bytes.size() > maxMessageBytes) {
@@ -91,13 +91,14 @@ ParsedMessage parseMessage(QByteArrayView bytes)
         m.text = QString::fromLatin1(tagRequestFile);
         return m;
     }
-    if (endsMidCharacter(bytes))
+    const bool endedReport = arrival == Arrival::Ended && bytes.first(4) == QByteArrayView(tagReport);
+    if (endsMidCharacter(bytes) && !endedReport)
         return m;
     const QString text = QString::fromUtf8(bytes);
     const QString tag = text.left(4);
     if (tag == tagLogin && text.size() < 17)
         return m;
-    if (tag == tagReport && (text.size() < 17 || (text.size() - 16) % 4 != 0))
+    if (tag == tagReport && !endedReport && (text.size() < 17 || (text.size() - 16) % 4 != 0))
         return m;
     if (tag == tagOver && text.size() < 5)
         return m;

@@ -42,11 +42,16 @@ struct ParsedMessage {
     QString afterTag() const { return text.mid(4); }
 };
 
+// Whether more of what a connection has received may still come: a connection that has been
+// quiet for a while, or that its peer has closed, has sent all it is going to.
+enum class Arrival { MayContinue, Ended };
+
 // One message from the front of what a connection has received. A message has no
 // frame, so everything received counts as one, except that a request for the file is
 // exactly its tag, and a login or report still too short, or a report whose enciphered
-// text is not yet whole (four digits a character), waits for more.
-ParsedMessage parseMessage(QByteArrayView bytes);
+// text is not yet whole (four digits a character), waits for more. Once the arrival has
+// ended, a report is taken as it stands, whatever its shape: a result is stored as received.
+ParsedMessage parseMessage(QByteArrayView bytes, Arrival arrival = Arrival::MayContinue);
 
 // The payload of "fINF" that the server sends: the paper's name without folder, ",", its length.
 QString announcement(const QString &nameNoPath, qint64 length);

@@ -74,6 +74,20 @@ TEST(ReportRows, LayOutTheViewerTextInBothLanguages)
                                       "s01         \t87          \t2:5         \tmaths1.dat  \t192.168.0.7 \r\n"));
     const QString chinese = reportText({}, *centrum::stringTable(2052));
     EXPECT_TRUE(chinese.startsWith(QStringLiteral("考号          \t得分")));
+
+    // A result stored as received, empty or cut short, is marked in the table's language.
+    const QString cut = "10.0.0.3:cut:" + clsEncryptXOR().HexEncrypt("5:p.dat:7").chopped(3);
+    for (const auto &[lcid, mark] : { std::pair { 1033, QStringLiteral("\t(result unreadable)") },
+                                      std::pair { 2052, QStringLiteral("\t(成绩无法读取)    ") } }) {
+        SCOPED_TRACE(lcid);
+        const QStringList rows = reportText({ entry, QStringLiteral("10.0.0.2:empty:"), cut }, *centrum::stringTable(lcid))
+                                     .split(QStringLiteral("\r\n"));
+        ASSERT_EQ(rows.size(), 5);
+        EXPECT_FALSE(rows[1].contains(mark.trimmed()));
+        EXPECT_EQ(rows[2], QStringLiteral("empty       \t            \t            \t            \t10.0.0.2    ") + mark);
+        EXPECT_TRUE(rows[3].startsWith(QStringLiteral("cut "))) << rows[3].toStdString();
+        EXPECT_TRUE(rows[3].endsWith(mark)) << rows[3].toStdString();
+    }
 }
 
 TEST(DayFiles, WriteABatchInOrderAndSplitItAtMidnight)

@@ -54,6 +54,7 @@ protected:
             seams.lcid = lcid;
             seams.now = [] { return fixedNow; };
             seams.stallTimeout = m_stall;
+            seams.reportSettle = m_settle;
             if (m_random)
                 seams.random = m_random;
             m_server = std::make_unique<centrum::Server>(seams);
@@ -93,6 +94,7 @@ protected:
     }
 
     std::chrono::milliseconds m_stall { 30000 };
+    std::chrono::milliseconds m_settle = centrum::ServerSeams {}.reportSettle;
     centrum::RandomSource m_random; // the real one when empty
     QTemporaryDir m_dir;
     QStringList m_log;

@@ -89,7 +89,9 @@ TEST_F(Papertool, ReportListsTheReadableRowsAndNamesEachUnreadableEntryByItsLine
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(("[record]\n08:00:01-1=10.0.0.1:张三:" + paper::encipherLine("85:期中.dat:125") + "\n"
              + "08:00:02-2=10.0.0.2:S02:" + paper::encipherLine("60:a,b.dat:59") + "\n"
-             + "08:00:03-3=10.0.0.3:bad:12G4\n")
+             + "08:00:03-3=10.0.0.3:bad:12G4\n"
+             // Results the server stored as received: empty, and cut short of a whole character.
+             + "08:00:04-4=10.0.0.4:empty:\n" + "08:00:05-5=10.0.0.5:cut:" + paper::encipherLine("70:p.dat:61").chopped(1) + "\n")
                 .toUtf8());
     f.close();
 
@@ -99,7 +101,9 @@ TEST_F(Papertool, ReportListsTheReadableRowsAndNamesEachUnreadableEntryByItsLine
     EXPECT_EQ(QString::fromUtf8(r.out), QStringLiteral("ID or Name  Marks  TimeSpent  Tests File  Location\n"
                                                        "张三        85     2:5        期中.dat    10.0.0.1\n"
                                                        "S02         60     0:59       a,b.dat     10.0.0.2\n"));
-    EXPECT_EQ(r.err, path + ":4: the result does not decipher (ID \"bad\")\n");
+    EXPECT_EQ(r.err, path + ":4: the result does not decipher (ID \"bad\")\n" + path
+                         + ":5: no result (an entry is IP:ID:result) (ID \"empty\")\n" + path
+                         + ":6: the result does not decipher (ID \"cut\")\n");
 
     r = run({ "report", "--csv", path });
     EXPECT_EQ(r.status, 1);

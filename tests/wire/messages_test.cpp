@@ -31,7 +31,7 @@ TEST(LoginMessages, AnnouncementsThatCannotBeFollowedSafelyAreRefused)
         EXPECT_FALSE(portSetting(QString::fromUtf8(bad))) << bad;
 }
 
-TEST(MessageParser, TakesOneMessageOrWaitsForTheRest)
+TEST(MessageParser, TakesOneMessageOrWaitsForTheRestUnlessNoMoreIsComing)
 {
     struct Row {
         QByteArray bytes;
@@ -39,6 +39,7 @@ TEST(MessageParser, TakesOneMessageOrWaitsForTheRest)
         qsizetype consumed;
         QString id;
         QString rest;
+        Arrival arrival = Arrival::MayContinue;
     };
     const QByteArray longId = QStringLiteral("考生一二三四五六七八九十").toUtf8();
     const Row rows[] = {
@@ -56,10 +57,15 @@ TEST(MessageParser, TakesOneMessageOrWaitsForTheRest)
         { "overa.dat", ParseStatus::Ok, 9, {}, {} },
         { "ping", ParseStatus::Ok, 4, {}, {} }, // unknown, taken and ignored by the caller
         { QByteArray(maxMessageBytes + 1, 'r'), ParseStatus::Bad, 0, {}, {} },
+        // Nothing more is coming: a report is taken as it stands, a login still is not.
+        { "rprtab          0A1", ParseStatus::Ok, 19, QStringLiteral("ab"), QStringLiteral("0A1"), Arrival::Ended },
+        { "rprtab          ", ParseStatus::Ok, 16, QStringLiteral("ab"), {}, Arrival::Ended },
+        { "rprt" + longId.left(longId.size() - 1), ParseStatus::Ok, 3 + longId.size(), {}, {}, Arrival::Ended },
+        { "infd  s01       ", ParseStatus::Incomplete, 0, {}, {}, Arrival::Ended },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.bytes.left(40).toStdString());
-        const ParsedMessage m = parseMessage(row.bytes);
+        const ParsedMessage m = parseMessage(row.bytes, row.arrival);
         EXPECT_EQ(m.status, row.status);
         EXPECT_EQ(m.consumed, row.consumed);
         if (!row.id.isEmpty()) {
