@@ -1,7 +1,7 @@
 // What the paper transfers and the result recorder may ask of the candidates' message connections.
 #pragma once
 
-#include "classfile.h"
+#include "centrum/classfile.h"
 
 #include <QByteArray>
 

@@ -1,11 +1,11 @@
 // The exam server without a window: starts the service at launch and prints the log.
-#include "consolecommands.h"
-#include "consolelog.h"
-#include "datafolder.h"
-#include "epolldispatcher.h"
-#include "netsocket.h"
-#include "server.h"
-#include "systemlocale.h"
+#include "centrum/consolecommands.h"
+#include "centrum/consolelog.h"
+#include "centrum/epolldispatcher.h"
+#include "centrum/server.h"
+#include "common/datafolder.h"
+#include "common/netsocket.h"
+#include "common/systemlocale.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

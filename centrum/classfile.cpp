@@ -1,8 +1,8 @@
 // A served paper as measured at service start.
-#include "classfile.h"
+#include "centrum/classfile.h"
 
 #include "centrum/texts.h"
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <QDir>
 #include <QFileInfo>

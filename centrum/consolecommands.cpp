@@ -1,9 +1,9 @@
 // Commands typed to the headless server on its standard input: allow ID, help.
-#include "consolecommands.h"
+#include "centrum/consolecommands.h"
 
-#include "multilanguage.h"
-#include "server.h"
+#include "centrum/server.h"
 #include "centrum/texts.h"
+#include "common/multilanguage.h"
 
 namespace centrum {
 

@@ -1,5 +1,5 @@
 // Log lines written to a terminal or pipe without ever making the service wait for its reader.
-#include "consolelog.h"
+#include "centrum/consolelog.h"
 
 #include <QSocketNotifier>
 

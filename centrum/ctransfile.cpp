@@ -1,10 +1,10 @@
 // The sender that streams a file, or bytes made in memory, over a connected socket.
-#include "ctransfile.h"
+#include "centrum/ctransfile.h"
 
+#include "centrum/filecache.h"
 #include "centrum/texts.h"
-#include "filecache.h"
-#include "multilanguage.h"
-#include "netsocket.h"
+#include "common/multilanguage.h"
+#include "common/netsocket.h"
 
 #include <QFileInfo>
 

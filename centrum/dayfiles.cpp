@@ -1,7 +1,7 @@
 // The day files of the program folder (logs and reports) as the viewers list and read them.
-#include "dayfiles.h"
+#include "centrum/dayfiles.h"
 
-#include "servicelog.h"
+#include "centrum/servicelog.h"
 
 #include <QDate>
 #include <QDir>

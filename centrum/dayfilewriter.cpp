@@ -1,8 +1,8 @@
 // The writer of the server's day files (log and report), and the names and times they show.
-#include "dayfilewriter.h"
+#include "centrum/dayfilewriter.h"
 
-#include "durablefile.h"
-#include "inifile.h"
+#include "common/durablefile.h"
+#include "common/inifile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The writer of the server's day files (log and report), and the names and times they show.
 #pragma once
 
-#include "inifile.h"
-#include "report.h"
+#include "common/inifile.h"
+#include "report/report.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,7 +1,7 @@
 // What the server's windows ask of the desktop: warning boxes and a viewer for log files.
-#include "desktop.h"
+#include "centrum/desktop.h"
 
-#include "texthandler.h"
+#include "centrum/texthandler.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
 // The list of the server's day files of one kind, logs or reports, from which one is opened.
-#include "dialog.h"
+#include "centrum/dialog.h"
 
 #include "centrum/texts.h"
-#include "multilanguage.h"
-#include "textwindow.h"
+#include "centrum/textwindow.h"
+#include "common/multilanguage.h"
 
 #include <QKeyEvent>
 #include <QListWidget>

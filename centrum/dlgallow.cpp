@@ -1,8 +1,8 @@
 // The dialog that picks an ID which may log in once more, for a candidate whose workstation failed.
-#include "dlgallow.h"
+#include "centrum/dlgallow.h"
 
-#include "multilanguage.h"
 #include "centrum/texts.h"
+#include "common/multilanguage.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,11 +1,11 @@
 // The report viewer: one report file's rows, the figures and chart of its scores, and its export as CSV.
-#include "dlgrpt.h"
+#include "centrum/dlgrpt.h"
 
+#include "centrum/reportview.h"
+#include "centrum/scorehistogram.h"
 #include "centrum/texts.h"
-#include "multilanguage.h"
-#include "reportview.h"
-#include "scorehistogram.h"
-#include "textwindow.h"
+#include "centrum/textwindow.h"
+#include "common/multilanguage.h"
 
 #include <QDir>
 #include <QFileDialog>

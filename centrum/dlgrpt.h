@@ -1,8 +1,8 @@
 // The report viewer: one report file's rows, the figures and chart of its scores, and its export as CSV.
 #pragma once
 
-#include "desktop.h"
-#include "report.h"
+#include "centrum/desktop.h"
+#include "report/report.h"
 
 #include <QDialog>
 

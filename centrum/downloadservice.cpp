@@ -1,11 +1,11 @@
 // The download service: browsers fetch files of the program folder over HTTP.
-#include "downloadservice.h"
+#include "centrum/downloadservice.h"
 
-#include "ctransfile.h"
-#include "filecache.h"
-#include "netsocket.h"
-#include "protocol.h"
-#include "servicelog.h"
+#include "centrum/ctransfile.h"
+#include "centrum/filecache.h"
+#include "centrum/protocol.h"
+#include "centrum/servicelog.h"
+#include "common/netsocket.h"
 
 #include <QTimer>
 

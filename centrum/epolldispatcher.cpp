@@ -1,5 +1,5 @@
 // An event loop for the headless server that asks the kernel only about connections that are ready.
-#include "epolldispatcher.h"
+#include "centrum/epolldispatcher.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,5 +1,5 @@
 // The bytes of small files sent again and again, kept while the files stay as they were read.
-#include "filecache.h"
+#include "centrum/filecache.h"
 
 #include <QFile>
 

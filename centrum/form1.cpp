@@ -1,13 +1,13 @@
 // The exam server's main window: service control, the paper list, the log box and the day files.
-#include "form1.h"
+#include "centrum/form1.h"
 
-#include "dialog.h"
-#include "dlgallow.h"
-#include "multilanguage.h"
-#include "server.h"
+#include "centrum/dialog.h"
+#include "centrum/dlgallow.h"
+#include "centrum/dlgrpt.h"
+#include "centrum/server.h"
 #include "centrum/texts.h"
-#include "dlgrpt.h"
-#include "textwindow.h"
+#include "centrum/textwindow.h"
+#include "common/multilanguage.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 // The exam server's main window: service control, the paper list, the log box and the day files.
 #pragma once
 
-#include "desktop.h"
-#include "showdialog.h"
+#include "centrum/desktop.h"
+#include "common/showdialog.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 // The server's log box: the latest lines of the log, newest first.
-#include "logbox.h"
+#include "centrum/logbox.h"
 
 namespace centrum {
 

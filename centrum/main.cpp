@@ -1,12 +1,12 @@
 // centrum: the exam server with its window; the service starts when the examiner presses Start,
 // or at once with --start.
-#include "datafolder.h"
-#include "form1.h"
-#include "multilanguage.h"
-#include "common/qttranslations.h"
-#include "server.h"
-#include "systemlocale.h"
+#include "centrum/form1.h"
+#include "centrum/server.h"
 #include "centrum/texts.h"
+#include "common/datafolder.h"
+#include "common/multilanguage.h"
+#include "common/qttranslations.h"
+#include "common/systemlocale.h"
 
 #include <QApplication>
 #include <QPushButton>

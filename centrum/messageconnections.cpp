@@ -1,8 +1,8 @@
 // The candidates' message sockets by index: the listening one and the accepted connections.
-#include "messageconnections.h"
+#include "centrum/messageconnections.h"
 
-#include "netsocket.h"
-#include "servicelog.h"
+#include "centrum/servicelog.h"
+#include "common/netsocket.h"
 
 #include <QSignalBlocker>
 

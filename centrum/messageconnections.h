@@ -1,8 +1,8 @@
 // The candidates' message sockets by index: the listening one and the accepted connections.
 #pragma once
 
-#include "candidatelinks.h"
-#include "classfile.h"
+#include "centrum/candidatelinks.h"
+#include "centrum/classfile.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,16 +1,16 @@
 // The candidates' message service: the announcement, logins, the queue for papers, results.
-#include "messageservice.h"
+#include "centrum/messageservice.h"
 
-#include "messageconnections.h"
-#include "netsocket.h"
-#include "papertransfer.h"
-#include "papertransfers.h"
-#include "report.h"
-#include "wiremessages.h"
-#include "wiretags.h"
-#include "resultrecorder.h"
-#include "servicelog.h"
+#include "centrum/messageconnections.h"
+#include "centrum/papertransfer.h"
+#include "centrum/papertransfers.h"
+#include "centrum/resultrecorder.h"
+#include "centrum/servicelog.h"
 #include "centrum/texts.h"
+#include "common/netsocket.h"
+#include "report/report.h"
+#include "wire/wiremessages.h"
+#include "wire/wiretags.h"
 
 #include <QAbstractSocket>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The candidates' message service: the announcement, logins, the queue for papers, results.
 #pragma once
 
-#include "classfile.h"
-#include "cuser.h"
+#include "centrum/classfile.h"
+#include "centrum/cuser.h"
 
 #include <QElapsedTimer>
 #include <QList>

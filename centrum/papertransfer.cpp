@@ -1,12 +1,12 @@
 // One paper transfer: the file connection to one candidate, the papers sent on it, its watchdog.
-#include "papertransfer.h"
+#include "centrum/papertransfer.h"
 
-#include "candidatelinks.h"
-#include "classfile.h"
-#include "ctransfile.h"
-#include "filecache.h"
-#include "netsocket.h"
-#include "servicelog.h"
+#include "centrum/candidatelinks.h"
+#include "centrum/classfile.h"
+#include "centrum/ctransfile.h"
+#include "centrum/filecache.h"
+#include "centrum/servicelog.h"
+#include "common/netsocket.h"
 
 #include <QAbstractSocket>
 

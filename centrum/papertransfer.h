@@ -1,8 +1,8 @@
 // One paper transfer: the file connection to one candidate, the papers sent on it, its watchdog.
 #pragma once
 
-#include "cuser.h"
-#include "shuffledpaper.h"
+#include "centrum/cuser.h"
+#include "centrum/shuffledpaper.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,8 +1,8 @@
 // The paper transfers under way, and who may begin one.
-#include "papertransfers.h"
+#include "centrum/papertransfers.h"
 
-#include "candidatelinks.h"
-#include "papertransfer.h"
+#include "centrum/candidatelinks.h"
+#include "centrum/papertransfer.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
 // The paper transfers under way, and who may begin one.
 #pragma once
 
-#include "cuser.h"
-#include "shuffledpaper.h"
+#include "centrum/cuser.h"
+#include "centrum/shuffledpaper.h"
 
 #include <QList>
 #include <QObject>

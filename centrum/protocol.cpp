@@ -1,7 +1,7 @@
 // The download service's parsing: browser requests and where their paths lead, pure functions over bytes.
-#include "protocol.h"
+#include "centrum/protocol.h"
 
-#include "tokenizer.h"
+#include "common/tokenizer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The report viewer's texts in the server's language: the column names, the table and the figures' line.
-#include "reportview.h"
+#include "centrum/reportview.h"
 
 #include "centrum/texts.h"
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 namespace centrum {
 

@@ -1,7 +1,7 @@
 // The report viewer's texts in the server's language: the column names, the table and the figures' line.
 #pragma once
 
-#include "report.h"
+#include "report/report.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
 // The day's report: results stored in groups with one durable write, then confirmed.
-#include "resultrecorder.h"
+#include "centrum/resultrecorder.h"
 
-#include "candidatelinks.h"
-#include "servicelog.h"
-#include "wiretags.h"
+#include "centrum/candidatelinks.h"
+#include "centrum/servicelog.h"
+#include "wire/wiretags.h"
 
 #include <utility>
 

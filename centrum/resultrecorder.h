@@ -1,7 +1,7 @@
 // The day's report: results stored in groups with one durable write, then confirmed.
 #pragma once
 
-#include "dayfilewriter.h"
+#include "centrum/dayfilewriter.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,5 +1,5 @@
 // A bar chart of a report's scores, drawn by the report viewer under its table.
-#include "scorehistogram.h"
+#include "centrum/scorehistogram.h"
 
 #include <QPainter>
 

@@ -1,7 +1,7 @@
 // A bar chart of a report's scores, drawn by the report viewer under its table.
 #pragma once
 
-#include "report.h"
+#include "report/report.h"
 
 #include <QWidget>
 

@@ -1,10 +1,10 @@
 // The exam server's service: its parts, wired together behind the API its windows and tests use.
-#include "server.h"
+#include "centrum/server.h"
 
-#include "inifile.h"
-#include "multilanguage.h"
-#include "tokenizer.h"
-#include "wiremessages.h"
+#include "common/inifile.h"
+#include "common/multilanguage.h"
+#include "common/tokenizer.h"
+#include "wire/wiremessages.h"
 
 #include <QAbstractSocket>
 #include <QDir>

@@ -1,18 +1,18 @@
 // The exam server's service: its parts, wired together behind the API its windows and tests use.
 #pragma once
 
-#include "classfile.h"
-#include "filecache.h"
-#include "dayfiles.h"
-#include "downloadservice.h"
-#include "messageconnections.h"
-#include "messageservice.h"
-#include "papertransfers.h"
-#include "dayfilewriter.h"
-#include "logbox.h"
-#include "resultrecorder.h"
-#include "servicelog.h"
-#include "shuffledpaper.h"
+#include "centrum/classfile.h"
+#include "centrum/dayfiles.h"
+#include "centrum/dayfilewriter.h"
+#include "centrum/downloadservice.h"
+#include "centrum/filecache.h"
+#include "centrum/logbox.h"
+#include "centrum/messageconnections.h"
+#include "centrum/messageservice.h"
+#include "centrum/papertransfers.h"
+#include "centrum/resultrecorder.h"
+#include "centrum/servicelog.h"
+#include "centrum/shuffledpaper.h"
 
 #include <QDateTime>
 #include <QList>

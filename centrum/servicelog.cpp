@@ -1,8 +1,8 @@
 // The service's log: the log box, the day's log file and the string table.
-#include "servicelog.h"
+#include "centrum/servicelog.h"
 
 #include "centrum/texts.h"
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <utility>
 

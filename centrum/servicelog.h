@@ -1,9 +1,9 @@
 // The service's log: the log box, the day's log file and the string table.
 #pragma once
 
+#include "centrum/dayfilewriter.h"
+#include "centrum/logbox.h"
 #include "centrum/texts.h"
-#include "dayfilewriter.h"
-#include "logbox.h"
 
 #include <QAbstractSocket>
 #include <QDateTime>

@@ -1,11 +1,11 @@
 // A paper read once at service start, from which each candidate gets a copy in an order of its own.
-#include "shuffledpaper.h"
+#include "centrum/shuffledpaper.h"
 
 #include "centrum/texts.h"
-#include "linefields.h"
-#include "onechoice.h"
-#include "papercheck.h"
-#include "paperformat.h"
+#include "paper/linefields.h"
+#include "paper/onechoice.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
 
 #include <algorithm>
 #include <array>
@@ -18,6 +18,7 @@ namespace {
 constexpr int fixedFields = 5;
 constexpr int maxFields = fixedFields + oneChoice::optionCount;
 
+
 template <typename T> void shuffle(T *items, int count, const RandomSource &random)
 {
     for (int i = count - 1; i > 0; --i)
@@ -25,6 +26,27 @@ template <typename T> void shuffle(T *items, int count, const RandomSource &rand
 }
 
 } // namespace
+
+QString questionFaultText(const paper::QuestionFault &fault, const CmultiLanguage &texts)
+{
+    using Kind = paper::QuestionFault::Kind;
+    text::Id id = text::QuestionTextEmpty;
+    switch (fault.kind) {
+    case Kind::QuestionEmpty: id = text::QuestionTextEmpty; break;
+    case Kind::MarksMissing: id = text::QuestionMarksMissing; break;
+    case Kind::MarksNotNumber: id = text::QuestionMarksNotNumber; break;
+    case Kind::OptionAEmpty: id = text::QuestionOptionAEmpty; break;
+    case Kind::OptionBEmpty: id = text::QuestionOptionBEmpty; break;
+    case Kind::KindMissing: id = text::QuestionKindMissing; break;
+    case Kind::KindUnknown: id = text::QuestionKindUnknown; break;
+    case Kind::SingleAnswer: id = text::SingleAnswerForm; break;
+    case Kind::MultipleAnswer: id = text::MultipleAnswerForm; break;
+    case Kind::TrueFalseAnswer: id = text::TrueFalseAnswerForm; break;
+    case Kind::AnswerOptionEmpty: id = text::AnswerNamesEmptyOption; break;
+    }
+    const QString wording = texts.getRes(id);
+    return wording.contains(u"%1") ? wording.arg(fault.value) : wording;
+}
 
 std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file, const CmultiLanguage &texts,
                                                           QString *why)
@@ -66,9 +88,9 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
             continue;
 
         // What the checks refuse could not be remapped with certainty.
-        const QStringList problems = paper::questionProblems(record);
-        if (!problems.isEmpty())
-            return refuse(lineNumber, problems.first());
+        const std::vector<paper::QuestionFault> faults = paper::questionFaults(record);
+        if (!faults.empty())
+            return refuse(lineNumber, questionFaultText(faults.front(), texts));
         // A copy is as long as the file only when each line is enciphered as it is written.
         if (stored.size() != plain->size() * 4)
             return refuse(lineNumber, texts.getRes(text::DigitCount).arg(stored.size()));

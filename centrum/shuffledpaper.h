@@ -11,7 +11,14 @@
 
 class CmultiLanguage;
 
+namespace paper {
+struct QuestionFault;
+}
+
 namespace centrum {
+
+// What the paper check found wrong with a question, worded in the language of texts.
+QString questionFaultText(const paper::QuestionFault &fault, const CmultiLanguage &texts);
 
 // A whole number from 0 to bound - 1, for a bound of at least 1.
 using RandomSource = std::function<quint32(quint32 bound)>;

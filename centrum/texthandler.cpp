@@ -1,7 +1,7 @@
 // Whether the desktop has a program registered to open a kind of file, found from its lists alone.
-#include "texthandler.h"
+#include "centrum/texthandler.h"
 
-#include "inifile.h"
+#include "common/inifile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -84,6 +84,18 @@ const TextEntry entries[] = {
     { PaperFileEmpty, "文件为空", "the file is empty" },
     // the report viewer
     { UnreadableRow, "(成绩无法读取)", "(result unreadable)" },
+    // a question of a paper to be shuffled, as the paper check finds it
+    { QuestionTextEmpty, "题目内容为空", "the question text is empty" },
+    { QuestionMarksMissing, "缺少分值", "the marks are missing" },
+    { QuestionMarksNotNumber, "分值\"%1\"不是大于零的数字", "the marks \"%1\" are not a number greater than zero" },
+    { QuestionOptionAEmpty, "选项A为空", "option A is empty" },
+    { QuestionOptionBEmpty, "选项B为空", "option B is empty" },
+    { QuestionKindMissing, "缺少类型代码", "the kind code is missing" },
+    { QuestionKindUnknown, "类型代码\"%1\"不是9、8、7、6之一", "the kind code \"%1\" is none of 9, 8, 7, 6" },
+    { SingleAnswerForm, "单选题答案必须是1到6中的一个数字,而不是\"%1\"", "a single-choice answer must be one digit from 1 to 6, not \"%1\"" },
+    { MultipleAnswerForm, "多选题答案必须是按升序排列的1到6的数字,而不是\"%1\"", "a multiple-select answer must be digits from 1 to 6 in ascending order, not \"%1\"" },
+    { TrueFalseAnswerForm, "判断题答案必须是1或2,而不是\"%1\"", "a true-or-false answer must be 1 or 2, not \"%1\"" },
+    { AnswerNamesEmptyOption, "答案指向选项%1,但该选项为空", "the answer names option %1, which is empty" },
 };
 
 } // namespace

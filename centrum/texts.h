@@ -1,7 +1,7 @@
 // The exam server's string table: its named entries and their texts in both languages.
 #pragma once
 
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <memory>
 #include <span>
@@ -87,6 +87,18 @@ enum Id : int {
     PaperFileEmpty = 70,
     // The report viewer's mark after a row whose result cannot be read.
     UnreadableRow = 71,
+    // What keeps a question of a paper to be shuffled from being taken as its kind intends.
+    QuestionTextEmpty = 72,
+    QuestionMarksMissing = 73,
+    QuestionMarksNotNumber = 74, // %1 marks
+    QuestionOptionAEmpty = 75,
+    QuestionOptionBEmpty = 76,
+    QuestionKindMissing = 77,
+    QuestionKindUnknown = 78,    // %1 kind code
+    SingleAnswerForm = 79,       // %1 answer
+    MultipleAnswerForm = 80,     // %1 answer
+    TrueFalseAnswerForm = 81,    // %1 answer
+    AnswerNamesEmptyOption = 82, // %1 option letter
 };
 
 } // namespace text

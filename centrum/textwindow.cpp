@@ -1,8 +1,8 @@
 // The server's read-only text window (the log viewer) and the parts its windows share.
-#include "textwindow.h"
+#include "centrum/textwindow.h"
 
 #include "centrum/texts.h"
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 // The result channel over a local socket: record format, sender and receiver.
-#include "channel.h"
+#include "common/channel.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>

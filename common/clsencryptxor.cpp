@@ -1,7 +1,7 @@
 // The repeating-key XOR cipher over the UTF-16 bytes of a text, and its hexadecimal form.
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
 
-#include "errors.h"
+#include "common/errors.h"
 
 #include <array>
 #include <bit>

@@ -1,8 +1,8 @@
 // Single values of INI settings files, read and written the way the programs use them.
-#include "creadini.h"
+#include "common/creadini.h"
 
-#include "inifile.h"
-#include "tokenizer.h"
+#include "common/inifile.h"
+#include "common/tokenizer.h"
 
 namespace {
 

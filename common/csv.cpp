@@ -1,5 +1,5 @@
 // Comma-separated values as spreadsheets write and read them.
-#include "csv.h"
+#include "common/csv.h"
 
 namespace csv {
 

@@ -1,5 +1,5 @@
 // Where a program keeps its files: beside itself, or in a folder of the user's own when it is installed.
-#include "datafolder.h"
+#include "common/datafolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // Replacing a file's whole content so that a crash leaves either the old or the new file.
-#include "durablefile.h"
+#include "common/durablefile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

@@ -1,7 +1,7 @@
 // A small INI engine: values by section and key, names matched without regard to case.
-#include "inifile.h"
+#include "common/inifile.h"
 
-#include "durablefile.h"
+#include "common/durablefile.h"
 
 #include <QFile>
 

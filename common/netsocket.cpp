@@ -1,5 +1,5 @@
 // The event-driven TCP socket the exam server and the candidate client do their networking with.
-#include "netsocket.h"
+#include "common/netsocket.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

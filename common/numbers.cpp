@@ -1,5 +1,5 @@
 // Number texts: reading a leading number, rounding half to even, and the label form of a number.
-#include "numbers.h"
+#include "common/numbers.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The dialog for choosing one paper file to open, centred over its owner window.
-#include "showdialog.h"
+#include "common/showdialog.h"
 
-#include "vbfile.h"
+#include "common/vbfile.h"
 
 #include <QFileDialog>
 

@@ -1,5 +1,5 @@
 // The single-instance lock: a lock file named from the program and the user.
-#include "singleinstance.h"
+#include "common/singleinstance.h"
 
 #include <QDir>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // The string-table machinery: a program's entries made into its table in one language.
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 // The system's default locale as the Windows locale number the programs choose their language by.
-#include "systemlocale.h"
+#include "common/systemlocale.h"
 
 #include <QHash>
 

@@ -1,5 +1,5 @@
 // Splitting one-line records: the field-by-field Tokenizer and the one-call ParseString.
-#include "tokenizer.h"
+#include "common/tokenizer.h"
 
 #include <algorithm>
 

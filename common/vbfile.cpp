@@ -1,8 +1,8 @@
 // Line-oriented text file access: streaming reads and writes, and an editable table of lines.
-#include "vbfile.h"
+#include "common/vbfile.h"
 
-#include "durablefile.h"
-#include "errors.h"
+#include "common/durablefile.h"
+#include "common/errors.h"
 
 #include <QFile>
 #include <QFileInfo>

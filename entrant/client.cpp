@@ -1,12 +1,12 @@
 // The login client's logic: login, fetching the paper, the test, and delivering the result.
-#include "client.h"
+#include "entrant/client.h"
 
-#include "creadini.h"
-#include "launcher.h"
-#include "netsocket.h"
-#include "tokenizer.h"
-#include "wiremessages.h"
-#include "wiretags.h"
+#include "common/creadini.h"
+#include "common/netsocket.h"
+#include "common/tokenizer.h"
+#include "entrant/launcher.h"
+#include "wire/wiremessages.h"
+#include "wire/wiretags.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // The login client's logic: login, fetching the paper, the test, and delivering the result.
 #pragma once
 
-#include "channel.h"
+#include "common/channel.h"
+#include "common/multilanguage.h"
 #include "entrant/texts.h"
-#include "multilanguage.h"
 
 #include <QFile>
 #include <QObject>

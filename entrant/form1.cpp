@@ -1,7 +1,7 @@
 // The login window: the ID box, login and setting buttons, the status line and the retry of a delivery.
-#include "form1.h"
+#include "entrant/form1.h"
 
-#include "twips.h"
+#include "common/twips.h"
 
 #include <QCloseEvent>
 #include <QInputDialog>

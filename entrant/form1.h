@@ -1,7 +1,7 @@
 // The login window: the ID box, login and setting buttons, the status line and the retry of a delivery.
 #pragma once
 
-#include "client.h"
+#include "entrant/client.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
 // Starting the test-taking program on a received paper, and noticing when it ends.
-#include "launcher.h"
+#include "entrant/launcher.h"
 
 #include <QDir>
 #include <QFileInfo>

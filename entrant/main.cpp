@@ -1,10 +1,10 @@
 // entrant: the candidate's login client; fetches the paper, starts examdesk and delivers the result.
-#include "datafolder.h"
-#include "form1.h"
-#include "launcher.h"
+#include "common/datafolder.h"
 #include "common/qttranslations.h"
-#include "singleinstance.h"
-#include "systemlocale.h"
+#include "common/singleinstance.h"
+#include "common/systemlocale.h"
+#include "entrant/form1.h"
+#include "entrant/launcher.h"
 
 #include <QApplication>
 #include <QMessageBox>

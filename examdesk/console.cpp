@@ -1,5 +1,5 @@
 // Applying the test's control flags to whatever controls the window bound.
-#include "console.h"
+#include "examdesk/console.h"
 
 #include <QVariant>
 

@@ -1,7 +1,7 @@
 // The test's shared state: the question on show, the answer record and which bar controls are live.
 #pragma once
 
-#include "testrecord.h"
+#include "examdesk/testrecord.h"
 
 #include <QObject>
 #include <QPointer>

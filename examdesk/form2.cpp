@@ -1,9 +1,9 @@
 // The test window: Start, moving between questions, the countdown, submission and the refused close.
-#include "form2.h"
+#include "examdesk/form2.h"
 
 #include "examdesk/notices.h"
 #include "examdesk/texts.h"
-#include "views.h"
+#include "examdesk/views.h"
 
 #include <QCloseEvent>
 #include <QDir>

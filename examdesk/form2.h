@@ -1,8 +1,8 @@
 // The test window: the bar across the top of the screen with Start, previous, next, Submit and the labels.
 #pragma once
 
-#include "testsession.h"
-#include "views.h"
+#include "examdesk/testsession.h"
+#include "examdesk/views.h"
 
 #include <QPointer>
 #include <QRect>

@@ -1,11 +1,11 @@
 // examdesk: takes one test on the paper named by the command line and hands the result to the login client.
-#include "datafolder.h"
+#include "common/datafolder.h"
+#include "common/qttranslations.h"
+#include "common/singleinstance.h"
+#include "common/systemlocale.h"
+#include "examdesk/form2.h"
 #include "examdesk/notices.h"
 #include "examdesk/texts.h"
-#include "form2.h"
-#include "common/qttranslations.h"
-#include "systemlocale.h"
-#include "singleinstance.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,8 +1,8 @@
 // The second-instance notice, and file paths kept whole in message text.
 #include "examdesk/notices.h"
 
+#include "examdesk/testsession.h"
 #include "examdesk/texts.h"
-#include "testsession.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>

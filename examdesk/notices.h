@@ -2,7 +2,7 @@
 // message text whose file path must be read whole.
 #pragma once
 
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <QString>
 #include <memory>

@@ -1,8 +1,8 @@
 // Scoring the candidate's answers against the record taken from the paper.
-#include "testrecord.h"
+#include "examdesk/testrecord.h"
 
-#include "onechoices.h"
-#include "scoring.h"
+#include "paper/onechoices.h"
+#include "paper/scoring.h"
 
 #include <stdexcept>
 

@@ -1,13 +1,13 @@
 // The test's steps: loading and checking the paper, moving between questions, the countdown and submission.
-#include "testsession.h"
+#include "examdesk/testsession.h"
 
-#include "clsencryptxor.h"
-#include "durablefile.h"
+#include "common/clsencryptxor.h"
+#include "common/durablefile.h"
+#include "common/numbers.h"
+#include "common/vbfile.h"
 #include "examdesk/texts.h"
-#include "numbers.h"
-#include "paperformat.h"
-#include "resulttext.h"
-#include "vbfile.h"
+#include "paper/paperformat.h"
+#include "paper/resulttext.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // One test from Start to the hand-off of the result: the logic behind the test window.
 #pragma once
 
-#include "channel.h"
-#include "console.h"
-#include "multilanguage.h"
-#include "onechoices.h"
+#include "common/channel.h"
+#include "common/multilanguage.h"
+#include "examdesk/console.h"
+#include "paper/onechoices.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
 // The test-taking program's string table: its named entries and their texts in both languages.
 #pragma once
 
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 #include <memory>
 #include <span>

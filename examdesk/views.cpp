@@ -1,8 +1,8 @@
 // The three question views and their shared skeleton.
-#include "views.h"
+#include "examdesk/views.h"
 
+#include "common/tokenizer.h"
 #include "examdesk/texts.h"
-#include "tokenizer.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

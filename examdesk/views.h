@@ -1,10 +1,10 @@
 // The question views: one window per question shown, below the test window, filling the answer record.
 #pragma once
 
-#include "console.h"
-#include "multilanguage.h"
-#include "onechoice.h"
-#include "twips.h"
+#include "common/multilanguage.h"
+#include "common/twips.h"
+#include "examdesk/console.h"
+#include "paper/onechoice.h"
 
 #include <QWidget>
 #include <array>

@@ -1,7 +1,7 @@
 // What the authoring program takes into a question's fields: texts without the separator, marks, picture numbers.
-#include "fieldrules.h"
+#include "paper/fieldrules.h"
 
-#include "paperformat.h"
+#include "paper/paperformat.h"
 
 #include <QRegularExpression>
 

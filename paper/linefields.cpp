@@ -1,7 +1,7 @@
 // The "^"-separated fields of a plain paper line, the header or a question, split in one place.
-#include "linefields.h"
+#include "paper/linefields.h"
 
-#include "paperformat.h"
+#include "paper/paperformat.h"
 
 #include <algorithm>
 

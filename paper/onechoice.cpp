@@ -1,9 +1,9 @@
 // One question in memory: parsed from a plain question line, or filled by the editor and written as one.
-#include "onechoice.h"
+#include "paper/onechoice.h"
 
-#include "linefields.h"
-#include "numbers.h"
-#include "paperformat.h"
+#include "common/numbers.h"
+#include "paper/linefields.h"
+#include "paper/paperformat.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,8 +1,8 @@
 // A loaded paper: every question line deciphered into a record, numbered from 1.
-#include "onechoices.h"
+#include "paper/onechoices.h"
 
-#include "paperformat.h"
-#include "vbfile.h"
+#include "common/vbfile.h"
+#include "paper/paperformat.h"
 
 oneChoices::LoadStatus oneChoices::init(const QString &path)
 {

@@ -1,7 +1,7 @@
 // A loaded paper: every question line deciphered into a record, numbered from 1.
 #pragma once
 
-#include "onechoice.h"
+#include "paper/onechoice.h"
 
 #include <QString>
 

@@ -1,12 +1,12 @@
 // Checking a paper file: every line deciphers, the header is whole, every question can be taken.
-#include "papercheck.h"
+#include "paper/papercheck.h"
 
-#include "linefields.h"
-#include "numbers.h"
-#include "onechoice.h"
-#include "paperformat.h"
-#include "scoring.h"
-#include "vbfile.h"
+#include "common/numbers.h"
+#include "common/vbfile.h"
+#include "paper/linefields.h"
+#include "paper/onechoice.h"
+#include "paper/paperformat.h"
+#include "paper/scoring.h"
 
 #include <limits>
 

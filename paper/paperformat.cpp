@@ -1,9 +1,9 @@
 // The paper file's lines: the header and question fields, and the cipher every stored line goes through.
-#include "paperformat.h"
+#include "paper/paperformat.h"
 
-#include "clsencryptxor.h"
-#include "linefields.h"
-#include "onechoice.h"
+#include "common/clsencryptxor.h"
+#include "paper/linefields.h"
+#include "paper/onechoice.h"
 
 namespace paper {
 

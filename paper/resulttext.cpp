@@ -1,5 +1,5 @@
 // The result text a test ends with, "score:paper:seconds": written by the test-taking program, read by the report.
-#include "resulttext.h"
+#include "paper/resulttext.h"
 
 namespace paper {
 

@@ -1,9 +1,9 @@
 // Scoring answers against a paper: all or nothing per choice question, per blank for fill-ins.
-#include "scoring.h"
+#include "paper/scoring.h"
 
-#include "numbers.h"
-#include "onechoices.h"
-#include "paperformat.h"
+#include "common/numbers.h"
+#include "paper/onechoices.h"
+#include "paper/paperformat.h"
 
 namespace paper {
 

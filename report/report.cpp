@@ -1,13 +1,13 @@
 // Report files read back: entries deciphered into rows, the rows as CSV, the scores' figures.
-#include "report.h"
+#include "report/report.h"
 
-#include "clsencryptxor.h"
-#include "creadini.h"
-#include "csv.h"
-#include "durablefile.h"
-#include "inifile.h"
-#include "numbers.h"
-#include "resulttext.h"
+#include "common/clsencryptxor.h"
+#include "common/creadini.h"
+#include "common/csv.h"
+#include "common/durablefile.h"
+#include "common/inifile.h"
+#include "common/numbers.h"
+#include "paper/resulttext.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // The text each box of a window last held when it was accepted, so a refused keystroke can be taken back.
-#include "acceptedtexts.h"
+#include "vellum/acceptedtexts.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -1,8 +1,8 @@
 // One authoring run: the shared paper state, the string table and the two windows in their order.
-#include "authoring.h"
+#include "vellum/authoring.h"
 
-#include "form1.h"
-#include "frmpapr.h"
+#include "vellum/form1.h"
+#include "vellum/frmpapr.h"
 #include "vellum/texts.h"
 
 namespace vellum {

@@ -1,8 +1,8 @@
 // One authoring run: the shared paper state, the string table and the two windows in their order.
 #pragma once
 
-#include "papersession.h"
-#include "prompter.h"
+#include "vellum/papersession.h"
+#include "vellum/prompter.h"
 
 #include <QObject>
 

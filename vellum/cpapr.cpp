@@ -1,5 +1,5 @@
 // The header of the paper being authored.
-#include "cpapr.h"
+#include "vellum/cpapr.h"
 
 namespace vellum {
 

@@ -1,7 +1,7 @@
 // The question editor window: composes questions one after another, or steps through and edits them.
-#include "form1.h"
+#include "vellum/form1.h"
 
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 #include "vellum/texts.h"
 
 #include <QButtonGroup>

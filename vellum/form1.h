@@ -1,10 +1,10 @@
 // The question editor window: composes questions one after another, or steps through and edits them.
 #pragma once
 
-#include "acceptedtexts.h"
-#include "papersession.h"
-#include "prompter.h"
-#include "questioneditor.h"
+#include "vellum/acceptedtexts.h"
+#include "vellum/papersession.h"
+#include "vellum/prompter.h"
+#include "vellum/questioneditor.h"
 
 #include <QWidget>
 

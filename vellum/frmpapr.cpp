@@ -1,7 +1,7 @@
 // The header editor: the first window, where a paper's header is filled in or a paper is opened.
-#include "frmpapr.h"
+#include "vellum/frmpapr.h"
 
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 #include "vellum/texts.h"
 
 #include <QDir>

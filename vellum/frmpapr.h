@@ -1,10 +1,10 @@
 // The header editor: the first window, where a paper's header is filled in or a paper is opened.
 #pragma once
 
-#include "acceptedtexts.h"
-#include "papersession.h"
-#include "prompter.h"
-#include "showdialog.h"
+#include "common/showdialog.h"
+#include "vellum/acceptedtexts.h"
+#include "vellum/papersession.h"
+#include "vellum/prompter.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
 // vellum: the paper authoring program.
-#include "authoring.h"
-#include "datafolder.h"
-#include "frmpapr.h"
+#include "common/datafolder.h"
 #include "common/qttranslations.h"
-#include "systemlocale.h"
+#include "common/systemlocale.h"
+#include "vellum/authoring.h"
+#include "vellum/frmpapr.h"
 
 #include <QApplication>
 #include <QRandomGenerator>

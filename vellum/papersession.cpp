@@ -1,10 +1,10 @@
 // The state both authoring windows share: the header, the paper's lines, the mode, and saving.
-#include "papersession.h"
+#include "vellum/papersession.h"
 
-#include "errors.h"
-#include "linefields.h"
-#include "numbers.h"
-#include "paperformat.h"
+#include "common/errors.h"
+#include "common/numbers.h"
+#include "paper/linefields.h"
+#include "paper/paperformat.h"
 
 #include <QDir>
 #include <QFileInfo>

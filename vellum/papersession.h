@@ -1,10 +1,10 @@
 // The state both authoring windows share: the header, the paper's lines, the mode, and saving.
 #pragma once
 
-#include "clsencryptxor.h"
-#include "cpapr.h"
-#include "fieldrules.h"
-#include "vbfile.h"
+#include "common/clsencryptxor.h"
+#include "common/vbfile.h"
+#include "paper/fieldrules.h"
+#include "vellum/cpapr.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // How the authoring windows tell the author something or ask before discarding work.
-#include "prompter.h"
+#include "vellum/prompter.h"
 
 namespace vellum {
 

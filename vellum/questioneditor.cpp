@@ -1,13 +1,13 @@
 // The question editor's rules: composing, adding, stepping through, changing and deleting questions.
-#include "questioneditor.h"
+#include "vellum/questioneditor.h"
 
-#include "errors.h"
-#include "linefields.h"
-#include "multilanguage.h"
-#include "numbers.h"
-#include "papercheck.h"
-#include "paperformat.h"
-#include "scoring.h"
+#include "common/errors.h"
+#include "common/multilanguage.h"
+#include "common/numbers.h"
+#include "paper/linefields.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
+#include "paper/scoring.h"
 #include "vellum/texts.h"
 
 #include <algorithm>

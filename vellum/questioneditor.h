@@ -1,9 +1,9 @@
 // The question editor's rules: composing, adding, stepping through, changing and deleting questions.
 #pragma once
 
-#include "fieldrules.h"
-#include "onechoice.h"
-#include "papersession.h"
+#include "paper/fieldrules.h"
+#include "paper/onechoice.h"
+#include "vellum/papersession.h"
 
 #include <QString>
 #include <QStringList>

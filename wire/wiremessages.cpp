@@ -1,8 +1,8 @@
 // The messages between the candidate client and the exam server, both sides: how each is written and read.
-#include "wiremessages.h"
+#include "wire/wiremessages.h"
 
-#include "tokenizer.h"
-#include "wiretags.h"
+#include "common/tokenizer.h"
+#include "wire/wiretags.h"
 
 #include <QStringList>
 

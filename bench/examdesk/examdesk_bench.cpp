@@ -1,11 +1,11 @@
 // Timings through examdesk's real windows, offscreen: Start to the first question shown, and each
 // move to the next or previous question until its view is painted.
-#include "benchpaper.h"
+#include "bench/support/benchpaper.h"
 
+#include "common/multilanguage.h"
+#include "examdesk/form2.h"
 #include "examdesk/texts.h"
-#include "form2.h"
-#include "multilanguage.h"
-#include "views.h"
+#include "examdesk/views.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,8 +1,8 @@
 // A candidate's side of the fetch and submit exchanges, as a state machine over messages and bytes.
-#include "exchange.h"
+#include "bench/loadgen/exchange.h"
 
-#include "wiremessages.h"
-#include "wiretags.h"
+#include "wire/wiremessages.h"
+#include "wire/wiretags.h"
 
 #include <cstring>
 

@@ -1,14 +1,14 @@
 // Candidates among clients that misbehave, and a storm of results to kill the server in.
-#include "faults.h"
+#include "bench/loadgen/faults.h"
 
-#include "clsencryptxor.h"
-#include "exchange.h"
-#include "measure.h"
-#include "dayfilewriter.h"
-#include "report.h"
-#include "room.h"
-#include "wiremessages.h"
-#include "wiretags.h"
+#include "bench/loadgen/exchange.h"
+#include "bench/loadgen/measure.h"
+#include "bench/loadgen/room.h"
+#include "centrum/dayfilewriter.h"
+#include "common/clsencryptxor.h"
+#include "report/report.h"
+#include "wire/wiremessages.h"
+#include "wire/wiretags.h"
 
 #include <QDir>
 #include <QFile>

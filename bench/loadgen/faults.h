@@ -1,7 +1,7 @@
 // Candidates among clients that misbehave, and a storm of results to kill the server in.
 #pragma once
 
-#include "reactor.h"
+#include "bench/loadgen/reactor.h"
 
 #include <QStringList>
 

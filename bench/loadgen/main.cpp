@@ -1,12 +1,12 @@
 // loadgen: a room of candidates against an exam server, downloads from a web server, idle connections.
-#include "faults.h"
-#include "measure.h"
-#include "probes.h"
-#include "refserver.h"
-#include "room.h"
+#include "bench/loadgen/faults.h"
+#include "bench/loadgen/measure.h"
+#include "bench/loadgen/probes.h"
+#include "bench/loadgen/refserver.h"
+#include "bench/loadgen/room.h"
 
-#include "netsocket.h"
-#include "dayfilewriter.h"
+#include "centrum/dayfilewriter.h"
+#include "common/netsocket.h"
 
 #include <QCoreApplication>
 #include <QDate>

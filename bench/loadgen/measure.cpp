@@ -1,8 +1,8 @@
 // What the load generator measures and checks: latency percentiles, HTTP answers, report
 // entries, and a process's memory and CPU time from /proc.
-#include "measure.h"
+#include "bench/loadgen/measure.h"
 
-#include "report.h"
+#include "report/report.h"
 
 #include <QDir>
 #include <QHash>

@@ -1,8 +1,8 @@
 // The load generator's other runs: many downloads from a web server, and many idle candidates.
-#include "probes.h"
+#include "bench/loadgen/probes.h"
 
-#include "measure.h"
-#include "wiretags.h"
+#include "bench/loadgen/measure.h"
+#include "wire/wiretags.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 // The load generator's other runs: many downloads from a web server, and many idle candidates.
 #pragma once
 
-#include "reactor.h"
+#include "bench/loadgen/reactor.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 // One epoll event loop and the non-blocking TCP sockets the load generator drives with it.
-#include "reactor.h"
+#include "bench/loadgen/reactor.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,9 +1,9 @@
 // The least server the fetch and submit exchanges need: the paper from memory, no log, no files.
-#include "refserver.h"
+#include "bench/loadgen/refserver.h"
 
-#include "report.h"
-#include "wiremessages.h"
-#include "wiretags.h"
+#include "report/report.h"
+#include "wire/wiremessages.h"
+#include "wire/wiretags.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,7 +1,7 @@
 // The least server the fetch and submit exchanges need: the paper from memory, no log, no files.
 #pragma once
 
-#include "reactor.h"
+#include "bench/loadgen/reactor.h"
 
 #include <deque>
 #include <map>

@@ -1,11 +1,11 @@
 // A room of simulated candidates: each fetches the paper and submits a result, a given number at once.
-#include "room.h"
+#include "bench/loadgen/room.h"
 
-#include "clsencryptxor.h"
-#include "exchange.h"
-#include "measure.h"
-#include "report.h"
-#include "resulttext.h"
+#include "bench/loadgen/exchange.h"
+#include "bench/loadgen/measure.h"
+#include "common/clsencryptxor.h"
+#include "paper/resulttext.h"
+#include "report/report.h"
 
 #include <sys/epoll.h>
 

@@ -1,7 +1,7 @@
 // A room of simulated candidates: each fetches the paper and submits a result, a given number at once.
 #pragma once
 
-#include "reactor.h"
+#include "bench/loadgen/reactor.h"
 
 #include <QStringList>
 

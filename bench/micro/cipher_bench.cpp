@@ -1,8 +1,8 @@
 // The cipher's hex forms against the least a table-driven hex-and-XOR loop does over the same lines.
-#include "benchmain.h"
-#include "benchpaper.h"
+#include "bench/support/benchmain.h"
+#include "bench/support/benchpaper.h"
 
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
 
 #include <array>
 #include <cstdint>

@@ -1,11 +1,11 @@
 // Loading a paper against deciphering its lines alone, and scoring a whole paper's answers.
-#include "benchmain.h"
-#include "benchpaper.h"
+#include "bench/support/benchmain.h"
+#include "bench/support/benchpaper.h"
 
-#include "onechoices.h"
-#include "paperformat.h"
-#include "testrecord.h"
-#include "vbfile.h"
+#include "common/vbfile.h"
+#include "examdesk/testrecord.h"
+#include "paper/onechoices.h"
+#include "paper/paperformat.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The shared main of the micro-benchmark programs: a paper size option, then Google Benchmark's own.
-#include "benchmain.h"
+#include "bench/support/benchmain.h"
 
-#include "paperformat.h"
+#include "paper/paperformat.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Generated papers for the benchmarks: question lines of every kind, answers to score, files on disk.
-#include "benchpaper.h"
+#include "bench/support/benchpaper.h"
 
-#include "paperformat.h"
+#include "paper/paperformat.h"
 
 #include <QFile>
 

@@ -1,13 +1,13 @@
 // The benchmarks' generated papers: they load and check clean, keep their promised shape, and
 // their answers score what the generator says, so the timings are taken on sound work.
-#include "benchpaper.h"
+#include "bench/support/benchpaper.h"
 #include "examdesk/texts.h"
 
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
-#include "scoring.h"
-#include "testsession.h"
+#include "examdesk/testsession.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
+#include "paper/scoring.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 // A candidate client for tests, on plain Qt sockets: both exchanges, and ways to misbehave.
 #pragma once
 
-#include "eventloop.h"
+#include "tests/support/eventloop.h"
 
 #include <QHostAddress>
 #include <QPointer>

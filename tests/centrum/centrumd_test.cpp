@@ -1,8 +1,8 @@
 // The headless server as examiners run it: from its own folder, its log on stdout, signals, exit codes.
-#include "candidate.h"
+#include "tests/centrum/candidate.h"
 
-#include "clsencryptxor.h"
-#include "dayfilewriter.h"
+#include "centrum/dayfilewriter.h"
+#include "common/clsencryptxor.h"
 
 #include <QDate>
 #include <QElapsedTimer>

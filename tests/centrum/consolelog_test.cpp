@@ -1,7 +1,7 @@
 // Log lines on stdout never make the service wait for whoever reads them.
-#include "consolelog.h"
+#include "centrum/consolelog.h"
 
-#include "candidate.h"
+#include "tests/centrum/candidate.h"
 
 #include <gtest/gtest.h>
 

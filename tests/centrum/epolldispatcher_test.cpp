@@ -1,6 +1,6 @@
 // The headless server's event loop: timers, descriptors that come and go within a turn, waking up.
-#include "epolldispatcher.h"
-#include "eventloop.h"
+#include "centrum/epolldispatcher.h"
+#include "tests/support/eventloop.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

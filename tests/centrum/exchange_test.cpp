@@ -1,8 +1,8 @@
 // Candidates through the fetch and submit exchanges against a running service, on loopback.
-#include "serverfixture.h"
+#include "tests/centrum/serverfixture.h"
 
-#include "clsencryptxor.h"
-#include "reportview.h"
+#include "centrum/reportview.h"
+#include "common/clsencryptxor.h"
 
 #include <QDir>
 #include <QRegularExpression>

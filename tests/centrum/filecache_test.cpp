@@ -1,5 +1,5 @@
 // The bytes of served files kept between sends: a file changed on disk is always sent as it is now.
-#include "filecache.h"
+#include "centrum/filecache.h"
 
 #include <QDir>
 #include <QFile>

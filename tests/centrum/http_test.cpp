@@ -1,5 +1,5 @@
 // The download service for browsers: answers, refusals, and its 21 connection slots.
-#include "serverfixture.h"
+#include "tests/centrum/serverfixture.h"
 
 #include <QDir>
 

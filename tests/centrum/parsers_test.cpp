@@ -1,11 +1,11 @@
 // The parser of browser requests, fed whole, in pieces and oversized, and where request paths lead.
-#include "protocol.h"
+#include "centrum/protocol.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "candidate.h"
+#include "tests/centrum/candidate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The service against broken and hostile peers: failed transfers, stalls, floods and what is logged.
-#include "serverfixture.h"
+#include "tests/centrum/serverfixture.h"
 
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>

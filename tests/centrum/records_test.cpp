@@ -1,12 +1,12 @@
 // Day files, the log box and the report viewer's rows.
-#include "dayfilewriter.h"
-#include "logbox.h"
-#include "reportview.h"
+#include "centrum/dayfilewriter.h"
+#include "centrum/logbox.h"
+#include "centrum/reportview.h"
 
 #include "centrum/texts.h"
-#include "clsencryptxor.h"
-#include "inifile.h"
-#include "multilanguage.h"
+#include "common/clsencryptxor.h"
+#include "common/inifile.h"
+#include "common/multilanguage.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +16,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
-#include "candidate.h"
+#include "tests/centrum/candidate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // A server in a temporary program folder, with a fixed clock and a short stall time.
 #pragma once
 
-#include "candidate.h"
-#include "server.h"
+#include "centrum/server.h"
+#include "tests/centrum/candidate.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // Starting and stopping the service: the settings it refuses, repeated starts, the listeners.
-#include "serverfixture.h"
+#include "tests/centrum/serverfixture.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,13 @@
 // Shuffled papers through real loopback candidates: whole, checked, scored full, each in its own order.
-#include "serverfixture.h"
+#include "tests/centrum/serverfixture.h"
 
-#include "onechoice.h"
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
-#include "testrecord.h"
+#include "centrum/shuffledpaper.h"
+#include "centrum/texts.h"
+#include "examdesk/testrecord.h"
+#include "paper/onechoice.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
 
 #include <QRandomGenerator>
 
@@ -177,5 +179,24 @@ TEST_F(ShuffleTest, APaperThatCannotBeShuffledIsRefusedAtStartNamingTheLine)
         EXPECT_EQ(r.refusal, centrum::Server::StartResult::Refusal::BadPaper);
         EXPECT_EQ(r.problem, problem);
         EXPECT_EQ(logTexts().last(), problem);
+    }
+}
+
+// The log words the paper check's findings in its own language; in English exactly as
+// papertool does, so a log reads the same whichever tool found the fault.
+TEST(ShuffleRefusal, EveryQuestionFaultHasBothWordingsAndTheEnglishIsTheChecks)
+{
+    using Kind = paper::QuestionFault::Kind;
+    const auto english = centrum::stringTable(1033);
+    const auto chinese = centrum::stringTable(chineseLcid);
+    for (const Kind kind : { Kind::QuestionEmpty, Kind::MarksMissing, Kind::MarksNotNumber, Kind::OptionAEmpty,
+                             Kind::OptionBEmpty, Kind::KindMissing, Kind::KindUnknown, Kind::SingleAnswer,
+                             Kind::MultipleAnswer, Kind::TrueFalseAnswer, Kind::AnswerOptionEmpty }) {
+        const paper::QuestionFault fault { kind, QStringLiteral("X7") };
+        SCOPED_TRACE(fault.message().toStdString());
+        EXPECT_EQ(centrum::questionFaultText(fault, *english), fault.message());
+        const QString zh = centrum::questionFaultText(fault, *chinese);
+        EXPECT_FALSE(zh.isEmpty());
+        EXPECT_EQ(zh.contains(u"X7"), fault.message().contains(u"X7"));
     }
 }

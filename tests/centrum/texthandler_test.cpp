@@ -1,6 +1,6 @@
 // Finding a desktop program for a log file from the desktop's lists, and reading a day file for our own viewer.
-#include "serverfixture.h"
-#include "texthandler.h"
+#include "centrum/texthandler.h"
+#include "tests/centrum/serverfixture.h"
 
 #include <QDir>
 

@@ -1,15 +1,15 @@
 // The server's windows driven as an examiner would: service buttons, the log box, the paper
 // list through the open dialog, the day-file list, the report viewer and the log viewer.
-#include "dialog.h"
-#include "dlgallow.h"
-#include "form1.h"
-#include "inifile.h"
-#include "scorehistogram.h"
-#include "serverfixture.h"
-#include "dlgrpt.h"
-#include "textwindow.h"
+#include "centrum/dialog.h"
+#include "centrum/dlgallow.h"
+#include "centrum/dlgrpt.h"
+#include "centrum/form1.h"
+#include "centrum/scorehistogram.h"
+#include "centrum/textwindow.h"
+#include "common/inifile.h"
+#include "tests/centrum/serverfixture.h"
 
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
 
 #include <QAbstractItemView>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The result channel against independent peers: record layout, delivery, reply, limits.
-#include "channel.h"
-#include "rawchannel.h"
-#include "singleinstance.h"
+#include "common/channel.h"
+#include "common/singleinstance.h"
+#include "tests/support/rawchannel.h"
 
 #include <QTemporaryDir>
 #include <QTest>

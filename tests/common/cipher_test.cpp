@@ -1,6 +1,6 @@
 // The XOR cipher: inverse pairs, the key's byte period, fixed vectors, and bad hex in both modes.
-#include "clsencryptxor.h"
-#include "errors.h"
+#include "common/clsencryptxor.h"
+#include "common/errors.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

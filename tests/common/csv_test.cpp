@@ -1,5 +1,5 @@
 // Records as a spreadsheet program reads them back.
-#include "csv.h"
+#include "common/csv.h"
 
 #include <gtest/gtest.h>
 

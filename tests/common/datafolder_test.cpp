@@ -1,5 +1,5 @@
 // Where a program keeps its files: beside itself when it may write there, else in the user's own folder.
-#include "datafolder.h"
+#include "common/datafolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // INI settings: case-insensitive names, the two trimming rules, in-place writes, and report reading.
-#include "creadini.h"
-#include "inifile.h"
+#include "common/creadini.h"
+#include "common/inifile.h"
 
 #include <QDir>
 #include <QFile>

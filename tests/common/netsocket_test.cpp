@@ -1,6 +1,6 @@
 // The socket component: listening, accepting by request id, moving the listener, events.
-#include "eventloop.h"
-#include "netsocket.h"
+#include "common/netsocket.h"
+#include "tests/support/eventloop.h"
 
 #include <QHostAddress>
 #include <QTcpServer>

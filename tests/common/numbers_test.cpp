@@ -1,5 +1,5 @@
 // Number texts: the leading-number rule, rounding half to even, and label and field forms.
-#include "numbers.h"
+#include "common/numbers.h"
 
 #include <gtest/gtest.h>
 

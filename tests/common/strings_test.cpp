@@ -1,9 +1,9 @@
 // String tables: the locale rule, both languages of every program, and the table bounds.
 #include "centrum/texts.h"
+#include "common/multilanguage.h"
+#include "common/systemlocale.h"
 #include "entrant/texts.h"
 #include "examdesk/texts.h"
-#include "multilanguage.h"
-#include "systemlocale.h"
 #include "vellum/texts.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Field splitting: the Tokenizer's trimming rules and ParseString's exact pieces.
-#include "tokenizer.h"
+#include "common/tokenizer.h"
 
 #include <gtest/gtest.h>
 

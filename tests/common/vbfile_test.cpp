@@ -1,6 +1,6 @@
 // Text file access: streaming reads and writes, line-table edits, removal and the line limit.
-#include "errors.h"
-#include "vbfile.h"
+#include "common/errors.h"
+#include "common/vbfile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

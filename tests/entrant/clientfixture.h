@@ -1,12 +1,12 @@
 // A login client and an exam server core, each in a program folder of its own, on a private result channel.
 #pragma once
 
-#include "client.h"
-#include "eventloop.h"
-#include "launcher.h"
-#include "rawchannel.h"
-#include "dayfilewriter.h"
-#include "server.h"
+#include "centrum/dayfilewriter.h"
+#include "centrum/server.h"
+#include "entrant/client.h"
+#include "entrant/launcher.h"
+#include "tests/support/eventloop.h"
+#include "tests/support/rawchannel.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // The login client's logic against a real exam server core, and against a scripted one for faults.
-#include "clientfixture.h"
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
+#include "tests/entrant/clientfixture.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // The login window driven from the keyboard through its states, in both languages.
-#include "clientfixture.h"
-#include "form1.h"
+#include "entrant/form1.h"
+#include "tests/entrant/clientfixture.h"
 
 #include <QLabel>
 #include <QLineEdit>

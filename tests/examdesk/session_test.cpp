@@ -1,8 +1,8 @@
 // The test's logic without windows: refusing papers, labels, the countdown, scoring and the hand-off.
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
+#include "examdesk/testsession.h"
 #include "examdesk/texts.h"
-#include "paperfiles.h"
-#include "testsession.h"
+#include "tests/support/paperfiles.h"
 
 #include <QDir>
 #include <QFile>

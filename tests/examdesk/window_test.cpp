@@ -1,13 +1,13 @@
 // Whole tests taken through the real windows: Start, every kind of question, moving back and
 // forth, the refused close, submission, the time-out and the channel to a receiver; a minimized
 // question, the second-instance notice and the message of a failed hand-off.
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
+#include "examdesk/form2.h"
 #include "examdesk/notices.h"
 #include "examdesk/texts.h"
-#include "form2.h"
-#include "paperfiles.h"
-#include "rawchannel.h"
-#include "views.h"
+#include "examdesk/views.h"
+#include "tests/support/paperfiles.h"
+#include "tests/support/rawchannel.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Fuzz target: the result channel's receiver: a record's parsing, and the receiver fed over a local socket.
-#include "fuzzinput.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include "channel.h"
+#include "common/channel.h"
 
 #include <QLocalSocket>
 

@@ -1,9 +1,9 @@
 // Fuzz target: deciphering hex text, strict and tolerant, as text and as the bytes of a file line.
-#include "fuzzinput.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include "clsencryptxor.h"
-#include "errors.h"
-#include "paperformat.h"
+#include "common/clsencryptxor.h"
+#include "common/errors.h"
+#include "paper/paperformat.h"
 
 // Input: a key, NUL, then the hex text; an empty key is the default one.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

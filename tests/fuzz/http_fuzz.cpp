@@ -1,5 +1,5 @@
 // Fuzz target: the requests a browser sends to the exam server's download service.
-#include "serverharness.h"
+#include "tests/fuzz/serverharness.h"
 
 // Input: the pieces of one request, separated by NUL; each reaches the server on its own.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

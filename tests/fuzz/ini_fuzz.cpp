@@ -1,8 +1,8 @@
 // Fuzz target: the INI engine: parsing, writing a value, writing the file and reading it back.
-#include "fuzzinput.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include "creadini.h"
-#include "inifile.h"
+#include "common/creadini.h"
+#include "common/inifile.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 // Fuzz target: the exam server's handling of what candidates' message connections send.
-#include "serverharness.h"
+#include "tests/fuzz/serverharness.h"
 
 #include "centrum/texts.h"
-#include "multilanguage.h"
+#include "common/multilanguage.h"
 
 // Input: the pieces two candidate connections send, separated by LF (no message holds one);
 // each piece reaches the server on its own. A piece starting with TAB is the second

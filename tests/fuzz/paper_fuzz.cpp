@@ -1,10 +1,10 @@
 // Fuzz target: loading, checking and scoring a paper file, and parsing its question lines.
-#include "fuzzinput.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
-#include "scoring.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
+#include "paper/scoring.h"
 
 #include <QFile>
 

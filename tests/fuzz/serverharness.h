@@ -1,10 +1,10 @@
 // A fresh exam server for each fuzz input, in a program folder made once, and a client to talk to it.
 #pragma once
 
-#include "fuzzinput.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include "paperformat.h"
-#include "server.h"
+#include "centrum/server.h"
+#include "paper/paperformat.h"
 
 #include <QFile>
 #include <QTcpServer>

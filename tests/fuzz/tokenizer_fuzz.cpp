@@ -1,7 +1,7 @@
 // Fuzz target: splitting one-line records field by field (Tokenizer) and at once (ParseString).
-#include "fuzzinput.h"
+#include "tests/fuzz/fuzzinput.h"
 
-#include "tokenizer.h"
+#include "common/tokenizer.h"
 
 // Input: the separator, NUL, then the line.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

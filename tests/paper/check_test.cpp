@@ -1,11 +1,11 @@
 // Paper checks: the problems each kind of damaged or invalid line is reported with.
-#include "onechoice.h"
-#include "papercheck.h"
-#include "paperformat.h"
+#include "paper/onechoice.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
 
 #include <QTemporaryDir>
 
-#include "paperfiles.h"
+#include "tests/support/paperfiles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Paper lines: building header and question lines, and agreeing with other writers of the format.
-#include "onechoice.h"
-#include "paperformat.h"
+#include "paper/onechoice.h"
+#include "paper/paperformat.h"
 
 #include <QStringList>
 

@@ -1,10 +1,10 @@
 // The paper loader: counts, the skipped header, reloading, and what stops it.
-#include "onechoices.h"
-#include "paperformat.h"
+#include "paper/onechoices.h"
+#include "paper/paperformat.h"
 
 #include <QTemporaryDir>
 
-#include "paperfiles.h"
+#include "tests/support/paperfiles.h"
 
 #include <gtest/gtest.h>
 

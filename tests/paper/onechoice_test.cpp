@@ -1,6 +1,6 @@
 // The question record: parsing lines as the test-taking program does, the option run, validity.
-#include "onechoice.h"
-#include "paperformat.h"
+#include "paper/onechoice.h"
+#include "paper/paperformat.h"
 
 #include <QStringList>
 

@@ -1,5 +1,5 @@
 // The result text "score:paper:seconds": written and read back, and read from texts that lack fields.
-#include "resulttext.h"
+#include "paper/resulttext.h"
 
 #include <gtest/gtest.h>
 

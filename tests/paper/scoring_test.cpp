@@ -1,11 +1,11 @@
 // Scoring: exact matches for choice questions, per-blank fill-ins, rounding at every step, wide totals.
-#include "onechoices.h"
-#include "paperformat.h"
-#include "scoring.h"
+#include "paper/onechoices.h"
+#include "paper/paperformat.h"
+#include "paper/scoring.h"
 
 #include <QTemporaryDir>
 
-#include "paperfiles.h"
+#include "tests/support/paperfiles.h"
 
 #include <gtest/gtest.h>
 

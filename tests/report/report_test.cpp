@@ -1,11 +1,11 @@
 // Report files read back: rows and what keeps an entry from reading, the scores' figures,
 // the CSV export and the chart's bins.
-#include "report.h"
-#include "reportview.h"
+#include "centrum/reportview.h"
+#include "report/report.h"
 
 #include "centrum/texts.h"
-#include "clsencryptxor.h"
-#include "multilanguage.h"
+#include "common/clsencryptxor.h"
+#include "common/multilanguage.h"
 
 #include <QDir>
 #include <QFile>

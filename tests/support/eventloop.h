@@ -5,7 +5,7 @@
 #include <QDeadlineTimer>
 
 #ifdef EXAM_EPOLL_LOOP
-#include "epolldispatcher.h"
+#include "centrum/epolldispatcher.h"
 #endif
 
 #include <functional>

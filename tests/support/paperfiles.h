@@ -1,7 +1,7 @@
 // Writing paper files for tests: plain lines enciphered as the format stores them.
 #pragma once
 
-#include "paperformat.h"
+#include "paper/paperformat.h"
 
 #include <QFile>
 #include <QStringList>

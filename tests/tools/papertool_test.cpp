@@ -1,8 +1,8 @@
 // papertool as examiners and scripts run it: its output, its exit status, and its messages.
-#include "multilanguage.h"
-#include "paperformat.h"
-#include "papersession.h"
-#include "questioneditor.h"
+#include "common/multilanguage.h"
+#include "paper/paperformat.h"
+#include "vellum/papersession.h"
+#include "vellum/questioneditor.h"
 #include "vellum/texts.h"
 
 #include <QFile>
@@ -13,7 +13,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
-#include "paperfiles.h"
+#include "tests/support/paperfiles.h"
 
 #include <gtest/gtest.h>
 

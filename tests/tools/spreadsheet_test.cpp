@@ -1,6 +1,6 @@
 // A question sheet as a spreadsheet program saves it: written to .xlsx and saved as CSV by LibreOffice, imported, taken.
-#include "onechoices.h"
-#include "testrecord.h"
+#include "examdesk/testrecord.h"
+#include "paper/onechoices.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,10 +1,10 @@
 // The authoring rules without windows: the header, opening, saving, and composing and editing questions.
-#include "multilanguage.h"
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
-#include "papersession.h"
-#include "questioneditor.h"
+#include "common/multilanguage.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
+#include "vellum/papersession.h"
+#include "vellum/questioneditor.h"
 #include "vellum/texts.h"
 
 #include <QDir>
@@ -13,7 +13,7 @@
 
 #include <functional>
 
-#include "paperfiles.h"
+#include "tests/support/paperfiles.h"
 
 #include <gtest/gtest.h>
 

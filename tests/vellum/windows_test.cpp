@@ -1,10 +1,10 @@
 // The authoring windows driven as an author would: typing, clicking, opening, saving, and the file read back.
-#include "authoring.h"
-#include "form1.h"
-#include "frmpapr.h"
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
+#include "vellum/authoring.h"
+#include "vellum/form1.h"
+#include "vellum/frmpapr.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -23,7 +23,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "paperfiles.h"
+#include "tests/support/paperfiles.h"
 
 #include <gtest/gtest.h>
 

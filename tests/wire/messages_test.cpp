@@ -1,6 +1,6 @@
 // The wire messages, both sides: the ID field, the candidate's messages, the server's reading of
 // them fed whole, in pieces and oversized, the announcement and the port setting.
-#include "wiremessages.h"
+#include "wire/wiremessages.h"
 
 #include <gtest/gtest.h>
 

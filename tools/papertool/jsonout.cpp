@@ -1,5 +1,5 @@
 // Writing JSON text by hand, so that keys keep the order a reader expects.
-#include "jsonout.h"
+#include "tools/papertool/jsonout.h"
 
 QString jsonString(const QString &text)
 {

@@ -1,17 +1,17 @@
 // papertool: show, score, check, encode, decode, import and export paper files from the command line.
-#include "jsonout.h"
+#include "tools/papertool/jsonout.h"
 
+#include "centrum/reportview.h"
 #include "centrum/texts.h"
-#include "durablefile.h"
-#include "fieldrules.h"
-#include "multilanguage.h"
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
-#include "report.h"
-#include "reportview.h"
-#include "scoring.h"
-#include "sheet.h"
+#include "common/durablefile.h"
+#include "common/multilanguage.h"
+#include "paper/fieldrules.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
+#include "paper/scoring.h"
+#include "report/report.h"
+#include "tools/papertool/sheet.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 // Question sheets: a paper's questions as comma-separated rows or plain-text blocks, read and written.
-#include "sheet.h"
+#include "tools/papertool/sheet.h"
 
-#include "csv.h"
-#include "fieldrules.h"
-#include "onechoices.h"
-#include "papercheck.h"
-#include "paperformat.h"
+#include "common/csv.h"
+#include "paper/fieldrules.h"
+#include "paper/onechoices.h"
+#include "paper/papercheck.h"
+#include "paper/paperformat.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 // Question sheets: a paper's questions as comma-separated rows or plain-text blocks, read and written.
 #pragma once
 
-#include "onechoice.h"
+#include "paper/onechoice.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,5 @@
 // The candidate's side of both exchanges, fed one event at a time as the server would send them.
-#include "exchange.h"
+#include "bench/loadgen/exchange.h"
 
 #include <gtest/gtest.h>
 

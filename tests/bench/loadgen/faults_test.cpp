@@ -1,9 +1,9 @@
 // What the fault run and the kill storm take for granted: garbage stores nothing, and a
 // report is judged whole only when every line of it is an entry that deciphers.
-#include "faults.h"
-#include "room.h"
+#include "bench/loadgen/faults.h"
+#include "bench/loadgen/room.h"
 
-#include "wiremessages.h"
+#include "wire/wiremessages.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // The load generator's figures and checks: percentiles, web answers, report entries, /proc texts.
-#include "measure.h"
+#include "bench/loadgen/measure.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // The load generator's event loop and connections: stale events, ordered sends, deadlines.
-#include "reactor.h"
+#include "bench/loadgen/reactor.h"
 
 #include <sys/epoll.h>
 #include <sys/socket.h>

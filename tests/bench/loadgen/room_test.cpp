@@ -1,10 +1,10 @@
 // Rooms, downloads and idle candidates run in one process against loadgen's own servers.
-#include "measure.h"
-#include "probes.h"
-#include "refserver.h"
-#include "room.h"
+#include "bench/loadgen/measure.h"
+#include "bench/loadgen/probes.h"
+#include "bench/loadgen/refserver.h"
+#include "bench/loadgen/room.h"
 
-#include "clsencryptxor.h"
+#include "common/clsencryptxor.h"
 
 #include <sys/epoll.h>
 #include <unistd.h>
