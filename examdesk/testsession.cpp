@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <limits>
+#include <tuple>
 
 namespace examdesk {
 
@@ -107,6 +108,9 @@ std::optional<QString> TestSession::startTest()
 void TestSession::resumeFromJournal(const QByteArray &hash)
 {
     m_paperHash = hash;
+    // Both places count: a folder that stopped (or started) taking the journal midway leaves an
+    // older one behind, so the latest state of the latest test of this paper decides.
+    std::optional<Journal> latest;
     for (const QString &path : keptFilePaths(m_paperPath, m_spareFolder, journalSuffix)) {
         QFile file(path);
         if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
@@ -122,21 +126,23 @@ void TestSession::resumeFromJournal(const QByteArray &hash)
                 aside = path;
             m_journalNotice = message(text::JournalDamaged)
                                   .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(aside));
-            return;
+            continue;
         }
-        // Another paper's, a test already handed over, or one whose questions no longer match.
-        if (journal->paperHash != hash || journal->submitted || journal->answers.size() != m_questionCount
-            || journal->currentItem > m_questionCount)
-            return;
-        for (int k = 0; k < m_questionCount; ++k)
-            m_console.rec.addSel(k, journal->answers.at(k));
-        m_console.currentItem = journal->currentItem;
-        m_startTime = journal->started;
-        m_elapsedSeconds = qint32(std::clamp<qint64>(m_startTime.msecsTo(m_clock()) / 1000, 0,
-                                                     std::numeric_limits<qint32>::max()));
-        m_resumed = true;
-        return;
+        const auto order = [](const Journal &j) { return std::tuple(j.started, j.secondsUsed, j.submitted); };
+        if (journal->paperHash == hash && (!latest || order(*journal) > order(*latest)))
+            latest = journal;
     }
+    // A test already handed over, or one whose questions no longer match, starts afresh.
+    if (!latest || latest->submitted || latest->answers.size() != m_questionCount || latest->currentItem > m_questionCount)
+        return;
+    for (int k = 0; k < m_questionCount; ++k)
+        m_console.rec.addSel(k, latest->answers.at(k));
+    m_console.currentItem = latest->currentItem;
+    m_startTime = latest->started;
+    m_elapsedSeconds = qint32(std::clamp<qint64>(m_startTime.msecsTo(m_clock()) / 1000, 0,
+                                                 std::numeric_limits<qint32>::max()));
+    m_resumed = true;
+    m_journalNotice.clear(); // nothing was lost, so there is nothing to tell
 }
 
 void TestSession::writeJournal()

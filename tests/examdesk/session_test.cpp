@@ -234,7 +234,7 @@ TEST_F(SessionTest, AFailedHandOffTellsWhereTheResultIs)
 
 TEST_F(SessionTest, AStartedTestResumesFromItsJournalOnlyWhenItIsThisPapersAndStillOpen)
 {
-    enum class Then { Nothing, PaperChanged, HandedOver, JournalDamaged, FolderClosed };
+    enum class Then { Nothing, PaperChanged, HandedOver, JournalDamaged, FolderClosed, FolderOpenedAndHandedOver };
     struct Case {
         const char *name;
         Then then;
@@ -248,6 +248,7 @@ TEST_F(SessionTest, AStartedTestResumesFromItsJournalOnlyWhenItIsThisPapersAndSt
         { "time ran out while down", Then::Nothing, 2700, true, true },
         { "another paper under the same name", Then::PaperChanged, 60, false },
         { "already handed over", Then::HandedOver, 60, false },
+        { "handed over beside the paper, an older state in the spare folder", Then::FolderOpenedAndHandedOver, 60, false },
         { "damaged", Then::JournalDamaged, 60, false },
     };
     const QString tricky = QStringLiteral("a\\nb~line\nbreak\r~中文~~~~");
@@ -257,7 +258,8 @@ TEST_F(SessionTest, AStartedTestResumesFromItsJournalOnlyWhenItIsThisPapersAndSt
                                      QStringLiteral("Q3^0^1^1^9^a") });
         const QString spare = m_dir.filePath(QStringLiteral("spare%1").arg(m_count));
         QDir().mkdir(spare);
-        if (c.then == Then::FolderClosed)
+        const bool closed = c.then == Then::FolderClosed || c.then == Then::FolderOpenedAndHandedOver;
+        if (closed)
             QDir().mkdir(path + QStringLiteral(".journal"));
         const QDateTime started = m_now;
         auto first = session(path);
@@ -270,7 +272,12 @@ TEST_F(SessionTest, AStartedTestResumesFromItsJournalOnlyWhenItIsThisPapersAndSt
         advance(5); // the question on show goes along with the countdown
         first->tick();
         const QString journal = first->journalPath();
-        EXPECT_EQ(QFileInfo(journal).absolutePath(), c.then == Then::FolderClosed ? spare : m_dir.path());
+        EXPECT_EQ(QFileInfo(journal).absolutePath(), closed ? spare : m_dir.path());
+        if (c.then == Then::FolderOpenedAndHandedOver) {
+            QDir().rmdir(path + QStringLiteral(".journal"));
+            first->submit([](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; });
+            EXPECT_EQ(first->journalPath(), path + QStringLiteral(".journal"));
+        }
         if (c.then == Then::HandedOver)
             first->submit([](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; });
         if (c.then == Then::PaperChanged)
