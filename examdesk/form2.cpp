@@ -18,6 +18,7 @@ namespace examdesk {
 
 namespace {
 constexpr int clientHeight = 1275;
+constexpr int resumedShownMs = 5000;
 const QColor lastMinutesColour(255, 17, 17);
 } // namespace
 
@@ -88,12 +89,20 @@ void Form2::startTest()
         endWith(1);
         return;
     }
+    if (!m_session.journalNotice().isEmpty())
+        m_seams.warn(m_table.getRes(text::Fault), m_session.journalNotice());
     setWindowTitle(m_session.caption());
     Label1->setText(m_session.initialTimeText());
     showCurrentQuestion();
     Timer1->start();
     showCount();
     Label3->setText(m_session.fullMarksText());
+    if (m_session.resumed()) {
+        Label3->setText(m_session.fullMarksText() + QStringLiteral("    ") + m_table.getRes(text::Resumed));
+        QTimer::singleShot(resumedShownMs, Label3, [this] { Label3->setText(m_session.fullMarksText()); });
+        // The time left shows at once; a test whose time ran out meanwhile is submitted now.
+        timerTick();
+    }
 }
 
 void Form2::showCurrentQuestion()

@@ -24,7 +24,11 @@ void testRecord::addSel(int ndx, const QString &val)
 {
     if (ndx < 0 || ndx >= m_userAnswers.size())
         throw std::out_of_range("answer index outside the paper");
+    if (m_userAnswers.at(ndx) == val)
+        return;
     m_userAnswers[ndx] = val;
+    if (m_onChange)
+        m_onChange();
 }
 
 QString testRecord::getUsel(int ndx) const

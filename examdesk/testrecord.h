@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class oneChoices;
@@ -27,10 +28,14 @@ public:
 
     int questionCount() const { return int(m_correctAnswers.size()); }
 
+    // Called after addSel changed an answer: the test keeps its journal from it.
+    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
+
 private:
     QStringList m_correctAnswers;
     QStringList m_pointValues;
     QStringList m_userAnswers;
+    std::function<void()> m_onChange;
 };
 
 } // namespace examdesk

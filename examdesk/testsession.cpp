@@ -5,18 +5,23 @@
 #include "common/durablefile.h"
 #include "common/numbers.h"
 #include "common/vbfile.h"
+#include "examdesk/journal.h"
 #include "examdesk/texts.h"
 #include "paper/paperformat.h"
 #include "paper/resulttext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <limits>
+#include <tuple>
 
 namespace examdesk {
 
 namespace {
 constexpr qint32 redSeconds = 180;
+constexpr qint32 journalEverySeconds = 5;
+const QString journalSuffix = QStringLiteral(".journal");
 } // namespace
 
 QString findPicture(qint16 img, const QString &paperPath, const QString &programFolder)
@@ -91,7 +96,77 @@ std::optional<QString> TestSession::startTest()
     m_console.setTesting(false, true, true, true, true, true);
     m_startTime = m_clock();
     m_elapsedSeconds = 0;
+
+    QFile paperFile(m_paperPath);
+    resumeFromJournal(paperHash(paperFile.open(QIODevice::ReadOnly) ? paperFile.readAll() : QByteArray()));
+    m_journaling = true;
+    rec.setOnChange([this] { writeJournal(); });
+    writeJournal();
     return std::nullopt;
+}
+
+void TestSession::resumeFromJournal(const QByteArray &hash)
+{
+    m_paperHash = hash;
+    // Both places count: a folder that stopped (or started) taking the journal midway leaves an
+    // older one behind, so the latest state of the latest test of this paper decides.
+    std::optional<Journal> latest;
+    for (const QString &path : keptFilePaths(m_paperPath, m_spareFolder, journalSuffix)) {
+        QFile file(path);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+            continue;
+        const std::optional<Journal> journal = decodeJournal(file.readAll());
+        file.close();
+        if (!journal) {
+            // Kept for the examiner: it may still hold answers someone can read.
+            QString aside = path + QStringLiteral(".bad");
+            if (QFileInfo::exists(aside))
+                aside = path + m_clock().toUTC().toString(QStringLiteral(".yyyyMMdd-HHmmss")) + QStringLiteral(".bad");
+            if (!QFile::rename(path, aside))
+                aside = path;
+            m_journalNotice = message(text::JournalDamaged)
+                                  .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(aside));
+            continue;
+        }
+        const auto order = [](const Journal &j) { return std::tuple(j.started, j.secondsUsed, j.submitted); };
+        if (journal->paperHash == hash && (!latest || order(*journal) > order(*latest)))
+            latest = journal;
+    }
+    // A test already handed over, or one whose questions no longer match, starts afresh.
+    if (!latest || latest->submitted || latest->answers.size() != m_questionCount || latest->currentItem > m_questionCount)
+        return;
+    for (int k = 0; k < m_questionCount; ++k)
+        m_console.rec.addSel(k, latest->answers.at(k));
+    m_console.currentItem = latest->currentItem;
+    m_startTime = latest->started;
+    m_elapsedSeconds = qint32(std::clamp<qint64>(m_startTime.msecsTo(m_clock()) / 1000, 0,
+                                                 std::numeric_limits<qint32>::max()));
+    m_resumed = true;
+    m_journalNotice.clear(); // nothing was lost, so there is nothing to tell
+}
+
+void TestSession::writeJournal()
+{
+    if (!m_journaling)
+        return;
+    Journal journal;
+    journal.paperHash = m_paperHash;
+    journal.started = m_startTime;
+    journal.secondsUsed = m_elapsedSeconds;
+    journal.currentItem = m_console.currentItem;
+    journal.submitted = m_handedOver;
+    for (int k = 0; k < m_questionCount; ++k)
+        journal.answers.append(m_console.rec.getUsel(k));
+    const QByteArray data = encodeJournal(journal);
+    m_journalSeconds = m_elapsedSeconds;
+    // Beside the paper where its folder takes it, else in the spare folder, like the result copy.
+    m_journalPath.clear();
+    for (const QString &path : keptFilePaths(m_paperPath, m_spareFolder, journalSuffix)) {
+        if (writeFileDurably(path, data)) {
+            m_journalPath = path;
+            return;
+        }
+    }
 }
 
 void TestSession::applyPaperHeader(const QString &headerLine)
@@ -156,6 +231,8 @@ TestSession::Tick TestSession::tick()
         result.timeUp = true;
         m_elapsedSeconds = m_timeLimitSeconds; // a late tick still reports the whole limit
     }
+    if (!m_submitted && m_elapsedSeconds - m_journalSeconds >= journalEverySeconds)
+        writeJournal();
     if (!timed) {
         // Nothing counts down, so the candidate sees the time used rather than a time below zero.
         result.timeText = message(text::TimeUsedLabel) + numbers::labelText(double(m_elapsedSeconds / 60))
@@ -189,11 +266,7 @@ TestSession::HandOff TestSession::submit(const Sender &send)
 
     // The copy beside the paper comes first, so a failed hand-off never loses the result. A paper
     // in a folder the candidate cannot write to, such as an installed one, has it in the spare folder.
-    const QString copyName = QFileInfo(m_paperPath).fileName() + QStringLiteral(".result");
-    QStringList copyPaths = { m_paperPath + QStringLiteral(".result") };
-    if (!m_spareFolder.isEmpty() && QFileInfo(m_spareFolder) != QFileInfo(QFileInfo(m_paperPath).absolutePath()))
-        copyPaths.append(QDir(m_spareFolder).filePath(copyName));
-    for (const QString &copyPath : copyPaths) {
+    for (const QString &copyPath : keptFilePaths(m_paperPath, m_spareFolder, QStringLiteral(".result"))) {
         if (writeFileDurably(copyPath, handOff.resultHex.toLatin1() + '\n', &handOff.saveError)) {
             handOff.savedPath = copyPath;
             break;
@@ -201,8 +274,12 @@ TestSession::HandOff TestSession::submit(const Sender &send)
     }
 
     handOff.outcome = send(handOff.resultHex, message(text::CaptionStem));
-    if (handOff.outcome == CsendMessage::Outcome::Delivered)
+    if (handOff.outcome == CsendMessage::Outcome::Delivered) {
+        // Not before: a test whose result never arrived resumes when it is started again.
+        m_handedOver = true;
+        writeJournal();
         return handOff;
+    }
     if (handOff.savedPath.isEmpty())
         handOff.message = message(text::HandOffNotSaved).arg(handOff.resultHex, handOff.saveError);
     else

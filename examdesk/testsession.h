@@ -32,7 +32,14 @@ public:
 
     // Loads the paper and starts the countdown. A paper that cannot be taken gives the
     // message to show, naming the file and, where there is one, the line; nothing starts.
+    // A journal of this paper's test, not yet handed over, resumes it: the answers, the
+    // question on show and the countdown from the wall-clock Start.
     std::optional<QString> startTest();
+    bool resumed() const { return m_resumed; }
+    // For the candidate when a journal could not be read and was set aside; else empty.
+    QString journalNotice() const { return m_journalNotice; }
+    // Where the journal was last written; empty when it could not be written.
+    QString journalPath() const { return m_journalPath; }
 
     QString caption() const { return m_caption; }
     QString paperPath() const { return m_paperPath; }
@@ -73,15 +80,19 @@ public:
         QString message;       // for the candidate when the hand-off did not succeed; else empty
     };
     // Scores the test, marks it submitted, keeps a copy of the enciphered result beside
-    // the paper (or in the spare folder when the paper's folder does not take it), then hands it over.
+    // the paper (or in the spare folder when the paper's folder does not take it), then hands it
+    // over. Once it was handed over the journal says so and the test no longer resumes.
     HandOff submit(const Sender &send);
-    // Where the result copy goes when it cannot be written beside the paper; empty for nowhere.
+    // Where the result copy and the journal go when they cannot be written beside the paper;
+    // empty for nowhere.
     void setSpareFolder(const QString &folder) { m_spareFolder = folder; }
 
 private:
     void applyPaperHeader(const QString &headerLine);
     std::optional<QString> paperProblem(oneChoices::LoadStatus status) const;
     QString message(int entry) const { return m_table.getRes(entry); }
+    void resumeFromJournal(const QByteArray &hash);
+    void writeJournal();
 
     const CmultiLanguage &m_table;
     QString m_paperPath;
@@ -98,6 +109,13 @@ private:
     bool m_red = false;
     bool m_timeUp = false;
     bool m_submitted = false;
+    bool m_handedOver = false;
+    bool m_journaling = false; // from Start on, every answer and every few seconds go to the journal
+    bool m_resumed = false;
+    QByteArray m_paperHash;
+    QString m_journalPath;
+    QString m_journalNotice;
+    qint32 m_journalSeconds = 0; // the seconds used at the last write
 };
 
 } // namespace examdesk

@@ -45,6 +45,10 @@ const TextEntry entries[] = {
       "the examiner:\n%1" },
     { FixedViewCaption, "试题", "试题" },
     { TimeUsedLabel, "用时", "Used" },
+    { Resumed, "已恢复", "Resumed" },
+    { JournalDamaged, "本场考试保存的答案 %1 已损坏，无法恢复，已另存为 %2。考试将重新开始。",
+      "The saved answers of this test, %1, are damaged and cannot be used; they are kept as %2. The test "
+      "starts afresh." },
 };
 
 } // namespace

@@ -43,6 +43,8 @@ enum Id : int {
     HandOffNotSaved = 28, // %1 the enciphered result, %2 why it could not be saved
     FixedViewCaption = 29, // the multiple-select and fill-in views' caption, Chinese in both languages
     TimeUsedLabel = 30,    // the time label of a paper without a time limit
+    Resumed = 31,          // shown on the bar for a while after a test resumed from its journal
+    JournalDamaged = 32,   // %1 the journal that cannot be read, %2 where it is kept instead
 };
 
 } // namespace text

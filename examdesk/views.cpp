@@ -63,7 +63,13 @@ QRect subject::memberRect(int k) const
     return { twips(member.left()), twips(member.top()), twips(member.width()), twips(member.height()) };
 }
 
-void subject::storeAnswer(const QString &answer) { m_context.cons.rec.addSel(m_item - 1, answer); }
+void subject::storeAnswer(const QString &answer)
+{
+    if (m_restoring)
+        m_storeSkipped = true;
+    else
+        m_context.cons.rec.addSel(m_item - 1, answer);
+}
 
 QString subject::storedAnswer() const { return m_context.cons.rec.getUsel(m_item - 1); }
 
@@ -88,7 +94,12 @@ void subject::setSubject(const oneChoice &sb)
     // A picture that is missing or unreadable leaves the question without it.
     m_hasPicture = !picture.isEmpty() && pixmap.load(picture);
 
+    // Showing the stored answer box by box would store, and journal, each step on the way.
+    m_restoring = true;
     buildOptions(sb);
+    m_restoring = false;
+    if (m_storeSkipped)
+        collectAnswer();
     placeBelowTestWindow();
 
     // Widen to the test window: what spans the view keeps its designed right margin.

@@ -86,6 +86,8 @@ protected:
 private:
     void placeBelowTestWindow();
     bool m_unloading = false;
+    bool m_restoring = false; // while the stored answer is being put on screen
+    bool m_storeSkipped = false;
     bool m_minimized = false; // minimized since it was last shown
 };
 

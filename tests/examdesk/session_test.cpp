@@ -1,11 +1,13 @@
 // The test's logic without windows: refusing papers, labels, the countdown, scoring and the hand-off.
 #include "common/clsencryptxor.h"
+#include "common/numbers.h"
 #include "examdesk/testsession.h"
 #include "examdesk/texts.h"
 #include "tests/support/paperfiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -228,6 +230,95 @@ TEST_F(SessionTest, AFailedHandOffTellsWhereTheResultIs)
     handOff = s->submit(failing(CsendMessage::Outcome::NoReply));
     EXPECT_TRUE(handOff.savedPath.isEmpty());
     EXPECT_TRUE(handOff.message.contains(handOff.resultHex));
+}
+
+TEST_F(SessionTest, AStartedTestResumesFromItsJournalOnlyWhenItIsThisPapersAndStillOpen)
+{
+    enum class Then { Nothing, PaperChanged, HandedOver, JournalDamaged, FolderClosed, FolderOpenedAndHandedOver };
+    struct Case {
+        const char *name;
+        Then then;
+        qint64 outageSeconds;
+        bool resumes;
+        bool timeUpAtOnce = false;
+    };
+    const std::vector<Case> cases = {
+        { "crashed and started again", Then::Nothing, 600, true },
+        { "kept in the spare folder", Then::FolderClosed, 60, true },
+        { "time ran out while down", Then::Nothing, 2700, true, true },
+        { "another paper under the same name", Then::PaperChanged, 60, false },
+        { "already handed over", Then::HandedOver, 60, false },
+        { "handed over beside the paper, an older state in the spare folder", Then::FolderOpenedAndHandedOver, 60, false },
+        { "damaged", Then::JournalDamaged, 60, false },
+    };
+    const QString tricky = QStringLiteral("a\\nb~line\nbreak\r~中文~~~~");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = paper({ header, QStringLiteral("Q1^0^2^5^9^a^b"), QStringLiteral("Q2^0^x^1^7^x"),
+                                     QStringLiteral("Q3^0^1^1^9^a") });
+        const QString spare = m_dir.filePath(QStringLiteral("spare%1").arg(m_count));
+        QDir().mkdir(spare);
+        const bool closed = c.then == Then::FolderClosed || c.then == Then::FolderOpenedAndHandedOver;
+        if (closed)
+            QDir().mkdir(path + QStringLiteral(".journal"));
+        const QDateTime started = m_now;
+        auto first = session(path);
+        first->setSpareFolder(spare);
+        ASSERT_FALSE(first->startTest());
+        first->testConsole().rec.addSel(0, QStringLiteral("2"));
+        first->next();
+        first->testConsole().rec.addSel(1, tricky);
+        first->next();
+        advance(5); // the question on show goes along with the countdown
+        first->tick();
+        const QString journal = first->journalPath();
+        EXPECT_EQ(QFileInfo(journal).absolutePath(), closed ? spare : m_dir.path());
+        if (c.then == Then::FolderOpenedAndHandedOver) {
+            QDir().rmdir(path + QStringLiteral(".journal"));
+            first->submit([](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; });
+            EXPECT_EQ(first->journalPath(), path + QStringLiteral(".journal"));
+        }
+        if (c.then == Then::HandedOver)
+            first->submit([](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; });
+        if (c.then == Then::PaperChanged)
+            writePaper(path, { header, QStringLiteral("Q1^0^1^5^9^a^b"), QStringLiteral("Q2^0^x^1^7^x"),
+                               QStringLiteral("Q3^0^1^1^9^a") });
+        if (c.then == Then::JournalDamaged) {
+            QFile f(journal);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            bytes[bytes.indexOf("current=") + 8] = '1';
+            f.seek(0);
+            f.write(bytes);
+        }
+        first.reset(); // the workstation goes down
+
+        advance(c.outageSeconds);
+        auto again = session(path);
+        again->setSpareFolder(spare);
+        ASSERT_FALSE(again->startTest());
+        EXPECT_EQ(again->resumed(), c.resumes);
+        EXPECT_EQ(again->testConsole().rec.getUsel(1), c.resumes ? tricky : QString());
+        EXPECT_EQ(again->testConsole().currentItem, c.resumes ? 3 : 1);
+        EXPECT_EQ(again->journalNotice().isEmpty(), c.then != Then::JournalDamaged);
+        EXPECT_EQ(QFileInfo::exists(journal + QStringLiteral(".bad")), c.then == Then::JournalDamaged);
+        const TestSession::Tick tick = again->tick();
+        EXPECT_EQ(tick.timeUp, c.timeUpAtOnce);
+        const qint64 used = c.resumes ? started.secsTo(m_now) : 0;
+        if (!c.timeUpAtOnce) {
+            EXPECT_EQ(tick.timeText, QStringLiteral("Remain%1:%2").arg(numbers::labelText(double((2700 - used) / 60)),
+                                                                        numbers::labelText(double((2700 - used) % 60))));
+        }
+        const auto handOff = again->submit([](const QString &, const QString &) { return CsendMessage::Outcome::Delivered; });
+        EXPECT_EQ(clsEncryptXOR().HexDecrypt(handOff.resultHex).section(QLatin1Char(':'), 0, 0),
+                  QLatin1String(c.resumes ? "5" : "0"));
+        again.reset();
+
+        auto later = session(path);
+        later->setSpareFolder(spare);
+        ASSERT_FALSE(later->startTest());
+        EXPECT_FALSE(later->resumed()) << "a test handed over is done";
+    }
 }
 
 TEST(FindPicture, LooksBesideThePaperThenBesideTheProgram)

@@ -342,6 +342,50 @@ TEST_F(WindowTest, AFailedHandOffShowsWhereTheResultIsOnOneUnbrokenLine)
     EXPECT_EQ(laidLines, 1);
 }
 
+TEST_F(WindowTest, StartedAgainAfterACrashTheTestGoesOnOrIsSubmittedWhenItsTimeRanOut)
+{
+    struct Case {
+        const char *name;
+        qint64 outageSeconds;
+        QString timeShown; // empty when the test is submitted at once
+    };
+    const std::vector<Case> cases = {
+        { "time left", 120, QStringLiteral("Remain 7: 59") },
+        { "time ran out while down", 600, {} },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_sent.clear();
+        const QString path = writePaper(m_dir.filePath(QStringLiteral("%1.dat").arg(c.outageSeconds)),
+                                        { QStringLiteral("1^10^S^T^2^A"), QStringLiteral("Q1^0^2^1^9^a^b"),
+                                          QStringLiteral("Q2^0^1^1^9^a^b") });
+        const QDateTime started = m_now;
+        auto form = open(path);
+        QTest::mouseClick(form->Command6, Qt::LeftButton);
+        clickOption(viewOf<Form3>(*form)->Option1[1]);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        m_now = started.addSecs(1);
+        form.reset(); // killed before the next write: the question on show was never written
+
+        m_now = started.addSecs(c.outageSeconds + 1);
+        form = open(path);
+        QTest::mouseClick(form->Command6, Qt::LeftButton);
+        if (c.timeShown.isEmpty()) {
+            ASSERT_EQ(m_sent.size(), 1);
+            EXPECT_EQ(deciphered(m_sent[0]), QStringLiteral("1:%1.dat:600").arg(c.outageSeconds));
+            EXPECT_FALSE(form->isVisible());
+            continue;
+        }
+        EXPECT_TRUE(m_sent.isEmpty());
+        EXPECT_EQ(form->Label1->text(), c.timeShown);
+        EXPECT_EQ(form->Label3->text(), QStringLiteral("Total 2    Resumed"));
+        EXPECT_TRUE(viewOf<Form3>(*form)->Option1[1]->isChecked());
+        EXPECT_EQ(form->Label2->text(), QStringLiteral("Count 1/ 2"));
+        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        EXPECT_EQ(deciphered(m_sent.value(0)), QStringLiteral("1:%1.dat:121").arg(c.outageSeconds));
+    }
+}
+
 TEST_F(WindowTest, APaperThatCannotBeTakenEndsWithAMessageAndNoResult)
 {
     const QString path = writePaper(m_dir.filePath(QStringLiteral("odd.dat")),
