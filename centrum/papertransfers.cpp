@@ -30,8 +30,8 @@ PaperTransfers::~PaperTransfers()
 
 bool PaperTransfers::hasRoom() const
 {
-    const auto counted = std::count_if(m_active.begin(), m_active.end(), [](const PaperTransfer *t) { return !t->isQuiet(); });
-    return counted < m_limit;
+    const auto counts = [](const PaperTransfer *t) { return !t->isQuiet(); };
+    return std::count_if(m_active.begin(), m_active.end(), counts) < m_limit;
 }
 
 void PaperTransfers::start(const Cuser &candidate)
