@@ -28,7 +28,7 @@ class ServiceLog;
 
 // How a start of the service went.
 struct StartResult {
-    enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable };
+    enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable, BadTransfers };
     bool messageService = false; // candidates are served
     bool httpService = false;    // browsers are served
     Refusal refusal = Refusal::None;

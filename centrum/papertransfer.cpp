@@ -23,14 +23,16 @@ constexpr qint64 readLimit = 64 * 1024;
 } // namespace
 
 PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, ServiceLog &log, FileCache &cache,
-                             std::chrono::milliseconds stallTimeout, RandomSource random, QObject *parent)
+                             std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout,
+                             RandomSource random, QObject *parent)
     : QObject(parent),
       m_links(links),
       m_log(log),
       m_cache(cache),
       m_stallTimeout(stallTimeout),
       m_random(std::move(random)),
-      m_served { candidate.uSckNdx, candidate.uConn, candidate.uID }
+      m_served { candidate.uSckNdx, candidate.uConn, candidate.uID },
+      m_quietTimeout(quietTimeout)
 {
     m_file = new NetSocket(this);
     m_file->setReadBufferSize(readLimit);
@@ -49,6 +51,8 @@ PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, Serv
     });
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &PaperTransfer::onWatchdog);
+    m_quietTimer.setSingleShot(true);
+    connect(&m_quietTimer, &QTimer::timeout, this, &PaperTransfer::onQuietTimer);
 }
 
 PaperTransfer::~PaperTransfer()
@@ -72,6 +76,7 @@ void PaperTransfer::stop()
     m_file->close();
     m_requestEarly = false;
     m_watchdog.stop();
+    m_quietTimer.stop();
     m_file->disconnect(this);
 }
 
@@ -113,6 +118,19 @@ void PaperTransfer::noteProgress()
 {
     m_queuedAtProgress = m_file->unacknowledgedBytes();
     m_watchdog.start(m_stallTimeout);
+    m_quietTimer.start(m_quietTimeout);
+    m_quiet = false;
+}
+
+void PaperTransfer::onQuietTimer()
+{
+    // The same measure of progress as the watchdog's, only sooner.
+    if (m_file->unacknowledgedBytes() < m_queuedAtProgress) {
+        noteProgress();
+        return;
+    }
+    m_quiet = true;
+    emit wentQuiet();
 }
 
 void PaperTransfer::onWatchdog()

@@ -23,14 +23,16 @@ class ServiceLog;
 // Sends a candidate the papers of its list, one at a time as it asks, on a connection to the
 // file port it gave at login. The candidate's place in its list is its message connection's,
 // asked for through links. A transfer that fails or stalls logs why and reports givenUp; its
-// owner ends it.
+// owner ends it. One that has made no progress for the quiet time reports wentQuiet first: it
+// is then only waiting, until it makes progress again or the stall time gives it up.
 class PaperTransfer : public QObject
 {
     Q_OBJECT
 
 public:
     PaperTransfer(const Cuser &candidate, CandidateLinks &links, ServiceLog &log, FileCache &cache,
-                  std::chrono::milliseconds stallTimeout, RandomSource random, QObject *parent = nullptr);
+                  std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout, RandomSource random,
+                  QObject *parent = nullptr);
     ~PaperTransfer() override;
 
     // Connects to the candidate's file port.
@@ -44,6 +46,8 @@ public:
     const QString &candidateId() const { return m_served.uID; }
     // The last paper of the candidate's list went out whole.
     bool lastPaperSent() const { return m_served.lastSent; }
+    // No progress for the quiet time, and none since.
+    bool isQuiet() const { return m_quiet; }
     QString peerAddress() const;
     // Bytes the candidate sent back on the file connection and still held here.
     qint64 unread() const;
@@ -60,6 +64,8 @@ signals:
     void pieceSent(qint64 bytes);
     // The transfer was given up, and why is logged: it is to be ended.
     void givenUp();
+    // The transfer has made no progress for the quiet time.
+    void wentQuiet();
 
 private:
     struct Served {
@@ -77,6 +83,7 @@ private:
     // Notes when the paper on its way has wholly gone out.
     void notePaperWritten();
     void onWatchdog();
+    void onQuietTimer();
 
     CandidateLinks &m_links;
     ServiceLog &m_log;
@@ -88,6 +95,9 @@ private:
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
     QPointer<CtransFile> m_sender;
     QTimer m_watchdog;
+    std::chrono::milliseconds m_quietTimeout;
+    QTimer m_quietTimer;
+    bool m_quiet = false;
     qint64 m_queuedAtProgress = 0; // bytes the candidate had not yet taken at the last progress
 };
 

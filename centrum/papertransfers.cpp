@@ -10,8 +10,15 @@
 namespace centrum {
 
 PaperTransfers::PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache &cache,
-                               std::chrono::milliseconds stallTimeout, RandomSource random, QObject *parent)
-    : QObject(parent), m_links(links), m_log(log), m_cache(cache), m_stallTimeout(stallTimeout), m_random(std::move(random))
+                               std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout,
+                               RandomSource random, QObject *parent)
+    : QObject(parent),
+      m_links(links),
+      m_log(log),
+      m_cache(cache),
+      m_stallTimeout(stallTimeout),
+      m_quietTimeout(quietTimeout),
+      m_random(std::move(random))
 {
 }
 
@@ -21,12 +28,19 @@ PaperTransfers::~PaperTransfers()
         t->disconnect(this);
 }
 
+bool PaperTransfers::hasRoom() const
+{
+    const auto counts = [](const PaperTransfer *t) { return !t->isQuiet(); };
+    return std::count_if(m_active.begin(), m_active.end(), counts) < m_limit;
+}
+
 void PaperTransfers::start(const Cuser &candidate)
 {
     if (!m_links.isOpen(candidate.uSckNdx, candidate.uConn))
         return;
-    auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_random, this);
+    auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_quietTimeout, m_random, this);
     connect(transfer, &PaperTransfer::pieceSent, this, &PaperTransfers::paperPieceSent);
+    connect(transfer, &PaperTransfer::wentQuiet, this, &PaperTransfers::roomFreed);
     connect(transfer, &PaperTransfer::givenUp, this, [this, transfer] {
         releaseUnserved(*transfer);
         end(transfer);

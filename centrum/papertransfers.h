@@ -17,20 +17,24 @@ class FileCache;
 class PaperTransfer;
 class ServiceLog;
 
-// Owns one PaperTransfer for each candidate being sent papers. One transfer at a time is
-// served: a workstation takes a paper in well under a second, and the others wait their turn
-// in the message service's queue.
+// Owns one PaperTransfer for each candidate being sent papers. Up to the limit are served at
+// once, each on its own file connection; the others wait their turn in the message service's
+// queue. A workstation takes a paper in well under a second: a transfer that has gone quiet no
+// longer counts against the limit while it waits out the stall time.
 class PaperTransfers : public QObject
 {
     Q_OBJECT
 
 public:
     PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache &cache, std::chrono::milliseconds stallTimeout,
-                   RandomSource random, QObject *parent = nullptr);
+                   std::chrono::milliseconds quietTimeout, RandomSource random, QObject *parent = nullptr);
     ~PaperTransfers() override;
 
+    // Papers sent at the same time; those under way stay when it is lowered.
+    void setLimit(int limit) { m_limit = limit; }
+    int limit() const { return m_limit; }
     // Another transfer may begin now.
-    bool hasRoom() const { return m_active.size() < maxAtOnce; }
+    bool hasRoom() const;
     bool isTransferring() const { return !m_active.isEmpty(); }
     // Begins sending papers to a candidate whose message connection is still there.
     void start(const Cuser &candidate);
@@ -51,17 +55,17 @@ signals:
     // The candidate's ID is to be forgotten and its connection closed, which its client takes
     // as a failed fetch.
     void unserved(const QString &id, qint16 index, quint64 serial);
-    // A transfer ended: the next candidate may be served.
+    // A transfer ended or went quiet: the next candidate may be served.
     void roomFreed();
 
 private:
-    static constexpr qsizetype maxAtOnce = 1;
-
     CandidateLinks &m_links;
     ServiceLog &m_log;
     FileCache &m_cache;
     std::chrono::milliseconds m_stallTimeout;
+    std::chrono::milliseconds m_quietTimeout;
     RandomSource m_random;
+    int m_limit = 1;
     QList<PaperTransfer *> m_active; // children, oldest first
 };
 

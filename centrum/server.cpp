@@ -11,9 +11,33 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 
+#include <algorithm>
 #include <utility>
 
 namespace centrum {
+
+namespace {
+
+// Papers sent at the same time when setting.ini does not say, and the most it may say.
+constexpr int defaultTransfers = 8;
+constexpr int maxTransfers = 64;
+
+// The papers sent at the same time, from comm/transfers: a whole number from 1 to the most.
+std::optional<int> transfersSetting(const std::optional<QString> &value)
+{
+    if (!value)
+        return defaultTransfers;
+    const QString text = trimBlanks(*value);
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    if (text.isEmpty() || text.size() > 2 || !std::all_of(text.begin(), text.end(), isDigit))
+        return std::nullopt;
+    const int n = text.toInt();
+    if (n < 1 || n > maxTransfers)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
 
 Server::Server(ServerSeams seams, QObject *parent)
     : QObject(parent),
@@ -22,7 +46,7 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_dayFiles(m_folder, m_log),
       m_connections(m_log),
       m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
-      m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.random),
+      m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.transferQuiet, seams.random),
       m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle),
       m_downloads(m_log, m_fileCache, m_folder, seams.stallTimeout)
 {
@@ -98,9 +122,20 @@ Server::StartResult Server::start()
         }
     }
 
+    const std::optional<QString> transfersValue = settings.value(u"comm", u"transfers");
+    const std::optional<int> transfers = transfersSetting(transfersValue);
+    if (!transfers) {
+        result.refusal = StartResult::Refusal::BadTransfers;
+        result.problem = m_log.text(text::BadTransfers) + QStringLiteral("comm/transfers=") + *transfersValue;
+        m_log.log(result.problem);
+        return result;
+    }
+    m_transfers.setLimit(*transfers);
+
     m_log.logBox().setCounter(1);
     const bool shuffle = settings.value(u"subject", u"shuffle").value_or(QString()).trimmed() == u"1";
     result.messageService = m_messages.start(*ports[0], configuredPapers(), shuffle, result);
+    m_messages.serveQueue(); // a higher limit serves those waiting at once
 
     QString problem;
     result.httpService = m_downloads.start(*ports[1], &problem);

@@ -35,10 +35,13 @@ struct ServerSeams {
     int lcid = 1033;
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // A paper transfer, a browser connection, or a candidate connection holding no whole
-    // message, that makes no progress this long is given up. One transfer at a time is
-    // served, so a stalled candidate holds up the whole queue this long; a workstation on
-    // the network takes a paper in well under a second.
+    // message, that makes no progress this long is given up.
     std::chrono::milliseconds stallTimeout { 10000 };
+    // A paper transfer that makes no progress this long no longer counts against the papers
+    // sent at the same time, so a stalled candidate holds up the queue only this long, and
+    // only for its own place; a workstation on the network takes a paper in well under a
+    // second.
+    std::chrono::milliseconds transferQuiet { 1000 };
     // A report whose result is not whole groups of four digits (or is empty) is taken as it
     // stands once nothing more has come for this long, or the candidate has closed. A result
     // sent whole comes in one segment on a LAN and is taken at once; the wait outlasts the
@@ -120,6 +123,8 @@ public:
     QList<qint16> freeSockets() const { return m_connections.freeIndices(); }
     qint16 listenerIndex() const { return m_connections.listenerIndex(); }
     bool isTransferring() const { return m_transfers.isTransferring(); }
+    // Papers sent at the same time, as the last start read it.
+    int transferLimit() const { return m_transfers.limit(); }
     // Bytes the candidate sent back on the file connection and still held here.
     qint64 fileConnectionUnread() const { return m_transfers.fileConnectionUnread(); }
 

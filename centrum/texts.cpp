@@ -96,6 +96,7 @@ const TextEntry entries[] = {
     { MultipleAnswerForm, "多选题答案必须是按升序排列的1到6的数字,而不是\"%1\"", "a multiple-select answer must be digits from 1 to 6 in ascending order, not \"%1\"" },
     { TrueFalseAnswerForm, "判断题答案必须是1或2,而不是\"%1\"", "a true-or-false answer must be 1 or 2, not \"%1\"" },
     { AnswerNamesEmptyOption, "答案指向选项%1,但该选项为空", "the answer names option %1, which is empty" },
+    { BadTransfers, " 同时发送试卷数设置无效(应为1到64的整数):", " Bad setting of papers sent at once (a whole number from 1 to 64):" },
 };
 
 } // namespace

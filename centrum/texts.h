@@ -99,6 +99,7 @@ enum Id : int {
     MultipleAnswerForm = 80,     // %1 answer
     TrueFalseAnswerForm = 81,    // %1 answer
     AnswerNamesEmptyOption = 82, // %1 option letter
+    BadTransfers = 83,           // + key and value
 };
 
 } // namespace text

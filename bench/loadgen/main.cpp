@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <cstdio>
@@ -29,10 +30,12 @@ namespace {
 
 const char usage[] = R"(usage:
   loadgen room --port P [--candidates N] [--concurrency C] [--folder DIR] [--paper FILE] [--id-prefix X]
+               [--stalled K]
       N candidates, each with its own file port, fetch the paper from the server on P and
       submit a result, C at a time. With --folder (the server's program folder) the day's
       report file must gain exactly the N results; with --paper every candidate must
-      receive that file byte for byte.
+      receive that file byte for byte. With --stalled, K candidates log in first and stall
+      on the file connection (never take it), so the latencies show what they cost the others.
   loadgen room --reference --paper FILE [--candidates N] [--concurrency C] [--folder DIR]
       The same room against a minimal server of loadgen's own that serves FILE from memory
       and appends the results to a file in DIR (the temporary folder when not given),
@@ -259,11 +262,12 @@ int room(Args &args)
     o.candidates = int(args.number("--candidates", 1, 1, 100000));
     o.concurrency = int(args.number("--concurrency", o.candidates, 1, 100000));
     o.timeout = std::chrono::seconds(args.number("--timeout", 300, 1, 86400));
+    const int stalled = int(args.number("--stalled", 0, 0, 10000));
     const std::string paperPath = args.text("--paper");
     const std::string folder = args.text("--folder");
     // Unique per run, so that a second room against the same service run is not refused.
     o.idPrefix = args.text("--id-prefix", std::string("c").append(std::to_string(::getpid() % 1000)).append("-"));
-    if (o.idPrefix.size() + std::to_string(o.candidates - 1).size() > 12)
+    if (o.idPrefix.size() + std::max(std::to_string(o.candidates - 1).size(), 1 + std::to_string(stalled).size()) > 12)
         throw std::invalid_argument("--id-prefix leaves no room for the candidate's number in 12 characters");
     args.checkAllUsed();
     if (reference && paperPath.empty())
@@ -282,8 +286,13 @@ int room(Args &args)
     const QDate firstDay = QDate::currentDate();
     const QStringList before = folder.empty() || reference ? QStringList()
                                               : loadgen::reportValues(QString::fromStdString(folder), dayNames(firstDay, firstDay));
+    loadgen::StalledLogins stalls;
+    std::string stallProblem;
+    if (!stalls.login(o.host, o.port, stalled, o.idPrefix + 's', &stallProblem))
+        throw std::runtime_error(stallProblem);
     loadgen::Reactor reactor;
     const loadgen::RoomResult r = loadgen::runRoom(reactor, o);
+    stalls.close();
 
     QStringList added;
     bool checked = true;
@@ -303,7 +312,7 @@ int room(Args &args)
     const bool ok = r.served == o.candidates && r.failures.empty() && reportProblem.empty();
 
     std::cout << "{\"mode\":\"room\",\"server\":" << quoted(reference ? "reference" : "external")
-              << ",\"candidates\":" << o.candidates << ",\"concurrency\":" << o.concurrency
+              << ",\"candidates\":" << o.candidates << ",\"stalled\":" << stalled << ",\"concurrency\":" << o.concurrency
               << ",\"served\":" << r.served << ",\"seconds\":" << num(r.seconds)
               << ",\"candidates_per_second\":" << num(r.seconds > 0 ? r.served / r.seconds : 0)
               << ",\"latency_ms\":{\"p50\":" << num(loadgen::percentile(r.latenciesMs, 50))

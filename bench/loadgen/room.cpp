@@ -6,8 +6,12 @@
 #include "common/clsencryptxor.h"
 #include "paper/resulttext.h"
 #include "report/report.h"
+#include "wire/wiremessages.h"
 
+#include <poll.h>
 #include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace loadgen {
 
@@ -211,6 +215,41 @@ private:
 RoomResult runRoom(Reactor &reactor, const RoomOptions &options)
 {
     return Room(reactor, options).run();
+}
+
+bool StalledLogins::login(const std::string &host, uint16_t port, int count, const std::string &idPrefix, std::string *why)
+{
+    for (int i = 0; i < count; ++i) {
+        // A backlog that is never accepted from: the server's connection completes and stays unread.
+        const int files = listenOn(host, 0, 1, why);
+        if (files < 0)
+            return false;
+        m_fds.push_back(files);
+        const int msg = connectTo(host, port, why);
+        if (msg < 0)
+            return false;
+        m_fds.push_back(msg);
+        pollfd p { msg, POLLIN, 0 };
+        char announcement[4096];
+        if (::poll(&p, 1, 10000) != 1 || ::recv(msg, announcement, sizeof announcement, 0) <= 0) {
+            *why = "no announcement for stalled candidate " + std::to_string(i);
+            return false;
+        }
+        const QByteArray login = wire::loginMessage(wire::formLoginId(QString::fromStdString(idPrefix + std::to_string(i))),
+                                                    localPort(files));
+        if (::send(msg, login.constData(), size_t(login.size()), MSG_NOSIGNAL) != login.size()) {
+            *why = "login of stalled candidate " + std::to_string(i) + " not sent";
+            return false;
+        }
+    }
+    return true;
+}
+
+void StalledLogins::close()
+{
+    for (const int fd : m_fds)
+        ::close(fd);
+    m_fds.clear();
 }
 
 } // namespace loadgen

@@ -37,4 +37,23 @@ QString entryOf(const std::string &host, const std::string &id, const std::strin
 
 RoomResult runRoom(Reactor &reactor, const RoomOptions &options);
 
+// Candidates that log in and then stall on the file connection: the system completes the
+// server's connection to their file port, but nobody takes it or asks for the paper. They
+// hold their sockets until closed.
+class StalledLogins
+{
+public:
+    StalledLogins() = default;
+    StalledLogins(const StalledLogins &) = delete;
+    StalledLogins &operator=(const StalledLogins &) = delete;
+    ~StalledLogins() { close(); }
+
+    // Logs count candidates in, one after another; false, with why set, when one could not.
+    bool login(const std::string &host, uint16_t port, int count, const std::string &idPrefix, std::string *why);
+    void close();
+
+private:
+    std::vector<int> m_fds;
+};
+
 } // namespace loadgen

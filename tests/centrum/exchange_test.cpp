@@ -5,6 +5,7 @@
 #include "common/clsencryptxor.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -162,6 +163,71 @@ TEST_F(ServerTest, QueuedCandidatesAreServedOneAfterAnother)
         EXPECT_EQ(c->papers.value(0), paper) << c->id.toStdString();
     EXPECT_EQ(server().waitingCount(), 0);
     EXPECT_EQ(server().loginCount(), 4);
+}
+
+TEST_F(ServerTest, SeveralTransfersRunAtOnceEachWithItsOwnListAndTheQueueInOrder)
+{
+    m_transfers = QStringLiteral("3");
+    const QList<QByteArray> list { writeFile(QStringLiteral("a.dat"), 70000), writeFile(QStringLiteral("b.dat"), 1000),
+                                   writeFile(QStringLiteral("c.dat"), 150000) };
+    startWith(QStringLiteral("a.dat,b.dat,c.dat"));
+    std::vector<Candidate *> cs;
+    for (const char *id : { "between", "held1", "held2", "queued1", "queued2" }) {
+        cs.push_back(&candidate(QString::fromLatin1(id)));
+        cs.back()->holdAtAnnouncement = cs.size() == 1 ? 2 : 0;
+        cs.back()->holdRequest = cs.size() > 1;
+        cs.back()->fetch(server().messagePort());
+        // Each logs in after the one before, so that the queue's order is known.
+        ASSERT_TRUE(waitFor([&] { return cs.back()->held() || server().waitingCount() == int(cs.size()) - 3; }));
+    }
+    // Three hold a file connection at once, one of them between its papers; two wait.
+    EXPECT_EQ(cs[0]->papers.size(), 1);
+    EXPECT_TRUE(cs[1]->held() && cs[2]->held());
+    EXPECT_EQ(server().waitingCount(), 2);
+
+    // One takes its whole list while the others' transfers stay open; its place goes to the
+    // first in the queue, and the second still waits.
+    cs[1]->release();
+    ASSERT_TRUE(waitFor([&] { return cs[1]->finished && cs[3]->held(); }));
+    EXPECT_FALSE(cs[4]->held());
+    EXPECT_EQ(server().waitingCount(), 1);
+
+    for (Candidate *c : { cs[0], cs[2], cs[3] })
+        c->release();
+    ASSERT_TRUE(waitFor([&] { return cs[4]->held(); }));
+    cs[4]->release();
+    ASSERT_TRUE(waitFor([&] { return allFinished(cs); }));
+    for (Candidate *c : cs)
+        EXPECT_EQ(c->papers, list) << c->id.toStdString();
+    EXPECT_EQ(logTexts().filter(QStringLiteral("Send to IP")).size(), 15);
+    EXPECT_FALSE(server().isTransferring());
+}
+
+TEST_F(ServerTest, AStalledTransferGivesUpItsPlaceSoonAndIsGivenUpAtTheStallTime)
+{
+    // Even one paper at a time: the queue waits the quiet time, not the stall time.
+    m_stall = std::chrono::milliseconds(4000);
+    m_quiet = std::chrono::milliseconds(300);
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 1000);
+    startWith(QStringLiteral("p.dat"));
+    Candidate &stuck = candidate(QStringLiteral("stuck"));
+    stuck.misbehaviour = Candidate::Misbehaviour::NeverRequest;
+    stuck.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return server().isTransferring(); }));
+    QElapsedTimer clock;
+    clock.start();
+    Candidate &next = candidate(QStringLiteral("next"));
+    next.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return next.finished; }));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(next.papers.value(0), paper);
+    // The stalled one keeps its connection meanwhile, and its ID is freed when it is given up.
+    EXPECT_TRUE(stuck.connected());
+    EXPECT_TRUE(server().isLoggedIn(QStringLiteral("stuck")));
+    ASSERT_TRUE(waitFor([&] { return stuck.closedByServer; }));
+    EXPECT_EQ(logTexts().filter(QStringLiteral("sock errorNum:5 des:no progress for 4 s")).size(), 1);
+    EXPECT_FALSE(server().isLoggedIn(QStringLiteral("stuck")));
+    EXPECT_FALSE(server().isTransferring());
 }
 
 class PaperSizes : public ServerTest, public ::testing::WithParamInterface<std::pair<int, QList<qint64>>>

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 class ServerTest : public ::testing::Test
 {
@@ -42,8 +43,9 @@ protected:
     {
         QFile f(path(QStringLiteral("setting.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[comm]\nmsg=%1\nfile=8602\nweb=%2\n[subject]\nfile=%3\n")
-                    .arg(msg, web, papers).toUtf8());
+        const QString transfers = m_transfers ? QStringLiteral("transfers=%1\n").arg(*m_transfers) : QString();
+        f.write(QStringLiteral("[comm]\nmsg=%1\nfile=8602\nweb=%2\n%3[subject]\nfile=%4\n")
+                    .arg(msg, web, transfers, papers).toUtf8());
     }
 
     centrum::Server &server(int lcid = 1033)
@@ -54,6 +56,7 @@ protected:
             seams.lcid = lcid;
             seams.now = [] { return fixedNow; };
             seams.stallTimeout = m_stall;
+            seams.transferQuiet = m_quiet;
             seams.reportSettle = m_settle;
             if (m_random)
                 seams.random = m_random;
@@ -94,6 +97,9 @@ protected:
     }
 
     std::chrono::milliseconds m_stall { 30000 };
+    // One paper at a time, and a held transfer keeps its place, unless a test says otherwise.
+    std::optional<QString> m_transfers = QStringLiteral("1");
+    std::chrono::milliseconds m_quiet { 30000 };
     std::chrono::milliseconds m_settle = centrum::ServerSeams {}.reportSettle;
     centrum::RandomSource m_random; // the real one when empty
     QTemporaryDir m_dir;

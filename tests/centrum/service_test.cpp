@@ -4,6 +4,36 @@
 #include <QDir>
 #include <QFileInfo>
 
+TEST_F(ServerTest, ReadsThePapersSentAtOnceAndRefusesAnythingButOneToSixtyFour)
+{
+    writeFile(QStringLiteral("good.dat"), 10);
+    struct Row {
+        std::optional<QString> value;
+        int limit; // 0: the start is refused
+    };
+    const Row rows[] = { { std::nullopt, 8 }, { "1", 1 }, { " 64 ", 64 }, { "0", 0 }, { "65", 0 },
+                         { "", 0 },          { "-2", 0 }, { "2.5", 0 },  { "8x", 0 } };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.value.value_or(QStringLiteral("(absent)")).toStdString());
+        m_server.reset();
+        m_log.clear();
+        m_transfers = row.value;
+        writeSettings(QStringLiteral("good.dat"));
+        const auto r = server().start();
+        EXPECT_EQ(r.messageService && r.httpService, row.limit != 0);
+        if (row.limit != 0) {
+            EXPECT_EQ(server().transferLimit(), row.limit);
+            continue;
+        }
+        EXPECT_EQ(r.refusal, centrum::Server::StartResult::Refusal::BadTransfers);
+        const QString logged = QStringLiteral(" Bad setting of papers sent at once (a whole number from 1 to 64):comm/transfers=")
+            + *row.value;
+        EXPECT_EQ(r.problem, logged);
+        EXPECT_EQ(logTexts().last(), logged);
+        EXPECT_FALSE(server().isRunning());
+    }
+}
+
 TEST_F(ServerTest, RefusesToStartOnSettingsItCannotServe)
 {
     writeFile(QStringLiteral("good.dat"), 10);
