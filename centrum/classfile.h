@@ -1,6 +1,7 @@
 // A served paper as measured at service start.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -21,6 +22,9 @@ public:
     QString fPath;     // where the file is read from
     // When papers are shuffled: the paper as read at service start, each candidate's copy made from it.
     std::shared_ptr<const ShuffledPaper> shuffled;
+    // Drawn at service start for a shuffled paper: with a candidate's ID it decides the order of
+    // that candidate's copy, so a candidate who fetches the paper again gets the same bytes.
+    QByteArray shuffleKey;
 
     // Measures the file, relative paths taken from folder; never creates one. False, with
     // why set (in the language of texts), for a missing, empty or unreadable file and a name

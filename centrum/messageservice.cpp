@@ -22,7 +22,7 @@ namespace centrum {
 
 MessageService::MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
                                ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
-                               std::chrono::milliseconds reportSettle, QObject *parent)
+                               std::chrono::milliseconds reportSettle, RandomSource random, QObject *parent)
     : QObject(parent),
       m_connections(connections),
       m_transfers(transfers),
@@ -30,7 +30,8 @@ MessageService::MessageService(MessageConnections &connections, PaperTransfers &
       m_log(log),
       m_folder(std::move(programFolder)),
       m_stallTimeout(stallTimeout),
-      m_reportSettle(reportSettle)
+      m_reportSettle(reportSettle),
+      m_random(std::move(random))
 {
     connect(&m_connections, &MessageConnections::connectionRequest, this, &MessageService::onConnectionRequest);
     connect(&m_connections, &MessageConnections::dataArrival, this, &MessageService::onData);
@@ -49,9 +50,14 @@ MessageService::MessageService(MessageConnections &connections, PaperTransfers &
     connect(&m_settle, &QTimer::timeout, this, &MessageService::takeSettledReports);
 }
 
-bool MessageService::start(quint16 port, const QStringList &paperList, bool shuffle, StartResult &result)
+bool MessageService::start(quint16 port, const QStringList &paperList, bool shuffle, bool resume,
+                           StartResult &result)
 {
     m_logins.clear();
+    m_resume = resume;
+    m_firstAddress.clear();
+    m_delivered.clear();
+    m_submitted.clear();
     m_connections.setPort(port);
     const auto refuse = [&](StartResult::Refusal refusal, const QString &problem) {
         result.refusal = refusal;
@@ -83,6 +89,8 @@ bool MessageService::start(quint16 port, const QStringList &paperList, bool shuf
                 return refuse(StartResult::Refusal::BadPaper,
                               m_log.text(text::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
             paper.fLength = qint32(paper.shuffled->size());
+            for (int i = 0; i < 32; ++i)
+                paper.shuffleKey += char(m_random(256));
         }
         papers.append(paper);
     }
@@ -218,9 +226,18 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
             served->loginAgain();
             return;
         }
-        if (isDuplicate(user.uID)) {
-            s->send(QByteArray(wire::tagDuplicate));
-            return;
+        if (m_logins.contains(user.uID)) {
+            if (!mayResume(user)) {
+                s->send(QByteArray(wire::tagDuplicate));
+                return;
+            }
+            m_log.log(m_log.text(text::ResumedLogin) + user.uID);
+        } else {
+            m_logins.insert(user.uID);
+            if (m_resume) {
+                m_firstAddress.insert(user.uID, user.uIP);
+                m_delivered.remove(user.uID); // from before an Allow Again
+            }
         }
         if (m_transfers.hasRoom())
             m_transfers.start(user);
@@ -248,16 +265,29 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
         }
     } else if (tag == wire::tagReport) {
         m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+        if (m_resume)
+            m_submitted.insert(m.id());
         m_recorder.add(k, c.serial, report::reportEntry(s->remoteHostIP(), m.id(), m.afterId()));
     }
 }
 
-bool MessageService::isDuplicate(const QString &id)
+bool MessageService::mayResume(const Cuser &user) const
 {
-    if (m_logins.contains(id))
-        return true;
-    m_logins.insert(id);
-    return false;
+    return m_resume && m_delivered.contains(user.uID) && !m_submitted.contains(user.uID)
+        && m_firstAddress.value(user.uID) == user.uIP;
+}
+
+void MessageService::noteDelivered(const QString &id)
+{
+    if (m_resume && m_logins.contains(id))
+        m_delivered.insert(id);
+}
+
+void MessageService::forgetUnserved(const QString &id)
+{
+    // Sent again after a resumed login, the candidate already has its paper.
+    if (!m_delivered.contains(id))
+        m_logins.remove(id);
 }
 
 bool MessageService::allowAgain(const QString &id)
@@ -277,7 +307,7 @@ QStringList MessageService::loggedInIds() const
 
 void MessageService::releaseLogin(const QString &id, qint16 index, quint64 serial)
 {
-    m_logins.remove(id);
+    forgetUnserved(id);
     m_connections.close(index, serial);
 }
 
@@ -286,7 +316,7 @@ void MessageService::dropQueued(qint16 k, quint64 serial)
     m_queue.removeIf([this, k, serial](const Cuser &u) {
         if (u.uSckNdx != k || u.uConn != serial)
             return false;
-        m_logins.remove(u.uID);
+        forgetUnserved(u.uID);
         return true;
     });
 }
@@ -300,7 +330,7 @@ void MessageService::serveQueue()
         if (c && c->socket->state() == NetSocket::State::Connected)
             m_transfers.start(next);
         else
-            m_logins.remove(next.uID); // nothing was sent to it
+            forgetUnserved(next.uID); // nothing was sent to it
     }
 }
 

@@ -3,8 +3,10 @@
 
 #include "centrum/classfile.h"
 #include "centrum/cuser.h"
+#include "centrum/shuffledpaper.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -41,6 +43,12 @@ struct StartResult {
 // taken as it stands once the connection has been quiet for the settle time, or is closed. A
 // connection that sends no whole login or report, or holds part of a message, for the stall
 // time is let go.
+//
+// When resuming is on, a candidate whose paper went out whole and who has not yet sent a result
+// may log in again from the workstation of its first login, after its client or the workstation
+// was restarted: it is sent the paper again (a shuffled paper in the same order), and its test
+// program takes up where it was. From any other workstation the login is refused, as a second
+// login always is; Allow Again moves a candidate to another workstation.
 class MessageService : public QObject
 {
     Q_OBJECT
@@ -48,11 +56,11 @@ class MessageService : public QObject
 public:
     MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
                    ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
-                   std::chrono::milliseconds reportSettle, QObject *parent = nullptr);
+                   std::chrono::milliseconds reportSettle, RandomSource random, QObject *parent = nullptr);
 
     // Forgets the logins of the last run, reads the papers of paperList and listens on port.
     // A repeated start replaces the listener; accepted connections stay as they are.
-    bool start(quint16 port, const QStringList &paperList, bool shuffle, StartResult &result);
+    bool start(quint16 port, const QStringList &paperList, bool shuffle, bool resume, StartResult &result);
     // Stops listening; open connections stay served.
     void stopListening();
     bool isListening() const;
@@ -69,8 +77,11 @@ public:
 
     // Starts transfers for the queued candidates while there is room.
     void serveQueue();
-    // Forgets a login and closes its connection, when that is still there.
+    // Forgets a login and closes its connection, when that is still there. A candidate who has
+    // had its paper whole keeps its login.
     void releaseLogin(const QString &id, qint16 index, quint64 serial);
+    // The last paper of the candidate's list went out whole.
+    void noteDelivered(const QString &id);
 
 private:
     void onConnectionRequest(qint16 k, int requestId);
@@ -84,7 +95,10 @@ private:
     void onPeerClosed(qint16 k);
     void onSocketError(qint16 k, int number, const QString &description);
 
-    bool isDuplicate(const QString &id);
+    // A second login of an ID that may take up its test again.
+    bool mayResume(const Cuser &user) const;
+    // Forgets a login whose candidate was sent nothing it could use.
+    void forgetUnserved(const QString &id);
     // Forgets the logins of the queued candidates of a connection that is going.
     void dropQueued(qint16 k, quint64 serial);
     // A message connection that never sent a whole login or report, or holds part of a
@@ -105,6 +119,13 @@ private:
     QList<ClassFile> m_papers;
     QList<Cuser> m_queue;
     QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
+    RandomSource m_random;  // draws the keys of shuffled papers
+    bool m_resume = false;
+    // This run's, when resuming is on: the address of each ID's first login, the IDs whose
+    // paper went out whole since then, and the IDs that sent a result.
+    QHash<QString, QString> m_firstAddress;
+    QSet<QString> m_delivered;
+    QSet<QString> m_submitted;
     QElapsedTimer m_clock;
     QTimer m_letGo; // set for the earliest dueAt of the message connections
     QTimer m_settle; // set for the earliest settleAt of the message connections

@@ -24,13 +24,12 @@ constexpr qint64 readLimit = 64 * 1024;
 
 PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, ServiceLog &log, FileCache &cache,
                              std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout,
-                             RandomSource random, QObject *parent)
+                             QObject *parent)
     : QObject(parent),
       m_links(links),
       m_log(log),
       m_cache(cache),
       m_stallTimeout(stallTimeout),
-      m_random(std::move(random)),
       m_served { candidate.uSckNdx, candidate.uConn, candidate.uID },
       m_quietTimeout(quietTimeout)
 {
@@ -160,7 +159,7 @@ void PaperTransfer::sendCurrentPaper()
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandon(sectionMsgError, why); });
     const ClassFile &paper = place->paper;
     if (paper.shuffled) {
-        sender->transBytes(paper.shuffled->copyFor(m_random));
+        sender->transBytes(paper.shuffled->copyFor(keyedOrder(paper.shuffleKey, m_served.uID)));
         return;
     }
     QString why;
@@ -189,8 +188,8 @@ void PaperTransfer::notePaperWritten()
     if (!m_sender || !m_sender->isDone())
         return;
     const std::optional<CandidateLinks::Place> place = m_links.placeOf(m_served.index, m_served.serial);
-    if (place && m_served.sentNo == place->papers)
-        m_served.lastSent = true;
+    if (place && m_served.sentNo == place->papers && !std::exchange(m_served.lastSent, true))
+        emit delivered();
 }
 
 } // namespace centrum

@@ -31,7 +31,7 @@ class PaperTransfer : public QObject
 
 public:
     PaperTransfer(const Cuser &candidate, CandidateLinks &links, ServiceLog &log, FileCache &cache,
-                  std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout, RandomSource random,
+                  std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout,
                   QObject *parent = nullptr);
     ~PaperTransfer() override;
 
@@ -66,6 +66,8 @@ signals:
     void givenUp();
     // The transfer has made no progress for the quiet time.
     void wentQuiet();
+    // The last paper of the candidate's list went out whole.
+    void delivered();
 
 private:
     struct Served {
@@ -89,7 +91,6 @@ private:
     ServiceLog &m_log;
     FileCache &m_cache;
     std::chrono::milliseconds m_stallTimeout;
-    RandomSource m_random;
     Served m_served;
     NetSocket *m_file = nullptr; // the file connection
     bool m_requestEarly = false; // the file was asked for before the connection reported itself

@@ -11,14 +11,13 @@ namespace centrum {
 
 PaperTransfers::PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache &cache,
                                std::chrono::milliseconds stallTimeout, std::chrono::milliseconds quietTimeout,
-                               RandomSource random, QObject *parent)
+                               QObject *parent)
     : QObject(parent),
       m_links(links),
       m_log(log),
       m_cache(cache),
       m_stallTimeout(stallTimeout),
-      m_quietTimeout(quietTimeout),
-      m_random(std::move(random))
+      m_quietTimeout(quietTimeout)
 {
 }
 
@@ -38,9 +37,10 @@ void PaperTransfers::start(const Cuser &candidate)
 {
     if (!m_links.isOpen(candidate.uSckNdx, candidate.uConn))
         return;
-    auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_quietTimeout, m_random, this);
+    auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_quietTimeout, this);
     connect(transfer, &PaperTransfer::pieceSent, this, &PaperTransfers::paperPieceSent);
     connect(transfer, &PaperTransfer::wentQuiet, this, &PaperTransfers::roomFreed);
+    connect(transfer, &PaperTransfer::delivered, this, [this, id = candidate.uID] { emit delivered(id); });
     connect(transfer, &PaperTransfer::givenUp, this, [this, transfer] {
         releaseUnserved(*transfer);
         end(transfer);

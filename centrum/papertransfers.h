@@ -27,7 +27,7 @@ class PaperTransfers : public QObject
 
 public:
     PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache &cache, std::chrono::milliseconds stallTimeout,
-                   std::chrono::milliseconds quietTimeout, RandomSource random, QObject *parent = nullptr);
+                   std::chrono::milliseconds quietTimeout, QObject *parent = nullptr);
     ~PaperTransfers() override;
 
     // Papers sent at the same time; those under way stay when it is lowered.
@@ -57,6 +57,8 @@ signals:
     void unserved(const QString &id, qint16 index, quint64 serial);
     // A transfer ended or went quiet: the next candidate may be served.
     void roomFreed();
+    // The last paper of the candidate's list went out whole.
+    void delivered(const QString &id);
 
 private:
     CandidateLinks &m_links;
@@ -64,7 +66,6 @@ private:
     FileCache &m_cache;
     std::chrono::milliseconds m_stallTimeout;
     std::chrono::milliseconds m_quietTimeout;
-    RandomSource m_random;
     int m_limit = 1;
     QList<PaperTransfer *> m_active; // children, oldest first
 };

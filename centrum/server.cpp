@@ -46,14 +46,16 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_dayFiles(m_folder, m_log),
       m_connections(m_log),
       m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
-      m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.transferQuiet, seams.random),
-      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle),
+      m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.transferQuiet),
+      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle,
+                 seams.random),
       m_downloads(m_log, m_fileCache, m_folder, seams.stallTimeout)
 {
     connect(&m_log, &ServiceLog::logLine, this, &Server::logLine);
     connect(&m_transfers, &PaperTransfers::paperPieceSent, this, &Server::paperPieceSent);
     connect(&m_transfers, &PaperTransfers::unserved, &m_messages, &MessageService::releaseLogin);
     connect(&m_transfers, &PaperTransfers::roomFreed, &m_messages, &MessageService::serveQueue);
+    connect(&m_transfers, &PaperTransfers::delivered, &m_messages, &MessageService::noteDelivered);
 }
 
 Server::~Server()
@@ -134,7 +136,9 @@ Server::StartResult Server::start()
 
     m_log.logBox().setCounter(1);
     const bool shuffle = settings.value(u"subject", u"shuffle").value_or(QString()).trimmed() == u"1";
-    result.messageService = m_messages.start(*ports[0], configuredPapers(), shuffle, result);
+    // On unless turned off: a candidate whose client or workstation was restarted may log in again.
+    const bool resume = settings.value(u"subject", u"resume").value_or(QString()).trimmed() != u"0";
+    result.messageService = m_messages.start(*ports[0], configuredPapers(), shuffle, resume, result);
     m_messages.serveQueue(); // a higher limit serves those waiting at once
 
     QString problem;

@@ -50,7 +50,7 @@ struct ServerSeams {
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
-    // Where the order of a shuffled paper comes from.
+    // Where the keys come from that, with each candidate's ID, order its copy of a shuffled paper.
     RandomSource random = [](quint32 bound) { return QRandomGenerator::global()->bounded(bound); };
 };
 

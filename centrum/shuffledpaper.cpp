@@ -7,8 +7,12 @@
 #include "paper/papercheck.h"
 #include "paper/paperformat.h"
 
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
+
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <numeric>
 
 namespace centrum {
@@ -46,6 +50,15 @@ QString questionFaultText(const paper::QuestionFault &fault, const CmultiLanguag
     }
     const QString wording = texts.getRes(id);
     return wording.contains(u"%1") ? wording.arg(fault.value) : wording;
+}
+
+RandomSource keyedOrder(const QByteArray &key, const QString &id)
+{
+    const QByteArray digest = QMessageAuthenticationCode::hash(id.toUtf8(), key, QCryptographicHash::Sha256);
+    std::array<quint32, 8> seed {};
+    std::memcpy(seed.data(), digest.constData(), std::min(sizeof(seed), size_t(digest.size())));
+    auto generator = std::make_shared<QRandomGenerator>(seed.data(), qsizetype(seed.size()));
+    return [generator](quint32 bound) { return generator->bounded(bound); };
 }
 
 std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file, const CmultiLanguage &texts,

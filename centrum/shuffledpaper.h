@@ -23,6 +23,10 @@ QString questionFaultText(const paper::QuestionFault &fault, const CmultiLanguag
 // A whole number from 0 to bound - 1, for a bound of at least 1.
 using RandomSource = std::function<quint32(quint32 bound)>;
 
+// The numbers that order one candidate's copy: always the same for the same key and ID, and
+// not to be foretold from the ID without the key.
+RandomSource keyedOrder(const QByteArray &key, const QString &id);
+
 // The questions of a paper, and the options of its single-choice and multiple-select
 // questions, put in a fresh order for each copy, every answer following its options. The
 // header stays the first line; fill-in and true-or-false questions keep their options' order.

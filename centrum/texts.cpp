@@ -97,6 +97,7 @@ const TextEntry entries[] = {
     { TrueFalseAnswerForm, "判断题答案必须是1或2,而不是\"%1\"", "a true-or-false answer must be 1 or 2, not \"%1\"" },
     { AnswerNamesEmptyOption, "答案指向选项%1,但该选项为空", "the answer names option %1, which is empty" },
     { BadTransfers, " 同时发送试卷数设置无效(应为1到64的整数):", " Bad setting of papers sent at once (a whole number from 1 to 64):" },
+    { ResumedLogin, " 恢复登录:", " Resumed login:" },
 };
 
 } // namespace

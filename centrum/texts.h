@@ -100,6 +100,7 @@ enum Id : int {
     TrueFalseAnswerForm = 81,    // %1 answer
     AnswerNamesEmptyOption = 82, // %1 option letter
     BadTransfers = 83,           // + key and value
+    ResumedLogin = 84,           // + ID
 };
 
 } // namespace text

@@ -33,6 +33,7 @@ public:
     Misbehaviour misbehaviour = Misbehaviour::None;
     int holdAtAnnouncement = 0; // waits before answering this announcement (1-based) until release()
     bool holdRequest = false;   // waits with the file request until release()
+    QHostAddress from { QHostAddress::LocalHost }; // the workstation's address, e.g. 127.0.0.2
 
     QStringList announcements;
     QList<QByteArray> papers;   // each paper's bytes as received
@@ -45,7 +46,7 @@ public:
 
     void fetch(quint16 msgPort)
     {
-        m_files.listen(QHostAddress::LocalHost, 0);
+        m_files.listen(from, 0);
         if (misbehaviour == Misbehaviour::RefusesFile) {
             m_refusedPort = m_files.serverPort();
             m_files.close();
@@ -100,6 +101,7 @@ private:
         connect(&m_msg, &QTcpSocket::readyRead, this, [this] { onMessage(); });
         connect(&m_msg, &QTcpSocket::disconnected, this, [this] { closedByServer = true; });
         connect(&m_msg, &QTcpSocket::connected, this, [this] { m_localPort = m_msg.localPort(); });
+        m_msg.bind(from);
         m_msg.connectToHost(QHostAddress::LocalHost, msgPort);
     }
 

@@ -145,6 +145,56 @@ TEST_F(ServerTest, AnIdAllowedAgainFetchesOnceMoreAndTheLogSaysSo)
     EXPECT_TRUE(waitFor([&] { return third.duplicate; })) << "once more, not for ever";
 }
 
+// A candidate whose client or workstation was restarted logs in again to take its test up.
+TEST_F(ServerTest, AnIdWithItsPaperLogsInAgainOnlyFromItsWorkstationAndOnlyBeforeItsResult)
+{
+    const QByteArray paper = writeFile(QStringLiteral("p.dat"), 3000);
+    const QString own = QStringLiteral("127.0.0.1");
+    const QString other = QStringLiteral("127.0.0.2");
+    struct Row {
+        std::optional<QString> resume; // the setting; none when setting.ini leaves it out
+        QString firstFrom;
+        QString againFrom;
+        bool submitted;                // a result came before the second login
+        bool allowed;                  // Allow Again before the second login
+        bool resumes;
+    };
+    const Row rows[] = {
+        { std::nullopt, own, own, false, false, true },
+        { QStringLiteral("1"), other, other, false, false, true },
+        { std::nullopt, own, other, false, false, false },
+        { std::nullopt, own, own, true, false, false },
+        { QStringLiteral("0"), own, own, false, false, false },
+        { std::nullopt, own, other, false, true, true }, // Allow Again moves it to another workstation
+    };
+    int n = 0;
+    for (const Row &row : rows) {
+        const QString id = QStringLiteral("w%1").arg(++n);
+        SCOPED_TRACE(id.toStdString());
+        m_resume = row.resume;
+        startWith(QStringLiteral("p.dat"));
+        Candidate &first = candidate(id);
+        first.from = QHostAddress(row.firstFrom);
+        first.fetch(server().messagePort());
+        ASSERT_TRUE(waitFor([&] { return first.finished; }));
+        if (row.submitted) {
+            Candidate &result = candidate(id + u' ');
+            result.submit(server().messagePort(), QStringLiteral("0011"));
+            ASSERT_TRUE(waitFor([&] { return result.finished; }));
+        }
+        if (row.allowed) {
+            ASSERT_TRUE(server().allowAgain(id));
+        }
+        Candidate &again = candidate(id);
+        again.from = QHostAddress(row.againFrom);
+        again.fetch(server().messagePort());
+        ASSERT_TRUE(waitFor([&] { return again.finished || again.duplicate; }));
+        EXPECT_EQ(again.finished, row.resumes);
+        EXPECT_EQ(again.papers.value(0), row.resumes ? paper : QByteArray());
+        EXPECT_EQ(logTexts().contains(QStringLiteral(" Resumed login:") + id), row.resumes && !row.allowed);
+    }
+}
+
 TEST_F(ServerTest, QueuedCandidatesAreServedOneAfterAnother)
 {
     const QByteArray paper = writeFile(QStringLiteral("q.dat"), 150000);

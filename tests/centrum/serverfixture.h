@@ -44,8 +44,9 @@ protected:
         QFile f(path(QStringLiteral("setting.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         const QString transfers = m_transfers ? QStringLiteral("transfers=%1\n").arg(*m_transfers) : QString();
-        f.write(QStringLiteral("[comm]\nmsg=%1\nfile=8602\nweb=%2\n%3[subject]\nfile=%4\n")
-                    .arg(msg, web, transfers, papers).toUtf8());
+        const QString resume = m_resume ? QStringLiteral("resume=%1\n").arg(*m_resume) : QString();
+        f.write(QStringLiteral("[comm]\nmsg=%1\nfile=8602\nweb=%2\n%3[subject]\nfile=%4\n%5")
+                    .arg(msg, web, transfers, papers, resume).toUtf8());
     }
 
     centrum::Server &server(int lcid = 1033)
@@ -100,6 +101,9 @@ protected:
     // One paper at a time, and a held transfer keeps its place, unless a test says otherwise.
     std::optional<QString> m_transfers = QStringLiteral("1");
     std::chrono::milliseconds m_quiet { 30000 };
+    // The candidates here share one address: a second login is refused unless a test lets a
+    // candidate take its test up again.
+    std::optional<QString> m_resume = QStringLiteral("0");
     std::chrono::milliseconds m_settle = centrum::ServerSeams {}.reportSettle;
     centrum::RandomSource m_random; // the real one when empty
     QTemporaryDir m_dir;

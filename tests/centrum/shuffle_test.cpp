@@ -93,10 +93,12 @@ TEST_F(ShuffleTest, EachCandidateGetsAWholeCopyInAnOrderOfItsOwnThatChecksAndSco
     oneChoices originals;
     ASSERT_EQ(originals.init(path(QStringLiteral("mid.dat"))), oneChoices::LoadStatus::Loaded);
     QList<QStringList> orders;
+    QList<QByteArray> copies;
     bool optionsMoved = false;
     for (const QString &id : { QStringLiteral("s01"), QStringLiteral("s02") }) {
         SCOPED_TRACE(id.toStdString());
         const QByteArray copy = fetch(id);
+        copies << copy;
         ASSERT_EQ(copy.size(), original.size());
         EXPECT_EQ(copy.left(copy.indexOf('\n')), original.left(original.indexOf('\n')));
         const QString copyPath = path(id + QStringLiteral(".dat"));
@@ -138,6 +140,11 @@ TEST_F(ShuffleTest, EachCandidateGetsAWholeCopyInAnOrderOfItsOwnThatChecksAndSco
     }
     EXPECT_NE(orders[0], orders[1]);
     EXPECT_TRUE(optionsMoved);
+    // Logging in again after a restart of its client, a candidate gets the very same copy, so
+    // its test program can take its test up again.
+    for (int i : { 1, 0 })
+        EXPECT_EQ(fetch(QStringLiteral("s0%1").arg(i + 1)), copies[i]);
+    EXPECT_EQ(logTexts().filter(QStringLiteral(" Resumed login:")).size(), 2);
 }
 
 TEST_F(ShuffleTest, WithoutTheKeyOrWithAnotherValueTheFileGoesAsItIs)

@@ -59,7 +59,8 @@ protected:
     {
         QFile f(m_serverDir.filePath(QStringLiteral("setting.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[comm]\nmsg=%1\nweb=0\n[subject]\nfile=%2\n").arg(port).arg(papers).toUtf8());
+        // The clients here share one address: a second login is refused as from another workstation.
+        f.write(QStringLiteral("[comm]\nmsg=%1\nweb=0\n[subject]\nfile=%2\nresume=0\n").arg(port).arg(papers).toUtf8());
         f.close();
         if (!m_server)
             m_server = std::make_unique<centrum::Server>(centrum::ServerSeams {

@@ -18,6 +18,11 @@ TEST_F(ClientTest, FetchesThePaperOverAStaleCopyTestsItAndDeliversTheResult)
     QFile stale(clientFile(QStringLiteral("maths1.dat")));
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly) && stale.write(QByteArray(300000, 'x')) > 0);
     stale.close();
+    // The journal of the test taken on that copy stays: fetched again the same, the test resumes.
+    const QByteArray journal("journal of the test so far");
+    QFile kept(clientFile(QStringLiteral("maths1.dat.journal")));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly) && kept.write(journal) == journal.size());
+    kept.close();
 
     client().login(QStringLiteral("  abc  "));
     EXPECT_EQ(client().view().state, State::Fetching);
@@ -25,6 +30,8 @@ TEST_F(ClientTest, FetchesThePaperOverAStaleCopyTestsItAndDeliversTheResult)
     ASSERT_TRUE(reaches(State::Testing));
     ASSERT_TRUE(stale.open(QIODevice::ReadOnly));
     EXPECT_TRUE(stale.readAll() == paper);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), journal);
     EXPECT_EQ(m_launcher.started, QStringList { clientFile(QStringLiteral("maths1.dat")) });
     EXPECT_FALSE(client().view().windowShown);
     EXPECT_EQ(m_statuses[0].filter(text(entrant::text::Transferring)).last(), text(entrant::text::Transferring) + "200000");
