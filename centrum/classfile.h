@@ -22,8 +22,9 @@ public:
     QString fPath;     // where the file is read from
     // When papers are shuffled: the paper as read at service start, each candidate's copy made from it.
     std::shared_ptr<const ShuffledPaper> shuffled;
-    // Drawn at service start for a shuffled paper: with a candidate's ID it decides the order of
-    // that candidate's copy, so a candidate who fetches the paper again gets the same bytes.
+    // Derived at service start from the server's secret and the paper: with a candidate's ID it
+    // decides the order of that candidate's copy, so a candidate who fetches the paper again,
+    // also after a restart of the service, gets the same bytes while the paper is unchanged.
     QByteArray shuffleKey;
 
     // Measures the file, relative paths taken from folder; never creates one. False, with

@@ -22,7 +22,7 @@ namespace centrum {
 
 MessageService::MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
                                ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
-                               std::chrono::milliseconds reportSettle, RandomSource random, QObject *parent)
+                               std::chrono::milliseconds reportSettle, QObject *parent)
     : QObject(parent),
       m_connections(connections),
       m_transfers(transfers),
@@ -30,8 +30,7 @@ MessageService::MessageService(MessageConnections &connections, PaperTransfers &
       m_log(log),
       m_folder(std::move(programFolder)),
       m_stallTimeout(stallTimeout),
-      m_reportSettle(reportSettle),
-      m_random(std::move(random))
+      m_reportSettle(reportSettle)
 {
     connect(&m_connections, &MessageConnections::connectionRequest, this, &MessageService::onConnectionRequest);
     connect(&m_connections, &MessageConnections::dataArrival, this, &MessageService::onData);
@@ -50,9 +49,10 @@ MessageService::MessageService(MessageConnections &connections, PaperTransfers &
     connect(&m_settle, &QTimer::timeout, this, &MessageService::takeSettledReports);
 }
 
-bool MessageService::start(quint16 port, const QStringList &paperList, bool shuffle, bool resume,
-                           StartResult &result)
+bool MessageService::start(quint16 port, const QStringList &paperList, const ServerSecret *shuffleSecret,
+                           bool resume, StartResult &result)
 {
+    const bool shuffle = shuffleSecret != nullptr;
     m_logins.clear();
     m_resume = resume;
     m_firstAddress.clear();
@@ -81,16 +81,17 @@ bool MessageService::start(quint16 port, const QStringList &paperList, bool shuf
         // Read and deciphered once here; each candidate's copy is only a new order of it.
         if (shuffle) {
             QFile file(paper.fPath);
-            if (file.open(QIODevice::ReadOnly))
-                paper.shuffled = ShuffledPaper::parse(file.readAll(), m_log.texts(), &why);
-            else
+            QByteArray bytes;
+            if (file.open(QIODevice::ReadOnly)) {
+                bytes = file.readAll();
+                paper.shuffled = ShuffledPaper::parse(bytes, m_log.texts(), &why);
+            } else
                 why = file.errorString();
             if (!paper.shuffled)
                 return refuse(StartResult::Refusal::BadPaper,
                               m_log.text(text::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
             paper.fLength = qint32(paper.shuffled->size());
-            for (int i = 0; i < 32; ++i)
-                paper.shuffleKey += char(m_random(256));
+            paper.shuffleKey = shuffleSecret->shuffleKey(part, bytes);
         }
         papers.append(paper);
     }

@@ -3,6 +3,7 @@
 
 #include "centrum/classfile.h"
 #include "centrum/cuser.h"
+#include "centrum/serversecret.h"
 #include "centrum/shuffledpaper.h"
 
 #include <QElapsedTimer>
@@ -30,7 +31,7 @@ class ServiceLog;
 
 // How a start of the service went.
 struct StartResult {
-    enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable, BadTransfers };
+    enum class Refusal { None, NoPapers, BadPaper, BadPort, Listen, Unreadable, BadTransfers, BadSecret };
     bool messageService = false; // candidates are served
     bool httpService = false;    // browsers are served
     Refusal refusal = Refusal::None;
@@ -56,11 +57,14 @@ class MessageService : public QObject
 public:
     MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
                    ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
-                   std::chrono::milliseconds reportSettle, RandomSource random, QObject *parent = nullptr);
+                   std::chrono::milliseconds reportSettle, QObject *parent = nullptr);
 
     // Forgets the logins of the last run, reads the papers of paperList and listens on port.
+    // With a secret, each paper is shuffled for each candidate under a key derived from the
+    // secret and the paper, so an unchanged paper gives a candidate the same copy in every run.
     // A repeated start replaces the listener; accepted connections stay as they are.
-    bool start(quint16 port, const QStringList &paperList, bool shuffle, bool resume, StartResult &result);
+    bool start(quint16 port, const QStringList &paperList, const ServerSecret *shuffleSecret, bool resume,
+               StartResult &result);
     // Stops listening; open connections stay served.
     void stopListening();
     bool isListening() const;
@@ -119,7 +123,6 @@ private:
     QList<ClassFile> m_papers;
     QList<Cuser> m_queue;
     QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
-    RandomSource m_random;  // draws the keys of shuffled papers
     bool m_resume = false;
     // This run's, when resuming is on: the address of each ID's first login, the IDs whose
     // paper went out whole since then, and the IDs that sent a result.

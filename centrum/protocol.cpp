@@ -1,6 +1,7 @@
 // The download service's parsing: browser requests and where their paths lead, pure functions over bytes.
 #include "centrum/protocol.h"
 
+#include "centrum/serversecret.h"
 #include "common/tokenizer.h"
 
 #include <QDir>
@@ -52,9 +53,12 @@ namespace {
 
 enum class Walk { PlainFile, Link, Missing };
 
-// The server's own records and settings, which are never served.
+// The server's own records, settings and secret, which are never served.
 bool isRecordName(const QString &name)
 {
+    const QString last = name.mid(name.lastIndexOf(u'/') + 1);
+    if (last.compare(ServerSecret::fileName, Qt::CaseInsensitive) == 0)
+        return true;
     for (const char *suffix : { ".rpt", ".log", ".ini", ".csv" }) {
         if (name.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
             return true;

@@ -27,8 +27,8 @@ struct HttpTarget {
 
 // Refuses what would leave the folder ("..", absolute paths, backslashes, in plain or
 // percent-encoded form, links pointing out) and the server's own records (".rpt", ".log",
-// ".ini", and ".csv" exports of reports, by the name asked for and by the file a link leads
-// to); a folder or a missing file is Missing.
+// ".ini", ".csv" exports of reports, and its secret server.key, by the name asked for and by
+// the file a link leads to); a folder or a missing file is Missing.
 HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath);
 
 QString contentTypeFor(const QString &fileName);

@@ -1,6 +1,7 @@
 // The exam server's service: its parts, wired together behind the API its windows and tests use.
 #include "centrum/server.h"
 
+#include "centrum/serversecret.h"
 #include "common/inifile.h"
 #include "common/multilanguage.h"
 #include "common/tokenizer.h"
@@ -47,9 +48,9 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_connections(m_log),
       m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
       m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.transferQuiet),
-      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle,
-                 seams.random),
-      m_downloads(m_log, m_fileCache, m_folder, seams.stallTimeout)
+      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle),
+      m_downloads(m_log, m_fileCache, m_folder, seams.stallTimeout),
+      m_random(std::move(seams.random))
 {
     connect(&m_log, &ServiceLog::logLine, this, &Server::logLine);
     connect(&m_transfers, &PaperTransfers::paperPieceSent, this, &Server::paperPieceSent);
@@ -134,11 +135,29 @@ Server::StartResult Server::start()
     }
     m_transfers.setLimit(*transfers);
 
-    m_log.logBox().setCounter(1);
     const bool shuffle = settings.value(u"subject", u"shuffle").value_or(QString()).trimmed() == u"1";
+    std::optional<ServerSecret> secret;
+    if (shuffle) {
+        // A secret that is there but damaged is never replaced: another would change every copy.
+        ServerSecret::Fault fault;
+        secret = ServerSecret::loadOrCreate(m_folder, [this] { return quint8(m_random(256)); }, &fault);
+        if (!secret) {
+            using Kind = ServerSecret::Fault::Kind;
+            const QString detail = fault.detail.isEmpty() ? QString() : QStringLiteral(" (") + fault.detail + u')';
+            result.refusal = fault.kind == Kind::Unreadable ? StartResult::Refusal::Unreadable
+                                                            : StartResult::Refusal::BadSecret;
+            result.problem = fault.kind == Kind::Unreadable ? u' ' + m_log.text(text::Unreadable)
+                           : m_log.text(fault.kind == Kind::Damaged ? text::SecretDamaged : text::SecretNotWritten);
+            result.problem += fault.path + detail;
+            m_log.log(result.problem);
+            return result;
+        }
+    }
+
+    m_log.logBox().setCounter(1);
     // On unless turned off: a candidate whose client or workstation was restarted may log in again.
     const bool resume = settings.value(u"subject", u"resume").value_or(QString()).trimmed() != u"0";
-    result.messageService = m_messages.start(*ports[0], configuredPapers(), shuffle, resume, result);
+    result.messageService = m_messages.start(*ports[0], configuredPapers(), secret ? &*secret : nullptr, resume, result);
     m_messages.serveQueue(); // a higher limit serves those waiting at once
 
     QString problem;

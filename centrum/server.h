@@ -50,8 +50,9 @@ struct ServerSeams {
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
-    // Where the keys come from that, with each candidate's ID, order its copy of a shuffled paper.
-    RandomSource random = [](quint32 bound) { return QRandomGenerator::global()->bounded(bound); };
+    // Where the server's secret is drawn from when its folder has none yet; the keys that, with
+    // each candidate's ID, order its copy of a shuffled paper are derived from that secret.
+    RandomSource random = [](quint32 bound) { return QRandomGenerator::system()->bounded(bound); };
 };
 
 // The service behind the server window and the headless server. Everything runs on the
@@ -71,7 +72,8 @@ public:
     explicit Server(ServerSeams seams, QObject *parent = nullptr);
     ~Server() override;
 
-    // Reads setting.ini and starts listening; safe to repeat. Open connections stay served.
+    // Reads setting.ini and starts listening; safe to repeat. Open connections stay served. When
+    // papers are shuffled, the server's secret is read, or made at the first such start.
     StartResult start();
     // Stops both listeners; open connections stay served.
     void stop();
@@ -145,6 +147,7 @@ private:
     PaperTransfers m_transfers;
     MessageService m_messages;
     DownloadService m_downloads;
+    RandomSource m_random; // draws the server's secret
 };
 
 } // namespace centrum

@@ -98,6 +98,8 @@ const TextEntry entries[] = {
     { AnswerNamesEmptyOption, "答案指向选项%1,但该选项为空", "the answer names option %1, which is empty" },
     { BadTransfers, " 同时发送试卷数设置无效(应为1到64的整数):", " Bad setting of papers sent at once (a whole number from 1 to 64):" },
     { ResumedLogin, " 恢复登录:", " Resumed login:" },
+    { SecretDamaged, " 服务器密钥文件已损坏(不会被替换):", " Server key file is damaged (it is not replaced):" },
+    { SecretNotWritten, " 服务器密钥文件无法写入:", " Server key file cannot be written:" },
 };
 
 } // namespace

@@ -101,6 +101,8 @@ enum Id : int {
     AnswerNamesEmptyOption = 82, // %1 option letter
     BadTransfers = 83,           // + key and value
     ResumedLogin = 84,           // + ID
+    SecretDamaged = 85,          // + file
+    SecretNotWritten = 86,       // + file and why
 };
 
 } // namespace text

@@ -44,13 +44,14 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
     QTemporaryDir base;
     const QString folder = base.filePath(QStringLiteral("centrum"));
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/sub")));
-    for (const char *name : { "centrum/a b.dat", "centrum/sub/in.txt", "centrum/x.log", "outside.txt" }) {
+    for (const char *name : { "centrum/a b.dat", "centrum/sub/in.txt", "centrum/x.log", "centrum/server.key", "outside.txt" }) {
         QFile f(base.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     ASSERT_TRUE(QFile::link(base.filePath(QStringLiteral("outside.txt")), folder + QStringLiteral("/link.txt")));
     ASSERT_TRUE(QFile::link(base.path(), folder + QStringLiteral("/out")));
     ASSERT_TRUE(QFile::link(folder + QStringLiteral("/sub/in.txt"), folder + QStringLiteral("/inlink.txt")));
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("/server.key"), folder + QStringLiteral("/keylink.txt")));
     // The folder itself may be reached through a link; what lies below it is judged alike.
     const QString linkedFolder = base.filePath(QStringLiteral("linked"));
     ASSERT_TRUE(QFile::link(folder, linkedFolder));
@@ -65,6 +66,7 @@ TEST(HttpPaths, StayInsideTheFolderAndAwayFromTheRecords)
         { "setting.ini", Kind::Refused }, { "2026-12-6.Rpt", Kind::Refused }, { "x.log", Kind::Refused },
         { "2026-12-6.CSV", Kind::Refused }, { "out/outside.txt", Kind::Refused }, { "inlink.txt", Kind::File }, { "a%20b.dat/x", Kind::Missing },
         { "sub//in.txt", Kind::File }, { "sub/in.txt/", Kind::Missing }, { "x.log/", Kind::Missing },
+        { "Server.KEY", Kind::Refused }, { "keylink.txt", Kind::Refused },
     };
     for (const auto &[path, kind] : rows) {
         SCOPED_TRACE(path);

@@ -9,7 +9,10 @@
 #include "paper/papercheck.h"
 #include "paper/paperformat.h"
 
+#include <QDir>
 #include <QRandomGenerator>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -145,6 +148,66 @@ TEST_F(ShuffleTest, EachCandidateGetsAWholeCopyInAnOrderOfItsOwnThatChecksAndSco
     for (int i : { 1, 0 })
         EXPECT_EQ(fetch(QStringLiteral("s0%1").arg(i + 1)), copies[i]);
     EXPECT_EQ(logTexts().filter(QStringLiteral(" Resumed login:")).size(), 2);
+
+    // The order comes from the server's secret, kept for its owner alone: after a restart of
+    // the service, whatever the random source now draws, a candidate gets the very same copy.
+    const QString keyPath = path(QStringLiteral("server.key"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(keyPath).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    QFile key(keyPath);
+    ASSERT_TRUE(key.open(QIODevice::ReadOnly));
+    const QByteArray secret = key.readAll();
+    m_server.reset();
+    m_random = [](quint32) { return 0u; };
+    ASSERT_TRUE(server().start().messageService);
+    EXPECT_EQ(fetch(QStringLiteral("s02")), copies[1]);
+    key.seek(0);
+    EXPECT_EQ(key.readAll(), secret);
+}
+
+// A secret that is there but cannot be read or is damaged refuses the start and stays as it is:
+// another one would give the candidates taking their test up again other copies.
+TEST_F(ShuffleTest, ADamagedOrUnreadableSecretRefusesTheStartAndIsKept)
+{
+    writePaper(QStringLiteral("mid.dat"), plainPaper);
+    writeSettingsShuffle(QStringLiteral("mid.dat"), QStringLiteral("shuffle=1"));
+    const QString keyPath = path(QStringLiteral("server.key"));
+    using Refusal = centrum::Server::StartResult::Refusal;
+    const struct {
+        const char *name;
+        QByteArray content; // none: a folder in its place
+        QString problem;
+        Refusal refusal;
+    } rows[] = {
+        { "short", QByteArray(63, 'a') + '\n', QStringLiteral(" Server key file is damaged (it is not replaced):") + keyPath,
+          Refusal::BadSecret },
+        { "not hexadecimal", QByteArray(63, 'a') + "g\n", QStringLiteral(" Server key file is damaged (it is not replaced):") + keyPath,
+          Refusal::BadSecret },
+        { "empty", QByteArray(""), QStringLiteral(" Server key file is damaged (it is not replaced):") + keyPath, Refusal::BadSecret },
+        { "a folder", QByteArray(), QStringLiteral(" File cannot be read:") + keyPath, Refusal::Unreadable },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.content.isNull()) {
+            ASSERT_TRUE(QFile::remove(keyPath));
+            ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("server.key")));
+        } else {
+            QFile f(keyPath);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(row.content);
+        }
+        const auto r = server().start();
+        EXPECT_FALSE(r.messageService || r.httpService);
+        EXPECT_EQ(r.refusal, row.refusal);
+        EXPECT_EQ(r.problem, row.problem);
+        EXPECT_EQ(logTexts().last(), row.problem);
+        if (!row.content.isNull()) {
+            QFile f(keyPath);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            EXPECT_EQ(f.readAll(), row.content);
+        }
+    }
 }
 
 TEST_F(ShuffleTest, WithoutTheKeyOrWithAnotherValueTheFileGoesAsItIs)
