@@ -3,7 +3,7 @@
 folder, a candidate's login client and test program in theirs, on 127.0.0.1. Run inside an X
 display (xvfb-run); the windows get the mouse and the keyboard through xdotool.
 
-  exam_room.py --dist build/dist [--language en|zh] [--scenario whole|killed] [--shots FOLDER]
+  exam_room.py --dist build/dist [--language en|zh] [--scenario whole|killed|crashes] [--shots FOLDER]
   exam_room.py --installed /usr/lib/exam-suite [--language en|zh]
 
 --dist copies the staged programs into a program folder of their own for each person.
@@ -18,6 +18,8 @@ refused.
 --scenario killed: the workstation fails in the middle of the test, its test program and login
 client both killed. The candidate logs in again with the same ID at the same workstation, finds
 the answers given so far, answers the rest and submits: one result, scored on every answer.
+--scenario crashes: the test program alone, on a received paper, killed after each answer and
+started again; every answer its journal held comes back.
 """
 import argparse
 import os
@@ -158,7 +160,7 @@ class Candidate:
 RIGHT_ANSWERS = (
     ("options", (2,), "2", "examdesk-single"),                 # Mercury
     ("options", (1, 3, 4), "134", "examdesk-multiple"),        # the primes 2, 7 and 11
-    ("blanks", ("Au", "Fe"), "Au~Fe~~~~~~", "examdesk-blanks"),
+    ("blanks", ("Au", "Fe"), "Au~Fe~~~~~", "examdesk-blanks"),
     ("options", (1,), "1", "examdesk-truefalse"),              # True
     ("options", (3,), "3", None),                              # the Yangtze
 )
@@ -272,11 +274,13 @@ def window_picture(window):
 
 
 def look_at(window):
-    """What the window shows, to compare; None for all windows where ImageMagick's import, which
+    """What the window shows, to compare; None for every window where ImageMagick's import, which
     takes the picture, is not installed (the score alone then tells what was kept)."""
     if not shutil.which("import"):
         return None
-    # The pointer away from the window: an option under it is drawn lit.
+    # The focus on the question's text, where no cursor blinks, and the pointer away from the
+    # window: an option under it is drawn lit.
+    xdotool("mousemove", "--window", window, 300, 80, "click", "1")
     xdotool("mousemove", 1, 799)
     settle()
     return window_picture(window)
@@ -310,6 +314,8 @@ def a_killed_workstation(room):
     kept = [right[2] for right in RIGHT_ANSWERS[:answered]] + [""] * (len(RIGHT_ANSWERS) - answered)
     wait_until("the answers in the journal", lambda: journal_answers(candidate.folder) == kept)
 
+    paper = os.path.join(candidate.folder, PAPER)
+    first_copy = os.stat(paper)
     examdesk = int(xdotool("getwindowpid", window))
     os.kill(examdesk, signal.SIGKILL)
     os.kill(process.pid, signal.SIGKILL)
@@ -319,7 +325,11 @@ def a_killed_workstation(room):
 
     process = candidate.start()
     candidate.log_in(room.title, CANDIDATE)
+    # The paper comes again, a new file in place of the one received before.
+    wait_until("the paper again", lambda: (lambda now: (now.st_ino, now.st_mtime_ns) !=
+                                           (first_copy.st_ino, first_copy.st_mtime_ns))(os.stat(paper)))
     window = start_the_test()
+    assert open(paper, "rb").read() == room.paper, "the paper sent again differs from the server's"
     # The test goes on at the question that was on show, with the answers given so far.
     assert look_at(window) == looks[-1], "question %d is not shown as it was answered" % answered
     for number in range(answered - 1, 0, -1):
@@ -341,6 +351,52 @@ def a_killed_workstation(room):
         CANDIDATE, score, FULL_MARKS, seconds)
 
 
+def killed_after_each_answer(room):
+    """examdesk alone on a received paper, killed after each answer once its journal holds it:
+    started again each time, it shows the answers given so far at the question that was on show,
+    and the test submitted at last is scored on every answer."""
+    candidate = room.candidate("crashes")
+    program = os.path.join(room.programs if room.installed else candidate.folder, "examdesk")
+    paper = os.path.join(candidate.folder, PAPER)
+    with open(paper, "wb") as f:
+        f.write(room.paper)
+
+    def start():
+        process = subprocess.Popen([program, paper], cwd=candidate.folder, env=room.env)
+        return process, start_the_test()
+
+    looks = []
+    for number in range(1, len(RIGHT_ANSWERS) + 1):
+        process, window = start()
+        if number > 1:
+            assert look_at(window) == looks[-1], "after %d kills question %d is not shown as it was answered" % (
+                number - 1, number - 1)
+            window = move()
+        answer(number)
+        looks.append(look_at(window))
+        kept = [right[2] for right in RIGHT_ANSWERS[:number]] + [""] * (len(RIGHT_ANSWERS) - number)
+        wait_until("answer %d in the journal" % number, lambda: journal_answers(candidate.folder) == kept)
+        process.send_signal(signal.SIGKILL)
+        process.wait(30)
+        wait_until("the test program to end", lambda: not program_windows("--class", "^examdesk$"))
+
+    process, window = start()
+    for number in range(len(RIGHT_ANSWERS), 0, -1):
+        if number < len(RIGHT_ANSWERS):
+            window = move("alt+Left", "the previous question")
+        assert look_at(window) == looks[number - 1], "question %d is not shown as it was answered" % number
+    # Without a login client the hand-off fails, and the copy beside the paper has the result.
+    click(SUBMIT)
+    result = wait_until("the result beside the paper", lambda: os.path.isfile(paper + ".result") and
+                        open(paper + ".result").read().strip())
+    process.send_signal(signal.SIGKILL)
+    process.wait(30)
+    score = int(decipher(result).split(":")[0])
+    assert score == FULL_MARKS, "scored %d after a kill behind each answer" % score
+    return "killed after each of %d answers: every answer came back, scored %d of %d" % (
+        len(RIGHT_ANSWERS), score, FULL_MARKS)
+
+
 class Room:
     """What the scenarios share: the server, the candidates' programs and the texts to expect."""
 
@@ -358,7 +414,7 @@ class Room:
         return Candidate(self.programs, folder, self.server.msg, self.env, self.installed)
 
 
-SCENARIOS = {"whole": a_whole_exam, "killed": a_killed_workstation}
+SCENARIOS = {"whole": a_whole_exam, "killed": a_killed_workstation, "crashes": killed_after_each_answer}
 
 
 def main():
