@@ -3,7 +3,7 @@
 folder, a candidate's login client and test program in theirs, on 127.0.0.1. Run inside an X
 display (xvfb-run); the windows get the mouse and the keyboard through xdotool.
 
-  exam_room.py --dist build/dist [--language en|zh] [--shots FOLDER]
+  exam_room.py --dist build/dist [--language en|zh] [--scenario whole|killed|crashes] [--shots FOLDER]
   exam_room.py --installed /usr/lib/exam-suite [--language en|zh]
 
 --dist copies the staged programs into a program folder of their own for each person.
@@ -14,10 +14,17 @@ folders must be left as they were.
 A candidate logs in, receives the sample paper, answers every question, submits, and the
 result is in the server's day report with full marks; a second login with the same ID is
 refused.
+
+--scenario killed: the workstation fails in the middle of the test, its test program and login
+client both killed. The candidate logs in again with the same ID at the same workstation, finds
+the answers given so far, answers the rest and submits: one result, scored on every answer.
+--scenario crashes: the test program alone, on a received paper, killed after each answer and
+started again; every answer its journal held comes back.
 """
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -94,12 +101,13 @@ def settle():
     time.sleep(0.3)
 
 
-def next_question():
-    """Moves on with the keyboard and waits for the next question's window."""
+def move(keys="alt+Right", what="the next question"):
+    """Moves between questions with the keyboard and gives the window of the question now on show."""
     before = visible_windows()
-    xdotool("key", "alt+Right")
-    wait_until("the next question", lambda: visible_windows() - before)
+    xdotool("key", keys)
+    window = wait_until(what, lambda: visible_windows() - before)
     settle()
+    return window.pop()
 
 
 class Candidate:
@@ -147,37 +155,51 @@ class Candidate:
         xdotool("key", "Return")
 
 
-def take_the_test(shots):
-    """Answers every question of the sample paper right, then submits."""
+# The sample paper answered right, question by question: the options clicked or the words typed
+# into the blanks, what the test keeps of the answer, and the screenshot taken after it.
+RIGHT_ANSWERS = (
+    ("options", (2,), "2", "examdesk-single"),                 # Mercury
+    ("options", (1, 3, 4), "134", "examdesk-multiple"),        # the primes 2, 7 and 11
+    ("blanks", ("Au", "Fe"), "Au~Fe~~~~~", "examdesk-blanks"),
+    ("options", (1,), "1", "examdesk-truefalse"),              # True
+    ("options", (3,), "3", None),                              # the Yangtze
+)
+
+
+def start_the_test(shots=None):
+    """Clicks Start in the test window once it is there and gives the first question's window."""
     first_window("the test window", "--class", "^examdesk$")
     settle()
-    shots.take("examdesk-ready")
+    if shots:
+        shots.take("examdesk-ready")
     before = visible_windows()
     click(START)
-    wait_until("the first question", lambda: visible_windows() - before)
+    window = wait_until("the first question", lambda: visible_windows() - before)
     settle()
-    option = lambda k: (OPTION_X, OPTION_Y + OPTION_STEP * (k - 1))
-    click(option(2))                          # 1: Mercury
-    settle()
-    shots.take("examdesk-single")
-    next_question()
-    for k in (1, 3, 4):                       # 2: the primes 2, 7 and 11
-        click(option(k))
+    return window.pop()
+
+
+def answer(number, shots=None):
+    """Answers the question on show, the sample paper's question number, right."""
+    how, given, _, shot = RIGHT_ANSWERS[number - 1]
+    for k, item in enumerate(given):
+        if how == "blanks":
+            click((BLANK_X, BLANK_Y + BLANK_STEP * k))
+            xdotool("type", "--delay", "20", item)
+        else:
+            click((OPTION_X, OPTION_Y + OPTION_STEP * (item - 1)))
         settle()
-    shots.take("examdesk-multiple")
-    next_question()
-    for k, word in ((1, "Au"), (2, "Fe")):    # 3: the two blanks
-        click((BLANK_X, BLANK_Y + BLANK_STEP * (k - 1)))
-        xdotool("type", "--delay", "20", word)
-        settle()
-    shots.take("examdesk-blanks")
-    next_question()
-    click(option(1))                          # 4: True
-    settle()
-    shots.take("examdesk-truefalse")
-    next_question()
-    click(option(3))                          # 5: the Yangtze
-    settle()
+    if shots and shot:
+        shots.take(shot)
+
+
+def take_the_test(shots):
+    """Answers every question of the sample paper right, then submits."""
+    start_the_test(shots)
+    for number in range(1, len(RIGHT_ANSWERS) + 1):
+        if number > 1:
+            move()
+        answer(number, shots)
     click(SUBMIT)
 
 
@@ -186,12 +208,222 @@ def listing(folders):
             for folder in folders for top, dirs, files in os.walk(folder) for name in dirs + files}
 
 
+def one_result(server_folder):
+    """The score and the seconds used of the report's one result, which must be CANDIDATE's from
+    this machine on the sample paper."""
+    values = report_values(server_folder)
+    assert len(values) == 1, "expected one report entry, found %r" % values
+    address, candidate_id, result = values[0].split(":", 2)
+    score, paper_name, seconds = decipher(result).split(":")
+    assert address == "127.0.0.1" and candidate_id == CANDIDATE, values[0]
+    assert paper_name == PAPER, decipher(result)
+    return int(score), int(seconds)
+
+
+def a_whole_exam(room):
+    """Logs in, takes the test, and checks the result; a second login from elsewhere is refused."""
+    first = room.candidate("first")
+    process = first.start()
+    first.log_in(room.title, CANDIDATE)
+    take_the_test(room.shots)
+    # The result goes to the login client, which delivers it and ends.
+    if process.wait(60) != 0:
+        raise AssertionError("entrant ended with %d" % process.returncode)
+    wait_until("the test program to end", lambda: not program_windows("--class", "^examdesk$"))
+    received = open(os.path.join(first.folder, PAPER), "rb").read()
+    assert received == room.paper, "the candidate's copy of the paper differs from the server's"
+    assert os.path.isfile(os.path.join(first.folder, PAPER + ".result")), "no copy of the result beside the paper"
+    if room.installed:
+        assert any(first.folder in line for line in first.status_lines()), \
+            "entrant did not say where it keeps its files: %r" % first.status_lines()
+
+    score, seconds = one_result(room.server.folder)
+    assert score == FULL_MARKS, "scored %d" % score
+    assert 0 < seconds < 600, "time used %s s" % seconds
+
+    # Another workstation tries the same ID.
+    second = room.candidate("second")
+    process = second.start()
+    second.log_in(room.title, CANDIDATE)
+    wait_until("the refusal", lambda: room.refused in second.status_lines())
+    settle()
+    room.shots.take("entrant-refused")
+    process.terminate()
+    process.wait(30)
+    assert not os.path.exists(os.path.join(second.folder, PAPER)) or \
+        os.path.getsize(os.path.join(second.folder, PAPER)) == 0, "a refused login received a paper"
+    assert len(report_values(room.server.folder)) == 1
+    return "a whole exam: %s scored %s of %d in %s s; the second login was refused" % (
+        CANDIDATE, score, FULL_MARKS, seconds)
+
+
+def journal_answers(folder):
+    """The answers in the journal beside the paper, or None while there is no whole one."""
+    try:
+        lines = open(os.path.join(folder, PAPER + ".journal"), encoding="utf-8").read().split("\n")
+    except OSError:
+        return None
+    if not lines[-1] == "" or not any(line.startswith("checksum=") for line in lines):
+        return None
+    return [line[2:] for line in lines if line.startswith("a=")]
+
+
+def window_picture(window):
+    """What a window shows, as the bytes of a PPM picture."""
+    return subprocess.run(["import", "-window", window, "ppm:-"], check=True, capture_output=True).stdout
+
+
+def look_at(window):
+    """What the window shows, to compare; None for every window where ImageMagick's import, which
+    takes the picture, is not installed (the score alone then tells what was kept)."""
+    if not shutil.which("import"):
+        return None
+    # The focus on the question's text, where no cursor blinks, and the pointer away from the
+    # window: an option under it is drawn lit.
+    xdotool("mousemove", "--window", window, 300, 80, "click", "1")
+    xdotool("mousemove", 1, 799)
+    settle()
+    return window_picture(window)
+
+
+def gone(pid):
+    """Whether the process has ended (a zombie has)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] == "Z"
+    except OSError:
+        return True
+
+
+def a_killed_workstation(room):
+    """The test program and the login client are killed in the middle of the test; logged in
+    again with the same ID, the candidate finds the answers given, answers the rest and submits,
+    and the one result counts every answer."""
+    answered = 2
+    candidate = room.candidate("workstation")
+    process = candidate.start()
+    candidate.log_in(room.title, CANDIDATE)
+    window = start_the_test()
+    started = time.monotonic()
+    looks = []
+    for number in range(1, answered + 1):
+        if number > 1:
+            window = move()
+        answer(number)
+        looks.append(look_at(window))
+    kept = [right[2] for right in RIGHT_ANSWERS[:answered]] + [""] * (len(RIGHT_ANSWERS) - answered)
+    wait_until("the answers in the journal", lambda: journal_answers(candidate.folder) == kept)
+
+    paper = os.path.join(candidate.folder, PAPER)
+    first_copy = os.stat(paper)
+    examdesk = int(xdotool("getwindowpid", window))
+    os.kill(examdesk, signal.SIGKILL)
+    os.kill(process.pid, signal.SIGKILL)
+    process.wait(30)
+    killed = time.monotonic()
+    wait_until("the test program to end", lambda: gone(examdesk) and not program_windows("--class", "^examdesk$"))
+
+    process = candidate.start()
+    candidate.log_in(room.title, CANDIDATE)
+    # The paper comes again, a new file in place of the one received before.
+    wait_until("the paper again", lambda: (lambda now: (now.st_ino, now.st_mtime_ns) !=
+                                           (first_copy.st_ino, first_copy.st_mtime_ns))(os.stat(paper)))
+    window = start_the_test()
+    assert open(paper, "rb").read() == room.paper, "the paper sent again differs from the server's"
+    # The test goes on at the question that was on show, with the answers given so far.
+    assert look_at(window) == looks[-1], "question %d is not shown as it was answered" % answered
+    for number in range(answered - 1, 0, -1):
+        window = move("alt+Left", "the previous question")
+        assert look_at(window) == looks[number - 1], "question %d is not shown as it was answered" % number
+    for number in range(2, len(RIGHT_ANSWERS) + 1):
+        move()
+        if number > answered:
+            answer(number)
+    click(SUBMIT)
+    if process.wait(60) != 0:
+        raise AssertionError("entrant ended with %d" % process.returncode)
+
+    score, seconds = one_result(room.server.folder)
+    assert score == FULL_MARKS, "scored %d after the answers before the kill were given back" % score
+    # The time counts from the first Start, through the failure.
+    assert seconds >= int(killed - started), "time used %d s" % seconds
+    return "a killed workstation: %s logged in again and scored %s of %d in %s s" % (
+        CANDIDATE, score, FULL_MARKS, seconds)
+
+
+def killed_after_each_answer(room):
+    """examdesk alone on a received paper, killed after each answer once its journal holds it:
+    started again each time, it shows the answers given so far at the question that was on show,
+    and the test submitted at last is scored on every answer."""
+    candidate = room.candidate("crashes")
+    program = os.path.join(room.programs if room.installed else candidate.folder, "examdesk")
+    paper = os.path.join(candidate.folder, PAPER)
+    with open(paper, "wb") as f:
+        f.write(room.paper)
+
+    def start():
+        process = subprocess.Popen([program, paper], cwd=candidate.folder, env=room.env)
+        return process, start_the_test()
+
+    looks = []
+    for number in range(1, len(RIGHT_ANSWERS) + 1):
+        process, window = start()
+        if number > 1:
+            assert look_at(window) == looks[-1], "after %d kills question %d is not shown as it was answered" % (
+                number - 1, number - 1)
+            window = move()
+        answer(number)
+        looks.append(look_at(window))
+        kept = [right[2] for right in RIGHT_ANSWERS[:number]] + [""] * (len(RIGHT_ANSWERS) - number)
+        wait_until("answer %d in the journal" % number, lambda: journal_answers(candidate.folder) == kept)
+        process.send_signal(signal.SIGKILL)
+        process.wait(30)
+        wait_until("the test program to end", lambda: not program_windows("--class", "^examdesk$"))
+
+    process, window = start()
+    for number in range(len(RIGHT_ANSWERS), 0, -1):
+        if number < len(RIGHT_ANSWERS):
+            window = move("alt+Left", "the previous question")
+        assert look_at(window) == looks[number - 1], "question %d is not shown as it was answered" % number
+    # Without a login client the hand-off fails, and the copy beside the paper has the result.
+    click(SUBMIT)
+    result = wait_until("the result beside the paper", lambda: os.path.isfile(paper + ".result") and
+                        open(paper + ".result").read().strip())
+    process.send_signal(signal.SIGKILL)
+    process.wait(30)
+    score = int(decipher(result).split(":")[0])
+    assert score == FULL_MARKS, "scored %d after a kill behind each answer" % score
+    return "killed after each of %d answers: every answer came back, scored %d of %d" % (
+        len(RIGHT_ANSWERS), score, FULL_MARKS)
+
+
+class Room:
+    """What the scenarios share: the server, the candidates' programs and the texts to expect."""
+
+    def __init__(self, home, server, programs, env, installed, shots, language):
+        self.home, self.server, self.programs, self.env = home, server, programs, env
+        self.installed, self.shots = installed, shots
+        self.title = "ZeloClientV1.1" if language == "en" else "Orla客户端程序V1.1"
+        self.refused = "This User has Logined" if language == "en" else "该用户已登录"
+        self.paper = open(os.path.join(server.folder, PAPER), "rb").read()
+
+    def candidate(self, name):
+        """A workstation of its own: a folder below home with the candidate's programs."""
+        folder = os.path.join(self.home, name)
+        os.mkdir(folder)
+        return Candidate(self.programs, folder, self.server.msg, self.env, self.installed)
+
+
+SCENARIOS = {"whole": a_whole_exam, "killed": a_killed_workstation, "crashes": killed_after_each_answer}
+
+
 def main():
     parser = argparse.ArgumentParser()
     where = parser.add_mutually_exclusive_group(required=True)
     where.add_argument("--dist", help="the staged program folders, copied for each person")
     where.add_argument("--installed", help="the installed program folders, run where they are")
     parser.add_argument("--language", choices=("en", "zh"), default="en")
+    parser.add_argument("--scenario", choices=sorted(SCENARIOS), default="whole")
     parser.add_argument("--shots", help="a folder for screenshots of each step")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
@@ -203,10 +435,6 @@ def main():
     program_folders = [os.path.join(programs, "centrum"), os.path.join(programs, "candidate")]
     installed_before = listing(program_folders) if installed else None
 
-    shots = Shots(args.shots, args.language)
-    title = "ZeloClientV1.1" if args.language == "en" else "Orla客户端程序V1.1"
-    refused = "This User has Logined" if args.language == "en" else "该用户已登录"
-
     with tempfile.TemporaryDirectory() as home, \
             ownserver.own_server(program_folders[0], [PAPER],
                                  data_home=os.path.join(home, "examiner") if installed else None) as server:
@@ -215,53 +443,12 @@ def main():
         env["LANG"] = env["LC_ALL"] = "en_US.UTF-8" if args.language == "en" else "zh_CN.UTF-8"
         # The result channel and the single-instance locks live in the temporary folder.
         env["TMPDIR"] = home
-        paper = open(os.path.join(server.folder, PAPER), "rb").read()
-
-        first_folder = os.path.join(home, "first")
-        os.mkdir(first_folder)
-        first = Candidate(program_folders[1], first_folder, server.msg, env, installed)
-        process = first.start()
-        first.log_in(title, CANDIDATE)
-        take_the_test(shots)
-        # The result goes to the login client, which delivers it and ends.
-        if process.wait(60) != 0:
-            raise AssertionError("entrant ended with %d" % process.returncode)
-        wait_until("the test program to end", lambda: not program_windows("--class", "^examdesk$"))
-        received = open(os.path.join(first.folder, PAPER), "rb").read()
-        assert received == paper, "the candidate's copy of the paper differs from the server's"
-        assert os.path.isfile(os.path.join(first.folder, PAPER + ".result")), "no copy of the result beside the paper"
-        if installed:
-            assert any(first.folder in line for line in first.status_lines()), \
-                "entrant did not say where it keeps its files: %r" % first.status_lines()
-
-        values = report_values(server.folder)
-        assert len(values) == 1, "expected one report entry, found %r" % values
-        address, candidate_id, result = values[0].split(":", 2)
-        score, paper_name, seconds = decipher(result).split(":")
-        assert address == "127.0.0.1" and candidate_id == CANDIDATE, values[0]
-        assert (int(score), paper_name) == (FULL_MARKS, PAPER), decipher(result)
-        assert 0 < int(seconds) < 600, "time used %s s" % seconds
-
-        # Another workstation tries the same ID.
-        second_folder = os.path.join(home, "second")
-        os.mkdir(second_folder)
-        second = Candidate(program_folders[1], second_folder, server.msg, env, installed)
-        process = second.start()
-        second.log_in(title, CANDIDATE)
-        wait_until("the refusal", lambda: refused in second.status_lines())
-        settle()
-        shots.take("entrant-refused")
-        process.terminate()
-        process.wait(30)
-        assert not os.path.exists(os.path.join(second.folder, PAPER)) or \
-            os.path.getsize(os.path.join(second.folder, PAPER)) == 0, "a refused login received a paper"
-        assert len(report_values(server.folder)) == 1
+        room = Room(home, server, program_folders[1], env, installed, Shots(args.shots, args.language), args.language)
+        said = SCENARIOS[args.scenario](room)
 
     if installed:
         assert listing(program_folders) == installed_before, "the installed program folders were changed"
-
-    print("a whole exam: %s scored %s of %d in %s s; the second login was refused" %
-          (CANDIDATE, score, FULL_MARKS, seconds))
+    print(said)
 
 
 if __name__ == "__main__":
