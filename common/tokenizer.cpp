@@ -67,3 +67,14 @@ QString trimBlanks(const QString &text)
         --e;
     return text.mid(b, e - b);
 }
+
+OuterSplit splitAtFirstAndLast(const QString &text, QChar separator)
+{
+    const qsizetype a = text.indexOf(separator);
+    if (a < 0)
+        return { text, {}, std::nullopt };
+    const qsizetype b = text.lastIndexOf(separator);
+    if (a == b)
+        return { text.left(a), text.mid(a + 1), std::nullopt };
+    return { text.left(a), text.mid(a + 1, b - a - 1), text.mid(b + 1) };
+}

@@ -36,6 +36,15 @@ private:
 // text without its leading and trailing blanks (spaces only; tabs stay).
 QString trimBlanks(const QString &text);
 
+// A record of three fields whose middle one may hold the separator: the text before the
+// first separator, between the first and the last, and after the last.
+struct OuterSplit {
+    QString first;
+    QString middle;
+    std::optional<QString> last; // none when there is at most one separator
+};
+OuterSplit splitAtFirstAndLast(const QString &text, QChar separator);
+
 // Splits at every Delim, exactly, keeping empty pieces and blanks. No list when either
 // text is empty or Delim is not shorter than the text.
 std::optional<QStringList> ParseString(const QString &StringToParse, const QString &Delim);

@@ -1,6 +1,10 @@
 // The result text a test ends with, "score:paper:seconds": written by the test-taking program, read by the report.
 #include "paper/resulttext.h"
 
+#include "common/tokenizer.h"
+
+#include <utility>
+
 namespace paper {
 
 QString formatResultText(qint64 score, const QString &paperName, qint64 seconds)
@@ -10,13 +14,8 @@ QString formatResultText(qint64 score, const QString &paperName, qint64 seconds)
 
 ResultText parseResultText(const QString &text)
 {
-    const qsizetype first = text.indexOf(u':');
-    if (first < 0)
-        return { text, {}, std::nullopt };
-    const qsizetype last = text.lastIndexOf(u':');
-    if (first == last)
-        return { text.left(first), text.mid(first + 1), std::nullopt };
-    return { text.left(first), text.mid(first + 1, last - first - 1), text.mid(last + 1) };
+    OuterSplit parts = splitAtFirstAndLast(text, u':');
+    return { std::move(parts.first), std::move(parts.middle), std::move(parts.last) };
 }
 
 } // namespace paper

@@ -7,6 +7,7 @@
 #include "common/durablefile.h"
 #include "common/inifile.h"
 #include "common/numbers.h"
+#include "common/tokenizer.h"
 #include "paper/resulttext.h"
 
 #include <QDir>
@@ -20,27 +21,9 @@ namespace report {
 
 namespace {
 
-// The text before the first ":", between the first and the last, and after the last.
-struct ThreeParts {
-    QString first;
-    QString middle;
-    std::optional<QString> last; // none when there is at most one ":"
-};
-
-ThreeParts splitThree(const QString &text)
-{
-    const qsizetype a = text.indexOf(u':');
-    if (a < 0)
-        return { text, {}, std::nullopt };
-    const qsizetype b = text.lastIndexOf(u':');
-    if (a == b)
-        return { text.left(a), text.mid(a + 1), std::nullopt };
-    return { text.left(a), text.mid(a + 1, b - a - 1), text.mid(b + 1) };
-}
-
 // A workstation that reached the server over IPv6 is stored with its colons ("::1:ID:..."):
 // the address is then the longest run of leading fields that reads as one, up to the ID.
-void takeIpv6Address(const QString &entry, ThreeParts &parts)
+void takeIpv6Address(const QString &entry, OuterSplit &parts)
 {
     if (!parts.last || QHostAddress(parts.first).protocol() == QAbstractSocket::IPv4Protocol)
         return;
@@ -64,7 +47,7 @@ QString reportEntry(const QString &address, const QString &id, const QString &re
 ReportRow reportRow(const QString &entry)
 {
     ReportRow row;
-    ThreeParts parts = splitThree(entry);
+    OuterSplit parts = splitAtFirstAndLast(entry, u':');
     takeIpv6Address(entry, parts);
     row.address = parts.first;
     row.id = parts.middle;
