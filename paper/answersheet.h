@@ -1,0 +1,48 @@
+// The answer sheet a secure copy of a paper ends with: the candidate's answers, scored by the server.
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+namespace paper {
+
+// A secure copy's header carries in its first field a token of exactly this many digits: it
+// names the candidate and the paper to the server that issued the copy.
+inline constexpr int sheetTokenDigits = 18;
+
+// The token written from a keyed hash: its first eight bytes read as an unsigned big-endian
+// number, modulo 10^18, with leading zeros to sheetTokenDigits digits. Needs at least eight
+// bytes.
+QString tokenFromMac(QByteArrayView mac);
+
+// True for exactly sheetTokenDigits ASCII digits.
+bool isSheetToken(QStringView field);
+
+// What a candidate hands in from a secure copy instead of a result text.
+struct AnswerSheet {
+    QString token;
+    QString paper;       // the paper's file name, without folder
+    qint64 seconds = 0;  // seconds used
+    QStringList answers; // one per question, in the order of the copy; empty when left blank
+
+    bool operator==(const AnswerSheet &) const = default;
+};
+
+// The plain sheet: "#sheet1:" token ":" seconds ":" number of answers ":" paper ":" the
+// answers joined by ",". In the paper's name and in each answer "%", ":", "," and control
+// characters are written as "%" and two hexadecimal digits, so any text goes through and the
+// fields split unambiguously. A result text never starts with "#".
+QString formatAnswerSheet(const AnswerSheet &sheet);
+
+// True when text starts with the sheet's mark, whether or not the rest reads.
+bool isAnswerSheet(QStringView text);
+
+// The sheet in text; nothing when the mark, the token, the seconds (a whole number from 0),
+// the count or an escape is wrong, or the count differs from the answers found.
+std::optional<AnswerSheet> parseAnswerSheet(QStringView text);
+
+} // namespace paper
