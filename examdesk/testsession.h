@@ -7,7 +7,9 @@
 #include "paper/onechoices.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +31,8 @@ public:
 
     // table is the program's string table in the chosen language.
     TestSession(const CmultiLanguage &table, QString paperPath, Clock clock);
+    // An answer given in the last moments and not yet in the journal is written now.
+    ~TestSession();
 
     // Loads the paper and starts the countdown. A paper that cannot be taken gives the
     // message to show, naming the file and, where there is one, the line; nothing starts.
@@ -93,6 +97,7 @@ private:
     QString message(int entry) const { return m_table.getRes(entry); }
     void resumeFromJournal(const QByteArray &hash);
     void writeJournal();
+    void answerChanged();
 
     const CmultiLanguage &m_table;
     QString m_paperPath;
@@ -116,6 +121,8 @@ private:
     QString m_journalPath;
     QString m_journalNotice;
     qint32 m_journalSeconds = 0; // the seconds used at the last write
+    QElapsedTimer m_sinceJournal;  // since the last write
+    QTimer m_journalLater;         // the write of answers given soon after the last one
 };
 
 } // namespace examdesk

@@ -1,6 +1,7 @@
 // The test's logic without windows: refusing papers, labels, the countdown, scoring and the hand-off.
 #include "common/clsencryptxor.h"
 #include "common/numbers.h"
+#include "examdesk/journal.h"
 #include "examdesk/testsession.h"
 #include "examdesk/texts.h"
 #include "tests/support/paperfiles.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using examdesk::TestSession;
@@ -334,3 +336,27 @@ TEST(FindPicture, LooksBesideThePaperThenBesideTheProgram)
 }
 
 } // namespace
+
+TEST_F(SessionTest, AnswersTypedInQuickSuccessionReachTheJournalSoonAfterAndAtTheEnd)
+{
+    const QString path = paper({ header, QStringLiteral("Q1^0^x^1^7^Paris^Rome") });
+    const auto journaled = [&] {
+        QFile file(path + QStringLiteral(".journal"));
+        const std::optional<examdesk::Journal> journal =
+            file.open(QIODevice::ReadOnly) ? examdesk::decodeJournal(file.readAll()) : std::nullopt;
+        return journal ? journal->answers.value(0) : QStringLiteral("(none)");
+    };
+    for (const bool waitForTheWrite : { true, false }) {
+        SCOPED_TRACE(waitForTheWrite ? "the program goes on" : "the program ends at once");
+        QFile::remove(path + QStringLiteral(".journal"));
+        auto s = session(path);
+        ASSERT_FALSE(s->startTest());
+        for (const QString &typed : { QStringLiteral("P"), QStringLiteral("Pa"), QStringLiteral("Par~~~~~~") })
+            s->testConsole().rec.addSel(0, typed);
+        if (waitForTheWrite) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return journaled() == QStringLiteral("Par~~~~~~"); }, 2000));
+        }
+        s.reset();
+        EXPECT_EQ(journaled(), QStringLiteral("Par~~~~~~"));
+    }
+}
