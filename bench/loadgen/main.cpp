@@ -35,11 +35,13 @@ const char usage[] = R"(usage:
       submit a result, C at a time. With --folder (the server's program folder) the day's
       report file must gain exactly the N results; with --paper every candidate must
       receive that file byte for byte. With --stalled, K candidates log in first and stall
-      on the file connection (never take it), so the latencies show what they cost the others.
-  loadgen room --reference --paper FILE [--candidates N] [--concurrency C] [--folder DIR]
-      The same room against a minimal server of loadgen's own that serves FILE from memory
-      and appends the results to a file in DIR (the temporary folder when not given),
-      synced once for each batch of results before they are confirmed.
+      on the file connection (half never take it, half ask for the paper and never read it),
+      so the latencies show what they cost the others.
+  loadgen room --reference --paper FILE [--candidates N] [--concurrency C] [--folder DIR] [--transfers T]
+      The same room against a minimal server of loadgen's own that serves FILE from memory,
+      T candidates at a time (1 when not given), and appends the results to a file in DIR (the
+      temporary folder when not given), synced once for each batch of results before they
+      are confirmed.
   loadgen http --port P [--path /NAME] [--requests M] [--concurrency C] [--expect-length L]
       M downloads of NAME, one request a connection, C at a time; every answer is checked.
   loadgen hold --port P [--connections M] [--pid PID] [--idle SECONDS]
@@ -182,7 +184,8 @@ struct ReferenceChild {
     std::string resultPath;
 };
 
-ReferenceChild startReference(const std::string &host, const std::string &paperPath, const std::string &resultPath)
+ReferenceChild startReference(const std::string &host, const std::string &paperPath, const std::string &resultPath,
+                              int transfers)
 {
     const int resultFile = ::open(resultPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (resultFile < 0)
@@ -207,7 +210,7 @@ ReferenceChild startReference(const std::string &host, const std::string &paperP
         ::close(resultPipe[0]);
         {
             loadgen::Reactor reactor;
-            loadgen::ReferenceServer server(reactor, name, paper, resultFile);
+            loadgen::ReferenceServer server(reactor, name, paper, resultFile, std::chrono::milliseconds(10), transfers);
             server.serve(listener);
             bool stopping = false;
             reactor.add(stopPipe[0], EPOLLIN, [&](uint32_t) { stopping = true; });
@@ -263,6 +266,7 @@ int room(Args &args)
     o.concurrency = int(args.number("--concurrency", o.candidates, 1, 100000));
     o.timeout = std::chrono::seconds(args.number("--timeout", 300, 1, 86400));
     const int stalled = int(args.number("--stalled", 0, 0, 10000));
+    const int transfers = int(args.number("--transfers", 1, 1, 64));
     const std::string paperPath = args.text("--paper");
     const std::string folder = args.text("--folder");
     // Unique per run, so that a second room against the same service run is not refused.
@@ -280,7 +284,8 @@ int room(Args &args)
         // Results are stored on the same file system as the real server's, when given its folder.
         const QString where = folder.empty() ? QDir::tempPath() : QString::fromStdString(folder);
         child = startReference(o.host, paperPath,
-                               QDir(where).filePath(QStringLiteral("reference-%1.results").arg(::getpid())).toStdString());
+                               QDir(where).filePath(QStringLiteral("reference-%1.results").arg(::getpid())).toStdString(),
+                               transfers);
         o.port = child.port;
     }
     const QDate firstDay = QDate::currentDate();
@@ -291,6 +296,7 @@ int room(Args &args)
     if (!stalls.login(o.host, o.port, stalled, o.idPrefix + 's', &stallProblem))
         throw std::runtime_error(stallProblem);
     loadgen::Reactor reactor;
+    stalls.watch(reactor);
     const loadgen::RoomResult r = loadgen::runRoom(reactor, o);
     stalls.close();
 

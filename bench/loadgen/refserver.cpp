@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace loadgen {
@@ -31,10 +32,11 @@ std::string peerIp(int fd)
 } // namespace
 
 ReferenceServer::ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile,
-                                 std::chrono::milliseconds grouping)
+                                 std::chrono::milliseconds grouping, int transfers)
     : m_reactor(reactor), m_name(std::move(paperName)), m_paper(std::move(paper)),
       m_announcement(wire::tagAnnounce
                      + wire::announcement(QString::fromStdString(m_name), qint64(m_paper.size())).toStdString()),
+      m_transfers(size_t(std::max(transfers, 1))),
       m_resultFile(resultFile),
       m_grouping(grouping)
 {
@@ -127,19 +129,19 @@ void ReferenceServer::onMessage(uint64_t serial)
             return;
         }
         const auto port = uint16_t(message.afterId().toUInt());
-        if (m_served == 0)
+        if (m_files.size() < m_transfers)
             startFile(c, port);
         else
             m_queue.push_back({ serial, port });
     } else if (tag == wire::tagRequestFile) {
-        if (m_served != 0 && m_file)
-            m_file->send(m_paper, false);
+        auto file = m_files.find(serial);
+        if (file != m_files.end())
+            file->second->send(m_paper, false);
     } else if (tag == wire::tagOver) {
-        if (m_served != serial)
+        if (!m_files.contains(serial))
             return;
-        m_file.reset();
         c.conn->send(wire::tagFinished);
-        endTransfer();
+        endTransfer(serial);
     } else if (tag == wire::tagReport) {
         m_entries.push_back(report::reportEntry(QString::fromStdString(c.ip), message.id(), message.afterId()).toStdString());
         m_unsynced += m_entries.back() + '\n';
@@ -152,8 +154,8 @@ void ReferenceServer::onMessage(uint64_t serial)
 void ReferenceServer::drop(uint64_t serial)
 {
     m_clients.erase(serial);
-    if (m_served == serial)
-        endTransfer();
+    if (m_files.contains(serial))
+        endTransfer(serial);
 }
 
 void ReferenceServer::startFile(Client &client, uint16_t port)
@@ -162,25 +164,24 @@ void ReferenceServer::startFile(Client &client, uint16_t port)
     const int fd = connectTo(client.ip, port, &why);
     if (fd < 0)
         return;
-    m_served = client.serial;
-    m_file = std::make_unique<Connection>(m_reactor, fd);
-    m_file->watch([this] {
+    const uint64_t serial = client.serial;
+    Connection &file = *(m_files[serial] = std::make_unique<Connection>(m_reactor, fd));
+    file.watch([this, serial, &file] {
         char sink[512];
-        if (m_file->read(sink, sizeof sink) != -1)
-            endTransfer(); // the candidate never sends on it: this is its close or an error
+        if (file.read(sink, sizeof sink) != -1)
+            endTransfer(serial); // the candidate never sends on it: this is its close or an error
     });
 }
 
-void ReferenceServer::endTransfer()
+void ReferenceServer::endTransfer(uint64_t serial)
 {
-    m_file.reset();
-    m_served = 0;
+    m_files.erase(serial);
     serveQueue();
 }
 
 void ReferenceServer::serveQueue()
 {
-    while (m_served == 0 && !m_queue.empty()) {
+    while (m_files.size() < m_transfers && !m_queue.empty()) {
         const Waiting next = m_queue.front();
         m_queue.pop_front();
         auto it = m_clients.find(next.serial);

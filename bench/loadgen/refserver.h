@@ -11,16 +11,16 @@
 
 namespace loadgen {
 
-// Keeps the exchange's rules that cost the server work (the duplicate check, one file
-// connection at a time with a queue of waiting candidates, a result confirmed only once
-// stored) and nothing else. Results are appended to a file that is synced once for all
+// Keeps the exchange's rules that cost the server work (the duplicate check, a number of file
+// connections at a time (one unless told) with a queue of waiting candidates, a result
+// confirmed only once stored) and nothing else. Results are appended to a file that is synced once for all
 // results received within the grouping time of the first, then confirmed, as the exam
 // server does; without a file they stay in memory.
 class ReferenceServer
 {
 public:
     ReferenceServer(Reactor &reactor, std::string paperName, std::string paper, int resultFile = -1,
-                    std::chrono::milliseconds grouping = std::chrono::milliseconds(10));
+                    std::chrono::milliseconds grouping = std::chrono::milliseconds(10), int transfers = 1);
     ~ReferenceServer();
 
     // Serves on a listening socket made by the caller (it may come from another process).
@@ -44,7 +44,7 @@ private:
     void onMessage(uint64_t serial);
     void drop(uint64_t serial);
     void startFile(Client &client, uint16_t port);
-    void endTransfer();
+    void endTransfer(uint64_t serial);
     void serveQueue();
     // Stores the results received once the first has waited the grouping time, then confirms them.
     void storeResults();
@@ -58,8 +58,8 @@ private:
     uint64_t m_nextSerial = 0;
     std::set<std::string> m_logins;
     std::deque<Waiting> m_queue;
-    std::unique_ptr<Connection> m_file;
-    uint64_t m_served = 0; // the client the file connection serves; 0 for none
+    std::map<uint64_t, std::unique_ptr<Connection>> m_files; // file connections by the client they serve
+    size_t m_transfers;
     std::vector<std::string> m_entries;
     int m_resultFile;
     bool m_storeFailed = false;

@@ -7,11 +7,13 @@
 #include "paper/resulttext.h"
 #include "report/report.h"
 #include "wire/wiremessages.h"
+#include "wire/wiretags.h"
 
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace loadgen {
 
@@ -224,11 +226,16 @@ bool StalledLogins::login(const std::string &host, uint16_t port, int count, con
         const int files = listenOn(host, 0, 1, why);
         if (files < 0)
             return false;
-        m_fds.push_back(files);
         const int msg = connectTo(host, port, why);
-        if (msg < 0)
+        if (msg < 0) {
+            ::close(files);
             return false;
+        }
         m_fds.push_back(msg);
+        if (i % 2 == 1)
+            m_asking.emplace_back(files, msg);
+        else
+            m_fds.push_back(files);
         pollfd p { msg, POLLIN, 0 };
         char announcement[4096];
         if (::poll(&p, 1, 10000) != 1 || ::recv(msg, announcement, sizeof announcement, 0) <= 0) {
@@ -245,8 +252,23 @@ bool StalledLogins::login(const std::string &host, uint16_t port, int count, con
     return true;
 }
 
+void StalledLogins::watch(Reactor &reactor)
+{
+    for (const auto &[files, msg] : std::exchange(m_asking, {})) {
+        reactor.add(files, EPOLLIN, [this, files, msg](uint32_t) {
+            for (int fd; (fd = acceptFrom(files)) >= 0;) {
+                m_fds.push_back(fd); // never read
+                const std::string request = wire::tagRequestFile;
+                ::send(msg, request.data(), request.size(), MSG_NOSIGNAL);
+            }
+        });
+    }
+}
+
 void StalledLogins::close()
 {
+    for (const auto &[files, msg] : std::exchange(m_asking, {}))
+        ::close(files);
     for (const int fd : m_fds)
         ::close(fd);
     m_fds.clear();

@@ -37,9 +37,10 @@ QString entryOf(const std::string &host, const std::string &id, const std::strin
 
 RoomResult runRoom(Reactor &reactor, const RoomOptions &options);
 
-// Candidates that log in and then stall on the file connection: the system completes the
-// server's connection to their file port, but nobody takes it or asks for the paper. They
-// hold their sockets until closed.
+// Candidates that log in and then stall on the file connection. Every other one never takes
+// the server's connection to its file port (the system completes it) nor asks for the paper;
+// the rest take the connection, ask for the paper, and never read it. They hold their
+// sockets until closed.
 class StalledLogins
 {
 public:
@@ -50,10 +51,15 @@ public:
 
     // Logs count candidates in, one after another; false, with why set, when one could not.
     bool login(const std::string &host, uint16_t port, int count, const std::string &idPrefix, std::string *why);
+    // Lets the candidates that ask for the paper take their file connections as they come.
+    // The reactor owns their listening sockets from then on.
+    void watch(Reactor &reactor);
     void close();
 
 private:
     std::vector<int> m_fds;
+    std::vector<std::pair<int, int>> m_asking; // listening socket and message connection
+
 };
 
 } // namespace loadgen
