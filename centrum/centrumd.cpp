@@ -33,6 +33,10 @@ void onSignal(int)
 
 int main(int argc, char *argv[])
 {
+    // Every log line carries the local time; with TZ unset the C library looks at the zone file
+    // again for each one. Named once, the zone is read once, as at any restart.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     // A room holds a connection for every candidate: a turn of the loop must not visit them all.
     QCoreApplication::setEventDispatcher(new EpollDispatcher);
     QCoreApplication app(argc, argv);

@@ -240,6 +240,8 @@ bool EpollDispatcher::activate(int fd, uint64_t serial, uint32_t ready)
 bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
 {
     m_interrupted = false;
+    // Events posted from here on need a wake-up of their own; those before are sent now.
+    m_wakePending = false;
     emit awake();
     QCoreApplication::sendPostedEvents();
 
@@ -291,6 +293,9 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
 
 void EpollDispatcher::wakeUp()
 {
+    // One write wakes the loop for every event posted before it turns again.
+    if (m_wakePending.exchange(true))
+        return;
     const uint64_t one = 1;
     [[maybe_unused]] auto r = ::write(m_wake, &one, sizeof one);
 }

@@ -73,4 +73,5 @@ private:
     uint64_t m_serials = 0;
     std::vector<Timer> m_timers;
     std::atomic<bool> m_interrupted = false;
+    std::atomic<bool> m_wakePending = false; // woken, and the loop has not turned since
 };

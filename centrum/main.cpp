@@ -14,6 +14,10 @@
 
 int main(int argc, char *argv[])
 {
+    // Every log line carries the local time; with TZ unset the C library looks at the zone file
+    // again for each one. Named once, the zone is read once, as at any restart.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("centrum"));
 

@@ -39,9 +39,10 @@ struct ServerSeams {
     std::chrono::milliseconds stallTimeout { 10000 };
     // A paper transfer that makes no progress this long no longer counts against the papers
     // sent at the same time, so a stalled candidate holds up the queue only this long, and
-    // only for its own place; a workstation on the network takes a paper in well under a
-    // second.
-    std::chrono::milliseconds transferQuiet { 1000 };
+    // only for its own place. A workstation on the network asks for its paper and takes each
+    // piece within milliseconds; one that is only slow goes on and merely shares the network
+    // with one more transfer.
+    std::chrono::milliseconds transferQuiet { 250 };
     // A report whose result is not whole groups of four digits (or is empty) is taken as it
     // stands once nothing more has come for this long, or the candidate has closed. A result
     // sent whole comes in one segment on a LAN and is taken at once; the wait outlasts the

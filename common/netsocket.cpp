@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QSocketNotifier>
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -84,6 +85,9 @@ public:
         auto *server = new QTcpServer(QCoreApplication::instance());
         server->setMaxPendingConnections(100000);
         server->setListenBacklogSize(1024); // a room logging in at once must not overflow it
+        // Peers are in the same room: no proxy, and no asking the system for one (a lookup in
+        // a thread of its own for every connection).
+        server->setProxy(QNetworkProxy::NoProxy);
         if (!server->listen(QHostAddress::Any, port)) {
             *why = server->errorString();
             delete server;
@@ -257,6 +261,7 @@ void NetSocket::connectTo(const QString &host, quint16 port, const QString &loca
 {
     close();
     auto *s = new QTcpSocket(this);
+    s->setProxy(QNetworkProxy::NoProxy); // as for the listener
     adopt(s);
     m_state = State::Connecting;
     m_oneAddress = !QHostAddress(host).isNull();
