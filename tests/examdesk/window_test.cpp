@@ -6,6 +6,7 @@
 #include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "examdesk/views.h"
+#include "paper/answersheet.h"
 #include "tests/support/paperfiles.h"
 #include "tests/support/rawchannel.h"
 
@@ -39,6 +40,7 @@ protected:
             return CsendMessage::Outcome::Delivered;
         };
         seams.warn = [this](const QString &, const QString &text) { m_warnings.append(text); };
+        seams.inform = [this](const QString &title, const QString &text) { m_informed.append(title + u'|' + text); };
         seams.programFolder = m_dir.path();
         seams.tickIntervalMs = m_tickMs;
         seams.screen = QRect(0, 0, 1280, 800);
@@ -61,6 +63,7 @@ protected:
     int m_tickMs = 5;
     QStringList m_sent;
     QStringList m_warnings;
+    QStringList m_informed;
 };
 
 // Clicks an option where a candidate would: on its letter.
@@ -152,6 +155,101 @@ TEST_F(WindowTest, TakesTheSamplePaperThroughEveryKindOfQuestion)
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->exitCode(), 0);
     EXPECT_TRUE(m_warnings.isEmpty());
+}
+
+// The sample paper's plain lines, with the header's first field replaced by token; as the exam
+// server makes a secure copy, answers emptied and each fill-in word replaced by "_", unless
+// answersKept.
+QStringList sampleLines(const QString &token, bool answersKept)
+{
+    QFile file(QStringLiteral(EXAM_DIST_DIR "/centrum/sample.dat"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    QStringList lines;
+    for (const QByteArray &stored : file.readAll().split('\n')) {
+        if (stored.trimmed().isEmpty())
+            continue;
+        QStringList fields = paper::decipherLine(QByteArrayView(stored.trimmed())).value_or(QString()).split(u'^');
+        if (lines.isEmpty()) {
+            fields[0] = token;
+        } else if (!answersKept) {
+            fields[2].clear();
+            for (qsizetype i = 5; fields[4] == u"7" && i < fields.size(); ++i)
+                fields[i] = fields[i].isEmpty() ? QString() : QStringLiteral("_");
+        }
+        lines.append(fields.join(u'^'));
+    }
+    return lines;
+}
+
+TEST_F(WindowTest, ASecureCopyHandsInItsAnswersUnscoredAndAPaperWithItsAnswersIsScored)
+{
+    const QString token = QStringLiteral("004217000000000099");
+    // The sample's questions answered one by one; the last one is left blank.
+    struct Step {
+        const char *kind;
+        std::function<void(Form2 &)> answer;
+        QString expected;
+    };
+    const std::vector<Step> steps = {
+        { "single choice", [](Form2 &f) { clickOption(viewOf<Form3>(f)->Option1.at(1)); }, QStringLiteral("2") },
+        { "multiple select",
+          [](Form2 &f) {
+              for (int k : { 0, 2, 3 })
+                  clickOption(viewOf<Form1>(f)->Check1.at(k));
+          },
+          QStringLiteral("134") },
+        { "fill in",
+          [](Form2 &f) {
+              Form4 *blanks = viewOf<Form4>(f);
+              // As many boxes as blanks, and never the placeholder or the words expected.
+              ASSERT_EQ(blanks->Text2.size(), 2u);
+              for (QLineEdit *box : blanks->Text2)
+                  EXPECT_EQ(box->text(), QString());
+              for (QLabel *label : blanks->findChildren<QLabel *>())
+                  EXPECT_FALSE(label->text().contains(u'_') || label->text().contains(QStringLiteral("Au")));
+              QTest::keyClicks(blanks->Text2[0], QStringLiteral("  Au "));
+              blanks->Text2[1]->insert(QStringLiteral("铁 Fe")); // as an input method commits it
+          },
+          QStringLiteral("Au~铁 Fe~~~~~") },
+        { "true or false", [](Form2 &f) { clickOption(viewOf<Form3>(f)->Option1.at(0)); }, QStringLiteral("1") },
+        { "left blank", [](Form2 &) {}, QString() },
+    };
+    for (const bool secure : { true, false }) {
+        SCOPED_TRACE(secure ? "secure copy" : "a token-like number, answers in place");
+        m_sent.clear();
+        m_informed.clear();
+        const QString path = writePaper(m_dir.filePath(QStringLiteral("sample %1.dat").arg(secure)),
+                                        sampleLines(token, !secure));
+        auto form = open(path);
+        QTest::mouseClick(form->Command6, Qt::LeftButton);
+        EXPECT_EQ(form->session().secureCopy(), secure);
+        EXPECT_EQ(form->Label3->text(), QStringLiteral("Total 10")) << "a placeholder counts as its blank";
+        QStringList expected;
+        for (const Step &step : steps) {
+            SCOPED_TRACE(step.kind);
+            step.answer(*form);
+            expected.append(step.expected);
+            QTest::mouseClick(form->Command1, Qt::LeftButton);
+        }
+        m_now = m_now.addSecs(100);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->session().elapsedSeconds() == 100; }, 5000));
+        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        ASSERT_EQ(m_sent.size(), 1);
+        EXPECT_TRUE(m_warnings.isEmpty());
+        QFile copy(path + QStringLiteral(".result"));
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_EQ(copy.readAll(), m_sent[0].toLatin1() + '\n');
+        if (!secure) {
+            EXPECT_EQ(deciphered(m_sent[0]), QStringLiteral("8:sample 0.dat:100"));
+            EXPECT_TRUE(m_informed.isEmpty());
+            continue;
+        }
+        const std::optional<paper::AnswerSheet> sheet = paper::parseAnswerSheet(deciphered(m_sent[0]));
+        ASSERT_TRUE(sheet) << deciphered(m_sent[0]).toStdString();
+        EXPECT_EQ(*sheet, (paper::AnswerSheet { token, QStringLiteral("sample 1.dat"), 100, expected }));
+        EXPECT_EQ(m_informed,
+                  QStringList { m_table.getRes(text::SheetHandedInTitle) + u'|' + m_table.getRes(text::SheetHandedIn) });
+    }
 }
 
 TEST_F(WindowTest, TimeOutSubmitsWhatIsOnScreenAndReportsTheWholeLimit)
