@@ -49,34 +49,21 @@ TEST_F(ClientTest, FetchesThePaperOverAStaleCopyTestsItAndDeliversTheResult)
 
 TEST_F(ClientTest, TheAnswerSheetOfALargePaperPassesTheChannelAndReachesTheServerWhole)
 {
-    // 200 fill-ins answered with 30 characters each, some that the sheet must escape.
-    struct Case {
-        const char *name;
-        QString answer;
-    };
-    const Case cases[] = {
-        { "latin", QStringLiteral("Paris, Rome: 100%~Lyon~~~~~").leftJustified(30, u'x') },
-        { "chinese", QString(24, QChar(0x4E2D)) + QStringLiteral("~~~~~~") },
-    };
     writePaper(QStringLiteral("big.dat"), 1000);
     startServer(QStringLiteral("big.dat"));
-    QStringList stored;
-    for (int n = 0; n < 2; ++n) {
-        SCOPED_TRACE(cases[n].name);
-        writeSettings(QString::number(m_server->messagePort()), QStringLiteral("0"), n);
-        client(n).login(QStringLiteral("id%1").arg(n));
-        ASSERT_TRUE(reaches(State::Testing, n));
-        const QString sheet = clsEncryptXOR().HexEncrypt(paper::formatAnswerSheet(
-            { QStringLiteral("123456789012345678"), QStringLiteral("big.dat"), 5400, QStringList(200, cases[n].answer) }));
-        // Sent as examdesk sends it, from a thread of its own: the sender waits for the reply.
-        const QString title = client(n).windowTitle();
-        auto sent = std::async(std::launch::async, [&] { return CsendMessage().sendMsg(sheet, title); });
-        QSignalSpy done(&client(n), &entrant::Client::finished);
-        ASSERT_TRUE(waitFor([&] { return done.count() == 1; }, 20000)) << client(n).view().status.toStdString();
-        EXPECT_EQ(sent.get(), CsendMessage::Outcome::Delivered);
-        stored.append(QStringLiteral("127.0.0.1:id%1:").arg(n) + sheet);
-        EXPECT_EQ(reportEntries(), stored);
-    }
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+    // 200 fill-ins answered with 30 characters each, Chinese, and some the sheet must escape.
+    const QString answer = QStringLiteral("北京, 上海: 100%~").leftJustified(24, QChar(0x4E2D)) + QStringLiteral("~~~~~~");
+    const QString sheet = clsEncryptXOR().HexEncrypt(paper::formatAnswerSheet(
+        { QStringLiteral("123456789012345678"), QStringLiteral("big.dat"), 5400, QStringList(200, answer) }));
+    // Sent as examdesk sends it, from a thread of its own: the sender waits for the reply.
+    const QString title = client().windowTitle();
+    auto sent = std::async(std::launch::async, [&] { return CsendMessage().sendMsg(sheet, title); });
+    QSignalSpy done(&client(), &entrant::Client::finished);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }, 20000)) << client().view().status.toStdString();
+    EXPECT_EQ(sent.get(), CsendMessage::Outcome::Delivered);
+    EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:abc:") + sheet });
 }
 
 TEST_F(ClientTest, FetchesEveryPaperOfAListAndTestsTheLast)
