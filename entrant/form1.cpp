@@ -171,7 +171,8 @@ void Form1::closeEvent(QCloseEvent *event)
     if (m_closeQuestion)
         return;
     const int asked = m_client.pendingIsAnswerSheet() ? text::SheetUndelivered : text::CloseUndelivered;
-    auto *question = new QMessageBox(QMessageBox::Question, windowTitle(), m_client.text(asked), QMessageBox::NoButton, this);
+    auto *question =
+        new QMessageBox(QMessageBox::Question, windowTitle(), m_client.text(asked), QMessageBox::NoButton, this);
     QPushButton *closeButton = question->addButton(m_client.text(text::CloseButton), QMessageBox::DestructiveRole);
     question->setDefaultButton(question->addButton(m_client.text(text::CancelButton), QMessageBox::RejectRole));
     question->setAttribute(Qt::WA_DeleteOnClose);
