@@ -14,8 +14,10 @@ namespace channel {
 
 // The only record tag the receiver acts on.
 inline constexpr quint32 textTag = 3;
-// Neither side holds more than this many bytes of a record's data.
-inline constexpr qsizetype bufferLimit = 4096;
+// Neither side holds more than this many bytes of a record's data. Enough for the answer sheet
+// of a large paper, and small enough that the login client's report of it ("rprt", the ID of up
+// to 48 bytes and the text) stays within the exam server's message limit of 512 KiB.
+inline constexpr qsizetype bufferLimit = 512 * 1024 - 64;
 // How long the sender waits for the receiver's reply.
 inline constexpr int replyTimeoutMs = 10000;
 

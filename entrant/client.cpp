@@ -1,10 +1,12 @@
 // The login client's logic: login, fetching the paper, the test, and delivering the result.
 #include "entrant/client.h"
 
+#include "common/clsencryptxor.h"
 #include "common/creadini.h"
 #include "common/netsocket.h"
 #include "common/tokenizer.h"
 #include "entrant/launcher.h"
+#include "paper/answersheet.h"
 #include "wire/wiremessages.h"
 #include "wire/wiretags.h"
 
@@ -138,11 +140,27 @@ void Client::login(const QString &typed)
     show(State::Fetching, true, false, false);
 }
 
+bool Client::pendingIsAnswerSheet() const
+{
+    // Four digits a character: the mark at the start is enough to tell.
+    const QString text = pendingResultText();
+    const std::optional<QString> start = clsEncryptXOR().tryHexDecrypt(QStringView(text).left(64));
+    return start && paper::isAnswerSheet(*start);
+}
+
 void Client::submit()
 {
     if (m_view.state != State::Testing && m_view.state != State::Submitting)
         return;
     m_submitMode = true;
+    // The server closes a connection whose message passes its limit: what cannot go in whole is
+    // not sent, and no retry is offered that could only fail the same way.
+    const qsizetype reportBytes = wire::reportMessage(m_loginId, pendingResultText()).size();
+    if (reportBytes > wire::maxMessageBytes) {
+        closeConnections();
+        m_view.status = text(text::TooLargeForServer).arg(reportBytes).arg(wire::maxMessageBytes);
+        return show(State::Submitting, true, false, false);
+    }
     QString problem;
     const auto msgPort = readPort(QStringLiteral("msg"), &problem);
     if (!msgPort)

@@ -77,6 +77,8 @@ public:
     // True from the start of a result delivery until the server confirms it.
     bool resultUndelivered() const { return m_submitMode; }
     QString pendingResultText() const { return m_channel.pendingResultText(); }
+    // True when what the test program handed in is a secure copy's answer sheet, not a score.
+    bool pendingIsAnswerSheet() const;
     // Whether a message connection or the file socket is still open.
     bool connectionsOpen() const;
     Mmsg &channel() { return m_channel; }

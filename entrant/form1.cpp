@@ -170,8 +170,9 @@ void Form1::closeEvent(QCloseEvent *event)
     event->ignore();
     if (m_closeQuestion)
         return;
-    auto *question = new QMessageBox(QMessageBox::Question, windowTitle(), m_client.text(text::CloseUndelivered),
-                                     QMessageBox::NoButton, this);
+    const int asked = m_client.pendingIsAnswerSheet() ? text::SheetUndelivered : text::CloseUndelivered;
+    auto *question =
+        new QMessageBox(QMessageBox::Question, windowTitle(), m_client.text(asked), QMessageBox::NoButton, this);
     QPushButton *closeButton = question->addButton(m_client.text(text::CloseButton), QMessageBox::DestructiveRole);
     question->setDefaultButton(question->addButton(m_client.text(text::CancelButton), QMessageBox::RejectRole));
     question->setAttribute(Qt::WA_DeleteOnClose);

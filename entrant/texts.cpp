@@ -40,6 +40,10 @@ const TextEntry entries[] = {
     { RestartButton, "重新开始考试", "Start the test again" },
     { KeptIn, "本程序的文件夹不可写入,设置和试卷保存在:", "The program folder cannot be written; settings and papers are kept in: " },
     { SubmitButton, "Submit", "Submit" },
+    { SheetUndelivered, "答卷尚未送达服务器,仍要关闭吗?", "The answers have not reached the server. Close anyway?" },
+    { TooLargeForServer, "交卷内容太大(%1字节,服务器最多接收%2字节),无法发送。考试程序已在试卷旁保存副本,请联系监考老师",
+      "What the test program handed in is too large for the server (%1 bytes, at most %2) and cannot be sent. "
+      "The test program kept a copy beside the paper; please call the examiner." },
 };
 
 } // namespace

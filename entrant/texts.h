@@ -44,6 +44,8 @@ enum Id : int {
     RestartButton = 30,
     KeptIn = 31,
     SubmitButton = 32, // the same in both languages
+    SheetUndelivered = 33, // the close question while a secure copy's answers have not gone in
+    TooLargeForServer = 34, // %1 the report's bytes, %2 the most the server takes
 };
 
 } // namespace text

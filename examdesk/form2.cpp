@@ -186,6 +186,9 @@ void Form2::submitTest()
     if (!handOff.message.isEmpty())
         m_seams.warn(m_table.getRes(text::Fault),
                      withPathUnbroken(handOff.message, QDir::toNativeSeparators(handOff.savedPath)));
+    // A secure copy has no score to show: the candidate learns the answers went in.
+    if (!handOff.notice.isEmpty() && m_seams.inform)
+        m_seams.inform(m_table.getRes(text::SheetHandedInTitle), handOff.notice);
     endWith(0);
 }
 

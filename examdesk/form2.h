@@ -26,6 +26,9 @@ public:
         TestSession::Sender send;
         // Shows a warning and returns once the candidate has read it.
         std::function<void(const QString &title, const QString &text)> warn;
+        // Tells the candidate something that went right, and returns once it has been read;
+        // unset: nothing is shown.
+        std::function<void(const QString &title, const QString &text)> inform;
         QString programFolder;
         QString spareFolder; // for the result copy when the paper's folder does not take it
         int tickIntervalMs = 1000;

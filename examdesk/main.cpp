@@ -40,6 +40,9 @@ int main(int argc, char *argv[])
     seams.clock = [] { return QDateTime::currentDateTimeUtc(); };
     seams.send = [](const QString &text, const QString &title) { return CsendMessage().sendMsg(text, title); };
     seams.warn = [&window](const QString &title, const QString &text) { QMessageBox::warning(window, title, text); };
+    seams.inform = [&window](const QString &title, const QString &text) {
+        QMessageBox::information(window, title, text);
+    };
     seams.programFolder = QApplication::applicationDirPath();
     // Installed where it cannot write, the candidate's own folder takes what the paper's cannot.
     seams.spareFolder = chooseDataFolder(seams.programFolder).path;

@@ -7,6 +7,7 @@
 #include "common/vbfile.h"
 #include "examdesk/journal.h"
 #include "examdesk/texts.h"
+#include "paper/answersheet.h"
 #include "paper/paperformat.h"
 #include "paper/resulttext.h"
 
@@ -106,6 +107,7 @@ std::optional<QString> TestSession::startTest()
     }
     m_fullMarks = *full;
     applyPaperHeader(*header);
+    recogniseSecureCopy(paper::readHeader(*header).random);
     m_console.currentItem = 1;
     m_console.setTesting(false, true, true, true, true, true);
     m_startTime = m_clock();
@@ -206,6 +208,19 @@ void TestSession::applyPaperHeader(const QString &headerLine)
         + message(text::AuthorPart) + header.author;
 }
 
+void TestSession::recogniseSecureCopy(const QString &firstHeaderField)
+{
+    m_sheetToken.clear();
+    if (!paper::isSheetToken(firstHeaderField))
+        return;
+    // A paper with a token-like number but its answers in place is scored here as ever.
+    for (int k = 1; k <= m_questionCount; ++k) {
+        if (!m_paper.getOne(k)->getAnswer().isEmpty())
+            return;
+    }
+    m_sheetToken = firstHeaderField;
+}
+
 const oneChoice *TestSession::currentQuestion() const
 {
     return std::as_const(m_paper).getOne(m_console.currentItem);
@@ -282,12 +297,21 @@ QString TestSession::resultText() const
     return paper::formatResultText(score.value_or(0), vbFile::fileNameNoPath(m_paperPath), m_elapsedSeconds);
 }
 
+QString TestSession::answerSheetText() const
+{
+    paper::AnswerSheet sheet { m_sheetToken, vbFile::fileNameNoPath(m_paperPath), m_elapsedSeconds, {} };
+    for (int k = 0; k < m_questionCount; ++k)
+        sheet.answers.append(m_console.rec.getUsel(k));
+    return paper::formatAnswerSheet(sheet);
+}
+
 TestSession::HandOff TestSession::submit(const Sender &send)
 {
     HandOff handOff;
     m_submitted = true;
     m_console.setTesting(false, false, false, false, true, true);
-    handOff.resultHex = clsEncryptXOR().HexEncrypt(resultText());
+    const bool secure = secureCopy();
+    handOff.resultHex = clsEncryptXOR().HexEncrypt(secure ? answerSheetText() : resultText());
 
     // The copy beside the paper comes first, so a failed hand-off never loses the result. A paper
     // in a folder the candidate cannot write to, such as an installed one, has it in the spare folder.
@@ -303,14 +327,21 @@ TestSession::HandOff TestSession::submit(const Sender &send)
         // Not before: a test whose result never arrived resumes when it is started again.
         m_handedOver = true;
         writeJournal();
+        if (secure)
+            handOff.notice = message(text::SheetHandedIn);
         return handOff;
     }
-    if (handOff.savedPath.isEmpty())
+    const bool tooLong = handOff.outcome == CsendMessage::Outcome::TooLong;
+    if (!handOff.savedPath.isEmpty()) {
+        const int entry = secure ? (tooLong ? text::SheetTooLong : text::SheetHandOffFailed)
+                                 : (tooLong ? text::ResultTooLong : text::HandOffFailed);
+        handOff.message = message(entry).arg(QDir::toNativeSeparators(handOff.savedPath));
+    } else if (secure) {
+        // A sheet runs to thousands of digits: nobody could copy it by hand from a message box.
+        handOff.message = message(text::SheetNotSaved).arg(handOff.saveError);
+    } else {
         handOff.message = message(text::HandOffNotSaved).arg(handOff.resultHex, handOff.saveError);
-    else
-        handOff.message = message(handOff.outcome == CsendMessage::Outcome::TooLong ? text::ResultTooLong
-                                                                                     : text::HandOffFailed)
-                              .arg(QDir::toNativeSeparators(handOff.savedPath));
+    }
     return handOff;
 }
 

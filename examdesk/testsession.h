@@ -73,19 +73,28 @@ public:
     qint32 elapsedSeconds() const { return m_elapsedSeconds; }
     bool submitted() const { return m_submitted; }
 
+    // A secure copy carries no answers: its header's first field is the token the exam server
+    // issued it under, and every question's answer field is empty. The server scores it.
+    bool secureCopy() const { return !m_sheetToken.isEmpty(); }
+
     // score:paper file name:seconds used, before enciphering.
     QString resultText() const;
+    // What a secure copy hands in instead: the token, the paper's file name, the seconds used
+    // and each answer as scoring takes it, before enciphering.
+    QString answerSheetText() const;
 
     struct HandOff {
         CsendMessage::Outcome outcome = CsendMessage::Outcome::NoReceiver;
-        QString resultHex;     // what was handed over
-        QString savedPath;     // the copy of the result; empty when it could not be written
+        QString resultHex;     // what was handed over: the result, or a secure copy's answer sheet
+        QString savedPath;     // the copy of it; empty when it could not be written
         QString saveError;
         QString message;       // for the candidate when the hand-off did not succeed; else empty
+        QString notice;        // for the candidate when a secure copy's answers were handed in
     };
-    // Scores the test, marks it submitted, keeps a copy of the enciphered result beside
-    // the paper (or in the spare folder when the paper's folder does not take it), then hands it
-    // over. Once it was handed over the journal says so and the test no longer resumes.
+    // Scores the test (a secure copy's answers go unscored, as a sheet), marks it submitted,
+    // keeps a copy of what it hands over, enciphered, beside the paper (or in the spare folder
+    // when the paper's folder does not take it), then hands it over. Once it was handed over the
+    // journal says so and the test no longer resumes.
     HandOff submit(const Sender &send);
     // Where the result copy and the journal go when they cannot be written beside the paper;
     // empty for nowhere.
@@ -93,6 +102,7 @@ public:
 
 private:
     void applyPaperHeader(const QString &headerLine);
+    void recogniseSecureCopy(const QString &firstHeaderField);
     std::optional<QString> paperProblem(oneChoices::LoadStatus status) const;
     QString message(int entry) const { return m_table.getRes(entry); }
     void resumeFromJournal(const QByteArray &hash);
@@ -106,6 +116,7 @@ private:
     console m_console;
     oneChoices m_paper;
     QString m_caption;
+    QString m_sheetToken; // a secure copy's token; empty for a paper with its answers
     qint16 m_questionCount = 0;
     qint64 m_fullMarks = 0;
     qint32 m_timeLimitSeconds = 0;

@@ -49,6 +49,18 @@ const TextEntry entries[] = {
     { JournalDamaged, "本场考试保存的答案 %1 已损坏，无法恢复，已另存为 %2。考试将重新开始。",
       "The saved answers of this test, %1, are damaged and cannot be used; they are kept as %2. The test "
       "starts afresh." },
+    { SheetHandedInTitle, "已交卷", "Handed in" },
+    { SheetHandedIn, "答卷已交出。本场考试由考试服务器评分，这里不显示成绩。",
+      "Your answers have been handed in. The exam server scores them, so no score is shown here." },
+    { SheetTooLong, "答卷太长，无法交给登录程序，未评分。答卷已保存在：\n%1\n请告知监考老师。",
+      "The answers are too long to hand to the login program and have not been scored. They are saved "
+      "in:\n%1\nPlease tell the examiner." },
+    { SheetHandOffFailed, "答卷未能交给登录程序，未评分。答卷已保存在：\n%1\n请告知监考老师。",
+      "The answers could not be handed to the login program and have not been scored. They are saved "
+      "in:\n%1\nPlease tell the examiner." },
+    { SheetNotSaved, "答卷未能交给登录程序，也未能保存（%1），未评分。请立即告知监考老师。",
+      "The answers could not be handed to the login program nor saved (%1) and have not been scored. "
+      "Please tell the examiner now." },
 };
 
 } // namespace

@@ -45,6 +45,12 @@ enum Id : int {
     TimeUsedLabel = 30,    // the time label of a paper without a time limit
     Resumed = 31,          // shown on the bar for a while after a test resumed from its journal
     JournalDamaged = 32,   // %1 the journal that cannot be read, %2 where it is kept instead
+    // A secure copy: the answers are handed in for the exam server to score, and no score is shown.
+    SheetHandedInTitle = 33,
+    SheetHandedIn = 34,
+    SheetTooLong = 35,      // %1 file holding the answers
+    SheetHandOffFailed = 36, // %1 file holding the answers
+    SheetNotSaved = 37,     // %1 why they could not be saved
 };
 
 } // namespace text

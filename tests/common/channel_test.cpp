@@ -41,12 +41,13 @@ TEST(ChannelSender, ReportsWhatWasNotDelivered)
     const QString title = QStringLiteral("nobody listens %1").arg(QCoreApplication::applicationPid());
     EXPECT_EQ(CsendMessage().sendMsg(QStringLiteral("1234"), title), CsendMessage::Outcome::NoReceiver);
 
-    // 4095 bytes and the NUL fill the receiver's buffer exactly; one more is refused unsent.
+    // The text and the NUL fill the receiver's buffer exactly; one byte more is refused unsent.
+    const qsizetype full = channel::bufferLimit - 1;
     rawchannel::Receiver receiver(utf8(title));
     auto record = receiver.record();
-    EXPECT_EQ(CsendMessage().sendMsg(QString(4096, QLatin1Char('F')), title), CsendMessage::Outcome::TooLong);
-    EXPECT_EQ(CsendMessage().sendMsg(QString(4095, QLatin1Char('F')), title), CsendMessage::Outcome::Delivered);
-    EXPECT_EQ(record.get()->count, 4096u);
+    EXPECT_EQ(CsendMessage().sendMsg(QString(full + 1, QLatin1Char('F')), title), CsendMessage::Outcome::TooLong);
+    EXPECT_EQ(CsendMessage().sendMsg(QString(full, QLatin1Char('F')), title), CsendMessage::Outcome::Delivered);
+    EXPECT_EQ(record.get()->count, quint32(channel::bufferLimit));
 }
 
 TEST(ChannelSender, GivesUpWhenTheReceiverNeverReplies)
@@ -66,15 +67,15 @@ struct ReceiverCase {
 
 TEST(ChannelReceiver, TakesTextRecordsWholeAndRepliesToEveryRecord)
 {
-    const std::string big(5000, 'C');
+    const std::string big(channel::bufferLimit + 904, 'C');
     const std::vector<ReceiverCase> cases = {
         { "plain", { rawchannel::record(3, 5, std::string("ABCD\0", 5)) }, QStringLiteral("ABCD") },
         { "in pieces", { std::string("\3\0\0", 3), std::string("\0\5\0\0\0AB", 7), std::string("CD\0", 3) },
           QStringLiteral("ABCD") },
         { "text up to the first NUL", { rawchannel::record(3, 6, std::string("AB\0CD\0", 6)) }, QStringLiteral("AB") },
         { "no NUL: all the data", { rawchannel::record(3, 4, "ABCD") }, QStringLiteral("ABCD") },
-        { "oversize: the first 4096 bytes", { rawchannel::record(3, 5001, big + '\0') },
-          QString(4096, QLatin1Char('C')) },
+        { "oversize: the buffer's worth", { rawchannel::record(3, uint32_t(big.size() + 1), big + '\0') },
+          QString(channel::bufferLimit, QLatin1Char('C')) },
         { "other tag ignored", { rawchannel::record(2, 5, std::string("ABCD\0", 5)) }, QString() },
     };
     for (const ReceiverCase &c : cases) {

@@ -1,5 +1,6 @@
 // The login client's logic against a real exam server core, and against a scripted one for faults.
 #include "common/clsencryptxor.h"
+#include "paper/answersheet.h"
 #include "tests/entrant/clientfixture.h"
 
 #include <QDir>
@@ -44,6 +45,25 @@ TEST_F(ClientTest, FetchesThePaperOverAStaleCopyTestsItAndDeliversTheResult)
     EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:abc:") + result });
     EXPECT_FALSE(client().resultUndelivered() || client().connectionsOpen());
     EXPECT_TRUE(taken.get());
+}
+
+TEST_F(ClientTest, TheAnswerSheetOfALargePaperPassesTheChannelAndReachesTheServerWhole)
+{
+    writePaper(QStringLiteral("big.dat"), 1000);
+    startServer(QStringLiteral("big.dat"));
+    client().login(QStringLiteral("abc"));
+    ASSERT_TRUE(reaches(State::Testing));
+    // 200 fill-ins answered with 30 characters each, Chinese, and some the sheet must escape.
+    const QString answer = QStringLiteral("北京, 上海: 100%~").leftJustified(24, QChar(0x4E2D)) + QStringLiteral("~~~~~~");
+    const QString sheet = clsEncryptXOR().HexEncrypt(paper::formatAnswerSheet(
+        { QStringLiteral("123456789012345678"), QStringLiteral("big.dat"), 5400, QStringList(200, answer) }));
+    // Sent as examdesk sends it, from a thread of its own: the sender waits for the reply.
+    const QString title = client().windowTitle();
+    auto sent = std::async(std::launch::async, [&] { return CsendMessage().sendMsg(sheet, title); });
+    QSignalSpy done(&client(), &entrant::Client::finished);
+    ASSERT_TRUE(waitFor([&] { return done.count() == 1; }, 20000)) << client().view().status.toStdString();
+    EXPECT_EQ(sent.get(), CsendMessage::Outcome::Delivered);
+    EXPECT_EQ(reportEntries(), QStringList { QStringLiteral("127.0.0.1:abc:") + sheet });
 }
 
 TEST_F(ClientTest, FetchesEveryPaperOfAListAndTestsTheLast)

@@ -6,6 +6,7 @@
 #include "examdesk/notices.h"
 #include "examdesk/texts.h"
 #include "examdesk/views.h"
+#include "paper/answersheet.h"
 #include "tests/support/paperfiles.h"
 #include "tests/support/rawchannel.h"
 
@@ -39,6 +40,7 @@ protected:
             return CsendMessage::Outcome::Delivered;
         };
         seams.warn = [this](const QString &, const QString &text) { m_warnings.append(text); };
+        seams.inform = [this](const QString &title, const QString &text) { m_informed.append(title + u'|' + text); };
         seams.programFolder = m_dir.path();
         seams.tickIntervalMs = m_tickMs;
         seams.screen = QRect(0, 0, 1280, 800);
@@ -61,6 +63,7 @@ protected:
     int m_tickMs = 5;
     QStringList m_sent;
     QStringList m_warnings;
+    QStringList m_informed;
 };
 
 // Clicks an option where a candidate would: on its letter.
@@ -152,6 +155,72 @@ TEST_F(WindowTest, TakesTheSamplePaperThroughEveryKindOfQuestion)
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->exitCode(), 0);
     EXPECT_TRUE(m_warnings.isEmpty());
+}
+
+// The sample paper with a token for its header's first field; unless answersKept, made secure as
+// the exam server makes it: answers emptied, each fill-in word replaced by "_".
+QStringList sampleLines(const QString &token, bool answersKept)
+{
+    QFile file(QStringLiteral(EXAM_SOURCE_DIR "/dist/sample.txt"));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList lines = QString::fromUtf8(file.readAll()).trimmed().split(u'\n');
+    lines[0] = token + lines[0].mid(lines[0].indexOf(u'^'));
+    for (qsizetype i = 1; i < lines.size() && !answersKept; ++i) {
+        QStringList fields = lines[i].split(u'^');
+        fields[2].clear();
+        for (qsizetype k = 5; fields[4] == u"7" && k < fields.size(); ++k)
+            fields[k] = fields[k].isEmpty() ? QString() : QStringLiteral("_");
+        lines[i] = fields.join(u'^');
+    }
+    return lines;
+}
+
+TEST_F(WindowTest, ASecureCopyHandsInItsAnswersUnscoredAndAPaperWithItsAnswersIsScored)
+{
+    const QString token = QStringLiteral("004217000000000099");
+    // The sample's questions answered one by one, the last left blank.
+    const std::vector<std::pair<std::function<void(Form2 &)>, QString>> steps = {
+        { [](Form2 &f) { clickOption(viewOf<Form3>(f)->Option1.at(1)); }, QStringLiteral("2") },
+        { [](Form2 &f) { for (int k : { 0, 2, 3 }) clickOption(viewOf<Form1>(f)->Check1.at(k)); }, QStringLiteral("134") },
+        { [](Form2 &f) {
+              Form4 *blanks = viewOf<Form4>(f);
+              // As many empty boxes as blanks; never the placeholder nor the words expected.
+              ASSERT_EQ(blanks->Text2.size(), 2u);
+              for (QLabel *label : blanks->findChildren<QLabel *>())
+                  EXPECT_FALSE(label->text().contains(u'_') || label->text().contains(QStringLiteral("Au")));
+              QTest::keyClicks(blanks->Text2[0], QStringLiteral("  Au "));
+              blanks->Text2[1]->insert(QStringLiteral("铁 Fe")); // as an input method commits it
+          },
+          QStringLiteral("Au~铁 Fe~~~~~") },
+        { [](Form2 &f) { clickOption(viewOf<Form3>(f)->Option1.at(0)); }, QStringLiteral("1") },
+        { [](Form2 &) {}, QString() },
+    };
+    for (const bool secure : { true, false }) {
+        SCOPED_TRACE(secure ? "secure copy" : "a token-like number, answers in place");
+        m_sent.clear();
+        const QString path = writePaper(m_dir.filePath(QStringLiteral("sample %1.dat").arg(secure)),
+                                        sampleLines(token, !secure));
+        auto form = open(path);
+        QTest::mouseClick(form->Command6, Qt::LeftButton);
+        EXPECT_EQ(form->Label3->text(), QStringLiteral("Total 10")) << "a placeholder counts as its blank";
+        QStringList answers;
+        for (const auto &[answer, expected] : steps) {
+            answer(*form);
+            answers.append(expected);
+            QTest::mouseClick(form->Command1, Qt::LeftButton);
+        }
+        m_now = m_now.addSecs(100);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->session().elapsedSeconds() == 100; }, 5000));
+        QTest::mouseClick(form->Command4, Qt::LeftButton);
+        ASSERT_EQ(m_sent.size(), 1);
+        QFile copy(path + QStringLiteral(".result"));
+        EXPECT_TRUE(copy.open(QIODevice::ReadOnly) && copy.readAll() == m_sent[0].toLatin1() + '\n');
+        const QString plain = deciphered(m_sent[0]);
+        const paper::AnswerSheet sheet { token, QStringLiteral("sample 1.dat"), 100, answers };
+        EXPECT_EQ(plain, secure ? paper::formatAnswerSheet(sheet) : QStringLiteral("8:sample 0.dat:100"));
+        EXPECT_TRUE(!secure || paper::parseAnswerSheet(plain) == sheet);
+        EXPECT_EQ(m_informed.size(), 1) << "told once, and only for the secure copy";
+    }
 }
 
 TEST_F(WindowTest, TimeOutSubmitsWhatIsOnScreenAndReportsTheWholeLimit)
