@@ -335,3 +335,33 @@ TEST_F(SecureTest, OnlyTheGenuineSheetIsStoredOnceAndForgeriesAreRefused)
     EXPECT_EQ(reportEntries().size(), 3);
     EXPECT_EQ(answers().size(), 3);
 }
+
+TEST_F(SecureTest, TheSheetOfALongPaperWithLongWrittenAnswersIsTakenWhole)
+{
+    // 200 fill-in questions, each answered with 30 characters, Chinese among them, and most
+    // of them characters the sheet escapes: more than the old limit of 64 KiB.
+    QStringList lines { QStringLiteral("1^90^S^T^200^A") };
+    QStringList given;
+    for (int q = 0; q < 200; ++q) {
+        lines << QStringLiteral("Q%1^0^^1^7^北京%1").arg(q);
+        given << (QStringLiteral("北京%1~").arg(q) + QString(30, u':')).left(30) + QStringLiteral("~~~~");
+    }
+    QFile f(path(QStringLiteral("long.dat")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(fileOf(lines));
+    f.close();
+    writeSettings(QStringLiteral("long.dat"));
+    QFile ini(path(QStringLiteral("setting.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("secure=1\n");
+    ini.close();
+    ASSERT_TRUE(server().start().messageService);
+    Candidate &c = candidate(QStringLiteral("s01"));
+    c.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    const QString sheet = sheetText(tokenOf(c.papers.value(0)), given, QStringLiteral("long.dat"));
+    ASSERT_GT(sheet.size(), 64 * 1024);
+    EXPECT_TRUE(submit(QStringLiteral("s01"), sheet));
+    ASSERT_EQ(reportEntries().size(), 1);
+    EXPECT_EQ(report::reportRow(reportEntries()[0]).score, QStringLiteral("200"));
+}
