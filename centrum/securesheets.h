@@ -5,7 +5,6 @@
 
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -37,6 +36,8 @@ public:
     bool isOn() const { return !m_papers.isEmpty(); }
 
     // A report on a message connection: false when it was refused (and the connection closed).
+    // The same sheet again, once stored, is confirmed again and not stored twice: its client
+    // did not see the first confirmation.
     bool receive(qint16 index, quint64 serial, const QString &address, const QString &id, const QString &result);
     // The ID may hand in a sheet again, for any paper; false when it had no result.
     bool allowAgain(const QString &id);
@@ -53,7 +54,12 @@ private:
     ResultRecorder &m_recorder;
     ServiceLog &m_log;
     QHash<QString, std::shared_ptr<const SecurePaper>> m_papers; // by the name announced
-    QSet<QString> m_results; // ID and paper, of results stored or being stored
+    // A result stored or being stored, by ID and paper.
+    struct Result {
+        QString answers; // the seconds and the answers in the paper's order, to know the same sheet again
+        bool stored = false;
+    };
+    QHash<QString, Result> m_results;
     int m_refused = 0;
 };
 

@@ -110,6 +110,7 @@ const TextEntry entries[] = {
     { PaperNotServed, "试卷%1未在本次服务中提供", "paper %1 is not served" },
     { AnswerCount, "答卷有%1个答案,试卷有%2道题", "the sheet holds %1 answers, the paper %2 questions" },
     { ResultTaken, "该考号已有试卷%1的成绩", "this ID already has a result for paper %1" },
+    { SheetAgain, " 答卷已保存,再次确认:", " Sheet already stored, confirmed again:" },
 };
 
 } // namespace

@@ -113,6 +113,7 @@ enum Id : int {
     PaperNotServed = 96,         // %1 paper
     AnswerCount = 97,            // %1 answers, %2 questions
     ResultTaken = 98,            // %1 paper
+    SheetAgain = 99,             // + ID
 };
 
 } // namespace text
