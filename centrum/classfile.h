@@ -10,6 +10,7 @@ class CmultiLanguage;
 
 namespace centrum {
 
+class SecurePaper;
 class ShuffledPaper;
 
 // One entry of the paper list.
@@ -26,6 +27,9 @@ public:
     // decides the order of that candidate's copy, so a candidate who fetches the paper again,
     // also after a restart of the service, gets the same bytes while the paper is unchanged.
     QByteArray shuffleKey;
+    // In secure mode: the paper as read at service start, each candidate's answerless copy made
+    // from it (in the candidate's own order when shuffled), and its sheets scored against it.
+    std::shared_ptr<const SecurePaper> secure;
 
     // Measures the file, relative paths taken from folder; never creates one. False, with
     // why set (in the language of texts), for a missing, empty or unreadable file and a name

@@ -89,6 +89,11 @@ QString DayFileWriter::nextKey(const QString &path, const QDateTime &when)
     return key;
 }
 
+QString DayFileWriter::reserveKey(const QDateTime &when)
+{
+    return nextKey(pathFor(when.date()), when);
+}
+
 bool DayFileWriter::write(const QDateTime &when, const QString &value, QString *why)
 {
     return write(QList<Entry> { { when, value } }, why);
@@ -105,7 +110,7 @@ bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
         for (; to < entries.size() && pathFor(entries[to].when.date()) == path; ++to) {
             QString clean = entries[to].value;
             clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
-            lines.append({ entries[to].when, clean });
+            lines.append({ entries[to].when, clean, entries[to].key });
         }
         from = to;
         ok = (m_mode == Mode::Durable ? writeDurably(path, lines, why) : append(path, lines, why)) && ok;
@@ -220,16 +225,25 @@ bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines,
         for (const QString &key : m_document->keys(u"record"))
             m_keys.insert(key);
     }
+    for (const Entry &e : lines) {
+        if (!e.key.isEmpty() && m_keys.contains(e.key)) {
+            // Another writer took it meanwhile: its entry is not to be replaced.
+            if (why)
+                *why = path + QStringLiteral(": ") + e.key;
+            return false;
+        }
+    }
+    const auto keyOf = [this, &path](const Entry &e) { return e.key.isEmpty() ? nextKey(path, e.when) : e.key; };
     QByteArray bytes;
     if (m_documentBytes) {
         // Keys are unique and values clean, so each entry is exactly the line setValue would add.
         bytes = std::move(*m_documentBytes);
         m_documentBytes.reset();
         for (const Entry &e : lines)
-            bytes += (nextKey(path, e.when) + u'=' + e.value + m_lineEnd).toUtf8();
+            bytes += (keyOf(e) + u'=' + e.value + m_lineEnd).toUtf8();
     } else {
         for (const Entry &e : lines) {
-            if (!m_document->setValue(u"record", nextKey(path, e.when), e.value, why)) {
+            if (!m_document->setValue(u"record", keyOf(e), e.value, why)) {
                 forgetDocument(); // what is on disk is what counts next time
                 return false;
             }

@@ -42,7 +42,11 @@ public:
     struct Entry {
         QDateTime when;
         QString value;
+        QString key = {}; // one reserveKey gave; empty for the next key
     };
+    // The key the next entry of when's day file takes, kept for an entry that another file
+    // names before this one is written. A durable file only.
+    QString reserveKey(const QDateTime &when);
     // False, with why set, when the file could not be written.
     bool write(const QDateTime &when, const QString &value, QString *why = nullptr);
     // Writes the entries in order with one write of each day's file, so that a durable file

@@ -7,6 +7,7 @@
 #include "centrum/servicelog.h"
 #include "common/netsocket.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <utility>
@@ -78,6 +79,16 @@ quint16 DownloadService::port() const
     return m_pimp->localPort();
 }
 
+void DownloadService::withhold(const QStringList &filePaths)
+{
+    m_withheld.clear();
+    for (const QString &path : filePaths) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        if (!canonical.isEmpty())
+            m_withheld.insert(canonical);
+    }
+}
+
 void DownloadService::onHttpRequest(int requestId)
 {
     for (HttpSlot &slot : m_hoe) {
@@ -109,7 +120,10 @@ void DownloadService::onHttpData(int i)
     }
     slot.answered = true;
     slot.idle->start();
-    const HttpTarget target = resolveHttpPath(m_folder, r.path);
+    HttpTarget target = resolveHttpPath(m_folder, r.path);
+    if (target.kind == HttpTarget::Kind::File && !m_withheld.isEmpty()
+        && m_withheld.contains(QFileInfo(target.filePath).canonicalFilePath()))
+        target.kind = HttpTarget::Kind::Refused;
     if (target.kind != HttpTarget::Kind::File) {
         const bool refused = target.kind == HttpTarget::Kind::Refused;
         const QByteArray body = refused ? "403 Forbidden\n" : "404 Not Found\n";

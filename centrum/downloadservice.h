@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -35,6 +36,9 @@ public:
     void stop();
     bool isRunning() const;
     quint16 port() const;
+    // Files refused to browsers (403) besides the server's own records, such as the papers in
+    // secure mode; replaces the last list.
+    void withhold(const QStringList &filePaths);
 
 private:
     struct HttpSlot {
@@ -56,6 +60,7 @@ private:
     QString m_folder;
     NetSocket *m_pimp = nullptr; // the browsers' listener
     std::array<HttpSlot, 21> m_hoe;
+    QSet<QString> m_withheld; // canonical paths
 };
 
 } // namespace centrum

@@ -5,6 +5,8 @@
 #include "centrum/papertransfer.h"
 #include "centrum/papertransfers.h"
 #include "centrum/resultrecorder.h"
+#include "centrum/securepaper.h"
+#include "centrum/securesheets.h"
 #include "centrum/servicelog.h"
 #include "centrum/texts.h"
 #include "common/netsocket.h"
@@ -21,12 +23,13 @@
 namespace centrum {
 
 MessageService::MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
-                               ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
+                               SecureSheets &sheets, ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
                                std::chrono::milliseconds reportSettle, QObject *parent)
     : QObject(parent),
       m_connections(connections),
       m_transfers(transfers),
       m_recorder(recorder),
+      m_sheets(sheets),
       m_log(log),
       m_folder(std::move(programFolder)),
       m_stallTimeout(stallTimeout),
@@ -50,9 +53,11 @@ MessageService::MessageService(MessageConnections &connections, PaperTransfers &
 }
 
 bool MessageService::start(quint16 port, const QStringList &paperList, const ServerSecret *shuffleSecret,
-                           bool resume, StartResult &result)
+                           bool resume, StartResult &result, const ServerSecret *secureSecret,
+                           const QString &answerFile, const QString &reportFile)
 {
     const bool shuffle = shuffleSecret != nullptr;
+    m_sheets.stop();
     m_logins.clear();
     m_resume = resume;
     m_firstAddress.clear();
@@ -78,8 +83,21 @@ bool MessageService::start(quint16 port, const QStringList &paperList, const Ser
         if (!paper.setFileLen(m_folder, m_log.texts(), &why))
             return refuse(StartResult::Refusal::BadPaper,
                           m_log.text(text::BadPaper) + part + QStringLiteral(" (") + why + u')');
-        // Read and deciphered once here; each candidate's copy is only a new order of it.
-        if (shuffle) {
+        if (secureSecret) {
+            QFile file(paper.fPath);
+            QByteArray bytes;
+            if (file.open(QIODevice::ReadOnly)) {
+                bytes = file.readAll();
+                const QByteArray key = shuffle ? shuffleSecret->shuffleKey(part, bytes) : QByteArray();
+                paper.secure = SecurePaper::parse(bytes, paper.fNameNoPs, *secureSecret, key, shuffle, m_log.texts(), &why);
+            } else
+                why = file.errorString();
+            if (!paper.secure)
+                return refuse(StartResult::Refusal::BadPaper,
+                              m_log.text(text::SecureRefused) + part + QStringLiteral(" (") + why + u')');
+            paper.fLength = qint32(paper.secure->size());
+        } else if (shuffle) {
+            // Read and deciphered once here; each candidate's copy is only a new order of it.
             QFile file(paper.fPath);
             QByteArray bytes;
             if (file.open(QIODevice::ReadOnly)) {
@@ -95,6 +113,9 @@ bool MessageService::start(quint16 port, const QStringList &paperList, const Ser
         }
         papers.append(paper);
     }
+    QString why;
+    if (secureSecret && !m_sheets.start(papers, answerFile, reportFile, &why))
+        return refuse(StartResult::Refusal::Unreadable, u' ' + m_log.text(text::Unreadable) + why);
     m_papers = papers;
     // Beside the socket's own line, one that tells the examiner which setting to change.
     if (!m_connections.makeListener(-1))
@@ -105,6 +126,8 @@ bool MessageService::start(quint16 port, const QStringList &paperList, const Ser
     m_log.log(m_log.text(text::ServiceStarted));
     if (shuffle)
         m_log.log(m_log.text(text::Shuffling));
+    if (secureSecret)
+        m_log.log(m_log.text(text::SecureMode));
     return true;
 }
 
@@ -161,6 +184,10 @@ void MessageService::takeMessages(qint16 k, quint64 serial, wire::Arrival arriva
             onSocketError(k, sectionMsgError, m_log.text(text::TooLong));
             return;
         }
+        // A sheet may come in several reads: taken once the connection is quiet, never in part.
+        if (m_sheets.isOn() && arrival == wire::Arrival::MayContinue && m.tag() == wire::tagReport
+            && m.consumed > SecureSheets::wholeInOneRead)
+            return;
         c->buffer.remove(0, m.consumed);
         if (m.tag() == wire::tagLogin || m.tag() == wire::tagReport)
             c->settled = true;
@@ -266,6 +293,11 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
         }
     } else if (tag == wire::tagReport) {
         m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+        if (m_sheets.isOn()) {
+            if (m_sheets.receive(k, c.serial, s->remoteHostIP(), m.id(), m.afterId()) && m_resume)
+                m_submitted.insert(m.id());
+            return;
+        }
         if (m_resume)
             m_submitted.insert(m.id());
         m_recorder.add(k, c.serial, report::reportEntry(s->remoteHostIP(), m.id(), m.afterId()));
@@ -293,7 +325,8 @@ void MessageService::forgetUnserved(const QString &id)
 
 bool MessageService::allowAgain(const QString &id)
 {
-    if (!m_logins.remove(id))
+    const bool hadResult = m_sheets.allowAgain(id);
+    if (!m_logins.remove(id) && !hadResult)
         return false;
     m_log.log(m_log.text(text::AllowedAgain) + id);
     return true;

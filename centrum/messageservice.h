@@ -27,6 +27,7 @@ namespace centrum {
 class MessageConnections;
 class PaperTransfers;
 class ResultRecorder;
+class SecureSheets;
 class ServiceLog;
 
 // How a start of the service went.
@@ -56,15 +57,19 @@ class MessageService : public QObject
 
 public:
     MessageService(MessageConnections &connections, PaperTransfers &transfers, ResultRecorder &recorder,
-                   ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
+                   SecureSheets &sheets, ServiceLog &log, QString programFolder, std::chrono::milliseconds stallTimeout,
                    std::chrono::milliseconds reportSettle, QObject *parent = nullptr);
 
     // Forgets the logins of the last run, reads the papers of paperList and listens on port.
     // With a secret, each paper is shuffled for each candidate under a key derived from the
     // secret and the paper, so an unchanged paper gives a candidate the same copy in every run.
-    // A repeated start replaces the listener; accepted connections stay as they are.
+    // With secureSecret, secure mode: each candidate is sent a copy without answers, and results
+    // are taken only as answer sheets, scored here (answerFile and reportFile: the day's, for the
+    // results already stored). A repeated start replaces the listener; accepted connections stay
+    // as they are.
     bool start(quint16 port, const QStringList &paperList, const ServerSecret *shuffleSecret, bool resume,
-               StartResult &result);
+               StartResult &result, const ServerSecret *secureSecret = nullptr, const QString &answerFile = {},
+               const QString &reportFile = {});
     // Stops listening; open connections stay served.
     void stopListening();
     bool isListening() const;
@@ -116,6 +121,7 @@ private:
     MessageConnections &m_connections;
     PaperTransfers &m_transfers;
     ResultRecorder &m_recorder;
+    SecureSheets &m_sheets;
     ServiceLog &m_log;
     QString m_folder;
     std::chrono::milliseconds m_stallTimeout;

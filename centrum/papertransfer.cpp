@@ -1,6 +1,8 @@
 // One paper transfer: the file connection to one candidate, the papers sent on it, its watchdog.
 #include "centrum/papertransfer.h"
 
+#include "centrum/securepaper.h"
+
 #include "centrum/candidatelinks.h"
 #include "centrum/classfile.h"
 #include "centrum/ctransfile.h"
@@ -158,6 +160,10 @@ void PaperTransfer::sendCurrentPaper()
     connect(sender, &CtransFile::pieceSent, this, &PaperTransfer::pieceSent);
     connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandon(sectionMsgError, why); });
     const ClassFile &paper = place->paper;
+    if (paper.secure) {
+        sender->transBytes(paper.secure->copyFor(m_served.uID));
+        return;
+    }
     if (paper.shuffled) {
         sender->transBytes(paper.shuffled->copyFor(keyedOrder(paper.shuffleKey, m_served.uID)));
         return;

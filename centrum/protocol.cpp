@@ -59,7 +59,7 @@ bool isRecordName(const QString &name)
     const QString last = name.mid(name.lastIndexOf(u'/') + 1);
     if (last.compare(ServerSecret::fileName, Qt::CaseInsensitive) == 0)
         return true;
-    for (const char *suffix : { ".rpt", ".log", ".ini", ".csv" }) {
+    for (const char *suffix : { ".rpt", ".ans", ".log", ".ini", ".csv" }) {
         if (name.endsWith(QLatin1StringView(suffix), Qt::CaseInsensitive))
             return true;
     }

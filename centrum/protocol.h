@@ -26,7 +26,7 @@ struct HttpTarget {
 };
 
 // Refuses what would leave the folder ("..", absolute paths, backslashes, in plain or
-// percent-encoded form, links pointing out) and the server's own records (".rpt", ".log",
+// percent-encoded form, links pointing out) and the server's own records (".rpt", ".ans", ".log",
 // ".ini", ".csv" exports of reports, and its secret server.key, by the name asked for and by
 // the file a link leads to); a folder or a missing file is Missing.
 HttpTarget resolveHttpPath(const QString &folder, const QString &requestPath);

@@ -16,7 +16,8 @@ ResultRecorder::ResultRecorder(CandidateLinks &links, ServiceLog &log, const QSt
       m_log(log),
       m_now(std::move(now)),
       m_grouping(grouping),
-      m_report(programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable)
+      m_report(programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable),
+      m_answers(programFolder, QStringLiteral(".ans"), DayFileWriter::Mode::Durable)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ResultRecorder::flush);
@@ -32,8 +33,16 @@ void ResultRecorder::add(qint16 index, quint64 serial, const QString &entry)
     // A room submitting at once shares one sync of the report file instead of one each.
     if (m_batch.isEmpty())
         m_timer.start(m_grouping);
-    m_batch.append({ m_now(), entry });
-    m_waiting.append({ index, serial });
+    m_batch.append({ m_now(), entry, {} });
+    m_waiting.append({ index, serial, std::nullopt, {} });
+}
+
+void ResultRecorder::addSheet(qint16 index, quint64 serial, const QString &entry, report::AnswerEntry answers,
+                              std::function<void(bool stored)> settled)
+{
+    add(index, serial, entry);
+    m_waiting.last().answers = std::move(answers);
+    m_waiting.last().settled = std::move(settled);
 }
 
 void ResultRecorder::flush()
@@ -41,11 +50,23 @@ void ResultRecorder::flush()
     m_timer.stop();
     if (m_batch.isEmpty())
         return;
-    const QList<DayFileWriter::Entry> batch = std::exchange(m_batch, {});
-    const QList<PendingReport> waiting = std::exchange(m_waiting, {});
+    QList<DayFileWriter::Entry> batch = std::exchange(m_batch, {});
+    QList<PendingReport> waiting = std::exchange(m_waiting, {});
+    // The answers first, each naming the key its report entry will take: a report entry never
+    // stands without its answers, and answers whose report could not be written name no entry.
+    QList<DayFileWriter::Entry> answers;
+    for (qsizetype i = 0; i < waiting.size(); ++i) {
+        if (!waiting[i].answers)
+            continue;
+        batch[i].key = m_report.reserveKey(batch[i].when);
+        waiting[i].answers->reportKey = batch[i].key;
+        answers.append({ batch[i].when, report::formatAnswerEntry(*waiting[i].answers), {} });
+    }
     QString why;
-    const bool stored = m_report.write(batch, &why);
+    const bool stored = (answers.isEmpty() || m_answers.write(answers, &why)) && m_report.write(batch, &why);
     for (const PendingReport &p : waiting) {
+        if (p.settled)
+            p.settled(stored);
         if (!m_links.isOpen(p.index, p.serial))
             continue; // gone before the confirmation: its client delivers the result again
         if (stored) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "centrum/dayfilewriter.h"
+#include "report/answerfile.h"
 
 #include <QDateTime>
 #include <QList>
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace centrum {
 
@@ -32,16 +34,24 @@ public:
 
     // A result ("IP:ID:result") from the candidate at a message connection.
     void add(qint16 index, quint64 serial, const QString &entry);
+    // A result scored from an answer sheet: its answers go to the day's answer file, named by
+    // the key of the report entry, and both are on disk before the candidate is confirmed.
+    // settled is told whether they were stored.
+    void addSheet(qint16 index, quint64 serial, const QString &entry, report::AnswerEntry answers,
+                  std::function<void(bool stored)> settled);
     // Stores the results received since the first of them with one durable write, then
     // confirms each to its candidate.
     void flush();
 
     QString reportPath(const QDate &day) const { return m_report.pathFor(day); }
+    QString answerPath(const QDate &day) const { return m_answers.pathFor(day); }
 
 private:
     struct PendingReport {
         qint16 index;
         quint64 serial;
+        std::optional<report::AnswerEntry> answers;
+        std::function<void(bool stored)> settled;
     };
 
     CandidateLinks &m_links;
@@ -49,6 +59,7 @@ private:
     std::function<QDateTime()> m_now;
     std::chrono::milliseconds m_grouping;
     DayFileWriter m_report;
+    DayFileWriter m_answers;
     QList<PendingReport> m_waiting; // candidates whose results are not on disk yet
     QList<DayFileWriter::Entry> m_batch;
     QTimer m_timer;

@@ -47,10 +47,12 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_dayFiles(m_folder, m_log),
       m_connections(m_log),
       m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
+      m_sheets(m_connections, m_recorder, m_log),
       m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.transferQuiet),
-      m_messages(m_connections, m_transfers, m_recorder, m_log, m_folder, seams.stallTimeout, seams.reportSettle),
+      m_messages(m_connections, m_transfers, m_recorder, m_sheets, m_log, m_folder, seams.stallTimeout, seams.reportSettle),
       m_downloads(m_log, m_fileCache, m_folder, seams.stallTimeout),
-      m_random(std::move(seams.random))
+      m_random(std::move(seams.random)),
+      m_now(seams.now)
 {
     connect(&m_log, &ServiceLog::logLine, this, &Server::logLine);
     connect(&m_transfers, &PaperTransfers::paperPieceSent, this, &Server::paperPieceSent);
@@ -136,8 +138,9 @@ Server::StartResult Server::start()
     m_transfers.setLimit(*transfers);
 
     const bool shuffle = settings.value(u"subject", u"shuffle").value_or(QString()).trimmed() == u"1";
+    const bool secure = settings.value(u"subject", u"secure").value_or(QString()).trimmed() == u"1";
     std::optional<ServerSecret> secret;
-    if (shuffle) {
+    if (shuffle || secure) {
         // A secret that is there but damaged is never replaced: another would change every copy.
         ServerSecret::Fault fault;
         secret = ServerSecret::loadOrCreate(m_folder, [this] { return quint8(m_random(256)); }, &fault);
@@ -157,7 +160,21 @@ Server::StartResult Server::start()
     m_log.logBox().setCounter(1);
     // On unless turned off: a candidate whose client or workstation was restarted may log in again.
     const bool resume = settings.value(u"subject", u"resume").value_or(QString()).trimmed() != u"0";
-    result.messageService = m_messages.start(*ports[0], configuredPapers(), secret ? &*secret : nullptr, resume, result);
+    // Results on their way to disk are counted before the day's answer file is read.
+    m_recorder.flush();
+    const QDate today = m_now().date();
+    result.messageService = m_messages.start(*ports[0], configuredPapers(), shuffle ? &*secret : nullptr, resume, result,
+                                             secure ? &*secret : nullptr, m_recorder.answerPath(today),
+                                             m_recorder.reportPath(today));
+    // In secure mode the papers themselves would give the answers away.
+    QStringList withheld;
+    for (const QString &part : secure ? configuredPapers() : QStringList()) {
+        ClassFile paper;
+        paper.fName = part;
+        paper.setFileLen(m_folder, m_log.texts());
+        withheld.append(paper.fPath);
+    }
+    m_downloads.withhold(withheld);
     m_messages.serveQueue(); // a higher limit serves those waiting at once
 
     QString problem;

@@ -11,6 +11,7 @@
 #include "centrum/messageservice.h"
 #include "centrum/papertransfers.h"
 #include "centrum/resultrecorder.h"
+#include "centrum/securesheets.h"
 #include "centrum/servicelog.h"
 #include "centrum/shuffledpaper.h"
 
@@ -74,7 +75,8 @@ public:
     ~Server() override;
 
     // Reads setting.ini and starts listening; safe to repeat. Open connections stay served. When
-    // papers are shuffled, the server's secret is read, or made at the first such start.
+    // papers are shuffled or secure mode is on, the server's secret is read, or made at the
+    // first such start.
     StartResult start();
     // Stops both listeners; open connections stay served.
     void stop();
@@ -115,6 +117,9 @@ public:
     // The server window's title: program name, "Local IP:" and the machine's address.
     QString windowTitle() const;
     QString reportPath(const QDate &day) const { return m_recorder.reportPath(day); }
+    QString answerPath(const QDate &day) const { return m_recorder.answerPath(day); }
+    // Results refused in secure mode since the program started.
+    int refusedResults() const { return m_sheets.refusedCount(); }
 
     // The machine's first address other than loopback, for the window title.
     static QString localIpAddress();
@@ -145,10 +150,12 @@ private:
     FileCache m_fileCache; // the papers and the downloads' files
     MessageConnections m_connections;
     ResultRecorder m_recorder;
+    SecureSheets m_sheets;
     PaperTransfers m_transfers;
     MessageService m_messages;
     DownloadService m_downloads;
     RandomSource m_random; // draws the server's secret
+    std::function<QDateTime()> m_now;
 };
 
 } // namespace centrum

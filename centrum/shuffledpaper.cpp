@@ -1,6 +1,7 @@
 // A paper read once at service start, from which each candidate gets a copy in an order of its own.
 #include "centrum/shuffledpaper.h"
 
+#include "centrum/securepaper.h"
 #include "centrum/texts.h"
 #include "paper/linefields.h"
 #include "paper/onechoice.h"
@@ -62,10 +63,11 @@ RandomSource keyedOrder(const QByteArray &key, const QString &id)
 }
 
 std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file, const CmultiLanguage &texts,
-                                                          QString *why)
+                                                          QString *why, Answers answers)
 {
     auto paper = std::make_shared<ShuffledPaper>();
     paper->m_size = file.size();
+    paper->m_answersRemoved = answers == Answers::Removed;
     auto refuse = [&texts, why](int line, const QString &fault) {
         if (why)
             *why = texts.getRes(text::AtLine).arg(line).arg(fault);
@@ -94,7 +96,7 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
             continue;
         }
         Question &q = paper->m_questions.emplace_back();
-        q.stored = stored;
+        q.stored = paper->m_answersRemoved ? paper::encipherLine(answerlessLine(*plain)).toLatin1() : stored;
         oneChoice record;
         record.init(*plain);
         if (record.getType() != paper::kindSingle && record.getType() != paper::kindMultiple)
@@ -123,7 +125,8 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
         if (run < 2)
             continue; // nothing to reorder
         const QChar sep = paper::fieldSeparator;
-        q.head = fields[0] + sep + fields[1] + sep + fields[2].chopped(q.answer.size());
+        q.head = fields[0] + sep + fields[1] + sep
+               + (paper->m_answersRemoved ? QString() : fields[2].chopped(q.answer.size()));
         q.middle = sep + fields[3] + sep + fields[4];
         q.options = fields.mid(fixedFields, run);
         for (qsizetype i = fixedFields + run; i < fields.size(); ++i)
@@ -134,17 +137,21 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
     return paper;
 }
 
-QByteArray ShuffledPaper::copyFor(const RandomSource &random) const
+QByteArray ShuffledPaper::copyFor(const RandomSource &random, Order *drawn, QByteArrayView header) const
 {
     QByteArray out;
     out.reserve(m_size);
-    out += m_header;
+    out += header.isNull() ? QByteArrayView(m_header) : header;
     out += m_lineEnds[0];
 
     const int count = questionCount();
     std::vector<int> order(static_cast<size_t>(count));
     std::iota(order.begin(), order.end(), 0);
     shuffle(order.data(), count, random);
+    if (drawn) {
+        drawn->question = order;
+        drawn->option.assign(size_t(count), {});
+    }
 
     QString plain;
     for (int place = 0; place < count; ++place) {
@@ -156,6 +163,8 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random) const
             std::array<int, oneChoice::optionCount> shown; // shown[new place] = old place
             std::iota(shown.begin(), shown.begin() + n, 0);
             shuffle(shown.data(), n, random);
+            if (drawn)
+                drawn->option[size_t(place)].assign(shown.begin(), shown.begin() + n);
             std::array<int, oneChoice::optionCount> placeOf;
             for (int i = 0; i < n; ++i)
                 placeOf[size_t(shown[size_t(i)])] = i;
@@ -166,7 +175,8 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random) const
 
             plain.clear(); // keeps its room for the next line
             plain += q.head;
-            plain += answer;
+            if (!m_answersRemoved)
+                plain += answer;
             plain += q.middle;
             for (int i = 0; i < n; ++i) {
                 plain += paper::fieldSeparator;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -34,13 +35,23 @@ RandomSource keyedOrder(const QByteArray &key, const QString &id);
 class ShuffledPaper
 {
 public:
+    enum class Answers { Kept, Removed };
+
     // The file's bytes; nothing, with why naming the line and its fault (in the language of
     // texts), when a line does not decipher or a choice question could not be reordered
-    // without changing its meaning.
+    // without changing its meaning. With the answers removed, every copy's questions are
+    // those of answerlessLine, drawn in the same order as with them kept.
     static std::shared_ptr<const ShuffledPaper> parse(const QByteArray &file, const CmultiLanguage &texts,
-                                                      QString *why = nullptr);
+                                                      QString *why = nullptr, Answers answers = Answers::Kept);
 
-    QByteArray copyFor(const RandomSource &random) const;
+    // The order a copy was drawn in, by place in the copy (from 0).
+    struct Order {
+        std::vector<int> question;            // the question's own place in the paper
+        std::vector<std::vector<int>> option; // the option's own place, by place shown; empty when unmoved
+    };
+
+    // A copy; with header given, that stored line stands in the place of the paper's own.
+    QByteArray copyFor(const RandomSource &random, Order *drawn = nullptr, QByteArrayView header = {}) const;
     qsizetype size() const { return m_size; }
     int questionCount() const { return int(m_questions.size()); }
 
@@ -56,6 +67,7 @@ private:
     };
 
     QByteArray m_header;
+    bool m_answersRemoved = false;
     std::vector<QByteArray> m_lineEnds; // the end of the line at each place, the header's first
     std::vector<Question> m_questions;
     qsizetype m_size = 0;

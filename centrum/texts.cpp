@@ -59,7 +59,7 @@ const TextEntry entries[] = {
     { BadPort, " 端口设置无效:", " Bad port setting:" },
     { BadPaper, " 试卷无法使用:", " Paper cannot be served:" },
     { Stalled, "%1秒无进展,已放弃传送", "no progress for %1 s, transfer given up" },
-    { TooLong, "消息超过64KiB", "message longer than 64 KiB" },
+    { TooLong, "消息超过512KiB", "message longer than 512 KiB" },
     { CommaPath, " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
     { PeerGone, "传送中对方断开", "the peer closed during the transfer" },
     { PortBusy, " 端口无法监听:", " Port cannot be listened on:" },
@@ -100,6 +100,17 @@ const TextEntry entries[] = {
     { ResumedLogin, " 恢复登录:", " Resumed login:" },
     { SecretDamaged, " 服务器密钥文件已损坏(不会被替换):", " Server key file is damaged (it is not replaced):" },
     { SecretNotWritten, " 服务器密钥文件无法写入:", " Server key file cannot be written:" },
+    // secure mode
+    { SecureMode, " 安全模式:试卷不含答案,答卷在服务器评分", " Secure mode: papers go out without answers, sheets are scored here" },
+    { SecureRefused, " 安全模式无法提供该试卷:", " Paper cannot be served in secure mode: " },
+    { ResultRefused, " 拒绝成绩(已拒绝%1份):%2 IP:%3 考号:%4", " Result refused (%1 so far): %2 IP:%3 ID:%4" },
+    { NotASheet, "不是答卷(安全模式不接受分数)", "not an answer sheet (a score is not taken in secure mode)" },
+    { SheetUnreadable, "答卷无法读取", "the answer sheet cannot be read" },
+    { TokenNotIssued, "答卷的令牌不是发给该考号的", "the sheet's token was not issued to this ID" },
+    { PaperNotServed, "试卷%1未在本次服务中提供", "paper %1 is not served" },
+    { AnswerCount, "答卷有%1个答案,试卷有%2道题", "the sheet holds %1 answers, the paper %2 questions" },
+    { ResultTaken, "该考号已有试卷%1的成绩", "this ID already has a result for paper %1" },
+    { SheetAgain, " 答卷已保存,再次确认:", " Sheet already stored, confirmed again:" },
 };
 
 } // namespace

@@ -103,6 +103,17 @@ enum Id : int {
     ResumedLogin = 84,           // + ID
     SecretDamaged = 85,          // + file
     SecretNotWritten = 86,       // + file and why
+    // Secure mode: answers scored on the server, results that are not a genuine sheet refused.
+    SecureMode = 90,             // log line at start
+    SecureRefused = 91,          // + paper and why
+    ResultRefused = 92,          // %1 refusals so far, %2 why, %3 address, %4 ID
+    NotASheet = 93,
+    SheetUnreadable = 94,
+    TokenNotIssued = 95,
+    PaperNotServed = 96,         // %1 paper
+    AnswerCount = 97,            // %1 answers, %2 questions
+    ResultTaken = 98,            // %1 paper
+    SheetAgain = 99,             // + ID
 };
 
 } // namespace text

@@ -166,4 +166,16 @@ std::optional<AnswerSheet> parseAnswerSheet(QStringView text)
     return sheet;
 }
 
+QString escapeSheetText(QStringView text)
+{
+    QString out;
+    appendEscaped(out, text);
+    return out;
+}
+
+std::optional<QString> unescapeSheetText(QStringView text)
+{
+    return unescaped(text);
+}
+
 } // namespace paper

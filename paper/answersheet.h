@@ -45,4 +45,10 @@ bool isAnswerSheet(QStringView text);
 // the count or an escape is wrong, or the count differs from the answers found.
 std::optional<AnswerSheet> parseAnswerSheet(QStringView text);
 
+// The escaping the sheet's fields use, for other records that carry answers the same way: "%",
+// ":", "," and control characters as "%" and two hexadecimal digits; unescaping gives nothing
+// for a broken escape or a character that should have been escaped.
+QString escapeSheetText(QStringView text);
+std::optional<QString> unescapeSheetText(QStringView text);
+
 } // namespace paper

@@ -23,8 +23,9 @@ QByteArray loginMessage(const QString &loginId, quint16 filePort);
 QByteArray reportMessage(const QString &loginId, const QString &resultText);
 QByteArray overMessage(const QString &paperName);
 
-// More than this on a connection without a whole message means a client to close.
-inline constexpr qsizetype maxMessageBytes = 64 * 1024;
+// More than this on a connection without a whole message means a client to close. An answer
+// sheet of a long paper with long written answers must fit.
+inline constexpr qsizetype maxMessageBytes = 512 * 1024;
 
 enum class ParseStatus { Ok, Incomplete, Bad };
 

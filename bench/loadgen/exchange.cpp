@@ -89,6 +89,11 @@ Step CandidateExchange::onFileData(std::string_view bytes)
         if (std::memcmp(m_expected.data() + m_received, bytes.data(), bytes.size()) != 0)
             return fail("paper differs near byte " + std::to_string(m_received));
     }
+    if (m_keep) {
+        if (m_received == 0)
+            m_paper.clear();
+        m_paper.append(bytes);
+    }
     m_received += int64_t(bytes.size());
     if (m_received < m_length)
         return {};

@@ -55,6 +55,10 @@ public:
     int64_t announced() const { return m_length; }
     int64_t received() const { return m_received; }
     int papers() const { return m_papers; }
+    // Keeps the bytes of the paper being received, for a secure copy's token and questions.
+    void keepPaper() { m_keep = true; }
+    // The last paper received whole, when kept.
+    const std::string &paper() const { return m_paper; }
 
 private:
     Step fail(std::string why);
@@ -69,6 +73,8 @@ private:
     int64_t m_received = 0;
     int m_papers = 0;
     bool m_fileOpen = false;
+    bool m_keep = false;
+    std::string m_paper;
 };
 
 } // namespace loadgen

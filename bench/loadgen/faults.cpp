@@ -316,12 +316,12 @@ private:
         std::string big;
         if (kind == 0) {
             // Plain text beyond any message: read as pieces of an unknown message.
-            big = "XXXX" + std::string(150 * 1024 + draw() % 65536, 'x');
+            big = "XXXX" + std::string(size_t(wire::maxMessageBytes) * 2 + draw() % 65536, 'x');
             c.msg->onDrained = [this, &c] { finish(c); };
         } else {
             // Never a whole character at its end: the server must refuse it past its limit.
             big = kind == 1 ? wire::tagReport + idField("o" + std::to_string(c.number)) : std::string("zzzz");
-            for (int i = 0; i < 40000; ++i)
+            while (big.size() <= size_t(wire::maxMessageBytes) + 16 * 1024)
                 big += "\xE4\xB8";
         }
         c.msg->send(big);

@@ -30,13 +30,15 @@ namespace {
 
 const char usage[] = R"(usage:
   loadgen room --port P [--candidates N] [--concurrency C] [--folder DIR] [--paper FILE] [--id-prefix X]
-               [--stalled K]
+               [--stalled K] [--secure]
       N candidates, each with its own file port, fetch the paper from the server on P and
       submit a result, C at a time. With --folder (the server's program folder) the day's
       report file must gain exactly the N results; with --paper every candidate must
       receive that file byte for byte. With --stalled, K candidates log in first and stall
       on the file connection (half never take it, half ask for the paper and never read it),
-      so the latencies show what they cost the others.
+      so the latencies show what they cost the others. With --secure (the server's secure=1)
+      each candidate reads its token from the copy it received and hands in an answer sheet
+      instead of a score.
   loadgen room --reference --paper FILE [--candidates N] [--concurrency C] [--folder DIR] [--transfers T]
       The same room against a minimal server of loadgen's own that serves FILE from memory,
       T candidates at a time (1 when not given), and appends the results to a file in DIR (the
@@ -73,7 +75,7 @@ public:
             std::string a = argv[i];
             if (a.rfind("--", 0) != 0)
                 throw std::invalid_argument(std::string("unexpected argument ").append(a));
-            if (a == "--reference") {
+            if (a == "--reference" || a == "--secure") {
                 m_values[a].assign(1, '1');
                 continue;
             }
@@ -261,6 +263,7 @@ int room(Args &args)
     loadgen::RoomOptions o;
     o.host = args.text("--host", o.host);
     const bool reference = args.flag("--reference");
+    o.secure = args.flag("--secure");
     o.port = uint16_t(args.number("--port", 0, reference ? 0 : 1, 65535));
     o.candidates = int(args.number("--candidates", 1, 1, 100000));
     o.concurrency = int(args.number("--concurrency", o.candidates, 1, 100000));
@@ -274,6 +277,8 @@ int room(Args &args)
     if (o.idPrefix.size() + std::max(std::to_string(o.candidates - 1).size(), 1 + std::to_string(stalled).size()) > 12)
         throw std::invalid_argument("--id-prefix leaves no room for the candidate's number in 12 characters");
     args.checkAllUsed();
+    if (reference && o.secure)
+        throw std::invalid_argument("--reference serves no secure copies");
     if (reference && paperPath.empty())
         throw std::invalid_argument("--reference needs --paper");
     if (!paperPath.empty())

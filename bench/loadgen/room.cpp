@@ -4,6 +4,8 @@
 #include "bench/loadgen/exchange.h"
 #include "bench/loadgen/measure.h"
 #include "common/clsencryptxor.h"
+#include "paper/answersheet.h"
+#include "paper/paperformat.h"
 #include "paper/resulttext.h"
 #include "report/report.h"
 #include "wire/wiremessages.h"
@@ -21,6 +23,19 @@ std::string resultText(int candidate, const std::string &paperName)
 {
     const QString plain = paper::formatResultText(candidate % 101, QString::fromStdString(paperName), 60 + candidate % 3600);
     return clsEncryptXOR().HexEncrypt(plain).toStdString();
+}
+
+std::string sheetText(int candidate, const std::string &paperName, const std::string &copy, std::string *stored)
+{
+    const qint64 seconds = 60 + candidate % 3600;
+    const QString name = QString::fromStdString(paperName);
+    const QByteArray bytes = QByteArray::fromStdString(copy);
+    const QList<QByteArray> lines = bytes.trimmed().split('\n');
+    const QString header = paper::decipherLine(QByteArrayView(lines.value(0).trimmed())).value_or(QString());
+    const QStringList answers(lines.size() - 1, QStringLiteral("0"));
+    *stored = clsEncryptXOR().HexEncrypt(paper::formatResultText(0, name, seconds)).toStdString();
+    const paper::AnswerSheet sheet { header.section(u'^', 0, 0), name, seconds, answers };
+    return clsEncryptXOR().HexEncrypt(paper::formatAnswerSheet(sheet)).toStdString();
 }
 
 QString entryOf(const std::string &host, const std::string &id, const std::string &result)
@@ -95,6 +110,8 @@ private:
             return;
         }
         c.exchange = std::make_unique<CandidateExchange>(c.id, localPort(c.listener), m_options.paper);
+        if (m_options.secure)
+            c.exchange->keepPaper();
         m_reactor.add(c.listener, EPOLLIN, [this, &c](uint32_t) { onFileConnection(c); });
         c.loginAt = Clock::now();
         openMessage(c);
@@ -166,8 +183,11 @@ private:
             c.msg->close();
             if (c.file)
                 c.file->close();
-            const std::string result = resultText(c.number, c.exchange->paperName());
-            m_result.expectedEntries.append(entryOf(m_options.host, c.id, result));
+            std::string stored;
+            const std::string result = m_options.secure
+                ? sheetText(c.number, c.exchange->paperName(), c.exchange->paper(), &stored)
+                : (stored = resultText(c.number, c.exchange->paperName()));
+            m_result.expectedEntries.append(entryOf(m_options.host, c.id, stored));
             c.exchange->beginSubmit(result);
             openMessage(c);
             break;

@@ -17,6 +17,7 @@ struct RoomOptions {
     int concurrency = 1;    // candidates between login and confirmed result at the same time
     std::string idPrefix;   // IDs are the prefix and the candidate's number, at most 12 characters
     std::string paper;      // when not empty, every candidate must receive exactly these bytes
+    bool secure = false;    // the server sends answerless copies and takes answer sheets
     std::chrono::milliseconds timeout { 300000 };
 };
 
@@ -31,6 +32,10 @@ struct RoomResult {
 
 // The result text a candidate submits: score, paper name and seconds, enciphered.
 std::string resultText(int candidate, const std::string &paperName);
+
+// The answer sheet a candidate hands in from a secure copy, and the result text the server
+// stores for it: every answer is "0", which no question takes, so the score is 0.
+std::string sheetText(int candidate, const std::string &paperName, const std::string &copy, std::string *stored);
 
 // The report entry the server stores for a result sent from host under the ID.
 QString entryOf(const std::string &host, const std::string &id, const std::string &result);

@@ -3,6 +3,7 @@
 
 #include "centrum/reportview.h"
 #include "common/clsencryptxor.h"
+#include "wire/wiremessages.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -527,9 +528,13 @@ TEST_F(ServerTest, AnOversizedMessageClosesItsConnectionOnly)
     QTcpSocket flood;
     flood.connectToHost(QHostAddress::LocalHost, server().messagePort());
     ASSERT_TRUE(waitFor([&] { return flood.state() == QAbstractSocket::ConnectedState; }));
-    flood.write("rprt" + QByteArray(70000, 'A') + "B");
+    // Never a whole character at its end, so no piece of it reads as a whole message.
+    QByteArray big = "rprt" + idField(QStringLiteral("flood"));
+    while (big.size() <= wire::maxMessageBytes + 6000)
+        big += "\xE4\xB8";
+    flood.write(big);
     ASSERT_TRUE(waitFor([&] { return flood.state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_EQ(logTexts().filter(QStringLiteral("message longer than 64 KiB")).size(), 1);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("message longer than 512 KiB")).size(), 1);
     Candidate &c = candidate(QStringLiteral("after"));
     c.fetch(server().messagePort());
     EXPECT_TRUE(waitFor([&] { return c.finished; }));
