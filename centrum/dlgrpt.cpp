@@ -57,9 +57,10 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
     connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void DlgRpt::showReport(const report::ReportView &report)
+void DlgRpt::showReport(const report::ReportView &report, std::optional<report::Roster> roster)
 {
     m_report = report;
+    m_roster = std::move(roster);
     setWindowTitle(m_texts.getRes(text::ReportsTitle));
     Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
     Text1->moveCursor(QTextCursor::Start);
@@ -88,7 +89,16 @@ void DlgRpt::exportCsv()
         return;
     const QString chosen = dialog.selectedFiles().constFirst();
     QString why;
-    if (!report::writeCsvFile(chosen, report::reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
+    QStringList header = reportHeader(m_texts);
+    QString csv;
+    if (m_roster) {
+        header.insert(1, m_texts.getRes(text::SeatColumn));
+        header.insert(1, m_texts.getRes(text::NameColumn));
+        csv = report::reportCsvWithRoster(m_report.rows, header, *m_roster);
+    } else {
+        csv = report::reportCsv(m_report.rows, header);
+    }
+    if (!report::writeCsvFile(chosen, csv, &why)) {
         m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
         return;
     }

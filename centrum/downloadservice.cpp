@@ -7,6 +7,7 @@
 #include "centrum/servicelog.h"
 #include "common/netsocket.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <utility>
@@ -109,7 +110,10 @@ void DownloadService::onHttpData(int i)
     }
     slot.answered = true;
     slot.idle->start();
-    const HttpTarget target = resolveHttpPath(m_folder, r.path);
+    HttpTarget target = resolveHttpPath(m_folder, r.path);
+    if (target.kind == HttpTarget::Kind::File && !m_refusedFile.isEmpty()
+        && QFileInfo(target.filePath).canonicalFilePath() == m_refusedFile)
+        target.kind = HttpTarget::Kind::Refused;
     if (target.kind != HttpTarget::Kind::File) {
         const bool refused = target.kind == HttpTarget::Kind::Refused;
         const QByteArray body = refused ? "403 Forbidden\n" : "404 Not Found\n";
@@ -134,6 +138,11 @@ void DownloadService::onHttpSendComplete(int i)
     if (slot.isFile)
         m_log.log(slot.socket->remoteHostIP() + QStringLiteral("http%1 download files ok.").arg(i));
     freeHttpSlot(i);
+}
+
+void DownloadService::refuseFile(const QString &path)
+{
+    m_refusedFile = path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
 }
 
 void DownloadService::freeHttpSlot(int i)

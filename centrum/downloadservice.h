@@ -35,6 +35,8 @@ public:
     void stop();
     bool isRunning() const;
     quint16 port() const;
+    // A file of the folder that is never served either, such as the roster; none when empty.
+    void refuseFile(const QString &path);
 
 private:
     struct HttpSlot {
@@ -54,6 +56,7 @@ private:
     ServiceLog &m_log;
     FileCache &m_cache;
     QString m_folder;
+    QString m_refusedFile; // canonical
     NetSocket *m_pimp = nullptr; // the browsers' listener
     std::array<HttpSlot, 21> m_hoe;
 };

@@ -40,6 +40,7 @@ const TextEntry entries[] = {
     { RestartButton, "重新开始考试", "Start the test again" },
     { KeptIn, "本程序的文件夹不可写入,设置和试卷保存在:", "The program folder cannot be written; settings and papers are kept in: " },
     { SubmitButton, "Submit", "Submit" },
+    { NotOnList, "本场考试的名单中没有该考号", "This ID is not on the list of this exam" },
 };
 
 } // namespace

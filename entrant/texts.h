@@ -44,6 +44,7 @@ enum Id : int {
     RestartButton = 30,
     KeptIn = 31,
     SubmitButton = 32, // the same in both languages
+    NotOnList = 37,    // the server admits only the IDs of its roster
 };
 
 } // namespace text
