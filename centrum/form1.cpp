@@ -82,8 +82,19 @@ Form1::Form1(Server &server, Desktop desktop, QWidget *parent)
     roomTable->verticalHeader()->hide();
     roomTable->horizontalHeader()->setStretchLastSection(true);
     roomTable->horizontalHeader()->setSortIndicatorShown(true);
-    const int stateWidth = roomTable->fontMetrics().horizontalAdvance(texts.getRes(text::StateReceiving) + QStringLiteral("100"));
-    roomTable->setColumnWidth(RoomModel::State, stateWidth + 24);
+    // Columns as wide as their headings or a typical cell, whichever is wider, once: measuring
+    // every row as it changes would cost a room of a thousand dearly.
+    const QFontMetrics metrics = roomTable->fontMetrics();
+    const QString typical[RoomModel::ColumnCount] = {
+        QStringLiteral("S2026-0000"), QStringLiteral("Wang Xiaoming"), QStringLiteral("A00"),
+        QStringLiteral("192.168.100.100"), QStringLiteral("00:00:00"),
+        texts.getRes(text::StateTesting) + texts.getRes(text::Unexpected), QStringLiteral("midterm.dat"),
+        QStringLiteral("00:00:00"), QStringLiteral("100.5"), QStringLiteral("100:00"),
+    };
+    for (int c = 0; c < RoomModel::ColumnCount; ++c) {
+        const int heading = roomTable->horizontalHeader()->sectionSizeHint(c);
+        roomTable->setColumnWidth(c, std::max(heading, metrics.horizontalAdvance(typical[c]) + 16));
+    }
     // From the keyboard: Ctrl+1 to Ctrl+9 and Ctrl+0 sort by the first to tenth column, and the
     // same keys again turn the order round.
     for (int column = 0; column < RoomModel::ColumnCount && column < 10; ++column) {
