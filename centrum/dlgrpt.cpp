@@ -89,15 +89,7 @@ void DlgRpt::exportCsv()
         return;
     const QString chosen = dialog.selectedFiles().constFirst();
     QString why;
-    QStringList header = reportHeader(m_texts);
-    QString csv;
-    if (m_roster) {
-        header.insert(1, m_texts.getRes(text::SeatColumn));
-        header.insert(1, m_texts.getRes(text::NameColumn));
-        csv = report::reportCsvWithRoster(m_report.rows, header, *m_roster);
-    } else {
-        csv = report::reportCsv(m_report.rows, header);
-    }
+    const QString csv = reportCsvText(m_report.rows, m_roster ? &*m_roster : nullptr, m_texts);
     if (!report::writeCsvFile(chosen, csv, &why)) {
         m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
         return;

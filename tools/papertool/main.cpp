@@ -570,12 +570,7 @@ int printReport(const QStringList &args)
 
     // The column names the server's viewer shows in English, so scripts read the same names everywhere.
     const Cmlo english(centrum::textEntries());
-    QStringList header = centrum::reportHeader(english);
-    if (roster) {
-        header.insert(1, english.getRes(centrum::text::SeatColumn));
-        header.insert(1, english.getRes(centrum::text::NameColumn));
-    }
-    const QString csv = roster ? report::reportCsvWithRoster(rows, header, *roster) : report::reportCsv(rows, header);
+    const QString csv = centrum::reportCsvText(rows, roster ? &*roster : nullptr, english);
     if (asCsv) {
         out(csv);
         return problems ? exitProblems : exitOk;
@@ -584,7 +579,7 @@ int printReport(const QStringList &args)
     QList<QStringList> table;
     for (const csv::Record &r : csv::read(csv).records)
         table.append(r.fields);
-    QList<int> widths(header.size(), 0);
+    QList<int> widths(table.value(0).size(), 0);
     for (const QStringList &cells : table) {
         for (qsizetype i = 0; i < cells.size(); ++i)
             widths[i] = std::max(widths[i], columnsOf(cells[i]));
