@@ -1,9 +1,11 @@
 // The exam server without a window: starts the service at launch and prints the log.
 #include "centrum/consolecommands.h"
 #include "centrum/consolelog.h"
+#include "centrum/dayfilewriter.h"
 #include "centrum/epolldispatcher.h"
 #include "centrum/server.h"
 #include "common/datafolder.h"
+#include "common/multilanguage.h"
 #include "common/netsocket.h"
 #include "common/systemlocale.h"
 
@@ -123,6 +125,16 @@ int main(int argc, char *argv[])
             }
         });
     }
+
+    // While candidates are connected, the room's counts once a minute among the log lines.
+    QTimer summary;
+    QObject::connect(&summary, &QTimer::timeout, [&] {
+        if (server.connectedCount() > 0)
+            console.writeLine((centrum::shownStamp(QDateTime::currentDateTime()) + u' '
+                               + centrum::countersText(server.texts(), server.room().counters()))
+                                  .toUtf8());
+    });
+    summary.start(60000);
 
     const auto started = server.start();
     if (!started.messageService || !started.httpService) {

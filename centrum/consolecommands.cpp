@@ -1,4 +1,4 @@
-// Commands typed to the headless server on its standard input: allow ID, help.
+// Commands typed to the headless server on its standard input: allow ID, status, help.
 #include "centrum/consolecommands.h"
 
 #include "centrum/server.h"
@@ -55,11 +55,31 @@ void ConsoleCommands::run(const QString &line)
     const QString id = command.mid(gap).trimmed();
     if (word == u"help" || (word == u"allow" && id.isEmpty()))
         m_answer(texts.getRes(text::ConsoleHelp));
+    else if (word == u"status" && id.isEmpty())
+        status();
     else if (word == u"allow") {
         if (!m_server.allowAgain(id))
             m_answer(texts.getRes(text::NotLoggedIn) + id);
     } else
         m_answer(texts.getRes(text::UnknownCommand) + command);
+}
+
+void ConsoleCommands::status()
+{
+    const CmultiLanguage &texts = m_server.texts();
+    const RoomState &room = m_server.room();
+    m_answer(countersText(texts, room.counters()));
+    const QList<int> rows = room.notSubmitted();
+    m_answer(texts.getRes(text::NotSubmittedYet) + QString::number(rows.size()));
+    for (const int i : rows) {
+        const CandidateRow &r = room.row(i);
+        QStringList cells { r.id };
+        for (const QString &more : { r.name, r.seat, r.address })
+            if (!more.isEmpty())
+                cells.append(more);
+        cells.append(stateText(texts, r, room.roster() != nullptr));
+        m_answer(QStringLiteral("  ") + cells.join(QStringLiteral("  ")));
+    }
 }
 
 } // namespace centrum

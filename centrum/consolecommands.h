@@ -1,4 +1,4 @@
-// Commands typed to the headless server on its standard input: allow ID, help.
+// Commands typed to the headless server on its standard input: allow ID, status, help.
 #pragma once
 
 #include <QByteArray>
@@ -12,7 +12,7 @@ namespace centrum {
 class Server;
 
 // Runs each whole line it is fed. What the server does shows in its log; answers (help, an
-// unknown command, an ID that has not logged in) go to answer, each one line.
+// unknown command, an ID that has not logged in, the room's status) go to answer, each one line.
 class ConsoleCommands
 {
 public:
@@ -26,6 +26,8 @@ public:
 
 private:
     void run(const QString &line);
+    // The counters, then each candidate without a result: ID, name, seat, address, state.
+    void status();
 
     Server &m_server;
     std::function<void(const QString &)> m_answer;

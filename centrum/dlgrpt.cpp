@@ -57,9 +57,10 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
     connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void DlgRpt::showReport(const report::ReportView &report)
+void DlgRpt::showReport(const report::ReportView &report, std::optional<report::Roster> roster)
 {
     m_report = report;
+    m_roster = std::move(roster);
     setWindowTitle(m_texts.getRes(text::ReportsTitle));
     Text1->setPlainText(reportRowsText(m_report.rows, m_texts));
     Text1->moveCursor(QTextCursor::Start);
@@ -88,7 +89,8 @@ void DlgRpt::exportCsv()
         return;
     const QString chosen = dialog.selectedFiles().constFirst();
     QString why;
-    if (!report::writeCsvFile(chosen, report::reportCsv(m_report.rows, reportHeader(m_texts)), &why)) {
+    const QString csv = reportCsvText(m_report.rows, m_roster ? &*m_roster : nullptr, m_texts);
+    if (!report::writeCsvFile(chosen, csv, &why)) {
         m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
         return;
     }

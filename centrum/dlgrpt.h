@@ -3,6 +3,9 @@
 
 #include "centrum/desktop.h"
 #include "report/report.h"
+#include "report/roster.h"
+
+#include <optional>
 
 #include <QDialog>
 
@@ -29,7 +32,8 @@ public:
     QPushButton *Command1;    // Export CSV
     QPushButton *OKButton;
 
-    void showReport(const report::ReportView &report);
+    // With a roster, the export adds each candidate's name and seat and a row for each absentee.
+    void showReport(const report::ReportView &report, std::optional<report::Roster> roster = std::nullopt);
     const report::ReportView &report() const { return m_report; }
 
 private:
@@ -38,6 +42,7 @@ private:
     const CmultiLanguage &m_texts;
     Desktop m_desktop;
     report::ReportView m_report;
+    std::optional<report::Roster> m_roster;
     // The folder of the last export, offered again for the next report.
     QString m_exportFolder;
 };

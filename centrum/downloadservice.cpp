@@ -121,8 +121,9 @@ void DownloadService::onHttpData(int i)
     slot.answered = true;
     slot.idle->start();
     HttpTarget target = resolveHttpPath(m_folder, r.path);
-    if (target.kind == HttpTarget::Kind::File && !m_withheld.isEmpty()
-        && m_withheld.contains(QFileInfo(target.filePath).canonicalFilePath()))
+    const QString canonical = target.kind == HttpTarget::Kind::File ? QFileInfo(target.filePath).canonicalFilePath() : QString();
+    if (target.kind == HttpTarget::Kind::File
+        && ((!m_withheld.isEmpty() && m_withheld.contains(canonical)) || (!m_refusedFile.isEmpty() && canonical == m_refusedFile)))
         target.kind = HttpTarget::Kind::Refused;
     if (target.kind != HttpTarget::Kind::File) {
         const bool refused = target.kind == HttpTarget::Kind::Refused;
@@ -148,6 +149,11 @@ void DownloadService::onHttpSendComplete(int i)
     if (slot.isFile)
         m_log.log(slot.socket->remoteHostIP() + QStringLiteral("http%1 download files ok.").arg(i));
     freeHttpSlot(i);
+}
+
+void DownloadService::refuseFile(const QString &path)
+{
+    m_refusedFile = path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
 }
 
 void DownloadService::freeHttpSlot(int i)

@@ -9,11 +9,15 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class QTabWidget;
 
 namespace centrum {
 
 class Dialog;
 class DlgAllow;
+class RoomModel;
 class DlgRpt;
 class Server;
 class TextWindow;
@@ -32,6 +36,10 @@ public:
     QPushButton *Command5; // Stop
     QPushButton *Command6; // Close
     QPushButton *Command7; // Allow Again
+    QPushButton *Command8; // Roster…
+    QTabWidget *tabs;      // the room's table and the log box
+    QLabel *roomCounters;
+    QTableView *roomTable;
     QPlainTextEdit *cons;
     QLabel *Picture1;
 
@@ -55,6 +63,7 @@ private:
     void openFile(const QString &fileName, bool report);
     void showLogLine();
     void allowAgain(const QString &id);
+    void loadRoster();
     void warn(const QString &text);
 
     Server &m_server;
@@ -65,6 +74,9 @@ private:
     DlgRpt *m_reportViewer = nullptr;
     DlgAllow *m_allowDialog = nullptr;
     TextWindow *m_logViewer = nullptr;
+    RoomModel *m_roomModel = nullptr;
+    QSortFilterProxyModel *m_roomSorted = nullptr;
+    QString m_rosterFolder; // where the last roster was chosen
 };
 
 } // namespace centrum

@@ -57,6 +57,8 @@ public:
     Connection *find(qint16 k);
     Connection *find(qint16 k, quint64 serial);
     std::map<qint16, Connection> &all() { return m_sockets; }
+    // Accepted connections, the listener not counted.
+    int connectionCount() const { return int(m_sockets.size()) - (m_listener != 0 ? 1 : 0); }
 
     qint16 highestIndex() const { return m_highest; }
     qint16 listenerIndex() const { return m_listener; }

@@ -254,7 +254,15 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
             served->loginAgain();
             return;
         }
-        if (m_logins.contains(user.uID)) {
+        if (m_admitted && !m_admitted->contains(user.uID)) {
+            m_log.log(m_log.text(text::NotOnRoster) + user.uID + QStringLiteral(" IP:") + user.uIP);
+            s->send(QByteArray(wire::tagNotOnList));
+            emit loginRefused(user.uID, user.uIP);
+            m_connections.close(k, c.serial); // what was sent still goes out first
+            return;
+        }
+        const bool resumed = m_logins.contains(user.uID);
+        if (resumed) {
             if (!mayResume(user)) {
                 s->send(QByteArray(wire::tagDuplicate));
                 return;
@@ -267,6 +275,13 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
                 m_delivered.remove(user.uID); // from before an Allow Again
             }
         }
+        QStringList names;
+        qint64 bytes = 0;
+        for (const ClassFile &paper : std::as_const(c.papers)) {
+            names.append(paper.fNameNoPs);
+            bytes += paper.fLength;
+        }
+        emit loginTaken(user.uID, user.uIP, names.join(u','), bytes, resumed);
         if (m_transfers.hasRoom())
             m_transfers.start(user);
         else
@@ -294,13 +309,17 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
     } else if (tag == wire::tagReport) {
         m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
         if (m_sheets.isOn()) {
-            if (m_sheets.receive(k, c.serial, s->remoteHostIP(), m.id(), m.afterId()) && m_resume)
+            QString scored;
+            if (m_sheets.receive(k, c.serial, s->remoteHostIP(), m.id(), m.afterId(), &scored) && m_resume)
                 m_submitted.insert(m.id());
+            if (!scored.isEmpty())
+                emit resultReceived(m.id(), s->remoteHostIP(), scored);
             return;
         }
         if (m_resume)
             m_submitted.insert(m.id());
         m_recorder.add(k, c.serial, report::reportEntry(s->remoteHostIP(), m.id(), m.afterId()));
+        emit resultReceived(m.id(), s->remoteHostIP(), m.afterId());
     }
 }
 
@@ -319,8 +338,8 @@ void MessageService::noteDelivered(const QString &id)
 void MessageService::forgetUnserved(const QString &id)
 {
     // Sent again after a resumed login, the candidate already has its paper.
-    if (!m_delivered.contains(id))
-        m_logins.remove(id);
+    if (!m_delivered.contains(id) && m_logins.remove(id))
+        emit loginDropped(id);
 }
 
 bool MessageService::allowAgain(const QString &id)
@@ -329,6 +348,7 @@ bool MessageService::allowAgain(const QString &id)
     if (!m_logins.remove(id) && !hadResult)
         return false;
     m_log.log(m_log.text(text::AllowedAgain) + id);
+    emit allowedAgain(id);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 namespace wire {
 struct ParsedMessage;
@@ -91,6 +92,18 @@ public:
     void releaseLogin(const QString &id, qint16 index, quint64 serial);
     // The last paper of the candidate's list went out whole.
     void noteDelivered(const QString &id);
+    // Only these IDs may log in, when set: any other is refused and its connection closed.
+    void setAdmitted(std::optional<QSet<QString>> ids) { m_admitted = std::move(ids); }
+
+signals:
+    // A login was taken: the candidate waits for its papers, or takes its test up again.
+    void loginTaken(const QString &id, const QString &address, const QString &paper, qint64 totalBytes, bool resumed);
+    // A login of an ID that is not admitted was refused.
+    void loginRefused(const QString &id, const QString &address);
+    // A login was forgotten before the candidate had its paper: it may log in again.
+    void loginDropped(const QString &id);
+    void allowedAgain(const QString &id);
+    void resultReceived(const QString &id, const QString &address, const QString &resultText);
 
 private:
     void onConnectionRequest(qint16 k, int requestId);
@@ -129,6 +142,7 @@ private:
     QList<ClassFile> m_papers;
     QList<Cuser> m_queue;
     QSet<QString> m_logins; // exact, case-sensitive IDs; a room's worth is looked up at every login
+    std::optional<QSet<QString>> m_admitted;
     bool m_resume = false;
     // This run's, when resuming is on: the address of each ID's first login, the IDs whose
     // paper went out whole since then, and the IDs that sent a result.

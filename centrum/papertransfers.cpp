@@ -39,6 +39,7 @@ void PaperTransfers::start(const Cuser &candidate)
         return;
     auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_quietTimeout, this);
     connect(transfer, &PaperTransfer::pieceSent, this, &PaperTransfers::paperPieceSent);
+    connect(transfer, &PaperTransfer::pieceSent, this, [this, id = candidate.uID](qint64 bytes) { emit progress(id, bytes); });
     connect(transfer, &PaperTransfer::wentQuiet, this, &PaperTransfers::roomFreed);
     connect(transfer, &PaperTransfer::delivered, this, [this, id = candidate.uID] { emit delivered(id); });
     connect(transfer, &PaperTransfer::givenUp, this, [this, transfer] {

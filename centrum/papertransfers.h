@@ -52,6 +52,8 @@ public:
 
 signals:
     void paperPieceSent(qint64 bytes);
+    // A piece of a candidate's paper was handed out.
+    void progress(const QString &id, qint64 bytes);
     // The candidate's ID is to be forgotten and its connection closed, which its client takes
     // as a failed fetch.
     void unserved(const QString &id, qint16 index, quint64 serial);

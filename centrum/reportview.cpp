@@ -18,6 +18,16 @@ QStringList reportHeader(const CmultiLanguage &texts)
              texts.getRes(text::PaperColumn), texts.getRes(text::AddressColumn) };
 }
 
+QString reportCsvText(const QList<report::ReportRow> &rows, const report::Roster *roster, const CmultiLanguage &texts)
+{
+    QStringList header = reportHeader(texts);
+    if (!roster)
+        return report::reportCsv(rows, header);
+    header.insert(1, texts.getRes(text::SeatColumn));
+    header.insert(1, texts.getRes(text::NameColumn));
+    return report::reportCsvWithRoster(rows, header, *roster);
+}
+
 namespace {
 
 QString rowText(const QStringList &cells)

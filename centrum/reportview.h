@@ -2,6 +2,7 @@
 #pragma once
 
 #include "report/report.h"
+#include "report/roster.h"
 
 #include <QList>
 #include <QString>
@@ -13,6 +14,9 @@ namespace centrum {
 
 // The column names in the table's language: ID, marks, time used, paper, address.
 QStringList reportHeader(const CmultiLanguage &texts);
+
+// The export's CSV: with a roster, names and seats after the IDs and a row for each absentee.
+QString reportCsvText(const QList<report::ReportRow> &rows, const report::Roster *roster, const CmultiLanguage &texts);
 
 // The viewer's text: the header row and one row an entry, cells padded to 12 characters
 // and separated by TAB, every row ended by CR LF. A row whose result cannot be read ends

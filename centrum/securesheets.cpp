@@ -86,7 +86,7 @@ void SecureSheets::refuse(qint16 index, quint64 serial, const QString &address, 
 }
 
 bool SecureSheets::receive(qint16 index, quint64 serial, const QString &address, const QString &id,
-                           const QString &result)
+                           const QString &result, QString *scored)
 {
     const auto refused = [&](const QString &why) {
         refuse(index, serial, address, id, why);
@@ -123,6 +123,8 @@ bool SecureSheets::receive(qint16 index, quint64 serial, const QString &address,
     for (qsizetype i = 0; i < marked.answers.size(); ++i)
         answers.questions.append({ marked.answers[i], marked.points.value(i) });
     const QString resultText = clsEncryptXOR().HexEncrypt(paper::formatResultText(marked.score, paper->name(), sheet->seconds));
+    if (scored)
+        *scored = resultText;
     m_results.insert(key, { given, false }); // a second sheet meanwhile is refused
     m_recorder.addSheet(index, serial, report::reportEntry(address, id, resultText), std::move(answers),
                         [this, key, given](bool stored) {

@@ -37,8 +37,10 @@ public:
 
     // A report on a message connection: false when it was refused (and the connection closed).
     // The same sheet again, once stored, is confirmed again and not stored twice: its client
-    // did not see the first confirmation.
-    bool receive(qint16 index, quint64 serial, const QString &address, const QString &id, const QString &result);
+    // did not see the first confirmation. A sheet taken sets scored to the enciphered result
+    // text it is stored as.
+    bool receive(qint16 index, quint64 serial, const QString &address, const QString &id, const QString &result,
+                 QString *scored = nullptr);
     // The ID may hand in a sheet again, for any paper; false when it had no result.
     bool allowAgain(const QString &id);
     int refusedCount() const { return m_refused; }

@@ -9,6 +9,7 @@
 
 #include <QAbstractSocket>
 #include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkInterface>
 
@@ -44,6 +45,7 @@ Server::Server(ServerSeams seams, QObject *parent)
     : QObject(parent),
       m_folder(seams.programFolder),
       m_log(m_folder, seams.lcid, seams.now),
+      m_room(seams.now, seams.roomBatch),
       m_dayFiles(m_folder, m_log),
       m_connections(m_log),
       m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
@@ -59,6 +61,14 @@ Server::Server(ServerSeams seams, QObject *parent)
     connect(&m_transfers, &PaperTransfers::unserved, &m_messages, &MessageService::releaseLogin);
     connect(&m_transfers, &PaperTransfers::roomFreed, &m_messages, &MessageService::serveQueue);
     connect(&m_transfers, &PaperTransfers::delivered, &m_messages, &MessageService::noteDelivered);
+    // The room's table follows the exchange.
+    connect(&m_messages, &MessageService::loginTaken, &m_room, &RoomState::loggedIn);
+    connect(&m_messages, &MessageService::loginRefused, &m_room, &RoomState::refused);
+    connect(&m_messages, &MessageService::loginDropped, &m_room, &RoomState::transferFailed);
+    connect(&m_messages, &MessageService::allowedAgain, &m_room, &RoomState::allowedAgain);
+    connect(&m_messages, &MessageService::resultReceived, &m_room, &RoomState::resultReceived);
+    connect(&m_transfers, &PaperTransfers::progress, &m_room, &RoomState::paperProgress);
+    connect(&m_transfers, &PaperTransfers::delivered, &m_room, &RoomState::delivered);
 }
 
 Server::~Server()
@@ -87,6 +97,84 @@ bool Server::addTests(const QString &path, QString *why)
         return false;
     }
     return writeIniValue(settingsPath(), QStringLiteral("subject"), QStringLiteral("file"), path, why);
+}
+
+std::optional<report::Roster> Server::readRoster(const QString &name, QString *why) const
+{
+    const QString shown = m_log.text(text::RosterUnreadable);
+    if (name.isEmpty()) {
+        *why = shown + QStringLiteral("subject/roster=");
+        return std::nullopt;
+    }
+    const QString path = QDir(m_folder).filePath(name);
+    report::RosterFault fault;
+    std::optional<report::Roster> roster = report::Roster::read(path, &fault);
+    if (roster)
+        return roster;
+    using Kind = report::RosterFault::Kind;
+    QString reason = fault.detail;
+    switch (fault.kind) {
+    case Kind::None:
+    case Kind::Unreadable:
+        break;
+    case Kind::NotUtf8:
+        reason = m_log.text(text::RosterNotUtf8);
+        break;
+    case Kind::UnclosedQuote:
+        reason = m_log.text(text::RosterUnclosedQuote).arg(fault.line);
+        break;
+    case Kind::NoIdColumn:
+        reason = m_log.text(text::RosterNoIdColumn).arg(fault.line);
+        break;
+    case Kind::Empty:
+        reason = m_log.text(text::RosterEmpty);
+        break;
+    case Kind::IdTooLong:
+        reason = m_log.text(text::RosterIdTooLong).arg(fault.line).arg(fault.detail);
+        break;
+    }
+    *why = shown + path + QStringLiteral(" (") + reason + u')';
+    return std::nullopt;
+}
+
+void Server::useRoster(const std::optional<report::Roster> &roster)
+{
+    std::optional<QSet<QString>> admitted;
+    if (roster && m_strict) {
+        admitted.emplace();
+        for (const report::RosterEntry &e : roster->entries())
+            admitted->insert(e.id);
+    }
+    m_messages.setAdmitted(std::move(admitted));
+    // Names and seats are the examiner's, not the browsers'.
+    m_downloads.refuseFile(roster ? roster->path() : QString());
+    if (roster)
+        m_log.log(m_log.text(text::RosterLoaded).arg(roster->size()).arg(roster->path()));
+}
+
+bool Server::loadRoster(const QString &path, QString *why)
+{
+    QString problem;
+    std::optional<report::Roster> roster = readRoster(path, &problem);
+    if (!roster) {
+        m_log.log(problem);
+        if (why)
+            *why = problem;
+        return false;
+    }
+    // Kept by its name when it is in the program folder, so the folder can move as a whole.
+    const QFileInfo info(path);
+    const QString setting = info.absolutePath() == QFileInfo(m_folder).absoluteFilePath() ? info.fileName() : info.absoluteFilePath();
+    if (!writeIniValue(settingsPath(), QStringLiteral("subject"), QStringLiteral("roster"), setting, why))
+        return false;
+    m_room.setRoster(roster);
+    useRoster(roster);
+    return true;
+}
+
+int Server::connectedCount() const
+{
+    return m_connections.connectionCount();
 }
 
 QString Server::windowTitle() const
@@ -157,6 +245,19 @@ Server::StartResult Server::start()
         }
     }
 
+    // A roster that cannot be read refuses the start, as a paper does: strict needs one.
+    const QString rosterName = trimBlanks(settings.value(u"subject", u"roster").value_or(QString()));
+    const bool strict = settings.value(u"subject", u"strict").value_or(QString()).trimmed() == u"1";
+    std::optional<report::Roster> roster;
+    if (!rosterName.isEmpty() || strict) {
+        roster = readRoster(rosterName, &result.problem);
+        if (!roster) {
+            result.refusal = StartResult::Refusal::Unreadable;
+            m_log.log(result.problem);
+            return result;
+        }
+    }
+
     m_log.logBox().setCounter(1);
     // On unless turned off: a candidate whose client or workstation was restarted may log in again.
     const bool resume = settings.value(u"subject", u"resume").value_or(QString()).trimmed() != u"0";
@@ -176,6 +277,11 @@ Server::StartResult Server::start()
     }
     m_downloads.withhold(withheld);
     m_messages.serveQueue(); // a higher limit serves those waiting at once
+    if (result.messageService) {
+        m_strict = strict;
+        m_room.startRun(roster);
+        useRoster(roster);
+    }
 
     QString problem;
     result.httpService = m_downloads.start(*ports[1], &problem);

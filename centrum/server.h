@@ -12,6 +12,7 @@
 #include "centrum/papertransfers.h"
 #include "centrum/resultrecorder.h"
 #include "centrum/securesheets.h"
+#include "centrum/roomstate.h"
 #include "centrum/servicelog.h"
 #include "centrum/shuffledpaper.h"
 
@@ -55,6 +56,8 @@ struct ServerSeams {
     // Where the server's secret is drawn from when its folder has none yet; the keys that, with
     // each candidate's ID, order its copy of a shuffled paper are derived from that secret.
     RandomSource random = [](quint32 bound) { return QRandomGenerator::system()->bounded(bound); };
+    // Changes to the room's table are announced at most this often.
+    std::chrono::milliseconds roomBatch { 150 };
 };
 
 // The service behind the server window and the headless server. Everything runs on the
@@ -91,6 +94,15 @@ public:
     bool isLoggedIn(const QString &id) const { return m_messages.isLoggedIn(id); }
     // The IDs logged in this run, in the order of their text.
     QStringList loggedInIds() const { return m_messages.loggedInIds(); }
+
+    // Each candidate of this run and where it stands, fed by the service's events.
+    const RoomState &room() const { return m_room; }
+    RoomState &room() { return m_room; }
+    // Reads a roster and uses it from now on, also for the next start (subject/roster); false,
+    // with why set as logged, when it cannot be read.
+    bool loadRoster(const QString &path, QString *why = nullptr);
+    // Candidates' message connections open now.
+    int connectedCount() const;
 
     // The paper list as configured, and as measured by the last start.
     QStringList configuredPapers() const;
@@ -144,8 +156,15 @@ signals:
     void paperPieceSent(qint64 bytes);
 
 private:
+    // The roster of setting value name (in the program folder unless a full path); nothing,
+    // with why set, when it cannot be read.
+    std::optional<report::Roster> readRoster(const QString &name, QString *why) const;
+    void useRoster(const std::optional<report::Roster> &roster);
+
     QString m_folder;
     ServiceLog m_log;
+    RoomState m_room;
+    bool m_strict = false; // this run admits only the roster's IDs
     DayFiles m_dayFiles;
     FileCache m_fileCache; // the papers and the downloads' files
     MessageConnections m_connections;

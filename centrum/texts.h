@@ -114,6 +114,38 @@ enum Id : int {
     AnswerCount = 97,            // %1 answers, %2 questions
     ResultTaken = 98,            // %1 paper
     SheetAgain = 99,             // + ID
+    // The room at a glance: the table of candidates, its counters and the roster.
+    RoomTab = 110,
+    LogTab = 111,
+    Counters = 112, // %1 expected, %2 logged in, %3 taking the test, %4 submitted, %5 absent
+    NameColumn = 113,
+    SeatColumn = 114,
+    LoginTimeColumn = 115,
+    StateColumn = 116,
+    ResultTimeColumn = 117,
+    StateAbsent = 118,
+    StateWaiting = 119,
+    StateReceiving = 120, // %1 percent
+    StateTesting = 121,
+    StateSubmitted = 122,
+    StateTransferFailed = 123,
+    StateAllowedAgain = 124,
+    StateResumed = 125,
+    StateRefused = 126,
+    Unexpected = 127, // after a state
+    RosterButton = 128,
+    RosterTitle = 129,   // the file dialog's title
+    RosterFiles = 130,   // the file dialog's filter
+    RosterUnreadable = 131, // + file and why
+    RosterLoaded = 132,     // log line: %1 candidates, %2 file
+    NotOnRoster = 133,      // log line + ID and address
+    NotSubmittedYet = 134,  // centrumd's status, before the list
+    // Why a roster cannot be read.
+    RosterNoIdColumn = 135,    // %1 line
+    RosterUnclosedQuote = 136, // %1 line
+    RosterEmpty = 137,
+    RosterIdTooLong = 138,     // %1 line, %2 ID
+    RosterNotUtf8 = 139,
 };
 
 } // namespace text

@@ -196,6 +196,8 @@ void Client::handleMessage(const QByteArray &message)
         onFinished();
     } else if (tag == wire::tagDuplicate && !m_submitMode && m_view.state == State::Fetching) {
         fail(text(text::AlreadyLoggedIn));
+    } else if (tag == wire::tagNotOnList && !m_submitMode && m_view.state == State::Fetching) {
+        fail(text(text::NotOnList)); // the candidate may type the ID again
     }
 }
 

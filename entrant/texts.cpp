@@ -44,6 +44,7 @@ const TextEntry entries[] = {
     { TooLargeForServer, "交卷内容太大(%1字节,服务器最多接收%2字节),无法发送。考试程序已在试卷旁保存副本,请联系监考老师",
       "What the test program handed in is too large for the server (%1 bytes, at most %2) and cannot be sent. "
       "The test program kept a copy beside the paper; please call the examiner." },
+    { NotOnList, "本场考试的名单中没有该考号", "This ID is not on the list of this exam" },
 };
 
 } // namespace

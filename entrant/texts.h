@@ -46,6 +46,7 @@ enum Id : int {
     SubmitButton = 32, // the same in both languages
     SheetUndelivered = 33, // the close question while a secure copy's answers have not gone in
     TooLargeForServer = 34, // %1 the report's bytes, %2 the most the server takes
+    NotOnList = 37,    // the server admits only the IDs of its roster
 };
 
 } // namespace text

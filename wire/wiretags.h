@@ -7,6 +7,8 @@ namespace wire {
 inline constexpr char tagAnnounce[] = "fINF";
 inline constexpr char tagLogin[] = "infd";
 inline constexpr char tagDuplicate[] = "lgMo";
+// Instead of a transfer, when the server admits only the IDs of its roster; the server then closes.
+inline constexpr char tagNotOnList[] = "lgNo";
 inline constexpr char tagRequestFile[] = "rqsF";
 inline constexpr char tagOver[] = "over";
 inline constexpr char tagFinished[] = "finx";

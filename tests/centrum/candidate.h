@@ -40,6 +40,7 @@ public:
     QByteArray current;
     bool finished = false;
     bool duplicate = false;
+    bool notOnList = false; // refused as not on the server's roster
     bool closedByServer = false;
 
     explicit Candidate(QString candidateId, QObject *parent = nullptr) : QObject(parent), id(std::move(candidateId)) { }
@@ -126,6 +127,8 @@ private:
         } else if (tag == "lgMo") {
             duplicate = true;
             m_msg.close();
+        } else if (tag == "lgNo") {
+            notOnList = true;
         }
     }
 

@@ -93,6 +93,8 @@ TEST_F(Centrumd, RefusesBadSettingsWithExitStatusTwo)
         { "[comm]\nmsg=86x1\nweb=0\n[subject]\nfile=sample.dat\n", "Bad port setting:comm/msg=86x1" },
         { "[comm]\nmsg=0\nweb=0\n", "NO Tests" },
         { "[comm]\nmsg=0\nweb=0\n[subject]\nfile=missing.dat\n", "Paper cannot be served:missing.dat" },
+        { "[comm]\nmsg=0\nweb=0\n[subject]\nfile=sample.dat\nstrict=1\n", "Roster cannot be read:subject/roster=" },
+        { "[comm]\nmsg=0\nweb=0\n[subject]\nfile=sample.dat\nroster=setting.ini\n", "(the ID \"file=sample.dat\" on line 5 is longer than 12 characters" },
     };
     for (const auto &[settings, message] : rows) {
         SCOPED_TRACE(settings.toStdString());
@@ -161,7 +163,7 @@ TEST_F(Centrumd, TakesAllowFromItsTerminalOnlyAndServesOnAfterTheInputEnds)
     Candidate fetched(QStringLiteral("d3"));
     fetched.fetch(m_msg);
     ASSERT_TRUE(waitFor([&] { return fetched.finished; }));
-    const QByteArray typed = "help\nfrobnicate now\nallow nobody\nallow d3\n";
+    const QByteArray typed = "help\nfrobnicate now\nstatus\nallow nobody\nallow d3\n";
     ASSERT_EQ(::write(terminal, typed.constData(), size_t(typed.size())), typed.size());
     QByteArray out, err;
     const auto shows = [&](const QByteArray &inOut, const QByteArray &inErr) {
@@ -172,7 +174,9 @@ TEST_F(Centrumd, TakesAllowFromItsTerminalOnlyAndServesOnAfterTheInputEnds)
         });
     };
     EXPECT_TRUE(shows(" Allowed to log in again:d3", "This ID has not logged in: nobody")) << err.toStdString();
-    for (const char *answer : { "Commands: allow ID", "Unknown command: frobnicate now" })
+    for (const char *answer : { "Commands: allow ID", "Unknown command: frobnicate now",
+                                "Expected: 0   Logged in: 1   Taking the test: 1   Submitted: 0   Absent: 0",
+                                "Not submitted yet:1\ncentrumd:   d3  127.0.0.1  Taking the test\n" })
         EXPECT_TRUE(err.contains(answer)) << answer;
     Candidate again(QStringLiteral("d3"));
     again.fetch(m_msg);

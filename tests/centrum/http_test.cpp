@@ -84,10 +84,17 @@ TEST_F(HttpTest, RefusesPathsLeavingTheFolderAndTheServersOwnRecords)
     // Links inside the folder under harmless names lead to the records all the same.
     ASSERT_TRUE(QFile::link(QStringLiteral("setting.ini"), path(QStringLiteral("cfg.txt"))));
     ASSERT_TRUE(QFile::link(QStringLiteral("../2026-12-6.rpt"), path(QStringLiteral("papers/today.txt"))));
+    // The examiner's roster, under any name, holds names and seats.
+    QFile roster(path(QStringLiteral("class.txt")));
+    ASSERT_TRUE(roster.open(QIODevice::WriteOnly) && roster.write("S1\n") == 3);
+    roster.close();
+    ASSERT_TRUE(server().loadRoster(roster.fileName()));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../class.txt"), path(QStringLiteral("papers/list.txt"))));
     for (const QByteArray path : { "/../setting.ini", "/papers/../../etc/passwd", "/%2e%2e/etc/passwd",
                                    "/..%2F..%2Fetc/passwd", "//etc/passwd", "/%2Fetc/passwd",
                                    "/papers\\..\\sample.dat", "/%5c..%5csample.dat", "/setting.ini",
-                                   "/2026-12-6.rpt", "/2026-12-6.LOG", "/cfg.txt", "/papers/today.txt" }) {
+                                   "/2026-12-6.rpt", "/2026-12-6.LOG", "/cfg.txt", "/papers/today.txt",
+                                   "/class.txt", "/papers/list.txt" }) {
         SCOPED_TRACE(path.toStdString());
         Browser &b = get("GET " + path + " HTTP/1.0\r\n\r\n");
         ASSERT_TRUE(waitFor([&] { return b.closed(); }));

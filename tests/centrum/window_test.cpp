@@ -4,6 +4,7 @@
 #include "centrum/dlgallow.h"
 #include "centrum/dlgrpt.h"
 #include "centrum/form1.h"
+#include "centrum/roommodel.h"
 #include "centrum/scorehistogram.h"
 #include "centrum/textwindow.h"
 #include "common/inifile.h"
@@ -19,6 +20,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTcpServer>
 #include <QTest>
 
@@ -399,6 +402,51 @@ TEST_F(ServerWindow, ALogFileGoesToTheDesktopsViewerOrElseToOurOwn)
     ASSERT_EQ(m_told.size(), 1);
     EXPECT_TRUE(m_told[0].startsWith("Warning|File cannot be read:" + path("2026-12-6.log"))) << m_told[0].toStdString();
     EXPECT_FALSE(viewer->isVisible());
+}
+
+TEST_F(ServerWindow, TheRoomTableFollowsCandidatesAndSortsFromTheKeyboard)
+{
+    writeFile(QStringLiteral("p.dat"), 2000);
+    QFile roster(path(QStringLiteral("roster.csv")));
+    ASSERT_TRUE(roster.open(QIODevice::WriteOnly) && roster.write("ID,Name,Seat\nS1,Wang,A1\nS2,Li,A2\nS3,Zhao,A3\n") > 0);
+    roster.close();
+    writeSettings(QStringLiteral("p.dat"));
+    ASSERT_TRUE(writeIniValue(path(QStringLiteral("setting.ini")), QStringLiteral("subject"), QStringLiteral("roster"),
+                              QStringLiteral("roster.csv")));
+    Form1 &form = open();
+    click(form.Command4);
+    QAbstractItemModel *table = form.roomTable->model();
+    ASSERT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(form.roomCounters->text(), QStringLiteral("Expected: 3   Logged in: 0   Taking the test: 0   Submitted: 0   Absent: 3"));
+
+    // A batch of changes reaches the view as one: rows inserted once, and the counters after.
+    QSignalSpy inserted(table, &QAbstractItemModel::rowsInserted);
+    for (const char *id : { "S2", "guest" }) {
+        Candidate &c = candidate(QString::fromLatin1(id));
+        c.fetch(server().messagePort());
+        ASSERT_TRUE(waitFor([&] { return c.finished; }));
+    }
+    Candidate &result = candidate(QStringLiteral("S2"));
+    result.submit(server().messagePort(), clsEncryptXOR().HexEncrypt(QStringLiteral("72:p.dat:61")));
+    ASSERT_TRUE(waitFor([&] { return form.roomCounters->text().contains(QStringLiteral("Submitted: 1")); }));
+    EXPECT_EQ(form.roomCounters->text(), QStringLiteral("Expected: 3   Logged in: 2   Taking the test: 1   Submitted: 1   Absent: 2"));
+    EXPECT_EQ(inserted.size(), 1);
+    ASSERT_EQ(table->rowCount(), 4);
+
+    const auto column = [&](int c) {
+        QStringList cells;
+        for (int r = 0; r < table->rowCount(); ++r)
+            cells << table->index(r, c).data().toString();
+        return cells;
+    };
+    form.roomTable->setFocus();
+    QTest::keyClick(form.roomTable, Qt::Key_6, Qt::ControlModifier); // the state, in the order an exam goes
+    EXPECT_EQ(column(RoomModel::State), QStringList({ "Absent", "Absent", "Taking the test (not on the list)", "Submitted" }));
+    QTest::keyClick(form.roomTable, Qt::Key_9, Qt::ControlModifier); // the marks, highest first the second time
+    QTest::keyClick(form.roomTable, Qt::Key_9, Qt::ControlModifier);
+    EXPECT_EQ(column(RoomModel::Id).first(), QStringLiteral("S2"));
+    EXPECT_EQ(table->index(0, RoomModel::Name).data().toString() + table->index(0, RoomModel::TimeUsed).data().toString(),
+              QStringLiteral("Li1:01"));
 }
 
 TEST_F(ServerWindow, EveryTextIsChineseOnAChineseSystem)

@@ -54,13 +54,14 @@ protected:
         EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == size);
         return bytes;
     }
-    // Serves papers on the port given, or on one the system picks, and points client 0 at it.
-    void startServer(const QString &papers, quint16 port = 0)
+    // Serves papers on the port given, or on one the system picks, and points client 0 at it;
+    // subject holds more lines of the server's section subject.
+    void startServer(const QString &papers, quint16 port = 0, const QString &subject = {})
     {
         QFile f(m_serverDir.filePath(QStringLiteral("setting.ini")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         // The clients here share one address: a second login is refused as from another workstation.
-        f.write(QStringLiteral("[comm]\nmsg=%1\nweb=0\n[subject]\nfile=%2\nresume=0\n").arg(port).arg(papers).toUtf8());
+        f.write(QStringLiteral("[comm]\nmsg=%1\nweb=0\n[subject]\nfile=%2\nresume=0\n%3").arg(port).arg(papers, subject).toUtf8());
         f.close();
         if (!m_server)
             m_server = std::make_unique<centrum::Server>(centrum::ServerSeams {

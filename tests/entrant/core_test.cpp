@@ -96,6 +96,30 @@ TEST_F(ClientTest, SecondLoginWithTheSameIdGoesBackToTheLoginControls)
     EXPECT_FALSE(QFileInfo::exists(clientFile(QStringLiteral("maths1.dat"), 1))) << "no empty paper is left";
 }
 
+TEST_F(ClientTest, AnIdNotOnAStrictRosterIsRefusedAndTheCandidateTypesAgain)
+{
+    writePaper(QStringLiteral("maths1.dat"), 1000);
+    QFile roster(m_serverDir.filePath(QStringLiteral("roster.csv")));
+    ASSERT_TRUE(roster.open(QIODevice::WriteOnly) && roster.write("ID,Name\nS01,Wang\n") > 0);
+    roster.close();
+    startServer(QStringLiteral("maths1.dat"), 0, QStringLiteral("roster=roster.csv\nstrict=1\n"));
+    for (const int lcid : { 1033, 2052 }) {
+        SCOPED_TRACE(lcid);
+        m_clients[0].reset();
+        client(0, lcid).login(QStringLiteral("S99"));
+        ASSERT_TRUE(reaches(State::Ready));
+        EXPECT_EQ(client().view().status, lcid == 2052 ? QStringLiteral("本场考试的名单中没有该考号")
+                                                      : QStringLiteral("This ID is not on the list of this exam"));
+        EXPECT_TRUE(client().view().loginControlsShown);
+        EXPECT_FALSE(QFileInfo::exists(clientFile(QStringLiteral("maths1.dat")))) << "no empty paper is left";
+    }
+    EXPECT_TRUE(m_launcher.started.isEmpty());
+    EXPECT_FALSE(m_server->isLoggedIn(QStringLiteral("S99")));
+    client().login(QStringLiteral("S01"));
+    ASSERT_TRUE(reaches(State::Testing));
+    EXPECT_EQ(m_launcher.started.size(), 1);
+}
+
 TEST_F(ClientTest, SettingsThatCannotBeUsedLeaveNothingOpen)
 {
     QTcpServer busy;

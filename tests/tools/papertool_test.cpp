@@ -117,6 +117,40 @@ TEST_F(Papertool, ReportListsTheReadableRowsAndNamesEachUnreadableEntryByItsLine
     EXPECT_TRUE(r.out.isEmpty());
 }
 
+TEST_F(Papertool, ReportWithARosterAddsNamesSeatsAndARowForEachAbsentee)
+{
+    const QString path = m_dir.filePath(QStringLiteral("2026-12-7.rpt"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("[record]\n08:00:01-1=10.0.0.1:S02:" + paper::encipherLine("85:m.dat:125") + "\n"
+             + "08:00:02-2=10.0.0.2:guest:" + paper::encipherLine("60:m.dat:59") + "\n").toUtf8());
+    f.close();
+    const QString roster = m_dir.filePath(QStringLiteral("roster.csv"));
+    QFile r(roster);
+    ASSERT_TRUE(r.open(QIODevice::WriteOnly));
+    r.write("\xEF\xBB\xBFSeat,ID,Name\r\nA1,S01,\"Wang, Fang\"\r\nA2,S02,李娜\r\nA3,S03,Zhao\r\n");
+    r.close();
+
+    ToolRun run1 = run({ "report", path, "--csv", "--roster", roster });
+    EXPECT_EQ(run1.status, 0) << run1.err.toStdString();
+    // Those with a result first, in the report's order; then the roster's absentees in its order.
+    EXPECT_EQ(QString::fromUtf8(run1.out), QStringLiteral("ID or Name,Name,Seat,Marks,TimeSpent,Tests File,Location\r\n"
+                                                          "S02,李娜,A2,85,2:5,m.dat,10.0.0.1\r\n"
+                                                          "guest,,,60,0:59,m.dat,10.0.0.2\r\n"
+                                                          "S01,\"Wang, Fang\",A1,,,,\r\n"
+                                                          "S03,Zhao,A3,,,,\r\n"));
+    run1 = run({ "report", path, "--roster", roster });
+    EXPECT_TRUE(QString::fromUtf8(run1.out).contains(QStringLiteral("\nS03         Zhao        A3\n"))) << run1.out.toStdString();
+
+    r.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    r.write("Name,Seat\nWang,A1\n");
+    r.close();
+    run1 = run({ "report", path, "--roster", roster });
+    EXPECT_EQ(run1.status, 2);
+    EXPECT_TRUE(run1.err.contains(QStringLiteral("no ID column"))) << run1.err.toStdString();
+    EXPECT_TRUE(run1.out.isEmpty());
+}
+
 TEST_F(Papertool, ScoreReadsAnswersFromStdin)
 {
     const QString path = paperOf({ "1^90^S^T^10^A", "Q^0^2^2^9^x^y", "Q^0^13^3^8^a^b^c", "Q^0^^1^7^Paris^Rome" });

@@ -3,6 +3,7 @@
 
 #include "centrum/reportview.h"
 #include "centrum/texts.h"
+#include "common/csv.h"
 #include "common/durablefile.h"
 #include "common/multilanguage.h"
 #include "paper/fieldrules.h"
@@ -11,6 +12,7 @@
 #include "paper/paperformat.h"
 #include "paper/scoring.h"
 #include "report/report.h"
+#include "report/roster.h"
 #include "tools/papertool/sheet.h"
 
 #include <QFile>
@@ -47,7 +49,10 @@ const char usageText[] =
     "                          plain-text questions with \"ANSWER:\" lines; every bad row\n"
     "                          is listed as SHEET:LINE and nothing is written\n"
     "  export PAPER [-o SHEET] the paper's questions as a comma-separated sheet\n"
-    "  report FILE [--csv]     the results of a report file (.rpt) as a table or as CSV;\n"
+    "  report FILE [--csv] [--roster ROSTER]\n"
+    "                          the results of a report file (.rpt) as a table or as CSV;\n"
+    "                          with a roster (CSV with an ID column, or one ID a line),\n"
+    "                          each ID's name and seat, and a row for each absentee;\n"
     "                          exit 1 when an entry cannot be read\n"
     "\n"
     "Exit status: 0 done, 1 problems found by check or import, 2 bad input or usage.\n";
@@ -494,15 +499,42 @@ QString problemText(report::ReportProblem problem)
     return {};
 }
 
+QString rosterProblem(const report::RosterFault &fault)
+{
+    using Kind = report::RosterFault::Kind;
+    switch (fault.kind) {
+    case Kind::None:
+    case Kind::Unreadable:
+        break;
+    case Kind::NotUtf8:
+        return QStringLiteral("not UTF-8 text");
+    case Kind::UnclosedQuote:
+        return QStringLiteral("the quote opened on line %1 is never closed").arg(fault.line);
+    case Kind::NoIdColumn:
+        return QStringLiteral("the header on line %1 has no ID column").arg(fault.line);
+    case Kind::Empty:
+        return QStringLiteral("the roster holds no ID");
+    case Kind::IdTooLong:
+        return QStringLiteral("the ID \"%1\" on line %2 is longer than 12 characters").arg(fault.detail).arg(fault.line);
+    }
+    return fault.detail;
+}
+
 // report: every readable entry as a row; each unreadable one named by its line on stderr.
 int printReport(const QStringList &args)
 {
     QString path;
+    QString rosterPath;
     bool asCsv = false;
-    for (const QString &a : args) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
         if (a == u"--csv")
             asCsv = true;
-        else if (path.isEmpty() && !a.startsWith(u'-'))
+        else if (a == u"--roster") {
+            if (++i == args.size() || !rosterPath.isEmpty())
+                return usage(QStringLiteral("--roster takes one roster file"));
+            rosterPath = args[i];
+        } else if (path.isEmpty() && !a.startsWith(u'-'))
             path = a;
         else
             return usage(QStringLiteral("unexpected argument \"%1\"").arg(a));
@@ -513,6 +545,13 @@ int printReport(const QStringList &args)
     const auto entries = report::readReport(path, &why);
     if (!entries)
         return fail(QStringLiteral("cannot read %1").arg(why));
+    std::optional<report::Roster> roster;
+    if (!rosterPath.isEmpty()) {
+        report::RosterFault fault;
+        roster = report::Roster::read(rosterPath, &fault);
+        if (!roster)
+            return fail(QStringLiteral("cannot read the roster %1: %2").arg(rosterPath, rosterProblem(fault)));
+    }
 
     QList<report::ReportRow> rows;
     bool problems = false;
@@ -530,19 +569,17 @@ int printReport(const QStringList &args)
     }
 
     // The column names the server's viewer shows in English, so scripts read the same names everywhere.
-    const QStringList header = centrum::reportHeader(Cmlo(centrum::textEntries()));
+    const Cmlo english(centrum::textEntries());
+    const QString csv = centrum::reportCsvText(rows, roster ? &*roster : nullptr, english);
     if (asCsv) {
-        out(report::reportCsv(rows, header));
+        out(csv);
         return problems ? exitProblems : exitOk;
     }
-    QList<QStringList> table { header };
-    for (const report::ReportRow &r : rows) {
-        QStringList cells;
-        for (const QString &c : report::reportCells(r))
-            cells.append(c.trimmed());
-        table.append(cells);
-    }
-    QList<int> widths(header.size(), 0);
+    // The table holds what the CSV holds, in columns.
+    QList<QStringList> table;
+    for (const csv::Record &r : csv::read(csv).records)
+        table.append(r.fields);
+    QList<int> widths(table.value(0).size(), 0);
     for (const QStringList &cells : table) {
         for (qsizetype i = 0; i < cells.size(); ++i)
             widths[i] = std::max(widths[i], columnsOf(cells[i]));
@@ -555,6 +592,8 @@ int printReport(const QStringList &args)
             if (i + 1 < cells.size())
                 line += QString(widths[i] - columnsOf(cells[i]) + 2, u' ');
         }
+        while (line.endsWith(u' ')) // an absentee's empty cells leave no blanks behind
+            line.chop(1);
         text += line + u'\n';
     }
     out(text);
