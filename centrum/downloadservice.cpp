@@ -121,10 +121,13 @@ void DownloadService::onHttpData(int i)
     slot.answered = true;
     slot.idle->start();
     HttpTarget target = resolveHttpPath(m_folder, r.path);
-    const QString canonical = target.kind == HttpTarget::Kind::File ? QFileInfo(target.filePath).canonicalFilePath() : QString();
-    if (target.kind == HttpTarget::Kind::File
-        && ((!m_withheld.isEmpty() && m_withheld.contains(canonical)) || (!m_refusedFile.isEmpty() && canonical == m_refusedFile)))
-        target.kind = HttpTarget::Kind::Refused;
+    // The file's own name, links resolved, only when something is withheld: it takes a look
+    // at every folder on the way.
+    if (target.kind == HttpTarget::Kind::File && (!m_withheld.isEmpty() || !m_refusedFile.isEmpty())) {
+        const QString canonical = QFileInfo(target.filePath).canonicalFilePath();
+        if (m_withheld.contains(canonical) || (!m_refusedFile.isEmpty() && canonical == m_refusedFile))
+            target.kind = HttpTarget::Kind::Refused;
+    }
     if (target.kind != HttpTarget::Kind::File) {
         const bool refused = target.kind == HttpTarget::Kind::Refused;
         const QByteArray body = refused ? "403 Forbidden\n" : "404 Not Found\n";
