@@ -1,6 +1,7 @@
 // The login client's logic: login, fetching the paper, the test, and delivering the result.
 #include "entrant/client.h"
 
+#include "common/channel.h"
 #include "common/clsencryptxor.h"
 #include "common/creadini.h"
 #include "common/netsocket.h"
@@ -154,7 +155,9 @@ void Client::submit()
         return;
     m_submitMode = true;
     // The server closes a connection whose message passes its limit: what cannot go in whole is
-    // not sent, and no retry is offered that could only fail the same way.
+    // not sent, and no retry is offered that could only fail the same way. Whatever the test
+    // program can hand over fits, with the tag and the widest ID.
+    static_assert(qsizetype(sizeof wire::tagReport) - 1 + 4 * wire::idWidth + channel::bufferLimit <= wire::maxMessageBytes);
     const qsizetype reportBytes = wire::reportMessage(m_loginId, pendingResultText()).size();
     if (reportBytes > wire::maxMessageBytes) {
         closeConnections();
