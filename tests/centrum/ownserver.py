@@ -19,10 +19,11 @@ class Run:
 
 
 @contextlib.contextmanager
-def own_server(source, files, data_home=None):
+def own_server(source, files, data_home=None, subject=()):
     """Copies files from the program folder source, starts centrumd there and stops it afterwards.
     With data_home, centrumd runs where it is installed instead and keeps its files in the
-    user's own folder below data_home (as XDG_DATA_HOME), copying what it ships there itself."""
+    user's own folder below data_home (as XDG_DATA_HOME), copying what it ships there itself.
+    subject: further "name=value" settings of section subject, such as "secure=1"."""
     with tempfile.TemporaryDirectory() as copy:
         env = None
         if data_home is None:
@@ -37,6 +38,7 @@ def own_server(source, files, data_home=None):
         with open(os.path.join(folder, "setting.ini"), "w", encoding="utf-8") as f:
             # Port 0: the system picks free ports, so nothing else can take them in between.
             f.write("[comm]\nmsg=0\nfile=8602\nweb=0\n[subject]\nfile=sample.dat\n")
+            f.writelines(setting + "\n" for setting in subject)
         # The log goes to a file: a pipe nobody reads would fill up and hold the server.
         log_name = os.path.join(copy, "centrumd.out")
         with open(log_name, "w+b") as log:

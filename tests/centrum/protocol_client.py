@@ -90,18 +90,24 @@ async def submit(host, port, candidate_id, result, timeout):
         writer.close()
 
 
-def report_values(folder):
+def report_entries(folder, suffix=".rpt"):
+    """The key and value of each entry of today's day file (the report, or the answers with
+    suffix ".ans"), in file order."""
     day = datetime.date.today()
-    path = os.path.join(folder, "%d-%d-%d.rpt" % (day.year, day.month, day.day))
-    values, in_record = [], False
+    path = os.path.join(folder, "%d-%d-%d%s" % (day.year, day.month, day.day, suffix))
+    entries, in_record = [], False
     with open(path, encoding="utf-8") as f:
         for line in f:
             line = line.rstrip("\r\n")
             if line.strip().startswith("["):
                 in_record = line.strip().lower() == "[record]"
             elif in_record and "=" in line:
-                values.append(line.split("=", 1)[1])
-    return values
+                entries.append(tuple(line.split("=", 1)))
+    return entries
+
+
+def report_values(folder):
+    return [value for _, value in report_entries(folder)]
 
 
 async def one_candidate(args, n):

@@ -3,7 +3,7 @@
 folder, a candidate's login client and test program in theirs, on 127.0.0.1. Run inside an X
 display (xvfb-run); the windows get the mouse and the keyboard through xdotool.
 
-  exam_room.py --dist build/dist [--language en|zh] [--scenario whole|killed|crashes] [--shots FOLDER]
+  exam_room.py --dist build/dist [--language en|zh] [--scenario whole|killed|crashes|secure] [--shots FOLDER]
   exam_room.py --installed /usr/lib/exam-suite [--language en|zh]
 
 --dist copies the staged programs into a program folder of their own for each person.
@@ -20,6 +20,9 @@ client both killed. The candidate logs in again with the same ID at the same wor
 the answers given so far, answers the rest and submits: one result, scored on every answer.
 --scenario crashes: the test program alone, on a received paper, killed after each answer and
 started again; every answer its journal held comes back.
+--scenario secure: the server in secure mode (secure=1). The workstation receives the paper
+without its answers, examdesk hands in the answers and says so, and the server scores them:
+full marks in the report, every answer in the day's answer file.
 """
 import argparse
 import os
@@ -29,10 +32,11 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "centrum"))
 import ownserver  # noqa: E402
-from protocol_client import KEY, report_values  # noqa: E402
+from protocol_client import KEY, report_entries, report_values  # noqa: E402
 
 CANDIDATE = "alice"
 PAPER = "sample.dat"
@@ -397,6 +401,56 @@ def killed_after_each_answer(room):
         len(RIGHT_ANSWERS), score, FULL_MARKS)
 
 
+def paper_lines(data):
+    return [decipher(line).split("^") for line in data.decode("ascii").split()]
+
+
+def a_secure_exam(room):
+    """The server in secure mode: the copy received has no answers, examdesk hands in the
+    answers and tells the candidate, and the server's score and the answers are stored."""
+    candidate = room.candidate("secure")
+    process = candidate.start()
+    candidate.log_in(room.title, CANDIDATE)
+    take_the_test(None)
+    # By its title, read back whole: xdotool's own name search misses titles in Chinese.
+    notice = wait_until("the notice that the answers went in", lambda: next(
+        (w for w in program_windows("--class", "^examdesk$")
+         if subprocess.run(["xdotool", "getwindowname", w], capture_output=True, text=True).stdout.strip()
+         == room.handed_in), None))
+    settle()
+    room.shots.take("examdesk-handed-in")
+    xdotool("windowfocus", "--sync", notice)
+    xdotool("key", "Return")
+    if process.wait(60) != 0:
+        raise AssertionError("entrant ended with %d:\n%s" % (process.returncode, open(candidate.log).read()))
+    wait_until("the test program to end", lambda: not program_windows("--class", "^examdesk$"))
+
+    # The copy: the header's first field an 18-digit token, every answer field empty and each
+    # fill-in word "_"; the rest as the paper has it.
+    paper = paper_lines(room.paper)
+    copy = paper_lines(open(os.path.join(candidate.folder, PAPER), "rb").read())
+    token = copy[0][0]
+    assert len(token) == 18 and token.isdigit() and copy[0][1:] == paper[0][1:], copy[0]
+    expected = [line[:2] + [""] + line[3:5] + (["_"] * len(line[5:]) if right[0] == "blanks" else line[5:])
+                for line, right in zip(paper[1:], RIGHT_ANSWERS)]
+    assert copy[1:] == expected, "the copy is not the paper without its answers: %r" % copy[1:]
+
+    score, seconds = one_result(room.server.folder)
+    assert score == FULL_MARKS, "the server scored %d" % score
+    (report_key, _), = report_entries(room.server.folder)
+    answers = [value.split(":") for _, value in report_entries(room.server.folder, ".ans")]
+    assert len(answers) == 1, "expected one entry in the answer file, found %r" % answers
+    mark, key, candidate_id, paper_name, stored_seconds, stored_score, count, *given = answers[0]
+    assert (mark, urllib.parse.unquote(key), urllib.parse.unquote(candidate_id), paper_name, int(stored_seconds),
+            int(stored_score), int(count)) == ("ans1", report_key, CANDIDATE, PAPER, seconds, score, len(given)), \
+        answers[0]
+    pairs = [item.rsplit(",", 1) for item in given]
+    assert [urllib.parse.unquote(a) for a, _ in pairs] == [right[2] for right in RIGHT_ANSWERS], given
+    assert sum(float(points) for _, points in pairs) == FULL_MARKS, given
+    return "a secure exam: the copy had no answers; the server scored %s's answers %s of %d in %s s" % (
+        CANDIDATE, score, FULL_MARKS, seconds)
+
+
 class Room:
     """What the scenarios share: the server, the candidates' programs and the texts to expect."""
 
@@ -405,6 +459,7 @@ class Room:
         self.installed, self.shots = installed, shots
         self.title = "ZeloClientV1.1" if language == "en" else "Orla客户端程序V1.1"
         self.refused = "This User has Logined" if language == "en" else "该用户已登录"
+        self.handed_in = "Handed in" if language == "en" else "已交卷"
         self.paper = open(os.path.join(server.folder, PAPER), "rb").read()
 
     def candidate(self, name):
@@ -414,7 +469,8 @@ class Room:
         return Candidate(self.programs, folder, self.server.msg, self.env, self.installed)
 
 
-SCENARIOS = {"whole": a_whole_exam, "killed": a_killed_workstation, "crashes": killed_after_each_answer}
+SCENARIOS = {"whole": a_whole_exam, "killed": a_killed_workstation, "crashes": killed_after_each_answer,
+             "secure": a_secure_exam}
 
 
 def main():
@@ -437,7 +493,8 @@ def main():
 
     with tempfile.TemporaryDirectory() as home, \
             ownserver.own_server(program_folders[0], [PAPER],
-                                 data_home=os.path.join(home, "examiner") if installed else None) as server:
+                                 data_home=os.path.join(home, "examiner") if installed else None,
+                                 subject=["secure=1"] if args.scenario == "secure" else []) as server:
         env = dict(os.environ)
         env.pop("QT_QPA_PLATFORM", None)
         env["LANG"] = env["LC_ALL"] = "en_US.UTF-8" if args.language == "en" else "zh_CN.UTF-8"
