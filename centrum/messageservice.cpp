@@ -57,7 +57,8 @@ bool MessageService::start(quint16 port, const QStringList &paperList, const Ser
                            const QString &answerFile, const QString &reportFile)
 {
     const bool shuffle = shuffleSecret != nullptr;
-    m_sheets.stop();
+    // Secure mode's papers and results stay as they were until this start has read the new
+    // ones: a start that fails must not leave the connections still open taking any result.
     m_logins.clear();
     m_resume = resume;
     m_firstAddress.clear();
@@ -116,6 +117,8 @@ bool MessageService::start(quint16 port, const QStringList &paperList, const Ser
     QString why;
     if (secureSecret && !m_sheets.start(papers, answerFile, reportFile, &why))
         return refuse(StartResult::Refusal::Unreadable, u' ' + m_log.text(text::Unreadable) + why);
+    if (!secureSecret)
+        m_sheets.stop();
     m_papers = papers;
     // Beside the socket's own line, one that tells the examiner which setting to change.
     if (!m_connections.makeListener(-1))
@@ -308,18 +311,22 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
         }
     } else if (tag == wire::tagReport) {
         m_log.log(m_log.text(text::SubmittedBy) + QStringLiteral("%1:%2").arg(s->remoteHostIP()).arg(s->remotePort()));
+        // The room sees a result once it is on disk.
+        const auto stored = [this, id = m.id(), address = s->remoteHostIP()](const QString &resultText) {
+            emit resultReceived(id, address, resultText);
+        };
         if (m_sheets.isOn()) {
-            QString scored;
-            if (m_sheets.receive(k, c.serial, s->remoteHostIP(), m.id(), m.afterId(), &scored) && m_resume)
+            if (m_sheets.receive(k, c.serial, s->remoteHostIP(), m.id(), m.afterId(), stored) && m_resume)
                 m_submitted.insert(m.id());
-            if (!scored.isEmpty())
-                emit resultReceived(m.id(), s->remoteHostIP(), scored);
             return;
         }
         if (m_resume)
             m_submitted.insert(m.id());
-        m_recorder.add(k, c.serial, report::reportEntry(s->remoteHostIP(), m.id(), m.afterId()));
-        emit resultReceived(m.id(), s->remoteHostIP(), m.afterId());
+        m_recorder.add(k, c.serial, report::reportEntry(s->remoteHostIP(), m.id(), m.afterId()),
+                       [stored, result = m.afterId()](bool written) {
+                           if (written)
+                               stored(result);
+                       });
     }
 }
 

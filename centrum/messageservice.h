@@ -103,6 +103,7 @@ signals:
     // A login was forgotten before the candidate had its paper: it may log in again.
     void loginDropped(const QString &id);
     void allowedAgain(const QString &id);
+    // A result is on disk: as received, or as scored from an answer sheet in secure mode.
     void resultReceived(const QString &id, const QString &address, const QString &resultText);
 
 private:

@@ -25,24 +25,26 @@ ResultRecorder::ResultRecorder(CandidateLinks &links, ServiceLog &log, const QSt
 
 ResultRecorder::~ResultRecorder()
 {
+    // What was received is kept; those waiting to hear of it may be gone already.
+    for (PendingReport &p : m_waiting)
+        p.settled = nullptr;
     flush();
 }
 
-void ResultRecorder::add(qint16 index, quint64 serial, const QString &entry)
+void ResultRecorder::add(qint16 index, quint64 serial, const QString &entry, std::function<void(bool stored)> settled)
 {
     // A room submitting at once shares one sync of the report file instead of one each.
     if (m_batch.isEmpty())
         m_timer.start(m_grouping);
     m_batch.append({ m_now(), entry, {} });
-    m_waiting.append({ index, serial, std::nullopt, {} });
+    m_waiting.append({ index, serial, std::nullopt, std::move(settled) });
 }
 
 void ResultRecorder::addSheet(qint16 index, quint64 serial, const QString &entry, report::AnswerEntry answers,
                               std::function<void(bool stored)> settled)
 {
-    add(index, serial, entry);
+    add(index, serial, entry, std::move(settled));
     m_waiting.last().answers = std::move(answers);
-    m_waiting.last().settled = std::move(settled);
 }
 
 void ResultRecorder::flush()

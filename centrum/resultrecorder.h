@@ -32,8 +32,9 @@ public:
     // What was received is kept, even when it can no longer be confirmed.
     ~ResultRecorder() override;
 
-    // A result ("IP:ID:result") from the candidate at a message connection.
-    void add(qint16 index, quint64 serial, const QString &entry);
+    // A result ("IP:ID:result") from the candidate at a message connection; settled, when
+    // given, is told whether it was stored.
+    void add(qint16 index, quint64 serial, const QString &entry, std::function<void(bool stored)> settled = {});
     // A result scored from an answer sheet: its answers go to the day's answer file, named by
     // the key of the report entry, and both are on disk before the candidate is confirmed.
     // settled is told whether they were stored.

@@ -44,7 +44,7 @@ SecureSheets::~SecureSheets() = default;
 bool SecureSheets::start(const QList<ClassFile> &papers, const QString &answerFile, const QString &reportFile,
                          QString *why)
 {
-    stop();
+    // Nothing changes until the stored results are read: a start that fails keeps the last.
     QHash<QString, Result> results;
     // Answers whose report could not be written are no result: that sheet may come again.
     if (QFileInfo(answerFile).exists() && QFileInfo(reportFile).exists()) {
@@ -58,6 +58,7 @@ bool SecureSheets::start(const QList<ClassFile> &papers, const QString &answerFi
             results.insert(resultKey(e.id, e.paper), { sheetAnswers(e.seconds, given), true });
         }
     }
+    m_papers.clear();
     for (const ClassFile &paper : papers) {
         if (paper.secure)
             m_papers.insert(paper.fNameNoPs, paper.secure);
@@ -86,7 +87,7 @@ void SecureSheets::refuse(qint16 index, quint64 serial, const QString &address, 
 }
 
 bool SecureSheets::receive(qint16 index, quint64 serial, const QString &address, const QString &id,
-                           const QString &result, QString *scored)
+                           const QString &result, std::function<void(const QString &resultText)> stored)
 {
     const auto refused = [&](const QString &why) {
         refuse(index, serial, address, id, why);
@@ -123,15 +124,15 @@ bool SecureSheets::receive(qint16 index, quint64 serial, const QString &address,
     for (qsizetype i = 0; i < marked.answers.size(); ++i)
         answers.questions.append({ marked.answers[i], marked.points.value(i) });
     const QString resultText = clsEncryptXOR().HexEncrypt(paper::formatResultText(marked.score, paper->name(), sheet->seconds));
-    if (scored)
-        *scored = resultText;
     m_results.insert(key, { given, false }); // a second sheet meanwhile is refused
     m_recorder.addSheet(index, serial, report::reportEntry(address, id, resultText), std::move(answers),
-                        [this, key, given](bool stored) {
+                        [this, key, given, resultText, stored = std::move(stored)](bool written) {
+                            if (written && stored)
+                                stored(resultText);
                             const auto it = m_results.find(key);
                             if (it == m_results.end() || it->answers != given)
                                 return; // allowed again meanwhile
-                            if (stored)
+                            if (written)
                                 it->stored = true;
                             else
                                 m_results.erase(it); // it may come again

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 
@@ -29,7 +31,8 @@ public:
     ~SecureSheets();
 
     // Takes the run's papers (those made for secure mode) and the results already stored in
-    // the day's answer and report files; false, with why set, when those cannot be read.
+    // the day's answer and report files; false, with why set, when those cannot be read, and
+    // then what was taken before stays.
     bool start(const QList<ClassFile> &papers, const QString &answerFile, const QString &reportFile, QString *why);
     // Results are taken as they come again.
     void stop();
@@ -37,10 +40,10 @@ public:
 
     // A report on a message connection: false when it was refused (and the connection closed).
     // The same sheet again, once stored, is confirmed again and not stored twice: its client
-    // did not see the first confirmation. A sheet taken sets scored to the enciphered result
-    // text it is stored as.
+    // did not see the first confirmation. A sheet taken is told to stored, with the
+    // enciphered result text it was stored as, once it is on disk.
     bool receive(qint16 index, quint64 serial, const QString &address, const QString &id, const QString &result,
-                 QString *scored = nullptr);
+                 std::function<void(const QString &resultText)> stored = {});
     // The ID may hand in a sheet again, for any paper; false when it had no result.
     bool allowAgain(const QString &id);
     int refusedCount() const { return m_refused; }

@@ -110,6 +110,7 @@ QString formatAnswerSheet(const AnswerSheet &sheet)
             out += u',';
         appendEscaped(out, sheet.answers[i]);
     }
+    out += u':';
     return out;
 }
 
@@ -123,7 +124,10 @@ std::optional<AnswerSheet> parseAnswerSheet(QStringView text)
     if (!isAnswerSheet(text))
         return std::nullopt;
     text = text.sliced(sheetMark.size());
-    // token, seconds, count, paper, answers: the escapes leave exactly four ":".
+    // token, seconds, count, paper, answers: the escapes leave exactly four ":" and the last.
+    if (!text.endsWith(u':'))
+        return std::nullopt;
+    text.chop(1);
     QStringView fields[5];
     for (int i = 0; i < 4; ++i) {
         const qsizetype colon = text.indexOf(u':');

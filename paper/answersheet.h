@@ -33,16 +33,18 @@ struct AnswerSheet {
 };
 
 // The plain sheet: "#sheet1:" token ":" seconds ":" number of answers ":" paper ":" the
-// answers joined by ",". In the paper's name and in each answer "%", ":", "," and control
-// characters are written as "%" and two hexadecimal digits, so any text goes through and the
-// fields split unambiguously. A result text never starts with "#".
+// answers joined by "," and a last ":". In the paper's name and in each answer "%", ":", ","
+// and control characters are written as "%" and two hexadecimal digits, so any text goes
+// through and the fields split unambiguously; the last ":" tells a whole sheet from one cut
+// short within its last answer. A result text never starts with "#".
 QString formatAnswerSheet(const AnswerSheet &sheet);
 
 // True when text starts with the sheet's mark, whether or not the rest reads.
 bool isAnswerSheet(QStringView text);
 
 // The sheet in text; nothing when the mark, the token, the seconds (a whole number from 0),
-// the count or an escape is wrong, or the count differs from the answers found.
+// the count or an escape is wrong, the count differs from the answers found, or the last ":"
+// is missing.
 std::optional<AnswerSheet> parseAnswerSheet(QStringView text);
 
 // The escaping the sheet's fields use, for other records that carry answers the same way: "%",

@@ -87,6 +87,8 @@ public:
     }
     quint16 localMsgPort() const { return m_localPort; }
     bool connected() const { return m_msg.state() == QAbstractSocket::ConnectedState; }
+    // Sends bytes on the message connection as they are.
+    void say(const QByteArray &bytes) { m_msg.write(bytes); }
     void drop()
     {
         // What was written has left, as a real client's send has: only then is the connection cut.

@@ -89,6 +89,15 @@ TEST_F(RoomTest, EachCandidatesStateFollowsTheEventsOfItsExchange)
     vanish.fetch(server().messagePort());
     EXPECT_TRUE(reaches(QStringLiteral("vanish"), CandidateState::TransferFailed));
 
+    // A result that cannot be stored is not one: the row goes on as it was.
+    const QString report = server().reportPath(fixedNow.date());
+    ASSERT_TRUE(QDir().mkdir(report));
+    Candidate &lost = candidate(QStringLiteral("held"));
+    lost.submit(server().messagePort(), clsEncryptXOR().HexEncrypt(QStringLiteral("70:p.dat:99")));
+    ASSERT_TRUE(waitFor([&] { return lost.closedByServer; }));
+    EXPECT_EQ(row(QStringLiteral("held")).state, CandidateState::Testing);
+    ASSERT_TRUE(QDir().rmdir(report));
+
     // The result's score, paper and time are read from its text.
     Candidate &result = candidate(QStringLiteral("a"));
     result.submit(server().messagePort(), clsEncryptXOR().HexEncrypt(QStringLiteral("85.5:p.dat:125")));

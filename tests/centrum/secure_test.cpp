@@ -317,6 +317,22 @@ TEST_F(SecureTest, OnlyTheGenuineSheetIsStoredOnceAndForgeriesAreRefused)
     EXPECT_EQ(answers().size(), 3);
 }
 
+TEST_F(SecureTest, AStartThatFailsLeavesTheConnectionsStillOpenInSecureMode)
+{
+    startSecure(QStringLiteral("0"));
+    Candidate &c = candidate(QStringLiteral("s01"));
+    c.misbehaviour = Candidate::Misbehaviour::Silent;
+    c.fetch(server().messagePort());
+    ASSERT_TRUE(waitFor([&] { return !c.announcements.isEmpty(); }));
+    // The examiner starts again with a paper that is not there: the start fails.
+    writeSettings(QStringLiteral("missing.dat\nsecure=1"));
+    ASSERT_FALSE(server().start().messageService);
+    c.say("rprt" + idField(QStringLiteral("s01")) + clsEncryptXOR().HexEncrypt(QStringLiteral("14:mid.dat:100")).toLatin1());
+    EXPECT_TRUE(waitFor([&] { return c.closedByServer; }));
+    EXPECT_FALSE(c.finished);
+    EXPECT_TRUE(reportEntries().isEmpty());
+}
+
 TEST_F(SecureTest, TheSheetOfALongPaperWithLongWrittenAnswersIsTakenWhole)
 {
     // 200 fill-in questions, each answered with 30 characters, Chinese among them, and most

@@ -31,18 +31,20 @@ TEST(AnswerSheet, DamagedSheetsAndResultTextsDoNotRead)
 {
     const char *texts[] = {
         "87:maths.dat:125",                                // a result text
-        "#sheet2:000000000000000042:1:1:p.dat:A",          // another mark
-        "#sheet1:00000000000000042:1:1:p.dat:A",           // token one digit short
-        "#sheet1:00000000000000004x:1:1:p.dat:A",          // token not digits
-        "#sheet1:000000000000000042:-1:1:p.dat:A",         // negative seconds
-        "#sheet1:000000000000000042:1:2:p.dat:A",          // fewer answers than counted
-        "#sheet1:000000000000000042:1:1:p.dat:A,B",        // more answers than counted
-        "#sheet1:000000000000000042:1:0:p.dat:A",          // answers where none were counted
-        "#sheet1:000000000000000042:1:1:p.dat:A:B",        // a ":" left unescaped
-        "#sheet1:000000000000000042:1:1:p.dat:%4",         // an escape cut short
-        "#sheet1:000000000000000042:1:1:p.dat:%G1",        // an escape not hexadecimal
-        "#sheet1:000000000000000042:1:99999999999:p.dat:", // a count the text cannot hold
-        "#sheet1:000000000000000042:1:1",                  // fields missing
+        "#sheet2:000000000000000042:1:1:p.dat:A:",         // another mark
+        "#sheet1:00000000000000042:1:1:p.dat:A:",          // token one digit short
+        "#sheet1:00000000000000004x:1:1:p.dat:A:",         // token not digits
+        "#sheet1:000000000000000042:-1:1:p.dat:A:",        // negative seconds
+        "#sheet1:000000000000000042:1:2:p.dat:A:",         // fewer answers than counted
+        "#sheet1:000000000000000042:1:1:p.dat:A,B:",       // more answers than counted
+        "#sheet1:000000000000000042:1:0:p.dat:A:",         // answers where none were counted
+        "#sheet1:000000000000000042:1:1:p.dat:A:B:",       // a ":" left unescaped
+        "#sheet1:000000000000000042:1:1:p.dat:%4:",        // an escape cut short
+        "#sheet1:000000000000000042:1:1:p.dat:%G1:",       // an escape not hexadecimal
+        "#sheet1:000000000000000042:1:99999999999:p.dat::", // a count the text cannot hold
+        "#sheet1:000000000000000042:1:1:",                 // fields missing
+        "#sheet1:000000000000000042:1:1:p.dat:Paris~Ro",   // cut short within the last answer
+        "#sheet1:000000000000000042:1:2:p.dat:A,",         // cut short after a ","
     };
     for (const char *text : texts)
         EXPECT_FALSE(paper::parseAnswerSheet(QString::fromUtf8(text))) << text;
