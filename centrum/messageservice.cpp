@@ -180,11 +180,15 @@ void MessageService::takeMessages(qint16 k, quint64 serial, wire::Arrival arriva
         MessageConnections::Connection *c = m_connections.find(k, serial);
         if (!c || c->buffer.isEmpty())
             return;
-        const wire::ParsedMessage m = wire::parseMessage(c->buffer, arrival);
+        // Only an answer sheet may be long, and only where sheets are taken: a connection holds
+        // no more than a short message otherwise.
+        const qsizetype limit = m_sheets.isOn() && c->buffer.startsWith(wire::tagReport) ? wire::maxMessageBytes
+                                                                                          : wire::plainMessageBytes;
+        const wire::ParsedMessage m = wire::parseMessage(c->buffer, arrival, limit);
         if (m.status == wire::ParseStatus::Incomplete)
             return;
         if (m.status == wire::ParseStatus::Bad) {
-            onSocketError(k, sectionMsgError, m_log.text(text::TooLong));
+            onSocketError(k, sectionMsgError, m_log.text(text::TooLong).arg(limit / 1024));
             return;
         }
         // A sheet may come in several reads: taken once the connection is quiet, never in part.

@@ -59,7 +59,7 @@ const TextEntry entries[] = {
     { BadPort, " 端口设置无效:", " Bad port setting:" },
     { BadPaper, " 试卷无法使用:", " Paper cannot be served:" },
     { Stalled, "%1秒无进展,已放弃传送", "no progress for %1 s, transfer given up" },
-    { TooLong, "消息超过512KiB", "message longer than 512 KiB" },
+    { TooLong, "消息超过%1KiB", "message longer than %1 KiB" },
     { CommaPath, " 试卷路径不能含有\",\":", " A paper path cannot contain \",\":" },
     { PeerGone, "传送中对方断开", "the peer closed during the transfer" },
     { PortBusy, " 端口无法监听:", " Port cannot be listened on:" },

@@ -62,7 +62,7 @@ enum Id : int {
     BadPort = 47,      // + key and value
     BadPaper = 48,     // + paper and why
     Stalled = 49,      // %1 seconds
-    TooLong = 50,
+    TooLong = 50, // %1 the limit in KiB
     CommaPath = 51,    // + path
     PeerGone = 52,
     PortBusy = 53,     // + key and value

@@ -76,10 +76,10 @@ QString ParsedMessage::id() const
     return trimBlanks(text.mid(4, idWidth));
 }
 
-ParsedMessage parseMessage(QByteArrayView bytes, Arrival arrival)
+ParsedMessage parseMessage(QByteArrayView bytes, Arrival arrival, qsizetype limit)
 {
     ParsedMessage m;
-    if (bytes.size() > maxMessageBytes) {
+    if (bytes.size() > limit) {
         m.status = ParseStatus::Bad;
         return m;
     }

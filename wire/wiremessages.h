@@ -23,8 +23,10 @@ QByteArray loginMessage(const QString &loginId, quint16 filePort);
 QByteArray reportMessage(const QString &loginId, const QString &resultText);
 QByteArray overMessage(const QString &paperName);
 
-// More than this on a connection without a whole message means a client to close. An answer
-// sheet of a long paper with long written answers must fit.
+// More than this on a connection without a whole message means a client to close.
+inline constexpr qsizetype plainMessageBytes = 64 * 1024;
+// The same for a report in secure mode: the answer sheet of a long paper with long written
+// answers must fit. The most any message may be.
 inline constexpr qsizetype maxMessageBytes = 512 * 1024;
 
 enum class ParseStatus { Ok, Incomplete, Bad };
@@ -52,7 +54,8 @@ enum class Arrival { MayContinue, Ended };
 // exactly its tag, and a login or report still too short, or a report whose enciphered
 // text is not yet whole (four digits a character), waits for more. Once the arrival has
 // ended, a report is taken as it stands, whatever its shape: a result is stored as received.
-ParsedMessage parseMessage(QByteArrayView bytes, Arrival arrival = Arrival::MayContinue);
+ParsedMessage parseMessage(QByteArrayView bytes, Arrival arrival = Arrival::MayContinue,
+                           qsizetype limit = plainMessageBytes);
 
 // The payload of "fINF" that the server sends: the paper's name without folder, ",", its length.
 QString announcement(const QString &nameNoPath, qint64 length);

@@ -530,11 +530,11 @@ TEST_F(ServerTest, AnOversizedMessageClosesItsConnectionOnly)
     ASSERT_TRUE(waitFor([&] { return flood.state() == QAbstractSocket::ConnectedState; }));
     // Never a whole character at its end, so no piece of it reads as a whole message.
     QByteArray big = "rprt" + idField(QStringLiteral("flood"));
-    while (big.size() <= wire::maxMessageBytes + 6000)
+    while (big.size() <= wire::plainMessageBytes + 6000)
         big += "\xE4\xB8";
     flood.write(big);
     ASSERT_TRUE(waitFor([&] { return flood.state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_EQ(logTexts().filter(QStringLiteral("message longer than 512 KiB")).size(), 1);
+    EXPECT_EQ(logTexts().filter(QStringLiteral("message longer than 64 KiB")).size(), 1);
     Candidate &c = candidate(QStringLiteral("after"));
     c.fetch(server().messagePort());
     EXPECT_TRUE(waitFor([&] { return c.finished; }));
