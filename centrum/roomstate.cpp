@@ -24,6 +24,7 @@ void RoomState::startRun(std::optional<report::Roster> roster)
 {
     m_rows.clear();
     m_index.clear();
+    m_refusedRows = 0;
     m_roster = std::move(roster);
     applyRoster();
 }
@@ -104,6 +105,11 @@ void RoomState::loggedIn(const QString &id, const QString &address, const QStrin
 
 void RoomState::refused(const QString &id, const QString &address)
 {
+    if (!m_index.contains(id)) {
+        if (m_refusedRows >= refusedRowsShown)
+            return;
+        ++m_refusedRows;
+    }
     CandidateRow &r = rowFor(id);
     // An ID that came in before the roster was loaded keeps what it did.
     if (r.state == CandidateState::Absent || r.state == CandidateState::Refused) {

@@ -77,6 +77,9 @@ public:
 
     // A new service run: only the roster's candidates, all absent.
     void startRun(std::optional<report::Roster> roster);
+    // At most this many IDs refused at login get a row of their own; the log keeps every
+    // refusal, so a client trying ID after ID cannot grow the table without end.
+    static constexpr int refusedRowsShown = 1000;
     // Another roster during a run: those who came stay, with the new roster's marks.
     void setRoster(std::optional<report::Roster> roster);
     const report::Roster *roster() const { return m_roster ? &*m_roster : nullptr; }
@@ -115,6 +118,7 @@ private:
     std::function<QDateTime()> m_now;
     QList<CandidateRow> m_rows;
     QHash<QString, int> m_index;
+    int m_refusedRows = 0; // rows made for IDs refused at login
     std::optional<report::Roster> m_roster;
     Changes m_changes;
     QTimer m_batch;

@@ -207,3 +207,19 @@ TEST_F(RoomTest, ARosterLoadedDuringTheRunKeepsThoseWhoCameAndServesTheNextStart
     EXPECT_TRUE(why.endsWith(QStringLiteral("(the header on line 1 has no ID column)"))) << why.toStdString();
     EXPECT_EQ(server().room().roster()->path(), path(QStringLiteral("class.txt")));
 }
+
+TEST(RoomState, AClientTryingIdAfterIdCannotGrowTheTableWithoutEnd)
+{
+    centrum::RoomState room([] { return QDateTime(); }, std::chrono::milliseconds(0));
+    room.startRun(std::nullopt);
+    for (int i = 0; i < centrum::RoomState::refusedRowsShown + 50; ++i)
+        room.refused(QStringLiteral("x%1").arg(i), QStringLiteral("10.0.0.9"));
+    EXPECT_EQ(room.rowCount(), centrum::RoomState::refusedRowsShown);
+    // Those who log in still get their rows, and an ID refused before is still marked.
+    room.loggedIn(QStringLiteral("good"), QStringLiteral("10.0.0.1"), QStringLiteral("p.dat"), 10, false);
+    room.refused(QStringLiteral("x0"), QStringLiteral("10.0.0.9"));
+    EXPECT_EQ(room.rowCount(), centrum::RoomState::refusedRowsShown + 1);
+    room.startRun(std::nullopt);
+    room.refused(QStringLiteral("y"), QStringLiteral("10.0.0.9"));
+    EXPECT_EQ(room.rowCount(), 1);
+}
