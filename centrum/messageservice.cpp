@@ -84,33 +84,30 @@ bool MessageService::start(quint16 port, const QStringList &paperList, const Ser
         if (!paper.setFileLen(m_folder, m_log.texts(), &why))
             return refuse(StartResult::Refusal::BadPaper,
                           m_log.text(text::BadPaper) + part + QStringLiteral(" (") + why + u')');
-        if (secureSecret) {
+        if (secureSecret || shuffle) {
+            // Read and deciphered once here; each candidate's copy is made from it.
             QFile file(paper.fPath);
-            QByteArray bytes;
-            if (file.open(QIODevice::ReadOnly)) {
-                bytes = file.readAll();
-                const QByteArray key = shuffle ? shuffleSecret->shuffleKey(part, bytes) : QByteArray();
-                paper.secure = SecurePaper::parse(bytes, paper.fNameNoPs, *secureSecret, key, shuffle, m_log.texts(), &why);
-            } else
+            const bool read = file.open(QIODevice::ReadOnly);
+            const QByteArray bytes = read ? file.readAll() : QByteArray();
+            if (!read)
                 why = file.errorString();
-            if (!paper.secure)
-                return refuse(StartResult::Refusal::BadPaper,
-                              m_log.text(text::SecureRefused) + part + QStringLiteral(" (") + why + u')');
-            paper.fLength = qint32(paper.secure->size());
-        } else if (shuffle) {
-            // Read and deciphered once here; each candidate's copy is only a new order of it.
-            QFile file(paper.fPath);
-            QByteArray bytes;
-            if (file.open(QIODevice::ReadOnly)) {
-                bytes = file.readAll();
-                paper.shuffled = ShuffledPaper::parse(bytes, m_log.texts(), &why);
-            } else
-                why = file.errorString();
-            if (!paper.shuffled)
-                return refuse(StartResult::Refusal::BadPaper,
-                              m_log.text(text::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
-            paper.fLength = qint32(paper.shuffled->size());
-            paper.shuffleKey = shuffleSecret->shuffleKey(part, bytes);
+            const QByteArray key = shuffle && read ? shuffleSecret->shuffleKey(part, bytes) : QByteArray();
+            if (secureSecret) {
+                if (read)
+                    paper.secure = SecurePaper::parse(bytes, paper.fNameNoPs, *secureSecret, key, shuffle, m_log.texts(), &why);
+                if (!paper.secure)
+                    return refuse(StartResult::Refusal::BadPaper,
+                                  m_log.text(text::SecureRefused) + part + QStringLiteral(" (") + why + u')');
+                paper.fLength = qint32(paper.secure->size());
+            } else {
+                if (read)
+                    paper.shuffled = ShuffledPaper::parse(bytes, m_log.texts(), &why);
+                if (!paper.shuffled)
+                    return refuse(StartResult::Refusal::BadPaper,
+                                  m_log.text(text::ShuffleRefused) + part + QStringLiteral(" (") + why + u')');
+                paper.fLength = qint32(paper.shuffled->size());
+                paper.shuffleKey = key;
+            }
         }
         papers.append(paper);
     }

@@ -82,6 +82,12 @@ const CandidateRow *RoomState::find(const QString &id) const
     return it == m_index.cend() ? nullptr : &m_rows[*it];
 }
 
+CandidateRow *RoomState::existing(const QString &id)
+{
+    const auto it = m_index.constFind(id);
+    return it == m_index.cend() ? nullptr : &m_rows[*it];
+}
+
 void RoomState::touch(int i)
 {
     m_changes.firstChanged = m_changes.firstChanged < 0 ? i : std::min(m_changes.firstChanged, i);
@@ -121,39 +127,39 @@ void RoomState::refused(const QString &id, const QString &address)
 
 void RoomState::paperProgress(const QString &id, qint64 bytes)
 {
-    const auto it = m_index.constFind(id);
-    if (it == m_index.cend())
+    CandidateRow *const found = existing(id);
+    if (!found)
         return;
-    CandidateRow &r = m_rows[*it];
+    CandidateRow &r = *found;
     r.sent += bytes;
     if (r.state == CandidateState::Waiting)
         r.state = CandidateState::Receiving;
-    touch(*it);
+    touch(r);
 }
 
 void RoomState::delivered(const QString &id)
 {
-    const auto it = m_index.constFind(id);
-    if (it == m_index.cend())
+    CandidateRow *const found = existing(id);
+    if (!found)
         return;
-    CandidateRow &r = m_rows[*it];
+    CandidateRow &r = *found;
     if (r.state == CandidateState::Submitted)
         return;
     r.state = CandidateState::Testing;
     r.sent = r.total;
-    touch(*it);
+    touch(r);
 }
 
 void RoomState::transferFailed(const QString &id)
 {
-    const auto it = m_index.constFind(id);
-    if (it == m_index.cend())
+    CandidateRow *const found = existing(id);
+    if (!found)
         return;
-    CandidateRow &r = m_rows[*it];
+    CandidateRow &r = *found;
     if (r.state == CandidateState::Submitted)
         return;
     r.state = CandidateState::TransferFailed;
-    touch(*it);
+    touch(r);
 }
 
 void RoomState::allowedAgain(const QString &id)

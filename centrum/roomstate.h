@@ -111,6 +111,7 @@ signals:
 
 private:
     CandidateRow &rowFor(const QString &id);
+    CandidateRow *existing(const QString &id); // nothing for an ID without a row
     void touch(int i);
     void touch(const CandidateRow &row) { touch(int(&row - m_rows.constData())); }
     void applyRoster();

@@ -14,6 +14,7 @@
 #include "paper/resulttext.h"
 #include "paper/scoring.h"
 #include "report/answerfile.h"
+#include "tests/support/paperfiles.h"
 
 #include <QRandomGenerator>
 
@@ -26,14 +27,6 @@ const QStringList plainPaper = {
     QStringLiteral("The sky is ... and the grass ...^0^^1^7^blue^green"),
     QStringLiteral("Water is wet^7^1^2^6^True^False"),
 };
-
-QByteArray fileOf(const QStringList &plainLines)
-{
-    QByteArray bytes;
-    for (const QString &line : plainLines)
-        bytes += paper::encipherLine(line).toLatin1() + "\r\n";
-    return bytes;
-}
 
 QStringList plainLinesOf(const QByteArray &file)
 {
@@ -124,7 +117,7 @@ protected:
     {
         QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(fileOf(lines));
+        f.write(paperBytes(lines));
         f.close();
         writeSettings(name + QStringLiteral("\nsecure=1\nshuffle=") + shuffle);
         const auto r = server().start();
@@ -214,7 +207,7 @@ TEST_F(SecureTest, ASheetScoresWhatItsAnswersEarnOnTheCopyWithItsAnswers)
         const bool shuffle = round % 2 == 1;
         SCOPED_TRACE(round);
         // Shuffled, the copy adds in its own order and the server in the paper's.
-        const QByteArray file = fileOf(randomPaper(g, shuffle));
+        const QByteArray file = paperBytes(randomPaper(g, shuffle));
         const QByteArray key = secret->shuffleKey(QStringLiteral("p.dat"), file);
         QString why;
         const auto secure = centrum::SecurePaper::parse(file, QStringLiteral("p.dat"), *secret, key, shuffle, *texts, &why);

@@ -8,6 +8,7 @@
 #include "paper/onechoices.h"
 #include "paper/papercheck.h"
 #include "paper/paperformat.h"
+#include "tests/support/paperfiles.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -27,14 +28,6 @@ const QStringList plainPaper = {
     QStringLiteral("Yes or no?^0^1^1^9^yes^no"),
     QStringLiteral("哪一个是偶数?^0^2^2^9^三^四^五"),
 };
-
-QByteArray fileOf(const QStringList &plainLines)
-{
-    QByteArray bytes;
-    for (const QString &line : plainLines)
-        bytes += paper::encipherLine(line).toLatin1() + "\r\n";
-    return bytes;
-}
 
 // The answer that is right in a copy: the options the original marks right, found by their text.
 QString rightAnswerIn(const oneChoice &copy, const oneChoice &original)
@@ -67,7 +60,7 @@ protected:
 
     QByteArray writePaper(const QString &name, const QStringList &plainLines)
     {
-        const QByteArray bytes = fileOf(plainLines);
+        const QByteArray bytes = paperBytes(plainLines);
         QFile f(path(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
@@ -228,7 +221,7 @@ TEST_F(ShuffleTest, APaperThatCannotBeShuffledIsRefusedAtStartNamingTheLine)
     QStringList badAnswer = plainPaper;
     badAnswer[2] = QStringLiteral("Which are prime?^0^31^3^8^2^4^5^7");
     writePaper(QStringLiteral("answer.dat"), badAnswer);
-    QByteArray notHex = fileOf(plainPaper);
+    QByteArray notHex = paperBytes(plainPaper);
     notHex.insert(notHex.indexOf('\n') + 1, "XY");
     QFile f(path(QStringLiteral("hex.dat")));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));

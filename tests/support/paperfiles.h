@@ -3,8 +3,18 @@
 
 #include "paper/paperformat.h"
 
+#include <QByteArray>
 #include <QFile>
 #include <QStringList>
+
+// A paper file's bytes: each plain line enciphered and ended by CR LF.
+inline QByteArray paperBytes(const QStringList &plainLines)
+{
+    QByteArray bytes;
+    for (const QString &line : plainLines)
+        bytes += paper::encipherLine(line).toLatin1() + "\r\n";
+    return bytes;
+}
 
 // Writes each plain line enciphered and ended by CR LF, then rawTail as it stands
 // (for damaged lines); returns path.
@@ -13,8 +23,7 @@ inline QString writePaper(const QString &path, const QStringList &plainLines, co
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return {};
-    for (const QString &line : plainLines)
-        f.write(paper::encipherLine(line).toLatin1() + "\r\n");
+    f.write(paperBytes(plainLines));
     f.write(rawTail);
     return path;
 }
