@@ -142,6 +142,26 @@ const TextEntry entries[] = {
     { RosterEmpty, "名单中没有考号", "the roster holds no ID" },
     { RosterIdTooLong, "第%1行的考号\"%2\"超过12个字符,无法登录", "the ID \"%2\" on line %1 is longer than 12 characters and could never log in" },
     { RosterNotUtf8, "不是UTF-8文本", "not UTF-8 text" },
+    // the report viewer's tabs and the item analysis of the day's answers
+    { ResultsTab, "成绩(&R)", "&Results" },
+    { QuestionsTab, "试题分析(&Q)", "&Questions" },
+    { PaperLabel, "试卷(&P):", "&Paper:" },
+    { PaperSheets, "%1(%2份答卷)", "%1 (%2 sheets)" },
+    { PaperNotUsed, "试卷%1%2,以下分析不含其标准答案和分值。", "The paper %1 %2: the questions are analysed without its answers and marks." },
+    { NotAPaper, "不是试卷文件(第%1行)", "is not a paper file (line %1)" },
+    { PaperShape, "有%1题,答卷有%2题", "has %1 questions, the sheets %2" },
+    { AnswersUnreadable, "答卷文件无法读取:", "The answer file cannot be read: " },
+    { EntriesSkipped, "答卷文件中有%1条记录无法读取,未计入。", "%1 entries of the answer file cannot be read and are left out." },
+    { NoSheets, "答卷文件中没有本日成绩的答卷。", "The answer file holds no sheet of this day's results." },
+    { FacilityAxis, "难度(得分率)", "Facility (share of the marks earned)" },
+    { DiscriminationAxis, "区分度 r", "Discrimination r" },
+    { NothingToChart, "没有同时算得出难度和区分度的试题", "No question has both a facility and a discrimination to show" },
+    { QuestionsChart, "各题的难度与区分度", "Facility and discrimination of each question" },
+    { QuestionsTable, "各题分析", "The paper's questions" },
+    { HardBound, "偏难", "hard" },
+    { EasyBound, "偏易", "easy" },
+    { FlaggedLegend, "需复查", "flagged" },
+    { ExportQuestionsTitle, "导出试题分析CSV", "Export the questions as CSV" },
 };
 
 } // namespace
