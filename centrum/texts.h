@@ -146,6 +146,32 @@ enum Id : int {
     RosterEmpty = 137,
     RosterIdTooLong = 138,     // %1 line, %2 ID
     RosterNotUtf8 = 139,
+    // The item analysis: how each question of a paper worked.
+    ItemNumberColumn = 140,
+    ItemKindColumn = 141,
+    ItemMarksColumn = 142,
+    ItemAnsweredColumn = 143,
+    ItemBlankColumn = 144,
+    ItemFacilityColumn = 145,
+    ItemCorrelationColumn = 146,
+    ItemUpperLowerColumn = 147,
+    ItemChoicesColumn = 148,
+    ItemFlagsColumn = 149,
+    ItemKindUnknown = 150,
+    ItemKindSingle = 151,
+    ItemKindMultiple = 152,
+    ItemKindBlank = 153,
+    ItemKindTrueFalse = 154,
+    ItemHard = 155,           // %1 the facility below which a question is hard
+    ItemEasy = 156,           // %1 the facility above which a question is easy
+    ItemNegative = 157,
+    ItemPaperLine = 158,      // %1 paper, %2 candidates
+    ItemScoresLine = 159,     // %1 mean, %2 median, %3 standard deviation
+    ItemAlpha = 160,          // %1 reliability
+    ItemKr20 = 161,           // %1 reliability
+    ItemNoReliability = 162,
+    ItemOtherPapers = 163,    // %1 entries
+    ItemOtherShape = 164,     // %1 entries
     // The report viewer's tabs and its item analysis of the day's answer file.
     ResultsTab = 170,
     QuestionsTab = 171,

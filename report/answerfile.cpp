@@ -27,6 +27,23 @@ std::optional<qint64> integer(QStringView text)
     return ok && !text.startsWith(u'+') ? std::optional(value) : std::nullopt;
 }
 
+// The file, or nothing with the reason (without the path) when it is missing or unreadable.
+std::optional<IniFile> loadFile(const QString &path, QString &reason)
+{
+    if (!QFileInfo(path).isFile()) {
+        reason = QStringLiteral("no such file");
+        return std::nullopt;
+    }
+    QString error;
+    IniFile file = IniFile::load(path, &error);
+    if (!error.isEmpty()) {
+        const QString prefix = path + QStringLiteral(": ");
+        reason = error.startsWith(prefix) ? error.sliced(prefix.size()) : error;
+        return std::nullopt;
+    }
+    return file;
+}
+
 } // namespace
 
 QString formatAnswerEntry(const AnswerEntry &entry)
@@ -41,35 +58,47 @@ QString formatAnswerEntry(const AnswerEntry &entry)
     return out;
 }
 
-std::optional<AnswerEntry> parseAnswerEntry(const QString &value)
+std::optional<AnswerEntry> parseAnswerEntry(const QString &value, QString *why)
 {
+    const auto refuse = [why](const QString &reason) -> std::optional<AnswerEntry> {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
     const QList<QStringView> fields = QStringView(value).split(u':');
     if (fields.size() < fixedFields || fields[0] != entryMark)
-        return std::nullopt;
+        return refuse(QStringLiteral("not an answer entry (ans1:key:ID:paper:seconds:score:count:answers)"));
     AnswerEntry entry;
     QString *texts[3] = { &entry.reportKey, &entry.id, &entry.paper };
+    const char *names[3] = { "report key", "ID", "paper" };
     for (int i = 0; i < 3; ++i) {
         std::optional<QString> text = paper::unescapeSheetText(fields[i + 1]);
         if (!text)
-            return std::nullopt;
+            return refuse(QStringLiteral("the %1 holds a broken escape").arg(QLatin1StringView(names[i])));
         *texts[i] = std::move(*text);
     }
     const auto seconds = integer(fields[4]);
     const auto score = integer(fields[5]);
     const auto count = integer(fields[6]);
-    if (!seconds || !score || !count || *count != fields.size() - fixedFields)
-        return std::nullopt;
+    if (!seconds || !score || !count)
+        return refuse(QStringLiteral("the seconds, the score or the count is not a whole number"));
+    if (*count != fields.size() - fixedFields)
+        return refuse(QStringLiteral("the count says %1 answers, the entry holds %2")
+                          .arg(QString::number(*count), QString::number(fields.size() - fixedFields)));
     entry.seconds = *seconds;
     entry.score = *score;
     for (qsizetype i = fixedFields; i < fields.size(); ++i) {
+        const qsizetype number = i - fixedFields + 1;
         const qsizetype comma = fields[i].lastIndexOf(u',');
-        if (comma < 0)
-            return std::nullopt;
-        std::optional<QString> answer = paper::unescapeSheetText(fields[i].first(comma));
+        std::optional<QString> answer;
+        if (comma >= 0)
+            answer = paper::unescapeSheetText(fields[i].first(comma));
+        if (!answer)
+            return refuse(QStringLiteral("answer %1 is not an escaped text and its points").arg(number));
         bool ok = false;
         const double points = fields[i].sliced(comma + 1).toDouble(&ok);
-        if (!answer || !ok)
-            return std::nullopt;
+        if (!ok)
+            return refuse(QStringLiteral("the points of answer %1 are not a number").arg(number));
         entry.questions.append({ std::move(*answer), points });
     }
     return entry;
@@ -79,18 +108,10 @@ std::optional<QList<AnswerEntry>> readAnswerFile(const QString &answerFile, cons
                                                  qsizetype *skipped)
 {
     const auto load = [why](const QString &path) -> std::optional<IniFile> {
-        if (!QFileInfo(path).isFile()) {
-            if (why)
-                *why = path + QStringLiteral(": no such file");
-            return std::nullopt;
-        }
-        QString error;
-        IniFile file = IniFile::load(path, &error);
-        if (!error.isEmpty()) {
-            if (why)
-                *why = error;
-            return std::nullopt;
-        }
+        QString reason;
+        std::optional<IniFile> file = loadFile(path, reason);
+        if (!file && why)
+            *why = path + QStringLiteral(": ") + reason;
         return file;
     };
     const std::optional<IniFile> answers = load(answerFile);
@@ -116,6 +137,30 @@ std::optional<QList<AnswerEntry>> readAnswerFile(const QString &answerFile, cons
                 continue;
         }
         entries.append(std::move(*entry));
+    }
+    return entries;
+}
+
+std::optional<QList<AnswerLine>> readAnswerLines(const QString &answerFile, AnswerFault *fault)
+{
+    QString reason;
+    const std::optional<IniFile> file = loadFile(answerFile, reason);
+    if (!file) {
+        if (fault)
+            *fault = { 0, reason };
+        return std::nullopt;
+    }
+    const QStringList values = file->values(u"record");
+    const QList<qsizetype> lines = file->valueLines(u"record");
+    QList<AnswerLine> entries;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        std::optional<AnswerEntry> entry = parseAnswerEntry(values[i], &reason);
+        if (!entry) {
+            if (fault)
+                *fault = { lines[i], reason };
+            return std::nullopt;
+        }
+        entries.append({ lines[i], std::move(*entry) });
     }
     return entries;
 }

@@ -1,6 +1,8 @@
 // papertool as examiners and scripts run it: its output, its exit status, and its messages.
+#include "common/csv.h"
 #include "common/multilanguage.h"
 #include "paper/paperformat.h"
+#include "report/answerfile.h"
 #include "vellum/papersession.h"
 #include "vellum/questioneditor.h"
 #include "vellum/texts.h"
@@ -149,6 +151,95 @@ TEST_F(Papertool, ReportWithARosterAddsNamesSeatsAndARowForEachAbsentee)
     EXPECT_EQ(run1.status, 2);
     EXPECT_TRUE(run1.err.contains(QStringLiteral("no ID column"))) << run1.err.toStdString();
     EXPECT_TRUE(run1.out.isEmpty());
+}
+
+TEST_F(Papertool, AnalyseTakesEveryAnswerFileTogetherForOnePaper)
+{
+    const auto entry = [](const char *id, const char *paper, QList<report::QuestionAnswer> answers) {
+        return report::formatAnswerEntry({ QStringLiteral("k"), QString::fromUtf8(id), QString::fromUtf8(paper), 60, 0, answers });
+    };
+    const auto write = [this](const char *name, const QStringList &entries) {
+        QString text = QStringLiteral("[record]\n");
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            text += QStringLiteral("10:00:%1-1=%2\n").arg(i, 2, 10, QChar(u'0')).arg(entries[i]);
+        QFile f(m_dir.filePath(QString::fromUtf8(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.toUtf8());
+        return f.fileName();
+    };
+    // Totals 4, 3, 1 and 0: each question has facility 0.5 and correlates 0.71 with the rest.
+    const QString day1 = write("day1.ans", { entry("s1", "p.dat", { { "2", 2 }, { "Paris~Oslo", 2 } }),
+                                             entry("s2", "p.dat", { { "2", 2 }, { "Paris~Rome", 1 } }),
+                                             entry("x1", "other.dat", { { "1", 1 } }) });
+    const QString day2 = write("day2.ans", { entry("s3", "p.dat", { { "1", 0 }, { "paris~Oslo", 1 } }),
+                                             entry("s4", "p.dat", { { "", 0 }, { "~", 0 } }),
+                                             entry("s5", "p.dat", { { "2", 2 } }) });
+    const QString paper = writePaper(m_dir.filePath(QStringLiteral("p.dat")),
+                                     { "1^90^S^T^4^A", "Capital?^0^2^2^9^Rome^Paris^Oslo", "Two cities^0^^1^7^Paris^Oslo" });
+    const QString summary = QStringLiteral("Paper: p.dat   Candidates: 4\n"
+                                           "Mean: 2.00   Median: 2.00   Standard deviation: 1.58\n"
+                                           "Reliability (Cronbach's alpha): 0.80\n"
+                                           "Entries for other papers: 1 (left out)\n"
+                                           "Entries with another number of questions: 1 (left out)\n\n");
+
+    ToolRun r = run({ "analyse", day1, day2, "--paper", paper });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out),
+              summary
+                  + "No.  Kind               Marks  Answered  Blank  Facility  Discrimination r  Upper-lower  Choices / wrong words  Flags\n"
+                    "1    Multi-Choice       2      3         1      0.50      0.71              1.00         A 1, B* 2, C 0\n"
+                    "2    Fill-in-the-blank  2      3         1      0.50      0.71              1.00         1: paris 1; 2: Rome 1\n");
+
+    r = run({ "analyse", "--csv", day1, day2, "--paper", paper });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(r.out),
+              QStringLiteral("No.,Kind,Marks,Answered,Blank,Facility,Discrimination r,Upper-lower,Choices / wrong words,Flags\r\n"
+                             "1,Multi-Choice,2,3,1,0.50,0.71,1.00,\"A 1, B* 2, C 0\",\r\n"
+                             "2,Fill-in-the-blank,2,3,1,0.50,0.71,1.00,1: paris 1; 2: Rome 1,\r\n"));
+
+    // Without the paper: the commonest paper, its marks from the points earned, a blank's commonest words.
+    r = run({ "analyse", day2, day1 });
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(r.out).startsWith(summary)) << r.out.toStdString();
+    r = run({ "analyse", day1, day2, "--csv" });
+    const std::vector<csv::Record> rows = csv::read(QString::fromUtf8(r.out)).records;
+    ASSERT_EQ(rows.size(), size_t(3)) << r.out.toStdString();
+    EXPECT_EQ(rows[2].fields.mid(2, 7), QStringList({ "2", "3", "1", "0.50", "0.71", "1.00", "1: Paris 2, paris 1; 2: Oslo 2, Rome 1" }));
+
+    // A paper no entry is for.
+    r = run({ "analyse", day1, "--paper", writePaper(m_dir.filePath(QStringLiteral("none.dat")), { "1^90^S^T^1^A", "Q^0^1^1^9^a^b" }) });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no entries for none.dat"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(Papertool, AnalyseNamesEachFileItCannotReadAndTheLine)
+{
+    const QString bad = m_dir.filePath(QStringLiteral("bad.ans"));
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("[record]\n; kept by hand\n10:00:00-1="
+             + report::formatAnswerEntry({ "k", "s1", "p.dat", 5, 1, { { "1", 1 } } })
+             + "\n10:00:01-1=ans1:k:s2:p.dat:5:1:2:1,1\n").toUtf8());
+    f.close();
+    const QString gone = m_dir.filePath(QStringLiteral("gone.ans"));
+
+    const struct {
+        QStringList args;
+        int status;
+        QString err;
+    } rows[] = {
+        { { "analyse", bad, gone }, 2, bad + ":4: the count says 2 answers, the entry holds 1\n" + gone + ": no such file\n" },
+        { { "analyse", "--csv" }, 2, "papertool: analyse takes one or more answer files (.ans)\n" },
+        { { "analyse", gone, "--paper" }, 2, "papertool: --paper takes one paper file\n" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.args.join(u' ').toStdString());
+        const ToolRun r = run(row.args);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_TRUE(r.err.startsWith(row.err)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
 }
 
 TEST_F(Papertool, ScoreReadsAnswersFromStdin)

@@ -1,6 +1,7 @@
-// papertool: show, score, check, encode, decode, import and export paper files from the command line.
+// papertool: show, score, check, encode, decode, import and export paper files, and read reports and answer files, from the command line.
 #include "tools/papertool/jsonout.h"
 
+#include "centrum/itemtable.h"
 #include "centrum/reportview.h"
 #include "centrum/texts.h"
 #include "common/csv.h"
@@ -11,6 +12,8 @@
 #include "paper/papercheck.h"
 #include "paper/paperformat.h"
 #include "paper/scoring.h"
+#include "report/answerfile.h"
+#include "report/itemanalysis.h"
 #include "report/report.h"
 #include "report/roster.h"
 #include "tools/papertool/sheet.h"
@@ -54,8 +57,18 @@ const char usageText[] =
     "                          with a roster (CSV with an ID column, or one ID a line),\n"
     "                          each ID's name and seat, and a row for each absentee;\n"
     "                          exit 1 when an entry cannot be read\n"
+    "  analyse ANS... [--paper PAPER] [--csv]\n"
+    "                          item analysis from the answer files (.ans) the server keeps\n"
+    "                          in secure mode, all files taken together: the paper's\n"
+    "                          figures, then a row a question, or with --csv the rows as\n"
+    "                          CSV; the paper named by --paper (kinds, marks and answers\n"
+    "                          from the paper file), else the one most entries name;\n"
+    "                          entries for other papers are counted and left out; an\n"
+    "                          entry that cannot be read is named as ANS:LINE (exit 2);\n"
+    "                          exit 1 when no entry is for the paper\n"
     "\n"
-    "Exit status: 0 done, 1 problems found by check or import, 2 bad input or usage.\n";
+    "Exit status: 0 done, 1 problems found by check, import or report, or nothing to\n"
+    "analyse; 2 bad input or usage.\n";
 
 void out(const QString &text)
 {
@@ -479,6 +492,30 @@ int columnsOf(const QString &text)
     return columns;
 }
 
+// The rows as columns for a terminal, each as wide as its widest cell and two blanks apart.
+QString alignedText(const QList<QStringList> &table)
+{
+    QList<int> widths;
+    for (const QStringList &cells : table) {
+        widths.resize(std::max(widths.size(), cells.size()), 0);
+        for (qsizetype i = 0; i < cells.size(); ++i)
+            widths[i] = std::max(widths[i], columnsOf(cells[i]));
+    }
+    QString text;
+    for (const QStringList &cells : table) {
+        QString line;
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            line += cells[i];
+            if (i + 1 < cells.size())
+                line += QString(widths[i] - columnsOf(cells[i]) + 2, u' ');
+        }
+        while (line.endsWith(u' ')) // empty cells at the end leave no blanks behind
+            line.chop(1);
+        text += line + u'\n';
+    }
+    return text;
+}
+
 QString problemText(report::ReportProblem problem)
 {
     using report::ReportProblem;
@@ -579,25 +616,87 @@ int printReport(const QStringList &args)
     QList<QStringList> table;
     for (const csv::Record &r : csv::read(csv).records)
         table.append(r.fields);
-    QList<int> widths(table.value(0).size(), 0);
-    for (const QStringList &cells : table) {
-        for (qsizetype i = 0; i < cells.size(); ++i)
-            widths[i] = std::max(widths[i], columnsOf(cells[i]));
-    }
-    QString text;
-    for (const QStringList &cells : table) {
-        QString line;
-        for (qsizetype i = 0; i < cells.size(); ++i) {
-            line += cells[i];
-            if (i + 1 < cells.size())
-                line += QString(widths[i] - columnsOf(cells[i]) + 2, u' ');
-        }
-        while (line.endsWith(u' ')) // an absentee's empty cells leave no blanks behind
-            line.chop(1);
-        text += line + u'\n';
-    }
-    out(text);
+    out(alignedText(table));
     return problems ? exitProblems : exitOk;
+}
+
+// analyse: the figures of one paper's questions from every answer file given.
+int analyseAnswers(const QStringList &args)
+{
+    QStringList files;
+    QString paperPath;
+    bool asCsv = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == u"--csv")
+            asCsv = true;
+        else if (a == u"--paper") {
+            if (++i == args.size() || !paperPath.isEmpty())
+                return usage(QStringLiteral("--paper takes one paper file"));
+            paperPath = args[i];
+        } else if (!a.startsWith(u'-'))
+            files.append(a);
+        else
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(a));
+    }
+    if (files.isEmpty())
+        return usage(QStringLiteral("analyse takes one or more answer files (.ans)"));
+
+    // Every file is read before any is analysed, so each one that cannot be read is named.
+    QList<report::AnswerEntry> entries;
+    bool unreadable = false;
+    for (const QString &file : files) {
+        report::AnswerFault fault;
+        const auto lines = report::readAnswerLines(file, &fault);
+        if (!lines) {
+            unreadable = true;
+            const QString where = fault.line > 0 ? QStringLiteral("%1:%2: ").arg(file, QString::number(fault.line))
+                                                 : QStringLiteral("%1: ").arg(file);
+            std::fprintf(stderr, "%s\n", (where + fault.reason).toUtf8().constData());
+            continue;
+        }
+        for (const report::AnswerLine &l : *lines)
+            entries.append(l.entry);
+    }
+    if (unreadable)
+        return exitBadInput;
+
+    QString paperName;
+    QList<report::QuestionKey> keys;
+    if (!paperPath.isEmpty()) {
+        oneChoices paper;
+        if (const auto error = loadPaper(paperPath, paper))
+            return fail(*error);
+        paperName = QFileInfo(paperPath).fileName();
+        keys = report::questionKeys(paper);
+    } else {
+        paperName = report::commonestPaper(entries);
+        if (paperName.isEmpty()) {
+            std::fprintf(stderr, "papertool: the answer files hold no entries\n");
+            return exitProblems;
+        }
+    }
+    const report::PaperFigures figures = report::analyse(entries, paperName, keys);
+    if (figures.candidates == 0) {
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("papertool: no entries for %1 to analyse (left out: %2 for other papers, "
+                                    "%3 with another number of questions)")
+                         .arg(paperName, QString::number(figures.otherPapers), QString::number(figures.otherShape))
+                         .toUtf8()
+                         .constData());
+        return exitProblems;
+    }
+
+    // The names and kinds in English, as report prints them, so scripts read the same words everywhere.
+    const Cmlo english(centrum::textEntries());
+    if (asCsv) {
+        out(centrum::itemCsvText(figures, english));
+        return exitOk;
+    }
+    QList<QStringList> table { centrum::itemHeader(english) };
+    table.append(centrum::itemRows(figures, english));
+    out(centrum::itemSummaryLines(figures, english).join(u'\n') + QStringLiteral("\n\n") + alignedText(table));
+    return exitOk;
 }
 
 } // namespace
@@ -622,6 +721,8 @@ int main(int argc, char *argv[])
         return exportSheet(args);
     if (command == u"report")
         return printReport(args);
+    if (command == u"analyse")
+        return analyseAnswers(args);
     if (command != u"show" && command != u"score" && command != u"check")
         return usage(QStringLiteral("unknown command \"%1\"").arg(command));
     if (args.size() != 1)
