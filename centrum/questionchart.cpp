@@ -111,31 +111,48 @@ void QuestionChart::paintEvent(QPaintEvent *)
     p.setPen(ink);
     p.drawRect(plot);
 
-    // The dots, flagged ones last so that they stay on top; each labelled with its number where the label does not run
-    // into another (flagged labels placed first).
+    // The dots, flagged ones last so that they stay on top; each labelled with its number where the label runs into
+    // no dot or other label (flagged ones placed first).
     const QColor plain = palette().color(QPalette::Highlight);
     QList<Point> order = m_points;
     std::stable_sort(order.begin(), order.end(),
                      [](const Point &a, const Point &b) { return !a.flagged && b.flagged; });
     const double radius = std::max(3.0, line / 4.0);
+    const auto dotAt = [&](const Point &pt) {
+        return QPointF(xOf(std::clamp(pt.facility, 0.0, 1.0)), yOf(std::clamp(pt.correlation, -1.0, 1.0)));
+    };
     for (const Point &pt : order) {
-        const QPointF at(xOf(std::clamp(pt.facility, 0.0, 1.0)), yOf(std::clamp(pt.correlation, -1.0, 1.0)));
+        const QPointF at = dotAt(pt);
         p.setPen(QPen(pt.flagged ? flaggedColor().darker(130) : plain.darker(130), 1));
         p.setBrush(pt.flagged ? flaggedColor() : plain);
         p.drawEllipse(at, radius, radius);
     }
     p.setBrush(Qt::NoBrush);
     QList<QRectF> taken;
+    for (const Point &pt : order) {
+        const QPointF at = dotAt(pt);
+        taken.append(QRectF(at.x() - radius, at.y() - radius, 2 * radius, 2 * radius));
+    }
     for (auto it = order.crbegin(); it != order.crend(); ++it) {
-        const QPointF at(xOf(std::clamp(it->facility, 0.0, 1.0)), yOf(std::clamp(it->correlation, -1.0, 1.0)));
+        const QPointF at = dotAt(*it);
         const QString label = QString::number(it->number);
         const double w = fm.horizontalAdvance(label) + 2;
-        // To the right and above the dot, or to its left near the right edge.
-        QRectF box(at.x() + radius + 1, at.y() - radius - line + 3, w, line);
-        if (box.right() > plot.right())
-            box.moveRight(at.x() - radius - 1);
-        if (std::any_of(taken.cbegin(), taken.cend(), [&box](const QRectF &t) { return t.intersects(box); }))
+        // Above the dot to its right, else to its left, else below; left out where all run into others.
+        const QRectF places[] = {
+            { at.x() + radius, at.y() - radius - line + 3, w, double(line) },
+            { at.x() - radius - w, at.y() - radius - line + 3, w, double(line) },
+            { at.x() + radius, at.y() + radius - 3, w, double(line) },
+            { at.x() - radius - w, at.y() + radius - 3, w, double(line) },
+        };
+        const QRectF inside(plot);
+        const auto free = [&](const QRectF &box) {
+            return inside.contains(box)
+                && std::none_of(taken.cbegin(), taken.cend(), [&box](const QRectF &t) { return t.intersects(box); });
+        };
+        const auto place = std::find_if(std::begin(places), std::end(places), free);
+        if (place == std::end(places))
             continue;
+        const QRectF box = *place;
         taken.append(box);
         p.setPen(ink);
         p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, label);
