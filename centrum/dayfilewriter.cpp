@@ -191,6 +191,45 @@ bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QStri
     return true;
 }
 
+std::optional<DayFileWriter::Stamp> DayFileWriter::appendSynced(const QString &path, const QByteArray &bytes,
+                                                                const Stamp &expected, bool *changed, QString *why)
+{
+    *changed = false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    struct stat st {};
+    const auto fail = [&](bool cut) -> std::optional<Stamp> {
+        if (why)
+            *why = systemError(path);
+        if (cut) {
+            [[maybe_unused]] const int r = ::ftruncate(fd, expected.size);
+        }
+        if (fd >= 0)
+            ::close(fd);
+        return std::nullopt;
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return fail(false);
+    if (quint64(st.st_ino) != expected.inode || qint64(st.st_size) != expected.size) {
+        // Changed between the look and the open: nothing is written here.
+        ::close(fd);
+        *changed = true;
+        return std::nullopt;
+    }
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(done > 0);
+        done += n;
+    }
+    // Entries not known to be on the disk are not to stay: they were never confirmed.
+    if (::fdatasync(fd) != 0 || ::fstat(fd, &st) != 0)
+        return fail(true);
+    ::close(fd);
+    return Stamp { true, quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+}
+
 DayFileWriter::Stamp DayFileWriter::stampOf(const QString &path)
 {
     struct stat st {};
@@ -237,10 +276,26 @@ bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines,
     QByteArray bytes;
     if (m_documentBytes) {
         // Keys are unique and values clean, so each entry is exactly the line setValue would add.
+        QByteArray added;
+        for (const Entry &e : lines)
+            added += (keyOf(e) + u'=' + e.value + m_lineEnd).toUtf8();
+        if (m_documentBytes->endsWith('\n')) {
+            // The file is what this writer left: the entries go at its end and are synced there,
+            // every byte before them untouched. A failure leaves the file as it was.
+            bool changed = false;
+            const std::optional<Stamp> appended = appendSynced(path, added, m_documentStamp, &changed, why);
+            if (!appended) {
+                forgetDocument();
+                // Someone else's write came between: read what is there now, and add to that.
+                return changed && writeDurably(path, lines, why);
+            }
+            *m_documentBytes += added;
+            m_documentStamp = *appended;
+            return true;
+        }
         bytes = std::move(*m_documentBytes);
         m_documentBytes.reset();
-        for (const Entry &e : lines)
-            bytes += (keyOf(e) + u'=' + e.value + m_lineEnd).toUtf8();
+        bytes += added;
     } else {
         for (const Entry &e : lines) {
             if (!m_document->setValue(u"record", keyOf(e), e.value, why)) {

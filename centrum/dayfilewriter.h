@@ -31,7 +31,8 @@ class DayFileWriter
 public:
     enum class Mode {
         Append,  // each entry appended to the file (the log)
-        Durable, // the file replaced through a synced temporary file (the report)
+        Durable, // the file written whole through a synced temporary file, then entries appended
+                 // at its end and synced while it stays as this writer left it (the report)
     };
 
     DayFileWriter(QString folder, QString suffix, Mode mode);
@@ -64,6 +65,11 @@ private:
         bool operator==(const Stamp &) const = default;
     };
     static Stamp stampOf(const QString &path);
+    // Appends bytes to the file at path and syncs them, when it is still the one stamped: its
+    // new stamp. Nothing when it is another (changed set, nothing written) or the write failed
+    // (why set, the file cut back to its length before).
+    static std::optional<Stamp> appendSynced(const QString &path, const QByteArray &bytes, const Stamp &expected,
+                                             bool *changed, QString *why);
 
     void knowKeys(const QString &path);
     QString nextKey(const QString &path, const QDateTime &when);

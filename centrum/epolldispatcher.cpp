@@ -1,6 +1,8 @@
 // An event loop for the headless server that asks the kernel only about connections that are ready.
 #include "centrum/epolldispatcher.h"
 
+#include "common/netsocket.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -20,6 +22,8 @@ constexpr uint64_t wakeMark = std::numeric_limits<uint64_t>::max();
 constexpr uint32_t readEvents = EPOLLIN | EPOLLHUP | EPOLLERR | EPOLLRDHUP;
 constexpr uint32_t writeEvents = EPOLLOUT | EPOLLHUP | EPOLLERR;
 constexpr uint32_t exceptionEvents = EPOLLPRI;
+// The readiness given to a write notifier let try before the kernel is asked.
+constexpr uint32_t speculativeWrite = EPOLLOUT | EPOLLWRNORM;
 
 qint64 nowMs()
 {
@@ -32,7 +36,7 @@ qint64 nowMs()
 
 EpollDispatcher::EpollDispatcher(QObject *parent)
     : QAbstractEventDispatcher(parent), m_epoll(::epoll_create1(EPOLL_CLOEXEC)),
-      m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+      m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_thread(std::this_thread::get_id())
 {
     if (m_epoll < 0 || m_wake < 0)
         qFatal("the event loop cannot be set up: %s", strerror(errno));
@@ -66,6 +70,11 @@ void EpollDispatcher::registerSocketNotifier(QSocketNotifier *notifier)
     Watch &watch = m_watches[fd];
     slotOf(watch, notifier->type()) = notifier;
     watch.serial = ++m_serials;
+    // A connected socket turns its write notifier on when it has something to send, and can
+    // nearly always send it at once: it is let try before the kernel is asked to watch. What
+    // it cannot send keeps the notifier on, and the kernel watches from the next turn.
+    if (notifier->type() == QSocketNotifier::Write && watch.wroteBefore && !watch.alwaysReady)
+        watch.speculate = true;
     updateWatch(fd, watch);
 }
 
@@ -79,6 +88,8 @@ void EpollDispatcher::unregisterSocketNotifier(QSocketNotifier *notifier)
     if (slot != notifier)
         return;
     slot = nullptr;
+    if (notifier->type() == QSocketNotifier::Write)
+        it->speculate = false;
     it->serial = ++m_serials;
     updateWatch(fd, *it);
 }
@@ -110,14 +121,19 @@ void EpollDispatcher::applyPending()
             continue;
         Watch &watch = *it;
         watch.pending = false;
-        if (watch.wanted == watch.events)
-            continue;
         if (watch.alwaysReady) {
             watch.events = watch.wanted;
             continue;
         }
+        uint32_t told = watch.wanted;
+        if (std::exchange(watch.speculate, false) && watch.write && !(watch.events & EPOLLOUT)) {
+            told &= ~uint32_t(EPOLLOUT);
+            m_speculative.push_back(fd);
+        }
+        if (told == watch.events)
+            continue;
         epoll_event e {};
-        e.events = watch.wanted;
+        e.events = told;
         e.data.u64 = uint64_t(uint32_t(fd));
         // A descriptor closed without a word leaves the set by itself, and its number may come back.
         int done = ::epoll_ctl(m_epoll, watch.events ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &e);
@@ -129,7 +145,7 @@ void EpollDispatcher::applyPending()
             watch.alwaysReady = true; // a plain file (the console log sent to one): always ready, as poll says
         else if (done != 0)
             qWarning("the event loop cannot watch descriptor %d: %s", fd, strerror(errno));
-        watch.events = watch.wanted;
+        watch.events = told;
     }
 }
 
@@ -231,7 +247,10 @@ bool EpollDispatcher::activate(int fd, uint64_t serial, uint32_t ready)
         if (!notifier || !(ready & events))
             continue;
         QEvent event(QEvent::SockAct);
+        // A write tried without asking the kernel tells nothing of how the connection is.
+        netsocket::deliveredReadiness = { ready == speculativeWrite ? -1 : fd, (ready & (EPOLLERR | EPOLLHUP)) != 0 };
         QCoreApplication::sendEvent(notifier, &event);
+        netsocket::deliveredReadiness = {};
         handled = true;
     }
     return handled;
@@ -242,6 +261,7 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     m_interrupted = false;
     // Events posted from here on need a wake-up of their own; those before are sent now.
     m_wakePending = false;
+    m_postedHere = false;
     emit awake();
     QCoreApplication::sendPostedEvents();
 
@@ -258,7 +278,8 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     }
 
     int timeout = 0;
-    if (!m_interrupted && (flags & QEventLoop::WaitForMoreEvents) && ready.empty()) {
+    if (!m_interrupted && !m_postedHere && (flags & QEventLoop::WaitForMoreEvents) && ready.empty()
+        && m_speculative.empty()) {
         timeout = (flags & QEventLoop::X11ExcludeTimers) ? -1 : timeToNextTimer(nowMs());
         emit aboutToBlock();
     }
@@ -278,13 +299,31 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
             continue;
         }
         const int fd = int(uint32_t(events[k].data.u64));
+        const auto it = m_watches.find(fd);
+        if (it == m_watches.end())
+            continue;
+        if (events[k].events & EPOLLOUT)
+            it->wroteBefore = true;
+        ready.push_back({ fd, it->serial, events[k].events });
+    }
+    // After what the kernel said, so that an error it reported is taken first.
+    const std::vector<int> speculative = std::exchange(m_speculative, {});
+    for (int fd : speculative) {
         const auto it = m_watches.constFind(fd);
-        if (it != m_watches.cend())
-            ready.push_back({ fd, it->serial, events[k].events });
+        if (it != m_watches.cend() && it->write)
+            ready.push_back({ fd, it->serial, speculativeWrite });
     }
     if (!(flags & QEventLoop::ExcludeSocketNotifiers)) {
         for (const Ready &r : ready)
             handled = activate(r.fd, r.serial, r.events) || handled;
+    }
+    // A write tried without the kernel that left the notifier on is watched from now on.
+    for (int fd : speculative) {
+        const auto it = m_watches.find(fd);
+        if (it != m_watches.end() && !it->pending) {
+            it->pending = true;
+            m_pending.push_back(fd);
+        }
     }
     if (!(flags & QEventLoop::X11ExcludeTimers))
         handled = fireTimers() || handled;
@@ -293,6 +332,12 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
 
 void EpollDispatcher::wakeUp()
 {
+    // Posted on the loop's own thread, the loop is not waiting: it is only not to wait at
+    // its next turn, before it has sent what was posted.
+    if (std::this_thread::get_id() == m_thread) {
+        m_postedHere = true;
+        return;
+    }
     // One write wakes the loop for every event posted before it turns again.
     if (m_wakePending.exchange(true))
         return;

@@ -293,7 +293,8 @@ bool NetSocket::eventFilter(QObject *, QEvent *event)
     if (event->type() != QEvent::SockAct || !m_socket)
         return false;
     const int fd = int(m_socket->socketDescriptor());
-    if (!connectionEnded(fd))
+    const netsocket::Readiness &told = netsocket::deliveredReadiness;
+    if ((told.fd == fd && !told.errorOrHangUp) || !connectionEnded(fd))
         return false;
     if (m_state == State::Connected) {
         m_peerReset = true; // the platform reads it next, as if the peer had closed

@@ -9,6 +9,17 @@
 
 class QTcpSocket;
 
+namespace netsocket {
+// What an event loop that reads readiness from the system tells while it delivers it for a
+// connection: whether the system reported an error or hang-up with it. Without either, the
+// connection has not ended and NetSocket need not ask. fd -1: the loop does not say.
+struct Readiness {
+    int fd = -1;
+    bool errorOrHangUp = false;
+};
+inline thread_local Readiness deliveredReadiness;
+} // namespace netsocket
+
 // One socket object: it listens, or holds one connection, or is closed. Every operation
 // returns at once; results arrive as signals on the thread that owns the object.
 //

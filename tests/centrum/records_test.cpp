@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "tests/centrum/candidate.h"
 
@@ -123,6 +124,22 @@ TEST(DayFiles, KeepWhatAnotherWriterAddedOrChangedMeanwhile)
     }
     ASSERT_TRUE(first.write(sameSecond, QStringLiteral("5")));
     EXPECT_EQ(reportEntries(today), (QStringList { "1", "2", "3", "4", "5" }));
+    // Entries are added at the end of the file in place; a line left without its end by
+    // another hand is not run into.
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(today).constData(), &before), 0);
+    ASSERT_TRUE(first.write(sameSecond, QStringLiteral("6")));
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(today).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    {
+        QFile f(today);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("by-hand=7");
+    }
+    ASSERT_TRUE(first.write(sameSecond, QStringLiteral("8")));
+    ASSERT_TRUE(second.write(sameSecond, QStringLiteral("9")));
+    EXPECT_EQ(reportEntries(today), (QStringList { "1", "2", "3", "4", "5", "6", "7", "8", "9" }));
 }
 
 TEST(DayFiles, ADurableWriteThatFailsLeavesTheFileAsItWasAndTheNextOneRecovers)

@@ -25,6 +25,9 @@ without its answers, examdesk hands in the answers and says so, and the server s
 full marks in the report, every answer in the day's answer file.
 """
 import argparse
+import csv
+import datetime
+import io
 import os
 import shutil
 import signal
@@ -447,8 +450,30 @@ def a_secure_exam(room):
     pairs = [item.rsplit(",", 1) for item in given]
     assert [urllib.parse.unquote(a) for a, _ in pairs] == [right[2] for right in RIGHT_ANSWERS], given
     assert sum(float(points) for _, points in pairs) == FULL_MARKS, given
-    return "a secure exam: the copy had no answers; the server scored %s's answers %s of %d in %s s" % (
-        CANDIDATE, score, FULL_MARKS, seconds)
+    analysed = analyse_answers(room)
+    return "a secure exam: the copy had no answers; the server scored %s's answers %s of %d in %s s; %s" % (
+        CANDIDATE, score, FULL_MARKS, seconds, analysed)
+
+
+def analyse_answers(room):
+    """papertool's item analysis of the day's answer file: one candidate, every question
+    answered and right, so each is easy and none can be correlated."""
+    if not room.papertool:
+        return "no item analysis (papertool not given)"
+    day = datetime.date.today()
+    answers = os.path.join(room.server.folder, "%d-%d-%d.ans" % (day.year, day.month, day.day))
+    done = subprocess.run([room.papertool, "analyse", answers, "--paper", os.path.join(room.server.folder, PAPER),
+                           "--csv"], capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, "papertool analyse ended with %d: %s" % (done.returncode, done.stderr)
+    header, *rows = list(csv.reader(io.StringIO(done.stdout)))
+    assert header[:8] == ["No.", "Kind", "Marks", "Answered", "Blank", "Facility", "Discrimination r",
+                          "Upper-lower"], header
+    assert [row[0] for row in rows] == [str(n) for n in range(1, len(RIGHT_ANSWERS) + 1)], rows
+    for row in rows:
+        assert row[3:8] == ["1", "0", "1.00", "", "0.00"] and row[9].startswith("easy"), row
+    # A choice question's counts name the option chosen, marked as the correct one.
+    assert "B* 1" in rows[0][8], rows[0]
+    return "papertool analyse: %d questions, every one answered and right" % len(rows)
 
 
 class Room:
@@ -481,6 +506,7 @@ def main():
     parser.add_argument("--language", choices=("en", "zh"), default="en")
     parser.add_argument("--scenario", choices=sorted(SCENARIOS), default="whole")
     parser.add_argument("--shots", help="a folder for screenshots of each step")
+    parser.add_argument("--papertool", help="papertool, for the item analysis of a secure exam's answers")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("exam_room.py needs an X display; run it under xvfb-run")
@@ -501,6 +527,7 @@ def main():
         # The result channel and the single-instance locks live in the temporary folder.
         env["TMPDIR"] = home
         room = Room(home, server, program_folders[1], env, installed, Shots(args.shots, args.language), args.language)
+        room.papertool = args.papertool
         said = SCENARIOS[args.scenario](room)
 
     if installed:
