@@ -1,12 +1,14 @@
 // The report viewer: one report file's rows, the figures and chart of its scores, and its export as CSV.
 #include "centrum/dlgrpt.h"
 
+#include "centrum/questionstab.h"
 #include "centrum/reportview.h"
 #include "centrum/scorehistogram.h"
 #include "centrum/texts.h"
 #include "centrum/textwindow.h"
 #include "common/multilanguage.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,6 +17,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace centrum {
@@ -39,25 +43,47 @@ DlgRpt::DlgRpt(const CmultiLanguage &texts, Desktop desktop, QWidget *parent)
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
 
+    questions = new QuestionsTab(m_texts, m_desktop, this);
+
+    auto *results = new QWidget(this);
+    auto *export1 = new QHBoxLayout;
+    export1->addWidget(Command1);
+    export1->addStretch();
+    auto *resultsLayout = new QVBoxLayout(results);
+    resultsLayout->setContentsMargins(0, 0, 0, 0);
+    // The table takes most of the height as the window grows; the chart keeps a share of it.
+    resultsLayout->addWidget(Text1, 3);
+    resultsLayout->addWidget(Label1);
+    resultsLayout->addWidget(Picture1, 2);
+    resultsLayout->addLayout(export1);
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabs"));
+    // A day without answers looks as it always has: one page, no tab bar.
+    tabs->setTabBarAutoHide(true);
+    tabs->setDocumentMode(true);
+    tabs->addTab(results, m_texts.getRes(text::ResultsTab));
+    questions->hide();
+
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(Command1);
     buttons->addStretch();
     buttons->addWidget(OKButton);
     auto *layout = new QVBoxLayout(this);
-    // The table takes most of the height as the window grows; the chart keeps a share of it.
-    layout->addWidget(Text1, 3);
-    layout->addWidget(Label1);
-    layout->addWidget(Picture1, 2);
+    layout->addWidget(tabs, 1);
     layout->addLayout(buttons);
+    // Hidden pages' controls are passed over.
+    setTabOrder(tabs, Text1);
     setTabOrder(Text1, Command1);
-    setTabOrder(Command1, OKButton);
+    setTabOrder(Command1, questions->paperChoice);
+    setTabOrder(questions->paperChoice, questions->table);
+    setTabOrder(questions->table, questions->exportButton);
+    setTabOrder(questions->exportButton, OKButton);
     resize(760, 620);
 
     connect(Command1, &QPushButton::clicked, this, &DlgRpt::exportCsv);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void DlgRpt::showReport(const report::ReportView &report, std::optional<report::Roster> roster)
+void DlgRpt::showReport(const report::ReportView &report, std::optional<report::Roster> roster, PaperLocator locate)
 {
     m_report = report;
     m_roster = std::move(roster);
@@ -68,6 +94,22 @@ void DlgRpt::showReport(const report::ReportView &report, std::optional<report::
     Label1->setText(summaryText(summary, m_texts));
     Picture1->setHistogram(report::histogramOf(summary.scores), m_texts.getRes(text::MarksColumn), m_texts.getRes(text::CandidatesAxis),
                            summaryText(summary, m_texts));
+
+    // The questions' tab only for a day whose answers were kept.
+    std::optional<DayAnswers> day = readDayAnswers(m_report.path, m_texts);
+    const int shown = tabs->indexOf(questions);
+    if (!day && shown >= 0)
+        tabs->removeTab(shown);
+    if (day) {
+        if (!locate) {
+            const QDir beside = QFileInfo(m_report.path).absoluteDir();
+            locate = [beside](const QString &paper) { return beside.filePath(paper); };
+        }
+        questions->showDay(std::move(*day), m_report.path, std::move(locate));
+        if (shown < 0)
+            tabs->addTab(questions, m_texts.getRes(text::QuestionsTab));
+    }
+    tabs->setCurrentIndex(0);
     show();
     raise();
     activateWindow();

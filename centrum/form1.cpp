@@ -263,7 +263,8 @@ void Form1::openFile(const QString &fileName, bool report)
             m_reportViewer = new DlgRpt(m_server.texts(), m_desktop, this);
         const report::Roster *roster = m_server.room().roster();
         m_reportViewer->showReport(report::ReportView::read(m_server.recordFilePath(fileName)),
-                                   roster ? std::optional(*roster) : std::nullopt);
+                                   roster ? std::optional(*roster) : std::nullopt,
+                                   [this](const QString &paper) { return m_server.paperPath(paper); });
         m_fileList->close();
         return;
     }

@@ -89,6 +89,22 @@ QStringList Server::configuredPapers() const
     return ParseString(list, QStringLiteral(",")).value_or(QStringList { list });
 }
 
+QString Server::paperPath(const QString &paperName) const
+{
+    for (const ClassFile &served : papers()) {
+        if (served.fNameNoPs == paperName)
+            return served.fPath;
+    }
+    for (const QString &part : configuredPapers()) {
+        ClassFile listed;
+        listed.fName = part;
+        listed.setFileLen(m_folder, texts());
+        if (listed.fNameNoPs == paperName)
+            return listed.fPath;
+    }
+    return QDir(m_folder).filePath(paperName);
+}
+
 bool Server::addTests(const QString &path, QString *why)
 {
     if (path.contains(u',')) {

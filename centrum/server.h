@@ -107,6 +107,9 @@ public:
     // The paper list as configured, and as measured by the last start.
     QStringList configuredPapers() const;
     const QList<ClassFile> &papers() const { return m_messages.papers(); }
+    // Where a paper a sheet names (its file name) is read from: the paper of that name this run
+    // serves or the settings list, a name without folder in the program folder.
+    QString paperPath(const QString &paperName) const;
     // Makes path the whole paper list; false, with why set, for a path that cannot be served.
     bool addTests(const QString &path, QString *why = nullptr);
 

@@ -168,6 +168,26 @@ const TextEntry entries[] = {
     { ItemNoReliability, "信度:无法计算(考生或题目少于两个,或总分没有差异)", "Reliability: cannot be worked out (fewer than two candidates or questions, or no spread)" },
     { ItemOtherPapers, "其他试卷的记录:%1(未计入)", "Entries for other papers: %1 (left out)" },
     { ItemOtherShape, "题数不同的记录:%1(未计入)", "Entries with another number of questions: %1 (left out)" },
+    // the report viewer's tabs and the item analysis of the day's answers
+    { ResultsTab, "成绩(&R)", "&Results" },
+    { QuestionsTab, "试题分析(&Q)", "&Questions" },
+    { PaperLabel, "试卷(&P):", "&Paper:" },
+    { PaperSheets, "%1(%2份答卷)", "%1 (%2 sheets)" },
+    { PaperNotUsed, "试卷%1%2,以下分析不含其标准答案和分值。", "The paper %1 %2: the questions are analysed without its answers and marks." },
+    { NotAPaper, "不是试卷文件(第%1行)", "is not a paper file (line %1)" },
+    { PaperShape, "有%1题,答卷有%2题", "has %1 questions, the sheets %2" },
+    { AnswersUnreadable, "答卷文件无法读取:", "The answer file cannot be read: " },
+    { EntriesSkipped, "答卷文件中有%1条记录无法读取,未计入。", "%1 entries of the answer file cannot be read and are left out." },
+    { NoSheets, "答卷文件中没有本日成绩的答卷。", "The answer file holds no sheet of this day's results." },
+    { FacilityAxis, "得分率(难度)", "Facility (share of the marks earned)" },
+    { DiscriminationAxis, "区分度r", "Discrimination r" },
+    { NothingToChart, "没有同时算得出难度和区分度的试题", "No question has both a facility and a discrimination to show" },
+    { QuestionsChart, "各题的难度与区分度", "Facility and discrimination of each question" },
+    { QuestionsTable, "各题分析", "The paper's questions" },
+    { HardBound, "偏难", "hard" },
+    { EasyBound, "偏易", "easy" },
+    { FlaggedLegend, "需复查", "flagged" },
+    { ExportQuestionsTitle, "导出试题分析CSV", "Export the questions as CSV" },
 };
 
 } // namespace

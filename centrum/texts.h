@@ -172,6 +172,26 @@ enum Id : int {
     ItemNoReliability = 162,
     ItemOtherPapers = 163,    // %1 entries
     ItemOtherShape = 164,     // %1 entries
+    // The report viewer's tabs and its item analysis of the day's answer file.
+    ResultsTab = 170,
+    QuestionsTab = 171,
+    PaperLabel = 172,
+    PaperSheets = 173,         // %1 paper, %2 sheets
+    PaperNotUsed = 174,        // %1 path, %2 why
+    NotAPaper = 175,           // %1 line
+    PaperShape = 176,          // %1 questions of the paper, %2 of the sheets
+    AnswersUnreadable = 177,   // + why
+    EntriesSkipped = 178,      // %1 entries
+    NoSheets = 179,
+    FacilityAxis = 180,
+    DiscriminationAxis = 181,
+    NothingToChart = 182,
+    QuestionsChart = 183,
+    QuestionsTable = 184,
+    HardBound = 185,
+    EasyBound = 186,
+    FlaggedLegend = 187,
+    ExportQuestionsTitle = 188,
 };
 
 } // namespace text
