@@ -473,7 +473,13 @@ def analyse_answers(room):
         assert row[3:8] == ["1", "0", "1.00", "", "0.00"] and row[9].startswith("easy"), row
     # A choice question's counts name the option chosen, marked as the correct one.
     assert "B* 1" in rows[0][8], rows[0]
-    return "papertool analyse: %d questions, every one answered and right" % len(rows)
+    # The report viewer's table of the same day holds the same cells.
+    if room.viewer:
+        viewer = subprocess.run([room.viewer, answers[:-len(".ans")] + ".rpt", os.path.join(room.server.folder, PAPER)],
+                                capture_output=True, text=True, timeout=60)
+        assert viewer.returncode == 0, viewer.stderr
+        assert viewer.stdout == done.stdout, "the viewer shows\n%s\npapertool\n%s" % (viewer.stdout, done.stdout)
+    return "papertool analyse and the viewer: %d questions, every one answered and right" % len(rows)
 
 
 class Room:
@@ -507,6 +513,7 @@ def main():
     parser.add_argument("--scenario", choices=sorted(SCENARIOS), default="whole")
     parser.add_argument("--shots", help="a folder for screenshots of each step")
     parser.add_argument("--papertool", help="papertool, for the item analysis of a secure exam's answers")
+    parser.add_argument("--viewer", help="the report viewer's table of questions printed (viewerquestions)")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("exam_room.py needs an X display; run it under xvfb-run")
@@ -527,7 +534,7 @@ def main():
         # The result channel and the single-instance locks live in the temporary folder.
         env["TMPDIR"] = home
         room = Room(home, server, program_folders[1], env, installed, Shots(args.shots, args.language), args.language)
-        room.papertool = args.papertool
+        room.papertool, room.viewer = args.papertool, args.viewer
         said = SCENARIOS[args.scenario](room)
 
     if installed:
