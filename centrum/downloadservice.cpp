@@ -123,9 +123,9 @@ void DownloadService::onHttpData(int i)
     HttpTarget target = resolveHttpPath(m_folder, r.path);
     // The file's own name, links resolved, only when something is withheld: it takes a look
     // at every folder on the way.
-    if (target.kind == HttpTarget::Kind::File && (!m_withheld.isEmpty() || !m_refusedFile.isEmpty())) {
+    if (target.kind == HttpTarget::Kind::File && (!m_withheld.isEmpty() || !m_refused.isEmpty())) {
         const QString canonical = QFileInfo(target.filePath).canonicalFilePath();
-        if (m_withheld.contains(canonical) || (!m_refusedFile.isEmpty() && canonical == m_refusedFile))
+        if (m_withheld.contains(canonical) || m_refused.contains(canonical))
             target.kind = HttpTarget::Kind::Refused;
     }
     if (target.kind != HttpTarget::Kind::File) {
@@ -156,7 +156,9 @@ void DownloadService::onHttpSendComplete(int i)
 
 void DownloadService::refuseFile(const QString &path)
 {
-    m_refusedFile = path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+    const QString canonical = path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+    if (!canonical.isEmpty())
+        m_refused.insert(canonical);
 }
 
 void DownloadService::freeHttpSlot(int i)

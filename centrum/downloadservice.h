@@ -39,7 +39,8 @@ public:
     // Files refused to browsers (403) besides the server's own records, such as the papers in
     // secure mode; replaces the last list.
     void withhold(const QStringList &filePaths);
-    // A file of the folder that is never served either, such as the roster; none when empty.
+    // A file never served either for as long as the service lives, such as a roster: once
+    // its names and seats were read as one, they stay the examiner's. Empty adds nothing.
     void refuseFile(const QString &path);
 
 private:
@@ -60,7 +61,7 @@ private:
     ServiceLog &m_log;
     FileCache &m_cache;
     QString m_folder;
-    QString m_refusedFile; // canonical
+    QSet<QString> m_refused; // canonical paths
     NetSocket *m_pimp = nullptr; // the browsers' listener
     std::array<HttpSlot, 21> m_hoe;
     QSet<QString> m_withheld; // canonical paths

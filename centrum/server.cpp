@@ -272,6 +272,8 @@ Server::StartResult Server::start()
             m_log.log(result.problem);
             return result;
         }
+        // Refused to browsers at once, also when this start goes no further.
+        m_downloads.refuseFile(roster->path());
     }
 
     m_log.logBox().setCounter(1);

@@ -103,6 +103,21 @@ TEST_F(HttpTest, RefusesPathsLeavingTheFolderAndTheServersOwnRecords)
     EXPECT_TRUE(logTexts().filter(QStringLiteral("download files ok.")).isEmpty());
 }
 
+TEST_F(HttpTest, ARosterStaysRefusedWhenTheStartThatReadItGoesNoFurther)
+{
+    QFile roster(path(QStringLiteral("class.txt")));
+    ASSERT_TRUE(roster.open(QIODevice::WriteOnly) && roster.write("S1\n") == 3);
+    roster.close();
+    // The roster reads; the paper is missing, so candidates are not served, browsers are.
+    writeSettings(QStringLiteral("missing.dat\nroster=class.txt"));
+    const auto r = server().start();
+    ASSERT_FALSE(r.messageService);
+    ASSERT_TRUE(r.httpService) << r.problem.toStdString();
+    Browser &b = get("GET /class.txt HTTP/1.0\r\n\r\n");
+    ASSERT_TRUE(waitFor([&] { return b.closed(); }));
+    EXPECT_EQ(b.statusLine(), QByteArray("HTTP/1.0 403 Forbidden"));
+}
+
 TEST_F(HttpTest, ARequestThatIsNotGetIsClosedUnansweredAndFreesItsSlot)
 {
     startWith(QStringLiteral("sample.dat"));
