@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 
 #include <algorithm>
 
@@ -38,18 +37,7 @@ std::optional<DayAnswers> readDayAnswers(const QString &reportPath, const Cmulti
     if (day.entries.isEmpty())
         day.notes << texts.getRes(text::NoSheets);
 
-    QHash<QString, qsizetype> place;
-    for (const report::AnswerEntry &e : day.entries) {
-        const auto at = place.constFind(e.paper);
-        if (at != place.cend()) {
-            ++day.papers[*at].sheets;
-            continue;
-        }
-        place.insert(e.paper, day.papers.size());
-        day.papers.append({ e.paper, 1 });
-    }
-    std::stable_sort(day.papers.begin(), day.papers.end(),
-                     [](const PaperSheets &a, const PaperSheets &b) { return a.sheets > b.sheets; });
+    day.papers = report::papersBySheets(day.entries);
     return day;
 }
 

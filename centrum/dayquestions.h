@@ -21,15 +21,9 @@ QString answerPathFor(const QString &reportPath);
 // Where the paper a sheet names (a file name without folder) is read from.
 using PaperLocator = std::function<QString(const QString &paperName)>;
 
-struct PaperSheets {
-    QString paper;
-    qsizetype sheets = 0;
-    bool operator==(const PaperSheets &) const = default;
-};
-
 struct DayAnswers {
     QList<report::AnswerEntry> entries;
-    QList<PaperSheets> papers; // the commonest first; among equals, the one named first
+    QList<report::PaperSheets> papers; // the commonest first; among equals, the one named first
     // Lines about the file itself, in the server's language: why it cannot be read, entries left out.
     QStringList notes;
 };

@@ -1,6 +1,8 @@
 // The report viewer: one report file's rows, the figures and chart of its scores, and its export as CSV.
 #include "centrum/dlgrpt.h"
 
+#include "centrum/csvexport.h"
+
 #include "centrum/questionstab.h"
 #include "centrum/reportview.h"
 #include "centrum/scorehistogram.h"
@@ -10,7 +12,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -119,24 +120,12 @@ void DlgRpt::showReport(const report::ReportView &report, std::optional<report::
 void DlgRpt::exportCsv()
 {
     // Beside the report, named by its day; after an export elsewhere, in that folder instead.
-    const QFileInfo suggested(report::csvPathFor(m_report.path));
-    const QString folder = m_exportFolder.isEmpty() ? suggested.absolutePath() : m_exportFolder;
-    QFileDialog dialog(this, m_texts.getRes(text::ExportCsvTitle), folder, m_texts.getRes(text::CsvFiles) + QStringLiteral(" (*.csv)"));
-    dialog.setObjectName(QStringLiteral("exportCsvDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.selectFile(QDir(folder).filePath(suggested.fileName()));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString chosen = dialog.selectedFiles().constFirst();
-    QString why;
-    const QString csv = reportCsvText(m_report.rows, m_roster ? &*m_roster : nullptr, m_texts);
-    if (!report::writeCsvFile(chosen, csv, &why)) {
-        m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
-        return;
-    }
-    m_exportFolder = QFileInfo(chosen).absolutePath();
+    const QString folder = exportCsvFile(this, m_texts, m_desktop, m_texts.getRes(text::ExportCsvTitle),
+                                         report::csvPathFor(m_report.path), m_exportFolder, [this] {
+                                             return reportCsvText(m_report.rows, m_roster ? &*m_roster : nullptr, m_texts);
+                                         });
+    if (!folder.isEmpty())
+        m_exportFolder = folder;
 }
 
 } // namespace centrum

@@ -1,6 +1,7 @@
 // The report viewer's "Questions" tab: how each question of the day's papers worked, as a table, a chart and CSV.
 #include "centrum/questionstab.h"
 
+#include "centrum/csvexport.h"
 #include "centrum/itemtable.h"
 #include "centrum/questionchart.h"
 #include "centrum/texts.h"
@@ -9,7 +10,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -146,7 +146,7 @@ void QuestionsTab::showDay(DayAnswers day, const QString &reportPath, PaperLocat
     m_locate = std::move(locate);
     const QSignalBlocker quiet(paperChoice);
     paperChoice->clear();
-    for (const PaperSheets &p : m_day.papers)
+    for (const report::PaperSheets &p : m_day.papers)
         paperChoice->addItem(m_texts.getRes(text::PaperSheets).arg(p.paper).arg(p.sheets), p.paper);
     const bool several = m_day.papers.size() > 1;
     paperLabel->setVisible(several);
@@ -217,24 +217,12 @@ void QuestionsTab::exportCsv()
 {
     // Beside the report, named by its day; after an export elsewhere, in that folder instead.
     const QFileInfo report(m_reportPath);
-    const QString name = report.completeBaseName() + QStringLiteral("-questions.csv");
-    const QString folder = m_exportFolder.isEmpty() ? report.absolutePath() : m_exportFolder;
-    QFileDialog dialog(this, m_texts.getRes(text::ExportQuestionsTitle), folder,
-                       m_texts.getRes(text::CsvFiles) + QStringLiteral(" (*.csv)"));
-    dialog.setObjectName(QStringLiteral("exportCsvDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.selectFile(QDir(folder).filePath(name));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString chosen = dialog.selectedFiles().constFirst();
-    QString why;
-    if (!report::writeCsvFile(chosen, itemCsvText(m_shown.figures, m_texts), &why)) {
-        m_desktop.warn(this, m_texts.getRes(text::Warning), m_texts.getRes(text::CsvNotWritten) + why);
-        return;
-    }
-    m_exportFolder = QFileInfo(chosen).absolutePath();
+    const QString folder =
+        exportCsvFile(this, m_texts, m_desktop, m_texts.getRes(text::ExportQuestionsTitle),
+                      report.dir().filePath(report.completeBaseName() + QStringLiteral("-questions.csv")), m_exportFolder,
+                      [this] { return itemCsvText(m_shown.figures, m_texts); });
+    if (!folder.isEmpty())
+        m_exportFolder = folder;
 }
 
 } // namespace centrum

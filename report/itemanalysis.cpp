@@ -300,23 +300,28 @@ QList<QuestionKey> questionKeys(const oneChoices &paper)
     return keys;
 }
 
+QList<PaperSheets> papersBySheets(const QList<AnswerEntry> &entries)
+{
+    QList<PaperSheets> papers;
+    QHash<QString, qsizetype> place;
+    for (const AnswerEntry &e : entries) {
+        const auto at = place.constFind(e.paper);
+        if (at != place.cend()) {
+            ++papers[*at].sheets;
+            continue;
+        }
+        place.insert(e.paper, papers.size());
+        papers.append({ e.paper, 1 });
+    }
+    std::stable_sort(papers.begin(), papers.end(),
+                     [](const PaperSheets &a, const PaperSheets &b) { return a.sheets > b.sheets; });
+    return papers;
+}
+
 QString commonestPaper(const QList<AnswerEntry> &entries)
 {
-    QHash<QString, qsizetype> counts;
-    QStringList order;
-    for (const AnswerEntry &e : entries) {
-        if (counts[e.paper]++ == 0)
-            order.append(e.paper);
-    }
-    QString best;
-    qsizetype bestCount = 0;
-    for (const QString &p : order) {
-        if (counts.value(p) > bestCount) {
-            best = p;
-            bestCount = counts.value(p);
-        }
-    }
-    return best;
+    const QList<PaperSheets> papers = papersBySheets(entries);
+    return papers.isEmpty() ? QString() : papers.constFirst().paper;
 }
 
 PaperFigures analyse(const QList<AnswerEntry> &entries, const QString &paper, const QList<QuestionKey> &keys)

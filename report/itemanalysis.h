@@ -97,7 +97,15 @@ struct PaperFigures {
     QList<QuestionFigures> questions;
 };
 
-// The paper most entries name; among equals, the one named first.
+// A paper the entries name and how many of them do.
+struct PaperSheets {
+    QString paper;
+    qsizetype sheets = 0;
+    bool operator==(const PaperSheets &) const = default;
+};
+// Every paper the entries name, the commonest first; among equals, the one named first.
+QList<PaperSheets> papersBySheets(const QList<AnswerEntry> &entries);
+// The first of them; empty without entries.
 QString commonestPaper(const QList<AnswerEntry> &entries);
 
 // The figures of one paper over entries (those of other papers are counted and left out).
