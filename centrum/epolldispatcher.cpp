@@ -1,8 +1,6 @@
 // An event loop for the headless server that asks the kernel only about connections that are ready.
 #include "centrum/epolldispatcher.h"
 
-#include "common/netsocket.h"
-
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -22,8 +20,6 @@ constexpr uint64_t wakeMark = std::numeric_limits<uint64_t>::max();
 constexpr uint32_t readEvents = EPOLLIN | EPOLLHUP | EPOLLERR | EPOLLRDHUP;
 constexpr uint32_t writeEvents = EPOLLOUT | EPOLLHUP | EPOLLERR;
 constexpr uint32_t exceptionEvents = EPOLLPRI;
-// The readiness given to a write notifier let try before the kernel is asked.
-constexpr uint32_t speculativeWrite = EPOLLOUT | EPOLLWRNORM;
 
 qint64 nowMs()
 {
@@ -70,11 +66,6 @@ void EpollDispatcher::registerSocketNotifier(QSocketNotifier *notifier)
     Watch &watch = m_watches[fd];
     slotOf(watch, notifier->type()) = notifier;
     watch.serial = ++m_serials;
-    // A connected socket turns its write notifier on when it has something to send, and can
-    // nearly always send it at once: it is let try before the kernel is asked to watch. What
-    // it cannot send keeps the notifier on, and the kernel watches from the next turn.
-    if (notifier->type() == QSocketNotifier::Write && watch.wroteBefore && !watch.alwaysReady)
-        watch.speculate = true;
     updateWatch(fd, watch);
 }
 
@@ -88,8 +79,6 @@ void EpollDispatcher::unregisterSocketNotifier(QSocketNotifier *notifier)
     if (slot != notifier)
         return;
     slot = nullptr;
-    if (notifier->type() == QSocketNotifier::Write)
-        it->speculate = false;
     it->serial = ++m_serials;
     updateWatch(fd, *it);
 }
@@ -125,11 +114,7 @@ void EpollDispatcher::applyPending()
             watch.events = watch.wanted;
             continue;
         }
-        uint32_t told = watch.wanted;
-        if (std::exchange(watch.speculate, false) && watch.write && !(watch.events & EPOLLOUT)) {
-            told &= ~uint32_t(EPOLLOUT);
-            m_speculative.push_back(fd);
-        }
+        const uint32_t told = watch.wanted;
         if (told == watch.events)
             continue;
         epoll_event e {};
@@ -247,10 +232,7 @@ bool EpollDispatcher::activate(int fd, uint64_t serial, uint32_t ready)
         if (!notifier || !(ready & events))
             continue;
         QEvent event(QEvent::SockAct);
-        // A write tried without asking the kernel tells nothing of how the connection is.
-        netsocket::deliveredReadiness = { ready == speculativeWrite ? -1 : fd, (ready & (EPOLLERR | EPOLLHUP)) != 0 };
         QCoreApplication::sendEvent(notifier, &event);
-        netsocket::deliveredReadiness = {};
         handled = true;
     }
     return handled;
@@ -278,8 +260,7 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     }
 
     int timeout = 0;
-    if (!m_interrupted && !m_postedHere && (flags & QEventLoop::WaitForMoreEvents) && ready.empty()
-        && m_speculative.empty()) {
+    if (!m_interrupted && !m_postedHere && (flags & QEventLoop::WaitForMoreEvents) && ready.empty()) {
         timeout = (flags & QEventLoop::X11ExcludeTimers) ? -1 : timeToNextTimer(nowMs());
         emit aboutToBlock();
     }
@@ -302,28 +283,11 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
         const auto it = m_watches.find(fd);
         if (it == m_watches.end())
             continue;
-        if (events[k].events & EPOLLOUT)
-            it->wroteBefore = true;
         ready.push_back({ fd, it->serial, events[k].events });
-    }
-    // After what the kernel said, so that an error it reported is taken first.
-    const std::vector<int> speculative = std::exchange(m_speculative, {});
-    for (int fd : speculative) {
-        const auto it = m_watches.constFind(fd);
-        if (it != m_watches.cend() && it->write)
-            ready.push_back({ fd, it->serial, speculativeWrite });
     }
     if (!(flags & QEventLoop::ExcludeSocketNotifiers)) {
         for (const Ready &r : ready)
             handled = activate(r.fd, r.serial, r.events) || handled;
-    }
-    // A write tried without the kernel that left the notifier on is watched from now on.
-    for (int fd : speculative) {
-        const auto it = m_watches.find(fd);
-        if (it != m_watches.end() && !it->pending) {
-            it->pending = true;
-            m_pending.push_back(fd);
-        }
     }
     if (!(flags & QEventLoop::X11ExcludeTimers))
         handled = fireTimers() || handled;

@@ -47,8 +47,6 @@ private:
         bool pending = false;     // wanted is yet to be told to the kernel
         uint64_t serial = 0;      // changes whenever a notifier comes or goes
         bool alwaysReady = false; // a plain file, which epoll cannot watch
-        bool wroteBefore = false; // the system has said it may be written to: it is connected
-        bool speculate = false;   // a write notifier turned on, to be tried before the system is asked
     };
     struct Timer {
         int id;
@@ -73,7 +71,6 @@ private:
     int m_wake = -1; // an eventfd that wakeUp writes
     QHash<int, Watch> m_watches;
     std::vector<int> m_pending; // descriptors whose watch changed since the kernel was last told
-    std::vector<int> m_speculative; // write notifiers to try this turn without asking the kernel
     uint64_t m_serials = 0;
     std::vector<Timer> m_timers;
     std::atomic<bool> m_interrupted = false;

@@ -1,44 +1,467 @@
 // The event-driven TCP socket the exam server and the candidate client do their networking with.
 #include "common/netsocket.h"
 
+#include <QAbstractSocket>
 #include <QCoreApplication>
-#include <QHostAddress>
+#include <QHostInfo>
 #include <QSocketNotifier>
-#include <QNetworkProxy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <utility>
+#include <vector>
 
+#include <fcntl.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace {
 
-// The system has ended the connection without our closing it: the peer reset or refused it,
-// or it could not be made. A peer's orderly close leaves it waiting for ours instead.
-bool connectionEnded(int fd)
-{
-    tcp_info info {};
-    socklen_t size = sizeof info;
-    return fd >= 0 && ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && info.tcpi_state == TCP_CLOSE;
-}
+// What one read takes from the system at most: a paper's piece, or a room's worth of messages.
+constexpr qint64 readChunk = 64 * 1024;
+// How long a closed connection may take to hand over what it still has to send.
+constexpr int drainMs = 30000;
 
 QString resetText()
 {
     return QStringLiteral("Connection reset by peer");
 }
 
+// The error event for a system error number, in the numbering callers know.
+std::pair<int, QString> describe(int number)
+{
+    switch (number) {
+    case ECONNREFUSED:
+        return { int(QAbstractSocket::ConnectionRefusedError), QStringLiteral("Connection refused") };
+    case ENETUNREACH:
+        return { int(QAbstractSocket::NetworkError), QStringLiteral("Network unreachable") };
+    case EHOSTUNREACH:
+        return { int(QAbstractSocket::NetworkError), QStringLiteral("Host unreachable") };
+    case ETIMEDOUT:
+        return { int(QAbstractSocket::NetworkError), QStringLiteral("Connection timed out") };
+    case ECONNRESET:
+    case EPIPE:
+        return { int(QAbstractSocket::RemoteHostClosedError), resetText() };
+    case EADDRINUSE:
+        return { int(QAbstractSocket::AddressInUseError), QStringLiteral("The address is already in use") };
+    case EADDRNOTAVAIL:
+        return { int(QAbstractSocket::SocketAddressNotAvailableError), QStringLiteral("The address is not available") };
+    case EACCES:
+        return { int(QAbstractSocket::SocketAccessError), QStringLiteral("The address is protected") };
+    default:
+        return { int(QAbstractSocket::NetworkError), QString::fromLocal8Bit(std::strerror(number)) };
+    }
+}
+
+struct SocketAddress {
+    sockaddr_storage storage {};
+    socklen_t size = 0;
+
+    const sockaddr *get() const { return reinterpret_cast<const sockaddr *>(&storage); }
+    int family() const { return storage.ss_family; }
+};
+
+SocketAddress toSocketAddress(const QHostAddress &address, quint16 port)
+{
+    SocketAddress a;
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&a.storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
+        in6->sin6_scope_id = address.scopeId().toUInt();
+        a.size = sizeof(sockaddr_in6);
+    } else {
+        auto *in = reinterpret_cast<sockaddr_in *>(&a.storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        a.size = sizeof(sockaddr_in);
+    }
+    return a;
+}
+
+quint16 portOf(const SocketAddress &a)
+{
+    if (a.family() == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6 *>(&a.storage)->sin6_port);
+    if (a.family() == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in *>(&a.storage)->sin_port);
+    return 0;
+}
+
+// An IPv4 peer of a listener that takes both kinds is shown as the IPv4 address it is.
+QString ipOf(const SocketAddress &a)
+{
+    if (a.size == 0)
+        return {};
+    const QHostAddress address(a.get());
+    bool ok = false;
+    const quint32 v4 = address.toIPv4Address(&ok);
+    return ok ? QHostAddress(v4).toString() : address.toString();
+}
+
+SocketAddress localAddressOf(int fd)
+{
+    SocketAddress a;
+    a.size = sizeof a.storage;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr *>(&a.storage), &a.size) != 0)
+        a.size = 0;
+    return a;
+}
+
 } // namespace
 
-// The listening ports of this process: each keeps its platform listener and the
+// One TCP connection on a non-blocking descriptor: what arrived and is not read yet, what
+// is still to go out, and the notifiers that say when either can move. It belongs to a
+// socket object, or waits on its port to be accepted, or, handed back by a socket object
+// that closed, sends what it still holds and ends.
+class NetLink final : public QObject
+{
+public:
+    NetLink(int fd, const SocketAddress &peer, QObject *parent) : QObject(parent), m_fd(fd), m_peer(peer) { }
+
+    ~NetLink() override
+    {
+        unscheduleFlush();
+        closeDescriptor();
+    }
+
+    int fd() const { return m_fd; }
+    bool ended() const { return m_fd < 0; }
+    const SocketAddress &peer() const { return m_peer; }
+    qint64 bytesAvailable() const { return m_in.size(); }
+    qint64 bytesToWrite() const { return m_outBytes; }
+
+    // Reports to this socket object from now on, or to nobody (null).
+    void setOwner(NetSocket *owner)
+    {
+        m_owner = owner;
+        setParent(owner ? static_cast<QObject *>(owner) : QCoreApplication::instance());
+    }
+    void setWaitingId(int id) { m_waitingId = id; }
+    int waitingId() const { return m_waitingId; }
+
+    void setReadLimit(qint64 bytes)
+    {
+        m_readLimit = bytes;
+        updateReader();
+    }
+
+    // Starts reading (and, dialling, waiting for the connection to be made).
+    void start(bool dialling)
+    {
+        m_dialling = dialling;
+        m_reader = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
+        connect(m_reader, &QSocketNotifier::activated, this, [this] { onReadable(); });
+        m_reader->setEnabled(!dialling);
+        if (dialling)
+            watchWrites(true);
+    }
+
+    QByteArray readAll()
+    {
+        QByteArray bytes = std::exchange(m_in, {});
+        updateReader();
+        return bytes;
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        if (bytes.isEmpty() || ended())
+            return;
+        m_out.push_back(bytes);
+        m_outBytes += bytes.size();
+        if (!m_writer || !m_writer->isEnabled())
+            scheduleFlush();
+    }
+
+    qint64 unacknowledgedBytes() const
+    {
+        int queued = 0;
+        if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0)
+            queued = 0;
+        return m_outBytes + queued;
+    }
+
+    // Hands back what is still to go out to the link itself: it sends it within the time
+    // allowed and ends. What arrives meanwhile is read and let go.
+    void drainAndEnd()
+    {
+        m_owner = nullptr;
+        m_waitingId = 0;
+        m_draining = true;
+        setParent(QCoreApplication::instance());
+        if (m_outBytes == 0 || ended() || m_dialling) {
+            finish();
+            return;
+        }
+        m_readLimit = 0;
+        m_in.clear();
+        updateReader();
+        auto *limit = new QTimer(this);
+        limit->setSingleShot(true);
+        connect(limit, &QTimer::timeout, this, &NetLink::finish);
+        limit->start(drainMs);
+    }
+
+    // Closes the descriptor now and goes once the loop turns.
+    void finish()
+    {
+        unscheduleFlush();
+        closeDescriptor();
+        m_owner = nullptr;
+        m_waitingId = 0;
+        deleteLater();
+    }
+
+    static void flushScheduled();
+
+private:
+    void closeDescriptor()
+    {
+        if (m_fd < 0)
+            return;
+        // Off before the number is given back: the system hands it to the next connection.
+        if (m_reader)
+            m_reader->setEnabled(false);
+        if (m_writer)
+            m_writer->setEnabled(false);
+        ::close(m_fd);
+        m_fd = -1;
+        m_out.clear();
+        m_outBytes = 0;
+    }
+
+    void updateReader()
+    {
+        if (m_reader && m_fd >= 0 && !m_dialling)
+            m_reader->setEnabled(m_readLimit <= 0 || m_in.size() < m_readLimit);
+    }
+
+    void watchWrites(bool on)
+    {
+        if (!m_writer && on) {
+            m_writer = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Write, this);
+            connect(m_writer, &QSocketNotifier::activated, this, [this] { onWritable(); });
+        }
+        if (m_writer)
+            m_writer->setEnabled(on);
+    }
+
+    void onReadable()
+    {
+        if (m_fd < 0)
+            return;
+        const qint64 room = m_readLimit > 0 ? m_readLimit - m_in.size() : readChunk;
+        if (room <= 0) {
+            updateReader();
+            return;
+        }
+        char buffer[readChunk];
+        const ssize_t n = ::recv(m_fd, buffer, size_t(std::min(room, readChunk)), 0);
+        if (n > 0) {
+            if (m_draining)
+                return;
+            m_in.append(buffer, qsizetype(n));
+            if (m_owner)
+                m_owner->linkRead();
+            else if (m_waitingId == 0) // not waiting either: nobody reads it any more
+                m_in.clear();
+            updateReader();
+        } else if (n == 0) {
+            end(0);
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            end(errno);
+        }
+    }
+
+    void onWritable()
+    {
+        if (m_fd < 0)
+            return;
+        if (m_dialling) {
+            int number = 0;
+            socklen_t size = sizeof number;
+            if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &number, &size) != 0)
+                number = errno;
+            if (number == EINPROGRESS || number == EALREADY)
+                return;
+            watchWrites(false);
+            if (number != 0) {
+                end(number);
+                return;
+            }
+            m_dialling = false;
+            updateReader();
+            if (m_owner)
+                m_owner->linkConnected();
+            if (m_outBytes > 0)
+                flush();
+            return;
+        }
+        flush();
+    }
+
+    // Gives the system what it takes of what is to go out; the notifier waits for the rest.
+    void flush()
+    {
+        if (m_fd < 0 || m_dialling)
+            return;
+        qint64 total = 0;
+        bool blocked = false;
+        while (!m_out.empty()) {
+            iovec pieces[16];
+            int count = 0;
+            qint64 asked = 0;
+            for (auto it = m_out.begin(); it != m_out.end() && count < int(std::size(pieces)); ++it, ++count) {
+                const qsizetype skip = count == 0 ? m_outOffset : 0;
+                pieces[count].iov_base = const_cast<char *>(it->constData() + skip);
+                pieces[count].iov_len = size_t(it->size() - skip);
+                asked += qint64(pieces[count].iov_len);
+            }
+            msghdr message {};
+            message.msg_iov = pieces;
+            message.msg_iovlen = size_t(count);
+            const ssize_t n = ::sendmsg(m_fd, &message, MSG_NOSIGNAL);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                    blocked = true;
+                    break;
+                }
+                const int number = errno;
+                end(number);
+                return;
+            }
+            consume(qint64(n));
+            total += n;
+            if (n < asked) { // the system's buffer is full: it says when there is room again
+                blocked = true;
+                break;
+            }
+        }
+        watchWrites(blocked);
+        if (total == 0)
+            return;
+        if (m_owner)
+            m_owner->linkSent(total);
+        else if (m_draining && m_outBytes == 0)
+            finish();
+    }
+
+    void consume(qint64 n)
+    {
+        m_outBytes -= n;
+        while (n > 0) {
+            const qint64 left = m_out.front().size() - m_outOffset;
+            if (n < left) {
+                m_outOffset += qsizetype(n);
+                return;
+            }
+            n -= left;
+            m_out.pop_front();
+            m_outOffset = 0;
+        }
+    }
+
+    // The connection is over: the peer closed it (0) or the system ended it (an error number).
+    void end(int number)
+    {
+        unscheduleFlush();
+        closeDescriptor();
+        if (m_owner)
+            m_owner->linkEnded(number);
+        else if (m_waitingId != 0)
+            endWaiting();
+        else
+            finish();
+    }
+
+    void endWaiting();
+
+    // Sends are written when the loop next turns, all of a turn's together: a message and
+    // what follows it go out in one call, and the signals come from the loop as they would
+    // from the system.
+    void scheduleFlush()
+    {
+        if (m_flushScheduled || m_fd < 0)
+            return;
+        m_flushScheduled = true;
+        flushQueue().push_back(this);
+        if (!std::exchange(flushPosted(), true))
+            QMetaObject::invokeMethod(QCoreApplication::instance(), &NetLink::flushScheduled, Qt::QueuedConnection);
+    }
+
+    void unscheduleFlush()
+    {
+        if (!std::exchange(m_flushScheduled, false))
+            return;
+        for (auto *queue : { &flushQueue(), &flushRunning() })
+            std::replace(queue->begin(), queue->end(), this, static_cast<NetLink *>(nullptr));
+    }
+
+    static std::vector<NetLink *> &flushQueue()
+    {
+        static std::vector<NetLink *> queue;
+        return queue;
+    }
+    static std::vector<NetLink *> &flushRunning()
+    {
+        static std::vector<NetLink *> running;
+        return running;
+    }
+    static bool &flushPosted()
+    {
+        static bool posted = false;
+        return posted;
+    }
+
+    int m_fd = -1;
+    SocketAddress m_peer;
+    NetSocket *m_owner = nullptr;
+    int m_waitingId = 0; // waiting on its port to be accepted
+    QSocketNotifier *m_reader = nullptr;
+    QSocketNotifier *m_writer = nullptr; // made when the system first cannot take everything
+    QByteArray m_in;
+    std::deque<QByteArray> m_out;
+    qsizetype m_outOffset = 0; // what of the first piece has gone out
+    qint64 m_outBytes = 0;
+    qint64 m_readLimit = 0;
+    bool m_dialling = false;
+    bool m_draining = false;
+    bool m_flushScheduled = false;
+};
+
+void NetLink::flushScheduled()
+{
+    // What a handler called from here sends waits for the next turn, as it would for the
+    // system's word that there is room: a paper goes out a piece a turn, and a peer that
+    // leaves meanwhile is seen before the rest is handed over.
+    auto &running = flushRunning();
+    running = std::exchange(flushQueue(), {});
+    flushPosted() = false;
+    for (std::size_t i = 0; i < running.size(); ++i) {
+        if (NetLink *link = std::exchange(running[i], nullptr)) {
+            link->m_flushScheduled = false;
+            link->flush();
+        }
+    }
+    running.clear();
+}
+
+// The listening ports of this process: each keeps its listening descriptor and the
 // connections that wait to be accepted, so that an object can close and a new one
 // listen on the same port within one event without refusing anyone meanwhile.
 class PortHub
@@ -47,15 +470,16 @@ public:
     // What a connection nobody has accepted yet may send before the network holds it back:
     // a request or a login fits many times over, a flood waits in the peer's own memory.
     static constexpr qint64 waitingReadLimit = 64 * 1024;
+    static constexpr int backlog = 1024; // a room logging in at once must not overflow it
 
     struct Waiting {
-        int id;
-        QTcpSocket *socket;
-        QPointer<NetSocket> announcedTo;
+        NetLink *link;
+        quint64 announcedTo; // the identity of the object it was announced to
     };
     struct Port {
-        QPointer<QTcpServer> server;
-        QPointer<NetSocket> owner;
+        int fd = -1;
+        QSocketNotifier *notifier = nullptr;
+        NetSocket *owner = nullptr;
         QList<Waiting> waiting;
     };
 
@@ -65,15 +489,16 @@ public:
         return p;
     }
 
-    // The port the object now listens on, or 0 with why set.
-    static quint16 listen(NetSocket *owner, quint16 port, QString *why)
+    // The port the object now listens on, or 0 with the system's error number set (-1: another
+    // object of this process listens on it).
+    static quint16 listen(NetSocket *owner, quint16 port, int *number)
     {
         auto &all = ports();
         if (port != 0) {
             auto it = all.find(port);
             if (it != all.end()) {
                 if (it->second.owner && it->second.owner != owner) {
-                    *why = QStringLiteral("The port %1 is already listened on").arg(port);
+                    *number = -1;
                     return 0;
                 }
                 it->second.owner = owner;
@@ -81,23 +506,36 @@ public:
                 return port;
             }
         }
-        // Owned by the application, so nothing outlives it when it ends without another turn of its loop.
-        auto *server = new QTcpServer(QCoreApplication::instance());
-        server->setMaxPendingConnections(100000);
-        server->setListenBacklogSize(1024); // a room logging in at once must not overflow it
-        // Peers are in the same room: no proxy, and no asking the system for one (a lookup in
-        // a thread of its own for every connection).
-        server->setProxy(QNetworkProxy::NoProxy);
-        if (!server->listen(QHostAddress::Any, port)) {
-            *why = server->errorString();
-            delete server;
+        // Both kinds of address where the system has IPv6, IPv4 alone where it has not.
+        int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        SocketAddress any;
+        if (fd >= 0) {
+            const int no = 0;
+            ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+            auto *in6 = reinterpret_cast<sockaddr_in6 *>(&any.storage);
+            in6->sin6_family = AF_INET6;
+            in6->sin6_port = htons(port);
+            in6->sin6_addr = in6addr_any;
+            any.size = sizeof(sockaddr_in6);
+        } else {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            any = toSocketAddress(QHostAddress(QHostAddress::AnyIPv4), port);
+        }
+        const int yes = 1;
+        if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0
+            || ::bind(fd, any.get(), any.size) != 0 || ::listen(fd, backlog) != 0) {
+            *number = errno;
+            if (fd >= 0)
+                ::close(fd);
             return 0;
         }
-        const quint16 actual = server->serverPort();
+        const quint16 actual = portOf(localAddressOf(fd));
         Port &entry = all[actual];
-        entry.server = server;
+        entry.fd = fd;
         entry.owner = owner;
-        QObject::connect(server, &QTcpServer::newConnection, server, [actual] { takeNew(actual); });
+        // Owned by the application, so nothing outlives it when it ends without another turn of its loop.
+        entry.notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, QCoreApplication::instance());
+        QObject::connect(entry.notifier, &QSocketNotifier::activated, entry.notifier, [actual] { takeNew(actual); });
         return actual;
     }
 
@@ -113,11 +551,12 @@ public:
             if (it == ports().end() || it->second.owner)
                 return;
             for (const Waiting &w : it->second.waiting)
-                w.socket->deleteLater();
-            if (it->second.server) {
-                it->second.server->close();
-                it->second.server->deleteLater();
+                w.link->finish();
+            if (it->second.notifier) {
+                it->second.notifier->setEnabled(false);
+                it->second.notifier->deleteLater();
             }
+            ::close(it->second.fd);
             ports().erase(it);
         });
     }
@@ -128,19 +567,19 @@ public:
         auto it = ports().find(port);
         if (it != ports().end())
             for (const Waiting &w : it->second.waiting)
-                ids.append(w.id);
+                ids.append(w.link->waitingId());
         return ids;
     }
 
-    static QTcpSocket *take(int id)
+    static NetLink *take(int id)
     {
         for (auto &[port, entry] : ports()) {
             for (qsizetype i = 0; i < entry.waiting.size(); ++i) {
-                if (entry.waiting[i].id == id) {
-                    QTcpSocket *s = entry.waiting[i].socket;
+                NetLink *link = entry.waiting[i].link;
+                if (link->waitingId() == id) {
                     entry.waiting.removeAt(i);
-                    QObject::disconnect(s, nullptr, s, nullptr);
-                    return s;
+                    link->setWaitingId(0);
+                    return link;
                 }
             }
         }
@@ -152,18 +591,31 @@ private:
     {
         static int nextId = 0;
         auto it = ports().find(port);
-        if (it == ports().end() || !it->second.server)
+        if (it == ports().end())
             return;
-        while (QTcpSocket *s = it->second.server->nextPendingConnection()) {
-            s->setParent(QCoreApplication::instance());
-            s->setReadBufferSize(waitingReadLimit);
-            const int id = ++nextId;
-            it->second.waiting.append({ id, s, nullptr });
-            // A client that gives up while waiting leaves the queue.
-            QObject::connect(s, &QTcpSocket::disconnected, s, [port, id] {
-                if (QTcpSocket *gone = take(id))
-                    gone->deleteLater();
-            });
+        Port &entry = it->second;
+        // A turn takes what the backlog holds, up to a bound, so that other work is not starved.
+        for (int k = 0; k < backlog; ++k) {
+            SocketAddress peer;
+            peer.size = sizeof peer.storage;
+            const int fd = ::accept4(entry.fd, reinterpret_cast<sockaddr *>(&peer.storage), &peer.size,
+                                     SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0) {
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                    // Out of descriptors: the waiting clients stay in the backlog until some are free.
+                    entry.notifier->setEnabled(false);
+                    QTimer::singleShot(100, entry.notifier, [n = entry.notifier] { n->setEnabled(true); });
+                    break;
+                }
+                if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO)
+                    continue;
+                break; // EAGAIN: nothing more waits
+            }
+            auto *link = new NetLink(fd, peer, QCoreApplication::instance());
+            link->setWaitingId(++nextId);
+            link->setReadLimit(waitingReadLimit);
+            link->start(false);
+            entry.waiting.append({ link, 0 });
         }
         scheduleDispatch(port);
     }
@@ -181,12 +633,12 @@ private:
             auto it = ports().find(port);
             if (it == ports().end() || !it->second.owner)
                 return;
-            QPointer<NetSocket> owner = it->second.owner;
+            NetSocket *owner = it->second.owner;
             int id = 0;
             for (Waiting &w : it->second.waiting) {
-                if (w.announcedTo != owner) {
-                    w.announcedTo = owner;
-                    id = w.id;
+                if (w.announcedTo != owner->m_identity) {
+                    w.announcedTo = owner->m_identity;
+                    id = w.link->waitingId();
                     break;
                 }
             }
@@ -197,7 +649,18 @@ private:
     }
 };
 
-NetSocket::NetSocket(QObject *parent) : QObject(parent) { }
+// A client that gives up while waiting leaves the queue.
+void NetLink::endWaiting()
+{
+    if (NetLink *link = PortHub::take(m_waitingId))
+        link->finish();
+}
+
+NetSocket::NetSocket(QObject *parent) : QObject(parent)
+{
+    static quint64 identities = 0;
+    m_identity = ++identities;
+}
 
 NetSocket::~NetSocket()
 {
@@ -208,19 +671,25 @@ quint16 NetSocket::localPort() const
 {
     if (m_state == State::Listening)
         return m_listeningPort;
-    if (m_socket)
-        return m_socket->localPort();
+    if (m_link && !m_link->ended())
+        return portOf(localAddressOf(m_link->fd()));
     return m_localPort;
 }
 
 bool NetSocket::listen()
 {
     close();
-    QString why;
-    const quint16 port = PortHub::listen(this, m_localPort, &why);
+    int number = 0;
+    const quint16 port = PortHub::listen(this, m_localPort, &number);
     if (port == 0) {
         m_state = State::Error;
-        emit error(int(QAbstractSocket::AddressInUseError), why);
+        if (number < 0) {
+            emit error(int(QAbstractSocket::AddressInUseError),
+                       QStringLiteral("The port %1 is already listened on").arg(m_localPort));
+        } else {
+            const auto [code, description] = describe(number);
+            emit error(code, description);
+        }
         return false;
     }
     m_listeningPort = port;
@@ -239,20 +708,15 @@ bool NetSocket::accept(int requestId)
 {
     if (m_state != State::Closed)
         return false;
-    QTcpSocket *s = PortHub::take(requestId);
-    if (!s)
+    NetLink *link = PortHub::take(requestId);
+    if (!link)
         return false;
-    adopt(s);
-    m_state = s->state() == QAbstractSocket::ConnectedState ? State::Connected : State::Closing;
+    adopt(link);
+    m_state = State::Connected;
     // What arrived before the accept is reported as if it arrived now.
-    QPointer<QTcpSocket> held(s);
-    QTimer::singleShot(0, this, [this, held] {
-        if (!held || held != m_socket)
-            return;
-        if (held->bytesAvailable() > 0)
-            emit dataArrival(held->bytesAvailable());
-        if (held->state() != QAbstractSocket::ConnectedState && m_state == State::Closing)
-            emit closed();
+    QTimer::singleShot(0, this, [this, serial = m_linkSerial] {
+        if (serial == m_linkSerial && m_link && m_link->bytesAvailable() > 0)
+            emit dataArrival(m_link->bytesAvailable());
     });
     return true;
 }
@@ -260,197 +724,169 @@ bool NetSocket::accept(int requestId)
 void NetSocket::connectTo(const QString &host, quint16 port, const QString &localAddress)
 {
     close();
-    auto *s = new QTcpSocket(this);
-    s->setProxy(QNetworkProxy::NoProxy); // as for the listener
-    adopt(s);
     m_state = State::Connecting;
-    m_oneAddress = !QHostAddress(host).isNull();
-    if (!localAddress.isEmpty() && !s->bind(QHostAddress(localAddress))) {
-        if (m_socket == s && m_state == State::Connecting) {
-            m_state = State::Error;
-            emit error(int(s->error()), s->errorString());
-        }
+    m_dialPort = port;
+    m_dialFrom = localAddress;
+    const QHostAddress address(host);
+    if (!address.isNull()) {
+        m_addresses = { address };
+        dialNext(0);
         return;
     }
-    s->connectToHost(host, port);
-    watchActivity(true); // dialling an address, the socket is there now; a name is looked up first
-}
-
-void NetSocket::watchActivity(bool watch)
-{
-    if (!m_socket)
-        return;
-    for (QSocketNotifier *n : m_socket->findChildren<QSocketNotifier *>()) {
-        if (watch)
-            n->installEventFilter(this);
-        else
-            n->removeEventFilter(this);
-    }
-}
-
-bool NetSocket::eventFilter(QObject *, QEvent *event)
-{
-    if (event->type() != QEvent::SockAct || !m_socket)
-        return false;
-    const int fd = int(m_socket->socketDescriptor());
-    const netsocket::Readiness &told = netsocket::deliveredReadiness;
-    if ((told.fd == fd && !told.errorOrHangUp) || !connectionEnded(fd))
-        return false;
-    if (m_state == State::Connected) {
-        m_peerReset = true; // the platform reads it next, as if the peer had closed
-        return false;
-    }
-    if (m_state != State::Connecting || !m_oneAddress)
-        return false;
-    // An attempt to connect to an address has ended. The platform answers a reset that comes
-    // before it has seen the connection made by dialling again, for as long as the peer
-    // listens; so the end is taken here, for the reason the system gives.
-    int number = 0;
-    socklen_t size = sizeof number;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &number, &size);
-    failConnecting(number);
-    return true;
-}
-
-void NetSocket::failConnecting(int number)
-{
-    QTcpSocket *s = m_socket;
-    watchActivity(false);
-    m_socket = nullptr;
-    s->disconnect(this);
-    s->abort();
-    s->deleteLater(); // inside one of its own events
-    m_state = State::Error;
-    switch (number) {
-    case ECONNREFUSED:
-        emit error(int(QAbstractSocket::ConnectionRefusedError), QStringLiteral("Connection refused"));
-        break;
-    case ENETUNREACH:
-        emit error(int(QAbstractSocket::NetworkError), QStringLiteral("Network unreachable"));
-        break;
-    case EHOSTUNREACH:
-        emit error(int(QAbstractSocket::NetworkError), QStringLiteral("Host unreachable"));
-        break;
-    case ETIMEDOUT:
-        emit error(int(QAbstractSocket::NetworkError), QStringLiteral("Connection timed out"));
-        break;
-    case 0: // the platform has taken the reason already: only a reset leaves it dialling
-    case ECONNRESET:
-        emit error(int(QAbstractSocket::RemoteHostClosedError), resetText());
-        break;
-    default:
-        emit error(int(QAbstractSocket::NetworkError), qt_error_string(number));
-    }
-}
-
-void NetSocket::adopt(QTcpSocket *s)
-{
-    s->setParent(this);
-    s->setReadBufferSize(m_readLimit); // a waiting connection's limit gives way to this object's
-    m_socket = s;
-    m_peerReset = false;
-    watchActivity(true);
-    connect(s, &QTcpSocket::connected, this, [this] {
-        m_state = State::Connected;
-        watchActivity(true); // a socket that dialled a name is there only now
-        emit connected();
-    });
-    connect(s, &QTcpSocket::readyRead, this, [this] {
-        if (m_socket && m_socket->bytesAvailable() > 0)
-            emit dataArrival(m_socket->bytesAvailable());
-    });
-    connect(s, &QTcpSocket::disconnected, this, [this] {
-        if (m_state != State::Connected && m_state != State::Connecting)
+    m_lookup = QHostInfo::lookupHost(host, this, [this](const QHostInfo &found) {
+        m_lookup = -1;
+        if (m_state != State::Connecting || m_link)
             return;
-        if (std::exchange(m_peerReset, false)) {
+        m_addresses = found.addresses();
+        if (m_addresses.isEmpty()) {
             m_state = State::Error;
-            emit error(int(QAbstractSocket::RemoteHostClosedError), resetText());
+            emit error(int(QAbstractSocket::HostNotFoundError), QStringLiteral("Host not found"));
             return;
         }
-        m_state = State::Closing;
+        dialNext(0);
+    });
+}
+
+void NetSocket::dialNext(int lastError)
+{
+    while (!m_addresses.isEmpty()) {
+        const QHostAddress address = m_addresses.takeFirst();
+        const SocketAddress to = toSocketAddress(address, m_dialPort);
+        const int fd = ::socket(to.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            lastError = errno;
+            continue;
+        }
+        if (!m_dialFrom.isEmpty()) {
+            // From the address the peer knows this machine by; one that cannot be taken ends the attempt.
+            const SocketAddress from = toSocketAddress(QHostAddress(m_dialFrom), 0);
+            if (from.family() != to.family() || ::bind(fd, from.get(), from.size) != 0) {
+                const int number = from.family() != to.family() ? EADDRNOTAVAIL : errno;
+                ::close(fd);
+                m_addresses.clear();
+                m_state = State::Error;
+                const auto [code, description] = describe(number);
+                emit error(code, description);
+                return;
+            }
+        }
+        if (::connect(fd, to.get(), to.size) != 0 && errno != EINPROGRESS) {
+            lastError = errno;
+            ::close(fd);
+            continue;
+        }
+        adopt(new NetLink(fd, to, this));
+        m_link->start(true); // the system says when the connection is made, or why not
+        return;
+    }
+    // Told from the loop, as an attempt that ends later would be.
+    QTimer::singleShot(0, this, [this, serial = m_linkSerial, lastError] {
+        if (serial != m_linkSerial || m_state != State::Connecting || m_link)
+            return;
+        m_state = State::Error;
+        const auto [code, description] = describe(lastError ? lastError : ECONNREFUSED);
+        emit error(code, description);
+    });
+}
+
+void NetSocket::adopt(NetLink *link)
+{
+    ++m_linkSerial;
+    m_link = link;
+    link->setOwner(this);
+    link->setReadLimit(m_readLimit); // a waiting connection's limit gives way to this object's
+}
+
+void NetSocket::linkConnected()
+{
+    m_state = State::Connected;
+    emit connected();
+}
+
+void NetSocket::linkRead()
+{
+    emit dataArrival(m_link->bytesAvailable());
+}
+
+void NetSocket::linkSent(qint64 bytes)
+{
+    const quint64 serial = m_linkSerial;
+    emit bytesSent(bytes);
+    if (serial == m_linkSerial && m_link && m_link->bytesToWrite() == 0)
+        emit sendComplete();
+}
+
+void NetSocket::linkEnded(int number)
+{
+    if (m_state == State::Connecting) {
+        // The next address of a name, if any; the link is let go either way.
+        NetLink *link = std::exchange(m_link, nullptr);
+        ++m_linkSerial;
+        link->finish();
+        if (!m_addresses.isEmpty()) {
+            dialNext(number);
+            return;
+        }
+        m_state = State::Error;
+        const auto [code, description] = describe(number);
+        emit error(code, description);
+        return;
+    }
+    if (m_state != State::Connected)
+        return;
+    if (number == 0) {
+        m_state = State::Closing; // what arrived can still be read
         emit closed();
-    });
-    connect(s, &QTcpSocket::bytesWritten, this, [this](qint64 n) {
-        emit bytesSent(n);
-        if (m_socket && m_socket->bytesToWrite() == 0)
-            emit sendComplete();
-    });
-    connect(s, &QTcpSocket::errorOccurred, this, [this] { onSocketError(); });
-}
-
-void NetSocket::onSocketError()
-{
-    if (!m_socket)
         return;
-    // The peer's close is the close event, not an error.
-    if (m_socket->error() == QAbstractSocket::RemoteHostClosedError)
-        return;
+    }
     m_state = State::Error;
-    emit error(int(m_socket->error()), m_socket->errorString());
+    const auto [code, description] = describe(number);
+    emit error(code, description);
 }
 
 void NetSocket::send(const QByteArray &bytes)
 {
-    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
-        m_socket->write(bytes);
+    if (m_link && m_state == State::Connected)
+        m_link->send(bytes);
 }
 
 QByteArray NetSocket::readAll()
 {
-    return m_socket ? m_socket->readAll() : QByteArray();
+    return m_link ? m_link->readAll() : QByteArray();
 }
 
 qint64 NetSocket::bytesAvailable() const
 {
-    return m_socket ? m_socket->bytesAvailable() : 0;
+    return m_link ? m_link->bytesAvailable() : 0;
 }
 
 qint64 NetSocket::bytesToWrite() const
 {
-    return m_socket ? m_socket->bytesToWrite() : 0;
+    return m_link ? m_link->bytesToWrite() : 0;
 }
 
 qint64 NetSocket::unacknowledgedBytes() const
 {
-    if (!m_socket)
-        return 0;
-    int queued = 0;
-    const qintptr fd = m_socket->socketDescriptor();
-    if (fd < 0 || ::ioctl(int(fd), SIOCOUTQ, &queued) != 0)
-        queued = 0;
-    return m_socket->bytesToWrite() + queued;
+    return m_link ? m_link->unacknowledgedBytes() : 0;
 }
 
 void NetSocket::setReadBufferSize(qint64 bytes)
 {
     m_readLimit = bytes;
-    if (m_socket)
-        m_socket->setReadBufferSize(bytes);
+    if (m_link)
+        m_link->setReadLimit(bytes);
 }
 
 void NetSocket::detach()
 {
-    watchActivity(false);
-    QTcpSocket *s = m_socket;
-    m_socket = nullptr;
-    m_peerReset = false;
-    if (!s)
-        return;
-    s->disconnect(this);
-    s->setParent(QCoreApplication::instance());
-    // What was handed over still goes out; then the connection ends and the object goes.
-    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-    connect(s, &QTcpSocket::errorOccurred, s, &QObject::deleteLater);
-    // A child, so that it goes with the socket: a room's worth of closed connections must not
-    // leave as many timers running for half a minute.
-    auto *limit = new QTimer(s);
-    limit->setSingleShot(true);
-    connect(limit, &QTimer::timeout, s, [s] { s->abort(); s->deleteLater(); });
-    limit->start(30000);
-    if (s->state() == QAbstractSocket::UnconnectedState)
-        s->deleteLater();
-    else
-        s->disconnectFromHost();
+    m_addresses.clear();
+    if (m_lookup >= 0)
+        QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
+    NetLink *link = std::exchange(m_link, nullptr);
+    ++m_linkSerial;
+    // What was handed over still goes out; then the connection ends and the link goes.
+    if (link)
+        link->drainAndEnd();
 }
 
 void NetSocket::close()
@@ -464,27 +900,17 @@ void NetSocket::close()
 
 QString NetSocket::remoteHostIP() const
 {
-    if (!m_socket)
-        return {};
-    QHostAddress a = m_socket->peerAddress();
-    bool ok = false;
-    const quint32 v4 = a.toIPv4Address(&ok);
-    return ok ? QHostAddress(v4).toString() : a.toString();
+    return m_link ? ipOf(m_link->peer()) : QString();
 }
 
 quint16 NetSocket::remotePort() const
 {
-    return m_socket ? m_socket->peerPort() : 0;
+    return m_link ? portOf(m_link->peer()) : 0;
 }
 
 QString NetSocket::localIP() const
 {
-    if (!m_socket)
-        return {};
-    QHostAddress a = m_socket->localAddress();
-    bool ok = false;
-    const quint32 v4 = a.toIPv4Address(&ok);
-    return ok ? QHostAddress(v4).toString() : a.toString();
+    return m_link ? ipOf(localAddressOf(m_link->fd())) : QString();
 }
 
 long raiseOpenFileLimit()

@@ -2,23 +2,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-class QTcpSocket;
-
-namespace netsocket {
-// What an event loop that reads readiness from the system tells while it delivers it for a
-// connection: whether the system reported an error or hang-up with it. Without either, the
-// connection has not ended and NetSocket need not ask. fd -1: the loop does not say.
-struct Readiness {
-    int fd = -1;
-    bool errorOrHangUp = false;
-};
-inline thread_local Readiness deliveredReadiness;
-} // namespace netsocket
+class NetLink;
 
 // One socket object: it listens, or holds one connection, or is closed. Every operation
 // returns at once; results arrive as signals on the thread that owns the object.
@@ -30,9 +19,8 @@ inline thread_local Readiness deliveredReadiness;
 // waiting connections, so moving the listening role from one object to another loses no
 // client.
 //
-// A connection the peer resets is reported as an error, not as the peer's close; so is a
-// reset of a connection being made, which the platform would otherwise answer by dialling
-// again for as long as the peer listens.
+// A connection the peer resets is reported as an error, not as the peer's close. Connections
+// are plain non-blocking descriptors: what one costs is its buffers and two notifiers.
 class NetSocket : public QObject
 {
     Q_OBJECT
@@ -78,9 +66,6 @@ public:
     quint16 remotePort() const;
     QString localIP() const;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 signals:
     void connectionRequest(int requestId);
     void connected();
@@ -93,24 +78,33 @@ signals:
     void error(int number, const QString &description);
 
 private:
-    void adopt(QTcpSocket *socket);
-    void detach();
-    void onSocketError();
-    // Looks at the connection's activity before the platform reads it, to tell a reset from a close.
-    void watchActivity(bool watch);
-    // Ends an attempt to connect that the system has ended, for the reason it gives.
-    void failConnecting(int number);
-
+    friend class NetLink;
     friend class PortHub;
+
+    void adopt(NetLink *link);
+    void detach();
+    // Dials the next address of a name looked up, or ends in error when none is left.
+    void dialNext(int lastError);
     void announce(int requestId) { emit connectionRequest(requestId); }
 
+    // What the connection reports.
+    void linkConnected();
+    void linkRead();
+    void linkSent(qint64 bytes);
+    void linkEnded(int number);
+
     State m_state = State::Closed;
+    quint64 m_identity = 0; // never used again by another object, as an address may be
     quint16 m_localPort = 0;
-    QPointer<QTcpSocket> m_socket;
+    NetLink *m_link = nullptr;
+    quint64 m_linkSerial = 0; // changes with every connection held, for work left for later
     quint16 m_listeningPort = 0;
     qint64 m_readLimit = 0;
-    bool m_peerReset = false;  // the peer reset the connection; the platform reports it as a close
-    bool m_oneAddress = false; // dialling an address rather than a name that may have several
+    // A name being dialled: the addresses not tried yet, the port and the local address.
+    QList<QHostAddress> m_addresses;
+    quint16 m_dialPort = 0;
+    QString m_dialFrom;
+    int m_lookup = -1;
 };
 
 // Raises this process's limit of open files to the hard limit, so that a room of connections
