@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,11 +17,15 @@ ConsoleLog::ConsoleLog(int fd, qsizetype limit, QObject *parent)
         ::fcntl(fd, F_SETFL, m_flags | O_NONBLOCK);
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
     m_notifier->setEnabled(false);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { flush(); });
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        m_notifier->setEnabled(false);
+        flush();
+    });
 }
 
 ConsoleLog::~ConsoleLog()
 {
+    m_notifier->setEnabled(false);
     flush();
     if (m_flags >= 0)
         ::fcntl(m_fd, F_SETFL, m_flags); // the terminal is shared with the shell
@@ -38,11 +43,16 @@ void ConsoleLog::writeLine(const QByteArray &line)
     }
     m_pending += line;
     m_pending += '\n';
-    flush();
+    // Written when the loop turns, with the rest of the turn's lines.
+    if (!std::exchange(m_flushPosted, true))
+        QMetaObject::invokeMethod(this, &ConsoleLog::flush, Qt::QueuedConnection);
 }
 
 void ConsoleLog::flush()
 {
+    m_flushPosted = false;
+    if (m_notifier->isEnabled())
+        return; // the reader has not made room yet: the notifier says when
     while (!m_pending.isEmpty()) {
         const ssize_t n = ::write(m_fd, m_pending.constData(), size_t(m_pending.size()));
         if (n > 0) {

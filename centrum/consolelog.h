@@ -33,6 +33,7 @@ private:
     QByteArray m_pending;
     qint64 m_dropped = 0;
     qint64 m_droppedShown = 0;
+    bool m_flushPosted = false;
     QSocketNotifier *m_notifier;
 };
 

@@ -121,7 +121,12 @@ public:
     const LogBox &logBox() const { return m_log.logBox(); }
     QString logPath(const QDate &day) const { return m_log.logPath(day); }
     // Names of the day files of one kind in the program folder, oldest day first.
-    QStringList recordFiles(bool reports) const { return m_dayFiles.names(reports); }
+    // The log's last lines are written first, so that the day's log is there and whole.
+    QStringList recordFiles(bool reports)
+    {
+        m_log.flush();
+        return m_dayFiles.names(reports);
+    }
     // A day file of the program folder, by the name recordFiles gives.
     QString recordFilePath(const QString &fileName) const { return m_dayFiles.path(fileName); }
     // A day file's whole text, for reading on screen; nothing, with why set, when it cannot be read.

@@ -32,7 +32,10 @@ ServiceLog::ServiceLog(const QString &programFolder, int lcid, std::function<QDa
 {
 }
 
-ServiceLog::~ServiceLog() = default;
+ServiceLog::~ServiceLog()
+{
+    flush();
+}
 
 QString ServiceLog::text(text::Id id) const
 {
@@ -45,8 +48,17 @@ void ServiceLog::log(const QString &text)
     const QString line = visibleText(text);
     const QString shown = shownStamp(now) + line;
     m_box.add(shown);
-    m_file.write(now, line); // a failed write of the log is not worth stopping the service for
+    // A room logs four lines a candidate: one write for a turn's lines, not one a line.
+    m_unwritten.append({ now, line });
+    if (m_unwritten.size() == 1)
+        QMetaObject::invokeMethod(this, &ServiceLog::flush, Qt::QueuedConnection);
     emit logLine(shown);
+}
+
+void ServiceLog::flush()
+{
+    if (!m_unwritten.isEmpty())
+        m_file.write(std::exchange(m_unwritten, {})); // a failed write of the log is not worth stopping the service for
 }
 
 } // namespace centrum

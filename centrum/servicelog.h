@@ -30,7 +30,10 @@ public:
     ~ServiceLog() override;
 
     // Control characters are shown as a replacement character: much of the text comes from peers.
+    // The day's file takes the line when the loop next turns, with the rest of that turn's lines.
     void log(const QString &text);
+    // Writes the lines not in the file yet; done at every turn of the loop and on destruction.
+    void flush();
     QString text(text::Id id) const;
 
     const CmultiLanguage &texts() const { return *m_texts; }
@@ -46,6 +49,7 @@ private:
     std::function<QDateTime()> m_now;
     std::unique_ptr<CmultiLanguage> m_texts;
     DayFileWriter m_file;
+    QList<DayFileWriter::Entry> m_unwritten;
     LogBox m_box;
 };
 

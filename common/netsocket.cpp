@@ -760,6 +760,10 @@ void NetSocket::dialNext(int lastError)
         if (!m_dialFrom.isEmpty()) {
             // From the address the peer knows this machine by; one that cannot be taken ends the attempt.
             const SocketAddress from = toSocketAddress(QHostAddress(m_dialFrom), 0);
+            // The port is chosen by the connect, for this peer: a port bound first would have
+            // to be free towards every peer, and a day's closed connections hold many.
+            const int yes = 1;
+            ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
             if (from.family() != to.family() || ::bind(fd, from.get(), from.size) != 0) {
                 const int number = from.family() != to.family() ? EADDRNOTAVAIL : errno;
                 ::close(fd);

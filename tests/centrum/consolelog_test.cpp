@@ -15,6 +15,13 @@ TEST(ConsoleLog, AFullPipeNeitherBlocksNorLosesTheOrderOfWhatItShows)
     ASSERT_EQ(::pipe(fds), 0);
     const int flagsBefore = ::fcntl(fds[1], F_GETFL);
     QByteArray shown;
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    auto drain = [&] {
+        char buf[65536];
+        ssize_t n;
+        while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+            shown.append(buf, n);
+    };
     {
         centrum::ConsoleLog log(fds[1], 200 * 1024);
         const QByteArray line(99, 'x');
@@ -25,20 +32,13 @@ TEST(ConsoleLog, AFullPipeNeitherBlocksNorLosesTheOrderOfWhatItShows)
         EXPECT_GT(log.waiting(), 0);
 
         // The reader catches up: what waited goes out, then the count of what was dropped.
-        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-        auto drain = [&] {
-            char buf[65536];
-            ssize_t n;
-            while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-                shown.append(buf, n);
-        };
         ASSERT_TRUE(waitFor([&] {
             drain();
             return log.waiting() == 0;
         }));
-        log.writeLine("after");
-        drain();
+        log.writeLine("after"); // written as the loop turns, or at the latest as the log goes
     }
+    drain();
     EXPECT_EQ(::fcntl(fds[1], F_GETFL), flagsBefore);
     // The first lines in order with none missing, the note of the dropped rest, "after", the end.
     const QList<QByteArray> lines = shown.split('\n');
