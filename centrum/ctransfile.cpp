@@ -72,16 +72,18 @@ void CtransFile::pump()
         return;
     while (m_position < m_length && m_socket->bytesToWrite() < pieceSize) {
         const qint64 n = std::min(m_bytes && m_wholeFromMemory ? m_length : pieceSize, m_length - m_position);
-        // A piece that is the whole file goes out shared, without a copy.
-        const QByteArray piece = m_bytes ? (n == m_bytes->size() ? *m_bytes : m_bytes->mid(m_position, n))
-                                         : m_file->read(n);
-        if (piece.size() != n) {
-            const QString why = m_file->errorString(); // only a read from the file falls short
-            m_file.reset();
-            emit failed(why);
-            return;
+        if (m_bytes) {
+            m_socket->send(*m_bytes, m_position, n); // shared with the socket, not copied
+        } else {
+            const QByteArray piece = m_file->read(n);
+            if (piece.size() != n) {
+                const QString why = m_file->errorString(); // only a read from the file falls short
+                m_file.reset();
+                emit failed(why);
+                return;
+            }
+            m_socket->send(piece);
         }
-        m_socket->send(piece);
         m_position += n;
         emit pieceSent(n);
     }

@@ -91,6 +91,8 @@ void EpollDispatcher::updateWatch(int fd, Watch &watch)
         // At once: the descriptor is closed next, and its number may come back within the turn.
         if (watch.events && !watch.alwaysReady)
             ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+        if (watch.alwaysReady)
+            std::erase(m_alwaysReady, fd);
         m_watches.remove(fd);
         return;
     }
@@ -126,10 +128,12 @@ void EpollDispatcher::applyPending()
             done = ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &e);
         else if (done != 0 && errno == EEXIST)
             done = ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &e);
-        if (done != 0 && errno == EPERM)
+        if (done != 0 && errno == EPERM) {
             watch.alwaysReady = true; // a plain file (the console log sent to one): always ready, as poll says
-        else if (done != 0)
+            m_alwaysReady.push_back(fd);
+        } else if (done != 0) {
             qWarning("the event loop cannot watch descriptor %d: %s", fd, strerror(errno));
+        }
         watch.events = told;
     }
 }
@@ -254,9 +258,10 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     };
     applyPending();
     std::vector<Ready> ready;
-    for (auto it = m_watches.cbegin(); it != m_watches.cend(); ++it) {
-        if (it->alwaysReady && it->events)
-            ready.push_back({ it.key(), it->serial, it->events | EPOLLOUT | EPOLLIN });
+    for (int fd : m_alwaysReady) {
+        const auto it = m_watches.constFind(fd);
+        if (it != m_watches.cend() && it->events)
+            ready.push_back({ fd, it->serial, it->events | EPOLLOUT | EPOLLIN });
     }
 
     int timeout = 0;

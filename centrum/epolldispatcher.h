@@ -71,6 +71,7 @@ private:
     int m_wake = -1; // an eventfd that wakeUp writes
     QHash<int, Watch> m_watches;
     std::vector<int> m_pending; // descriptors whose watch changed since the kernel was last told
+    std::vector<int> m_alwaysReady; // plain files: looked at every turn, without the kernel
     uint64_t m_serials = 0;
     std::vector<Timer> m_timers;
     std::atomic<bool> m_interrupted = false;

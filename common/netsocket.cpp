@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -140,6 +141,12 @@ public:
     int fd() const { return m_fd; }
     bool ended() const { return m_fd < 0; }
     const SocketAddress &peer() const { return m_peer; }
+    const QString &peerIP()
+    {
+        if (m_peerIP.isEmpty())
+            m_peerIP = ipOf(m_peer);
+        return m_peerIP;
+    }
     qint64 bytesAvailable() const { return m_in.size(); }
     qint64 bytesToWrite() const { return m_outBytes; }
 
@@ -162,6 +169,10 @@ public:
     void start(bool dialling)
     {
         m_dialling = dialling;
+        // A turn's sends go out in one call already: holding a short message back until the
+        // peer has acknowledged the last one would only make the exchange wait.
+        const int yes = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         m_reader = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
         connect(m_reader, &QSocketNotifier::activated, this, [this] { onReadable(); });
         m_reader->setEnabled(!dialling);
@@ -176,12 +187,12 @@ public:
         return bytes;
     }
 
-    void send(const QByteArray &bytes)
+    void send(const QByteArray &bytes, qsizetype from, qsizetype length)
     {
-        if (bytes.isEmpty() || ended())
+        if (length <= 0 || ended())
             return;
-        m_out.push_back(bytes);
-        m_outBytes += bytes.size();
+        m_out.push_back({ bytes, from, from + length });
+        m_outBytes += length;
         if (!m_writer || !m_writer->isEnabled())
             scheduleFlush();
     }
@@ -325,9 +336,8 @@ private:
             int count = 0;
             qint64 asked = 0;
             for (auto it = m_out.begin(); it != m_out.end() && count < int(std::size(pieces)); ++it, ++count) {
-                const qsizetype skip = count == 0 ? m_outOffset : 0;
-                pieces[count].iov_base = const_cast<char *>(it->constData() + skip);
-                pieces[count].iov_len = size_t(it->size() - skip);
+                pieces[count].iov_base = const_cast<char *>(it->bytes.constData() + it->from);
+                pieces[count].iov_len = size_t(it->to - it->from);
                 asked += qint64(pieces[count].iov_len);
             }
             msghdr message {};
@@ -365,14 +375,14 @@ private:
     {
         m_outBytes -= n;
         while (n > 0) {
-            const qint64 left = m_out.front().size() - m_outOffset;
+            Piece &first = m_out.front();
+            const qint64 left = first.to - first.from;
             if (n < left) {
-                m_outOffset += qsizetype(n);
+                first.from += qsizetype(n);
                 return;
             }
             n -= left;
             m_out.pop_front();
-            m_outOffset = 0;
         }
     }
 
@@ -430,13 +440,19 @@ private:
 
     int m_fd = -1;
     SocketAddress m_peer;
+    QString m_peerIP; // worked out once: the log names it often
     NetSocket *m_owner = nullptr;
     int m_waitingId = 0; // waiting on its port to be accepted
     QSocketNotifier *m_reader = nullptr;
     QSocketNotifier *m_writer = nullptr; // made when the system first cannot take everything
     QByteArray m_in;
-    std::deque<QByteArray> m_out;
-    qsizetype m_outOffset = 0; // what of the first piece has gone out
+    // What is to go out: parts of arrays shared with the sender, not copies.
+    struct Piece {
+        QByteArray bytes;
+        qsizetype from;
+        qsizetype to;
+    };
+    std::deque<Piece> m_out;
     qint64 m_outBytes = 0;
     qint64 m_readLimit = 0;
     bool m_dialling = false;
@@ -850,8 +866,13 @@ void NetSocket::linkEnded(int number)
 
 void NetSocket::send(const QByteArray &bytes)
 {
-    if (m_link && m_state == State::Connected)
-        m_link->send(bytes);
+    send(bytes, 0, bytes.size());
+}
+
+void NetSocket::send(const QByteArray &bytes, qsizetype from, qsizetype length)
+{
+    if (m_link && m_state == State::Connected && from >= 0 && length >= 0 && from + length <= bytes.size())
+        m_link->send(bytes, from, length);
 }
 
 QByteArray NetSocket::readAll()
@@ -904,7 +925,7 @@ void NetSocket::close()
 
 QString NetSocket::remoteHostIP() const
 {
-    return m_link ? ipOf(m_link->peer()) : QString();
+    return m_link ? m_link->peerIP() : QString();
 }
 
 quint16 NetSocket::remotePort() const

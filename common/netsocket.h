@@ -46,6 +46,8 @@ public:
 
     // Queued in order; never waits.
     void send(const QByteArray &bytes);
+    // Part of bytes, shared rather than copied: a paper held in memory goes out in pieces.
+    void send(const QByteArray &bytes, qsizetype from, qsizetype length);
     void send(const QString &text) { send(text.toUtf8()); }
     QByteArray readAll();
     qint64 bytesAvailable() const;
