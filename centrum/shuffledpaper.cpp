@@ -183,7 +183,7 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random, Order *drawn, QByt
                 plain += q.options[shown[size_t(i)]];
             }
             plain += q.tail;
-            out += paper::encipherLine(plain).toLatin1();
+            paper::appendEncipheredLine(out, plain);
         }
         out += m_lineEnds[size_t(place) + 1];
     }

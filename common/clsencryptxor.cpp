@@ -45,6 +45,19 @@ constexpr std::array<std::uint32_t, 256> makePairTable()
 }
 constexpr auto pairTable = makePairTable();
 
+// The same digits as bytes, for text written straight into a file's bytes.
+constexpr std::array<std::uint16_t, 256> makeBytePairTable()
+{
+    constexpr char digits[] = "0123456789ABCDEF";
+    std::array<std::uint16_t, 256> table {};
+    for (unsigned b = 0; b < 256; ++b) {
+        const char pair[2] = { digits[b >> 4], digits[b & 0xF] };
+        table[b] = std::bit_cast<std::uint16_t>(pair);
+    }
+    return table;
+}
+constexpr auto bytePairTable = makeBytePairTable();
+
 // Value of a code unit as a hex digit, or a value with notHex set; no branch, so that a
 // line's digits are read in one straight run and checked once at its end.
 template <typename Unit> inline unsigned digitValue(Unit c)
@@ -167,6 +180,26 @@ QString clsEncryptXOR::HexEncrypt(const QString &pstrMessage) const
         o += 4;
     }
     return out;
+}
+
+void clsEncryptXOR::appendHexEncrypted(QByteArray &out, QStringView message) const
+{
+    const qsizetype k = Key.size();
+    if (k == 0 || message.isEmpty())
+        return;
+    const qsizetype start = out.size();
+    out.resize(start + message.size() * 4);
+    char *o = out.data() + start;
+    const char16_t *kc = reinterpret_cast<const char16_t *>(Key.constData());
+    qsizetype j = 0;
+    for (QChar c : message) {
+        const unsigned x = c.unicode() ^ kc[j];
+        if (++j == k)
+            j = 0;
+        const std::uint16_t digits[2] = { bytePairTable[x & 0xFF], bytePairTable[x >> 8] };
+        std::memcpy(o, digits, sizeof digits);
+        o += 4;
+    }
 }
 
 std::optional<QString> clsEncryptXOR::tryHexDecrypt(QStringView hex, qsizetype *badPosition) const

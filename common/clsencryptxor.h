@@ -34,6 +34,8 @@ public:
 
     // Text to upper-case hex text, four digits a character.
     QString HexEncrypt(const QString &pstrMessage) const;
+    // The same digits appended to out as bytes, without a text made in between.
+    void appendHexEncrypted(QByteArray &out, QStringView message) const;
 
     // As HexDecrypt, but empty instead of throwing when a pair is not hexadecimal.
     std::optional<QString> tryHexDecrypt(QStringView hex, qsizetype *badPosition = nullptr) const;

@@ -729,7 +729,10 @@ bool NetSocket::accept(int requestId)
         return false;
     adopt(link);
     m_state = State::Connected;
-    // What arrived before the accept is reported as if it arrived now.
+    // What arrived before the accept is reported as if it arrived now; what comes later the
+    // connection reports itself.
+    if (link->bytesAvailable() == 0)
+        return true;
     QTimer::singleShot(0, this, [this, serial = m_linkSerial] {
         if (serial == m_linkSerial && m_link && m_link->bytesAvailable() > 0)
             emit dataArrival(m_link->bytesAvailable());

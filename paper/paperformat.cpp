@@ -59,6 +59,11 @@ QString encipherLine(const QString &plainLine)
     return lineCipher().HexEncrypt(plainLine);
 }
 
+void appendEncipheredLine(QByteArray &out, QStringView plainLine)
+{
+    lineCipher().appendHexEncrypted(out, plainLine);
+}
+
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition)
 {
     return lineCipher().tryHexDecrypt(storedLine, badPosition);

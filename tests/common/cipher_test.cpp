@@ -180,6 +180,9 @@ TEST(Cipher, AgreesWithTheBytewiseDefinitionForManyTextsAndKeys)
         const QString hex = cipher.HexEncrypt(text);
         ASSERT_EQ(hex, text.isEmpty() ? QString() : *xorHex(hexOfUtf16(text), cipher.Key, false)) << round;
         EXPECT_EQ(cipher.HexDecrypt(hex), text);
+        QByteArray appended("before");
+        cipher.appendHexEncrypted(appended, text);
+        EXPECT_EQ(appended, "before" + hex.toLatin1()) << "the bytes written straight into a file";
         EXPECT_EQ(cipher.HexDecrypt(hex.toLower() + u'7'), text) << "lower case, an odd digit after";
         // An odd byte count: the last byte forms no character.
         if (!hex.isEmpty()) {
