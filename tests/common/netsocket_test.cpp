@@ -149,3 +149,54 @@ TEST_F(NetSocketTest, TwoObjectsCannotListenOnOnePort)
     a.close();
     EXPECT_TRUE(b.listen()); // within the same event, the port passes on
 }
+
+TEST_F(NetSocketTest, WholeSendsAndSharedPartsArriveInOrderAlsoWhenClosedAtOnce)
+{
+    // More than the system's buffers hold, so most of it waits in the object and then in
+    // the connection the object let go: every byte must still arrive, in order, then the end.
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    NetSocket s;
+    s.connectTo(QStringLiteral("127.0.0.1"), peer.serverPort());
+    ASSERT_TRUE(waitFor([&] { return peer.hasPendingConnections() && s.state() == NetSocket::State::Connected; }));
+    std::unique_ptr<QTcpSocket> other(peer.nextPendingConnection());
+
+    QByteArray big(6 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 + i / 4096);
+    QByteArray expected;
+    const std::pair<qsizetype, qsizetype> parts[] = { { 0, 65535 }, { 65535, 1 }, { 100, 0 }, { 65536, big.size() - 65536 } };
+    for (const auto &[from, length] : parts) {
+        s.send(QByteArray("head"));
+        s.send(big, from, length);
+        expected += "head" + big.mid(from, length);
+    }
+    s.send(big, big.size() - 1, 2); // past the end: nothing
+    s.close();
+
+    QByteArray arrived;
+    bool ended = false;
+    QObject::connect(other.get(), &QTcpSocket::readyRead, [&] { arrived += other->readAll(); });
+    QObject::connect(other.get(), &QTcpSocket::disconnected, [&] { ended = true; });
+    ASSERT_TRUE(waitFor([&] { return ended; }, 30000));
+    arrived += other->readAll();
+    EXPECT_EQ(arrived.size(), expected.size());
+    EXPECT_TRUE(arrived == expected);
+}
+
+TEST_F(NetSocketTest, ANameIsLookedUpAndAnUnknownOneIsAnError)
+{
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    NetSocket s;
+    int errors = 0, code = 0;
+    QObject::connect(&s, &NetSocket::error, [&](int number, const QString &) { ++errors, code = number; });
+    s.connectTo(QStringLiteral("localhost"), peer.serverPort());
+    ASSERT_TRUE(waitFor([&] { return s.state() == NetSocket::State::Connected; }));
+    EXPECT_EQ(s.remoteHostIP(), QStringLiteral("127.0.0.1"));
+
+    s.connectTo(QStringLiteral("no-such-host.invalid"), peer.serverPort());
+    ASSERT_TRUE(waitFor([&] { return errors == 1; }));
+    EXPECT_EQ(code, int(QAbstractSocket::HostNotFoundError));
+    EXPECT_EQ(s.state(), NetSocket::State::Error);
+}
