@@ -10,6 +10,7 @@
 
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -153,7 +154,6 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random, Order *drawn, QByt
         drawn->option.assign(size_t(count), {});
     }
 
-    QString plain;
     for (int place = 0; place < count; ++place) {
         const Question &q = m_questions[size_t(order[size_t(place)])];
         if (q.options.isEmpty()) {
@@ -168,22 +168,22 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random, Order *drawn, QByt
             std::array<int, oneChoice::optionCount> placeOf;
             for (int i = 0; i < n; ++i)
                 placeOf[size_t(shown[size_t(i)])] = i;
-            QString answer = q.answer;
-            for (QChar &digit : answer)
-                digit = QChar(u'1' + placeOf[size_t(digit.unicode() - u'1')]);
+            // The answer's digits name the options' new places, ascending.
+            QVarLengthArray<char16_t, oneChoice::optionCount> answer(q.answer.size());
+            for (qsizetype i = 0; i < answer.size(); ++i)
+                answer[i] = char16_t(u'1' + placeOf[size_t(q.answer[i].unicode() - u'1')]);
             std::sort(answer.begin(), answer.end());
 
-            plain.clear(); // keeps its room for the next line
-            plain += q.head;
+            // Enciphered in its parts, straight into the copy: no plain line is put together.
+            paper::EncipheredLine line(out);
+            line << q.head;
             if (!m_answersRemoved)
-                plain += answer;
-            plain += q.middle;
-            for (int i = 0; i < n; ++i) {
-                plain += paper::fieldSeparator;
-                plain += q.options[shown[size_t(i)]];
-            }
-            plain += q.tail;
-            paper::appendEncipheredLine(out, plain);
+                line << QStringView(answer.data(), answer.size());
+            line << q.middle;
+            const char16_t separator = paper::fieldSeparator.unicode();
+            for (int i = 0; i < n; ++i)
+                line << QStringView(&separator, 1) << q.options[shown[size_t(i)]];
+            line << q.tail;
         }
         out += m_lineEnds[size_t(place) + 1];
     }

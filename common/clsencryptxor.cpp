@@ -182,16 +182,16 @@ QString clsEncryptXOR::HexEncrypt(const QString &pstrMessage) const
     return out;
 }
 
-void clsEncryptXOR::appendHexEncrypted(QByteArray &out, QStringView message) const
+qsizetype clsEncryptXOR::appendHexEncrypted(QByteArray &out, QStringView message, qsizetype keyPosition) const
 {
     const qsizetype k = Key.size();
     if (k == 0 || message.isEmpty())
-        return;
+        return keyPosition;
     const qsizetype start = out.size();
     out.resize(start + message.size() * 4);
     char *o = out.data() + start;
     const char16_t *kc = reinterpret_cast<const char16_t *>(Key.constData());
-    qsizetype j = 0;
+    qsizetype j = keyPosition % k;
     for (QChar c : message) {
         const unsigned x = c.unicode() ^ kc[j];
         if (++j == k)
@@ -200,6 +200,7 @@ void clsEncryptXOR::appendHexEncrypted(QByteArray &out, QStringView message) con
         std::memcpy(o, digits, sizeof digits);
         o += 4;
     }
+    return j;
 }
 
 std::optional<QString> clsEncryptXOR::tryHexDecrypt(QStringView hex, qsizetype *badPosition) const

@@ -34,8 +34,9 @@ public:
 
     // Text to upper-case hex text, four digits a character.
     QString HexEncrypt(const QString &pstrMessage) const;
-    // The same digits appended to out as bytes, without a text made in between.
-    void appendHexEncrypted(QByteArray &out, QStringView message) const;
+    // The same digits appended to out as bytes, without a text made in between. A text
+    // enciphered in parts passes each part the key position the part before returned.
+    qsizetype appendHexEncrypted(QByteArray &out, QStringView message, qsizetype keyPosition = 0) const;
 
     // As HexDecrypt, but empty instead of throwing when a pair is not hexadecimal.
     std::optional<QString> tryHexDecrypt(QStringView hex, qsizetype *badPosition = nullptr) const;

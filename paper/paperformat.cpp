@@ -59,9 +59,10 @@ QString encipherLine(const QString &plainLine)
     return lineCipher().HexEncrypt(plainLine);
 }
 
-void appendEncipheredLine(QByteArray &out, QStringView plainLine)
+EncipheredLine &EncipheredLine::operator<<(QStringView part)
 {
-    lineCipher().appendHexEncrypted(out, plainLine);
+    m_keyPosition = lineCipher().appendHexEncrypted(m_out, part, m_keyPosition);
+    return *this;
 }
 
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition)

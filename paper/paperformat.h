@@ -49,8 +49,17 @@ QString buildQuestionLine(const oneChoice &question);
 // A plain line as stored in the file, and back; empty when a digit pair is not hex,
 // with the pair's 0-based offset in badPosition.
 QString encipherLine(const QString &plainLine);
-// The same line's stored form appended to a file's bytes.
-void appendEncipheredLine(QByteArray &out, QStringView plainLine);
+// A line's stored form appended to a file's bytes, the plain line given in parts.
+class EncipheredLine
+{
+public:
+    explicit EncipheredLine(QByteArray &out) : m_out(out) { }
+    EncipheredLine &operator<<(QStringView part);
+
+private:
+    QByteArray &m_out;
+    qsizetype m_keyPosition = 0;
+};
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition = nullptr);
 // The same for a line's bytes as the file holds them (UTF-8): the same result as for the
 // line read as text, and badPosition counts its characters.
