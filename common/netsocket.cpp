@@ -497,6 +497,7 @@ public:
         QSocketNotifier *notifier = nullptr;
         NetSocket *owner = nullptr;
         QList<Waiting> waiting;
+        bool releasing = false; // a check whether to free it is on its way
     };
 
     static std::map<quint16, Port> &ports()
@@ -518,7 +519,8 @@ public:
                     return 0;
                 }
                 it->second.owner = owner;
-                scheduleDispatch(port);
+                if (!it->second.waiting.isEmpty()) // arrivals from now on are announced as they come
+                    scheduleDispatch(port);
                 return port;
             }
         }
@@ -561,10 +563,16 @@ public:
         if (it == ports().end())
             return;
         it->second.owner = nullptr;
-        // Freed only when nobody listens again before the event loop turns.
+        // Freed only when nobody listens again before the event loop turns; a listener that
+        // moves from object to object for every connection asks once a turn, not every time.
+        if (std::exchange(it->second.releasing, true))
+            return;
         QTimer::singleShot(0, [port] {
             auto it = ports().find(port);
-            if (it == ports().end() || it->second.owner)
+            if (it == ports().end())
+                return;
+            it->second.releasing = false;
+            if (it->second.owner)
                 return;
             for (const Waiting &w : it->second.waiting)
                 w.link->finish();
