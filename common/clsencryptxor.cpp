@@ -160,47 +160,48 @@ QString clsEncryptXOR::Decrypt(const QString &pstrMessage) const
     return Encrypt(pstrMessage);
 }
 
-QString clsEncryptXOR::HexEncrypt(const QString &pstrMessage) const
+namespace {
+
+// Writes the four digits of each character of message at o, each pair of digits one entry of
+// table (two UTF-16 code units or two bytes), the key taken from key position j; returns the
+// key position after. Character c meets key character c mod k whole: its low byte the key's
+// low byte, its high byte the key's high byte.
+template <typename Pair>
+qsizetype writeHexDigits(void *out, QStringView message, const QString &key, qsizetype j,
+                         const std::array<Pair, 256> &table)
 {
-    const qsizetype k = Key.size();
-    if (k == 0 || pstrMessage.isEmpty())
-        return {};
-    QString out(pstrMessage.size() * 4, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    const char16_t *kc = reinterpret_cast<const char16_t *>(Key.constData());
-    qsizetype j = 0;
-    // Character c meets key character c mod k whole: its low byte the key's low byte, its
-    // high byte the key's high byte.
-    for (QChar c : pstrMessage) {
+    auto *o = static_cast<unsigned char *>(out);
+    const qsizetype k = key.size();
+    const char16_t *kc = reinterpret_cast<const char16_t *>(key.constData());
+    for (QChar c : message) {
         const unsigned x = c.unicode() ^ kc[j];
         if (++j == k)
             j = 0;
-        const std::uint32_t digits[2] = { pairTable[x & 0xFF], pairTable[x >> 8] };
+        const Pair digits[2] = { table[x & 0xFF], table[x >> 8] };
         std::memcpy(o, digits, sizeof digits);
-        o += 4;
+        o += sizeof digits;
     }
+    return j;
+}
+
+} // namespace
+
+QString clsEncryptXOR::HexEncrypt(const QString &pstrMessage) const
+{
+    if (Key.isEmpty() || pstrMessage.isEmpty())
+        return {};
+    QString out(pstrMessage.size() * 4, Qt::Uninitialized);
+    writeHexDigits(out.data(), pstrMessage, Key, 0, pairTable);
     return out;
 }
 
 qsizetype clsEncryptXOR::appendHexEncrypted(QByteArray &out, QStringView message, qsizetype keyPosition) const
 {
-    const qsizetype k = Key.size();
-    if (k == 0 || message.isEmpty())
+    if (Key.isEmpty() || message.isEmpty())
         return keyPosition;
     const qsizetype start = out.size();
     out.resize(start + message.size() * 4);
-    char *o = out.data() + start;
-    const char16_t *kc = reinterpret_cast<const char16_t *>(Key.constData());
-    qsizetype j = keyPosition % k;
-    for (QChar c : message) {
-        const unsigned x = c.unicode() ^ kc[j];
-        if (++j == k)
-            j = 0;
-        const std::uint16_t digits[2] = { bytePairTable[x & 0xFF], bytePairTable[x >> 8] };
-        std::memcpy(o, digits, sizeof digits);
-        o += 4;
-    }
-    return j;
+    return writeHexDigits(out.data() + start, message, Key, keyPosition % Key.size(), bytePairTable);
 }
 
 std::optional<QString> clsEncryptXOR::tryHexDecrypt(QStringView hex, qsizetype *badPosition) const
