@@ -10,8 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <condition_variable>
 #include <deque>
 #include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -62,6 +66,72 @@ std::pair<int, QString> describe(int number)
         return { int(QAbstractSocket::NetworkError), QString::fromLocal8Bit(std::strerror(number)) };
     }
 }
+
+// Closes connections' descriptors on a thread of its own. Taking a TCP connection down is
+// the kernel's costliest step of a short exchange (the peer's side of it runs in the caller's
+// time when the peer is on the same machine), and the loop has other connections to serve
+// meanwhile. A descriptor is handed over only once nothing watches it; its number is not
+// given out again until it is closed. Listening descriptors are closed at once: a port
+// freed must be free when the close returns.
+class BackgroundCloser
+{
+public:
+    // False when no thread could be started: the caller closes the descriptor itself.
+    static bool take(int fd)
+    {
+        static BackgroundCloser *closer = start(); // never destroyed: the thread may outlive main
+        if (!closer)
+            return false;
+        bool idle;
+        {
+            const std::lock_guard hold(closer->m_lock);
+            idle = closer->m_fds.empty();
+            closer->m_fds.push_back(fd);
+        }
+        if (idle) // otherwise the thread has not yet taken the list it was woken for
+            closer->m_wake.notify_one();
+        return true;
+    }
+
+private:
+    static BackgroundCloser *start()
+    {
+        auto *closer = new BackgroundCloser;
+        try {
+            std::thread([closer] { closer->run(); }).detach();
+        } catch (const std::system_error &) {
+            delete closer;
+            return nullptr;
+        }
+        return closer;
+    }
+
+    [[noreturn]] void run()
+    {
+        std::vector<int> taken;
+        for (;;) {
+            {
+                std::unique_lock hold(m_lock);
+                m_wake.wait(hold, [this] { return !m_fds.empty(); });
+                taken.swap(m_fds);
+            }
+            for (int fd : taken)
+                ::close(fd);
+            taken.clear();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::vector<int> m_fds;
+};
+
+void closeInBackground(int fd)
+{
+    if (!BackgroundCloser::take(fd))
+        ::close(fd);
+}
+
 
 struct SocketAddress {
     sockaddr_storage storage {};
@@ -248,7 +318,7 @@ private:
             m_reader->setEnabled(false);
         if (m_writer)
             m_writer->setEnabled(false);
-        ::close(m_fd);
+        closeInBackground(m_fd);
         m_fd = -1;
         m_out.clear();
         m_outBytes = 0;
@@ -279,7 +349,8 @@ private:
             updateReader();
             return;
         }
-        char buffer[readChunk];
+        // One buffer a thread, off the stack: a read's handlers run deep below it.
+        thread_local char buffer[readChunk];
         const ssize_t n = ::recv(m_fd, buffer, size_t(std::min(room, readChunk)), 0);
         if (n > 0) {
             if (m_draining)
