@@ -4,6 +4,7 @@
 #include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QHostInfo>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -240,9 +241,12 @@ public:
     {
         m_dialling = dialling;
         // A turn's sends go out in one call already: holding a short message back until the
-        // peer has acknowledged the last one would only make the exchange wait.
-        const int yes = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        // peer has acknowledged the last one would only make the exchange wait. An accepted
+        // connection has it from its listening descriptor already.
+        if (dialling) {
+            const int yes = 1;
+            ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        }
         m_reader = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
         connect(m_reader, &QSocketNotifier::activated, this, [this] { onReadable(); });
         m_reader->setEnabled(!dialling);
@@ -379,13 +383,15 @@ private:
                 number = errno;
             if (number == EINPROGRESS || number == EALREADY)
                 return;
-            watchWrites(false);
             if (number != 0) {
+                watchWrites(false);
                 end(number);
                 return;
             }
+            // The reader first: the kernel is then told once, that reading takes over from writing.
             m_dialling = false;
             updateReader();
+            watchWrites(false);
             if (m_owner)
                 m_owner->linkConnected();
             if (m_outBytes > 0)
@@ -568,7 +574,8 @@ public:
         QSocketNotifier *notifier = nullptr;
         NetSocket *owner = nullptr;
         QList<Waiting> waiting;
-        bool releasing = false; // a check whether to free it is on its way
+        bool releasing = false;   // a check whether to free it is on its way
+        bool dispatching = false; // announcing: a listener that comes meanwhile is told in the same round
     };
 
     static std::map<quint16, Port> &ports()
@@ -590,8 +597,8 @@ public:
                     return 0;
                 }
                 it->second.owner = owner;
-                if (!it->second.waiting.isEmpty()) // arrivals from now on are announced as they come
-                    scheduleDispatch(port);
+                if (!it->second.waiting.isEmpty() && !it->second.dispatching)
+                    scheduleDispatch(port); // arrivals from now on are announced as they come
                 return port;
             }
         }
@@ -611,6 +618,8 @@ public:
             any = toSocketAddress(QHostAddress(QHostAddress::AnyIPv4), port);
         }
         const int yes = 1;
+        if (fd >= 0) // the connections it accepts take it over, as connections dialled are given it
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0
             || ::bind(fd, any.get(), any.size) != 0 || ::listen(fd, backlog) != 0) {
             *number = errno;
@@ -724,10 +733,15 @@ private:
     // its listener leaves alone waits until someone accepts it.
     static void dispatch(quint16 port)
     {
+        const auto done = qScopeGuard([port] {
+            if (auto it = ports().find(port); it != ports().end())
+                it->second.dispatching = false;
+        });
         for (;;) {
             auto it = ports().find(port);
             if (it == ports().end() || !it->second.owner)
                 return;
+            it->second.dispatching = true;
             NetSocket *owner = it->second.owner;
             int id = 0;
             for (Waiting &w : it->second.waiting) {
