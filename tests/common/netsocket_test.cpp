@@ -2,12 +2,14 @@
 #include "common/netsocket.h"
 #include "tests/support/eventloop.h"
 
+#include <QDir>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -199,4 +201,39 @@ TEST_F(NetSocketTest, ANameIsLookedUpAndAnUnknownOneIsAnError)
     ASSERT_TRUE(waitFor([&] { return errors == 1; }));
     EXPECT_EQ(code, int(QAbstractSocket::HostNotFoundError));
     EXPECT_EQ(s.state(), NetSocket::State::Error);
+}
+
+TEST_F(NetSocketTest, EveryClosedConnectionEndsAtThePeerAndGivesItsDescriptorBack)
+{
+    // Descriptors are closed away from the loop: none may be lost or kept, with or without
+    // something still to send when the object lets go.
+    const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    const auto before = openDescriptors();
+    std::vector<std::unique_ptr<NetSocket>> sockets;
+    for (int i = 0; i < 60; ++i) {
+        sockets.push_back(std::make_unique<NetSocket>());
+        sockets.back()->connectTo(QStringLiteral("127.0.0.1"), peer.serverPort());
+    }
+    std::vector<std::unique_ptr<QTcpSocket>> others;
+    ASSERT_TRUE(waitFor([&] {
+        while (peer.hasPendingConnections())
+            others.emplace_back(peer.nextPendingConnection());
+        return others.size() == sockets.size()
+            && std::all_of(sockets.begin(), sockets.end(), [](auto &s) { return s->state() == NetSocket::State::Connected; });
+    }));
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        if (i % 2)
+            sockets[i]->send(QByteArray(100000, 'x'));
+        i % 3 ? sockets[i]->close() : sockets[i].reset();
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return std::all_of(others.begin(), others.end(), [](auto &o) {
+            o->readAll();
+            return o->state() == QAbstractSocket::UnconnectedState;
+        });
+    }, 30000));
+    others.clear();
+    EXPECT_TRUE(waitFor([&] { return openDescriptors() <= before; })) << openDescriptors() << " open, " << before << " before";
 }
