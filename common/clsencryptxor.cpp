@@ -33,30 +33,19 @@ constexpr auto digitTable = makeDigitTable();
 
 // Both upper-case digits of every byte, high digit first, as the two UTF-16 code units
 // they are stored as: one table look-up writes a whole byte's hex.
-constexpr std::array<std::uint32_t, 256> makePairTable()
+template <typename Word, typename Char>
+constexpr std::array<Word, 256> makePairTable(const Char *digits)
 {
-    constexpr char16_t digits[] = u"0123456789ABCDEF";
-    std::array<std::uint32_t, 256> table {};
+    std::array<Word, 256> table {};
     for (unsigned b = 0; b < 256; ++b) {
-        const char16_t pair[2] = { digits[b >> 4], digits[b & 0xF] };
-        table[b] = std::bit_cast<std::uint32_t>(pair);
+        const Char pair[2] = { digits[b >> 4], digits[b & 0xF] };
+        table[b] = std::bit_cast<Word>(pair);
     }
     return table;
 }
-constexpr auto pairTable = makePairTable();
-
+constexpr auto pairTable = makePairTable<std::uint32_t>(u"0123456789ABCDEF");
 // The same digits as bytes, for text written straight into a file's bytes.
-constexpr std::array<std::uint16_t, 256> makeBytePairTable()
-{
-    constexpr char digits[] = "0123456789ABCDEF";
-    std::array<std::uint16_t, 256> table {};
-    for (unsigned b = 0; b < 256; ++b) {
-        const char pair[2] = { digits[b >> 4], digits[b & 0xF] };
-        table[b] = std::bit_cast<std::uint16_t>(pair);
-    }
-    return table;
-}
-constexpr auto bytePairTable = makeBytePairTable();
+constexpr auto bytePairTable = makePairTable<std::uint16_t>("0123456789ABCDEF");
 
 // Value of a code unit as a hex digit, or a value with notHex set; no branch, so that a
 // line's digits are read in one straight run and checked once at its end.

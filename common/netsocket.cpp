@@ -133,7 +133,6 @@ void closeInBackground(int fd)
         ::close(fd);
 }
 
-
 struct SocketAddress {
     sockaddr_storage storage {};
     socklen_t size = 0;
