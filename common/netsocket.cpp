@@ -13,6 +13,7 @@
 #include <cstring>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <system_error>
@@ -36,6 +37,30 @@ namespace {
 constexpr qint64 readChunk = 64 * 1024;
 // How long a closed connection may take to hand over what it still has to send.
 constexpr int drainMs = 30000;
+
+// A notifier that calls its connection straight from the event that wakes it, with no signal
+// between: a room of candidates wakes thousands of them, and makes a few for each candidate.
+class LinkNotifier final : public QSocketNotifier
+{
+public:
+    template <typename Handler>
+    LinkNotifier(int fd, Type type, QObject *parent, Handler handler)
+        : QSocketNotifier(qintptr(fd), type, parent), m_handler(std::move(handler))
+    {
+    }
+
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() != QEvent::SockAct && e->type() != QEvent::SockClose)
+            return QSocketNotifier::event(e);
+        m_handler();
+        return true;
+    }
+
+private:
+    std::function<void()> m_handler;
+};
 
 QString resetText()
 {
@@ -246,8 +271,7 @@ public:
             const int yes = 1;
             ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         }
-        m_reader = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
-        connect(m_reader, &QSocketNotifier::activated, this, [this] { onReadable(); });
+        m_reader = new LinkNotifier(m_fd, QSocketNotifier::Read, this, [this] { onReadable(); });
         m_reader->setEnabled(!dialling);
         if (dialling)
             watchWrites(true);
@@ -336,8 +360,7 @@ private:
     void watchWrites(bool on)
     {
         if (!m_writer && on) {
-            m_writer = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Write, this);
-            connect(m_writer, &QSocketNotifier::activated, this, [this] { onWritable(); });
+            m_writer = new LinkNotifier(m_fd, QSocketNotifier::Write, this, [this] { onWritable(); });
         }
         if (m_writer)
             m_writer->setEnabled(on);
@@ -631,8 +654,7 @@ public:
         entry.fd = fd;
         entry.owner = owner;
         // Owned by the application, so nothing outlives it when it ends without another turn of its loop.
-        entry.notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, QCoreApplication::instance());
-        QObject::connect(entry.notifier, &QSocketNotifier::activated, entry.notifier, [actual] { takeNew(actual); });
+        entry.notifier = new LinkNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance(), [actual] { takeNew(actual); });
         return actual;
     }
 
@@ -764,10 +786,18 @@ void NetLink::endWaiting()
         link->finish();
 }
 
-NetSocket::NetSocket(QObject *parent) : QObject(parent)
+namespace {
+
+quint64 newIdentity()
 {
     static quint64 identities = 0;
-    m_identity = ++identities;
+    return ++identities;
+}
+
+} // namespace
+
+NetSocket::NetSocket(QObject *parent) : QObject(parent), m_identity(newIdentity())
+{
 }
 
 NetSocket::~NetSocket()
@@ -1013,6 +1043,9 @@ void NetSocket::close()
 {
     if (m_state == State::Listening)
         PortHub::release(m_listeningPort);
+    // Taken up again, the object is told of the requests waiting as a new object would be.
+    if (m_state != State::Closed)
+        m_identity = newIdentity();
     m_listeningPort = 0;
     detach();
     m_state = State::Closed;

@@ -96,7 +96,7 @@ private:
     void linkEnded(int number);
 
     State m_state = State::Closed;
-    quint64 m_identity = 0; // never used again by another object, as an address may be
+    quint64 m_identity = 0; // never used again, as an address may be; a new one once closed
     quint16 m_localPort = 0;
     NetLink *m_link = nullptr;
     quint64 m_linkSerial = 0; // changes with every connection held, for work left for later

@@ -82,6 +82,30 @@ TEST_F(NetSocketTest, ARequestNobodyAcceptsWaitsUntilAcceptedLater)
     EXPECT_FALSE(slot.accept(12345678)); // not closed, and no such request
 }
 
+TEST_F(NetSocketTest, AnObjectTakenUpAgainIsToldOfTheRequestsStillWaiting)
+{
+    // The server keeps a closed connection's object to listen with later: to the clients
+    // waiting it is a new listener, whatever it was told while it listened before.
+    NetSocket socket;
+    ASSERT_TRUE(socket.listen());
+    socket.setLocalPort(socket.localPort());
+    QList<int> announced;
+    QObject::connect(&socket, &NetSocket::connectionRequest, [&](int id) { announced.append(id); });
+    QTcpSocket first, second;
+    first.connectToHost(QHostAddress::LocalHost, socket.localPort());
+    second.connectToHost(QHostAddress::LocalHost, socket.localPort());
+    ASSERT_TRUE(waitFor([&] { return announced.size() == 2; }));
+    const int waiting = announced.last();
+
+    socket.close();
+    ASSERT_TRUE(socket.accept(announced.first()));
+    socket.close();
+    announced.clear();
+    ASSERT_TRUE(socket.listen()); // in the same event, so the port keeps its queue
+    ASSERT_TRUE(waitFor([&] { return !announced.isEmpty(); }));
+    EXPECT_EQ(announced, QList<int> { waiting });
+}
+
 TEST_F(NetSocketTest, AWaitingConnectionKeepsLittleOfAFloodAndLosesNothingOnceAccepted)
 {
     NetSocket listener;
