@@ -19,7 +19,10 @@ MessageConnections::~MessageConnections()
     // The sockets are children; make sure none reports into a half-destroyed table.
     for (auto &[k, c] : m_sockets)
         c.socket->disconnect(this);
+    for (auto &[k, s] : m_parked)
+        s->disconnect(this);
 }
+
 
 quint16 MessageConnections::listenerPort() const
 {
@@ -29,11 +32,17 @@ quint16 MessageConnections::listenerPort() const
 
 NetSocket *MessageConnections::create(qint16 index)
 {
-    auto *s = new NetSocket(this);
     Connection &c = m_sockets[index];
     c = Connection {};
-    c.socket = s;
     c.serial = ++m_nextSerial;
+    // A freed index is the next one used: its closed socket is taken up again, signals and all.
+    if (const auto parked = m_parked.find(index); parked != m_parked.end()) {
+        c.socket = parked->second;
+        m_parked.erase(parked);
+        return c.socket;
+    }
+    auto *s = new NetSocket(this);
+    c.socket = s;
     connect(s, &NetSocket::connectionRequest, this, [this, index](int id) { emit connectionRequest(index, id); });
     connect(s, &NetSocket::dataArrival, this, [this, index] { emit dataArrival(index); });
     connect(s, &NetSocket::closed, this, [this, index] { emit closed(index); });
@@ -47,10 +56,12 @@ void MessageConnections::destroy(qint16 index)
     if (it == m_sockets.end())
         return;
     NetSocket *s = it->second.socket;
-    s->disconnect(this);
+    // Closed, it reports nothing more; it is kept for the next socket at this index (a freed
+    // index is the next one used), as making one and its signals for every connection of a
+    // room costs more than the rest of the connection's bookkeeping.
     s->close();
-    s->deleteLater(); // may be inside one of its own signals
     m_sockets.erase(it);
+    m_parked.emplace(index, s);
     if (index == m_listener)
         m_listener = 0;
     // An index above every accepted one is the next new one anyway.

@@ -86,6 +86,7 @@ private:
     qint16 m_highest = 0;
     qint16 m_listener = 0;
     QList<qint16> m_free;
+    std::map<qint16, NetSocket *> m_parked; // closed sockets of free indices, kept for their reuse
     quint64 m_nextSerial = 0;
 };
 

@@ -74,11 +74,18 @@ void PaperTransfer::begin(const Cuser &candidate)
 void PaperTransfer::stop()
 {
     retireSender();
-    m_file->close();
+    m_file->close(); // it reports nothing more until it connects again
     m_requestEarly = false;
     m_watchdog.stop();
     m_quietTimer.stop();
-    m_file->disconnect(this);
+}
+
+void PaperTransfer::reset(const Cuser &candidate)
+{
+    m_served = { candidate.uSckNdx, candidate.uConn, candidate.uID };
+    m_sender = nullptr;
+    m_quiet = false;
+    m_queuedAtProgress = 0;
 }
 
 bool PaperTransfer::serves(qint16 index, quint64 serial) const

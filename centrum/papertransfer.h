@@ -37,8 +37,10 @@ public:
 
     // Connects to the candidate's file port.
     void begin(const Cuser &candidate);
-    // Stops sending and closes the file connection.
+    // Stops sending and closes the file connection; the object may then serve another candidate.
     void stop();
+    // Serves another candidate, once stopped.
+    void reset(const Cuser &candidate);
 
     bool serves(qint16 index, quint64 serial) const;
     qint16 index() const { return m_served.index; }

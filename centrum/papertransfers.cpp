@@ -23,8 +23,10 @@ PaperTransfers::PaperTransfers(CandidateLinks &links, ServiceLog &log, FileCache
 
 PaperTransfers::~PaperTransfers()
 {
-    for (PaperTransfer *t : std::as_const(m_active))
-        t->disconnect(this);
+    for (const auto *list : { &m_active, &m_idle, &m_ending }) {
+        for (PaperTransfer *t : *list)
+            t->disconnect(this);
+    }
 }
 
 bool PaperTransfers::hasRoom() const
@@ -37,15 +39,23 @@ void PaperTransfers::start(const Cuser &candidate)
 {
     if (!m_links.isOpen(candidate.uSckNdx, candidate.uConn))
         return;
-    auto *transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_quietTimeout, this);
-    connect(transfer, &PaperTransfer::pieceSent, this, &PaperTransfers::paperPieceSent);
-    connect(transfer, &PaperTransfer::pieceSent, this, [this, id = candidate.uID](qint64 bytes) { emit progress(id, bytes); });
-    connect(transfer, &PaperTransfer::wentQuiet, this, &PaperTransfers::roomFreed);
-    connect(transfer, &PaperTransfer::delivered, this, [this, id = candidate.uID] { emit delivered(id); });
-    connect(transfer, &PaperTransfer::givenUp, this, [this, transfer] {
-        releaseUnserved(*transfer);
-        end(transfer);
-    });
+    PaperTransfer *transfer = nullptr;
+    if (!m_idle.isEmpty()) {
+        transfer = m_idle.takeLast();
+        transfer->reset(candidate);
+    } else {
+        transfer = new PaperTransfer(candidate, m_links, m_log, m_cache, m_stallTimeout, m_quietTimeout, this);
+        connect(transfer, &PaperTransfer::pieceSent, this, [this, transfer](qint64 bytes) {
+            emit paperPieceSent(bytes);
+            emit progress(transfer->candidateId(), bytes);
+        });
+        connect(transfer, &PaperTransfer::wentQuiet, this, &PaperTransfers::roomFreed);
+        connect(transfer, &PaperTransfer::delivered, this, [this, transfer] { emit delivered(transfer->candidateId()); });
+        connect(transfer, &PaperTransfer::givenUp, this, [this, transfer] {
+            releaseUnserved(*transfer);
+            end(transfer);
+        });
+    }
     // Known before it connects, as a failure may come back at once.
     m_active.append(transfer);
     transfer->begin(candidate);
@@ -80,9 +90,19 @@ void PaperTransfers::end(PaperTransfer *transfer)
     if (!m_active.removeOne(transfer))
         return;
     transfer->stop();
-    transfer->disconnect(this);
-    transfer->deleteLater(); // may be inside one of its own signals
+    retire(transfer);
     emit roomFreed();
+}
+
+void PaperTransfers::retire(PaperTransfer *transfer)
+{
+    m_ending.append(transfer);
+    if (m_ending.size() == 1) {
+        QMetaObject::invokeMethod(this, [this] {
+            m_idle.append(m_ending);
+            m_ending.clear();
+        }, Qt::QueuedConnection);
+    }
 }
 
 qint64 PaperTransfers::fileConnectionUnread() const

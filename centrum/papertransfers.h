@@ -68,8 +68,15 @@ private:
     FileCache &m_cache;
     std::chrono::milliseconds m_stallTimeout;
     std::chrono::milliseconds m_quietTimeout;
+    void retire(PaperTransfer *transfer);
+
     int m_limit = 1;
     QList<PaperTransfer *> m_active; // children, oldest first
+    // Ended transfers, kept to serve the next candidates: a room makes and unmakes no object and
+    // connection for each. Those ended in a loop turn are taken up from the next one on, as
+    // one may end inside its own signal.
+    QList<PaperTransfer *> m_idle;
+    QList<PaperTransfer *> m_ending;
 };
 
 } // namespace centrum

@@ -79,6 +79,13 @@ void ResultRecorder::flush()
         m_log.log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(p.index).arg(sectionMsgError).arg(why));
         m_links.close(p.index, p.serial);
     }
+    // The lists keep their room for the next batch: a room's results come in batches all day.
+    if (m_batch.isEmpty() && m_waiting.isEmpty()) {
+        batch.clear();
+        waiting.clear();
+        m_batch.swap(batch);
+        m_waiting.swap(waiting);
+    }
 }
 
 } // namespace centrum
