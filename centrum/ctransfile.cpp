@@ -63,14 +63,14 @@ void CtransFile::cancel()
 {
     m_file.reset();
     m_bytes.reset();
-    m_socket = nullptr;
+    m_done = false;
 }
 
 void CtransFile::pump()
 {
     if ((!m_file && !m_bytes) || !m_socket)
         return;
-    while (m_position < m_length && m_socket->bytesToWrite() < pieceSize) {
+    while ((m_file || m_bytes) && m_socket && m_position < m_length && m_socket->bytesToWrite() < pieceSize) {
         const qint64 n = std::min(m_bytes && m_wholeFromMemory ? m_length : pieceSize, m_length - m_position);
         if (m_bytes) {
             m_socket->send(*m_bytes, m_position, n); // shared with the socket, not copied
@@ -87,7 +87,7 @@ void CtransFile::pump()
         m_position += n;
         emit pieceSent(n);
     }
-    if (m_position >= m_length) {
+    if ((m_file || m_bytes) && m_position >= m_length) {
         m_file.reset();
         m_bytes.reset();
         m_done = true;

@@ -39,7 +39,7 @@ public:
                    QString *why = nullptr);
     // Sends bytes made in memory, in the same pieces as a file.
     void transBytes(const QByteArray &bytes);
-    // Stops reading; what was handed to the socket still goes.
+    // Stops reading; what was handed to the socket still goes. It may then send another file.
     void cancel();
     // A file held in memory goes to the socket in one piece, shared rather than copied in
     // pieces. For answers to browsers, which count bytes and not pieces.

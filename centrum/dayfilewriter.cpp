@@ -15,6 +15,19 @@
 
 namespace centrum {
 
+QDateTime localNow()
+{
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = ms / 1000;
+    thread_local qint64 lastSecond = -1;
+    thread_local int offset = 0;
+    if (second != lastSecond) {
+        lastSecond = second;
+        offset = QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc();
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, offset);
+}
+
 QString dayName(const QDate &date)
 {
     return date.toString(QStringLiteral("yyyy-M-d"));
@@ -106,6 +119,7 @@ bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
         // One write for each day's file: entries of a batch around midnight go to two files.
         const QString path = pathFor(entries[from].when.date());
         QList<Entry> lines;
+        lines.reserve(entries.size() - from);
         qsizetype to = from;
         for (; to < entries.size() && pathFor(entries[to].when.date()) == path; ++to) {
             QString clean = entries[to].value;

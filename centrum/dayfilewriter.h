@@ -16,6 +16,9 @@
 
 namespace centrum {
 
+// The local date and time now, to the millisecond. The zone's offset from UTC is asked for once
+// a second, not at every call: the log, the room and the report ask at every line.
+QDateTime localNow();
 // "2026-12-6" for 6 December 2026: the day files' names never hold a "/".
 QString dayName(const QDate &date);
 // The date and time in front of a line in the log box.

@@ -54,6 +54,10 @@ PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, Serv
     connect(&m_watchdog, &QTimer::timeout, this, &PaperTransfer::onWatchdog);
     m_quietTimer.setSingleShot(true);
     connect(&m_quietTimer, &QTimer::timeout, this, &PaperTransfer::onQuietTimer);
+    // One sender for every paper this object sends, to every candidate it serves.
+    m_sender = new CtransFile(*m_file, m_log.texts(), this, &m_cache);
+    connect(m_sender, &CtransFile::pieceSent, this, &PaperTransfer::pieceSent);
+    connect(m_sender, &CtransFile::failed, this, [this](const QString &why) { abandon(sectionMsgError, why); });
 }
 
 PaperTransfer::~PaperTransfer()
@@ -73,7 +77,7 @@ void PaperTransfer::begin(const Cuser &candidate)
 
 void PaperTransfer::stop()
 {
-    retireSender();
+    m_sender->cancel(); // what it handed to the socket still goes out
     m_file->close(); // it reports nothing more until it connects again
     m_requestEarly = false;
     m_watchdog.stop();
@@ -83,7 +87,6 @@ void PaperTransfer::stop()
 void PaperTransfer::reset(const Cuser &candidate)
 {
     m_served = { candidate.uSckNdx, candidate.uConn, candidate.uID };
-    m_sender = nullptr;
     m_quiet = false;
     m_queuedAtProgress = 0;
 }
@@ -161,11 +164,8 @@ void PaperTransfer::sendCurrentPaper()
     if (!place || m_served.sentNo == place->paperNo)
         return;
     m_served.sentNo = place->paperNo;
-    retireSender();
-    auto *sender = new CtransFile(*m_file, m_log.texts(), this, &m_cache);
-    m_sender = sender;
-    connect(sender, &CtransFile::pieceSent, this, &PaperTransfer::pieceSent);
-    connect(sender, &CtransFile::failed, this, [this](const QString &why) { abandon(sectionMsgError, why); });
+    CtransFile *sender = m_sender;
+    sender->cancel();
     const ClassFile &paper = place->paper;
     if (paper.secure) {
         sender->transBytes(paper.secure->copyFor(m_served.uID));
@@ -181,15 +181,6 @@ void PaperTransfer::sendCurrentPaper()
         abandon(sectionMsgError, why);
 }
 
-void PaperTransfer::retireSender()
-{
-    // It goes once the event at hand is done; what it handed to the socket still goes out.
-    if (m_sender) {
-        m_sender->cancel();
-        m_sender->deleteLater();
-    }
-}
-
 void PaperTransfer::abandon(int number, const QString &why)
 {
     m_log.log(QStringLiteral("sock errorNum:%1 des:%2").arg(number).arg(why));
@@ -198,7 +189,7 @@ void PaperTransfer::abandon(int number, const QString &why)
 
 void PaperTransfer::notePaperWritten()
 {
-    if (!m_sender || !m_sender->isDone())
+    if (!m_sender->isDone())
         return;
     const std::optional<CandidateLinks::Place> place = m_links.placeOf(m_served.index, m_served.serial);
     if (place && m_served.sentNo == place->papers && !std::exchange(m_served.lastSent, true))

@@ -5,7 +5,6 @@
 #include "centrum/shuffledpaper.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -81,7 +80,6 @@ private:
     };
 
     void sendCurrentPaper();
-    void retireSender();
     // Logs why the transfer ends, as a socket error, and gives it up.
     void abandon(int number, const QString &why);
     // Notes when the paper on its way has wholly gone out.
@@ -96,7 +94,7 @@ private:
     Served m_served;
     NetSocket *m_file = nullptr; // the file connection
     bool m_requestEarly = false; // the file was asked for before the connection reported itself
-    QPointer<CtransFile> m_sender;
+    CtransFile *m_sender = nullptr; // a child
     QTimer m_watchdog;
     std::chrono::milliseconds m_quietTimeout;
     QTimer m_quietTimer;

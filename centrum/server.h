@@ -35,7 +35,7 @@ namespace centrum {
 struct ServerSeams {
     QString programFolder;
     int lcid = 1033;
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    std::function<QDateTime()> now = localNow;
     // A paper transfer, a browser connection, or a candidate connection holding no whole
     // message, that makes no progress this long is given up.
     std::chrono::milliseconds stallTimeout { 10000 };

@@ -57,8 +57,10 @@ void ServiceLog::log(const QString &text)
 
 void ServiceLog::flush()
 {
-    if (!m_unwritten.isEmpty())
-        m_file.write(std::exchange(m_unwritten, {})); // a failed write of the log is not worth stopping the service for
+    if (m_unwritten.isEmpty())
+        return;
+    m_file.write(m_unwritten); // a failed write of the log is not worth stopping the service for
+    m_unwritten.clear();       // keeping its room for the next turn's lines
 }
 
 } // namespace centrum

@@ -201,10 +201,30 @@ QString ipOf(const SocketAddress &a)
 {
     if (a.size == 0)
         return {};
-    const QHostAddress address(a.get());
-    bool ok = false;
-    const quint32 v4 = address.toIPv4Address(&ok);
-    return ok ? QHostAddress(v4).toString() : address.toString();
+    // IPv4, the usual case, written by hand: it is worked out for every connection of a room.
+    const unsigned char *v4 = nullptr;
+    if (a.storage.ss_family == AF_INET) {
+        v4 = reinterpret_cast<const unsigned char *>(&reinterpret_cast<const sockaddr_in *>(&a.storage)->sin_addr);
+    } else if (a.storage.ss_family == AF_INET6) {
+        const in6_addr &in6 = reinterpret_cast<const sockaddr_in6 *>(&a.storage)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&in6))
+            v4 = in6.s6_addr + 12;
+    }
+    if (!v4)
+        return QHostAddress(a.get()).toString();
+    QString text;
+    text.reserve(15);
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0)
+            text.append(u'.');
+        const int b = v4[i];
+        if (b >= 100)
+            text.append(QChar(u'0' + b / 100));
+        if (b >= 10)
+            text.append(QChar(u'0' + b / 10 % 10));
+        text.append(QChar(u'0' + b % 10));
+    }
+    return text;
 }
 
 SocketAddress localAddressOf(int fd)
@@ -241,6 +261,12 @@ public:
         if (m_peerIP.isEmpty())
             m_peerIP = ipOf(m_peer);
         return m_peerIP;
+    }
+    const QString &localIP()
+    {
+        if (m_localIP.isEmpty())
+            m_localIP = ipOf(localAddressOf(m_fd));
+        return m_localIP;
     }
     qint64 bytesAvailable() const { return m_in.size(); }
     qint64 bytesToWrite() const { return m_outBytes; }
@@ -540,6 +566,7 @@ private:
     int m_fd = -1;
     SocketAddress m_peer;
     QString m_peerIP; // worked out once: the log names it often
+    QString m_localIP;
     NetSocket *m_owner = nullptr;
     int m_waitingId = 0; // waiting on its port to be accepted
     QSocketNotifier *m_reader = nullptr;
@@ -1063,7 +1090,7 @@ quint16 NetSocket::remotePort() const
 
 QString NetSocket::localIP() const
 {
-    return m_link ? ipOf(localAddressOf(m_link->fd())) : QString();
+    return m_link ? m_link->localIP() : QString();
 }
 
 long raiseOpenFileLimit()

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -261,4 +262,23 @@ TEST(LogBox, StampsEachLineWithItsOwnDayAndTime)
     EXPECT_EQ(shownStamp(morning), QStringLiteral("2026-12-6 09:05:03"));
     EXPECT_EQ(shownStamp(morning.addSecs(15 * 3600 - 1)), QStringLiteral("2026-12-7 00:05:02"));
     EXPECT_EQ(shownStamp(morning), QStringLiteral("2026-12-6 09:05:03"));
+}
+
+TEST(LogBox, TheServersClockShowsTheLocalTimeOfDay)
+{
+    // The zone's offset is kept for a second at a time; a zone east and one west of UTC
+    // catch an offset applied the wrong way.
+    const QByteArray zone = qgetenv("TZ");
+    for (const char *tz : { "Asia/Shanghai", "America/New_York" }) {
+        qputenv("TZ", tz);
+        tzset();
+        QThread::msleep(1000 - QTime::currentTime().msec() % 1000 + 5); // a new second: the offset is asked again
+        const QDateTime system = QDateTime::currentDateTime();
+        const QDateTime ours = localNow();
+        EXPECT_LE(system.secsTo(ours), 1) << tz;
+        EXPECT_EQ(ours.offsetFromUtc(), system.offsetFromUtc()) << tz;
+        EXPECT_LE(qAbs(ours.time().msecsSinceStartOfDay() - system.time().msecsSinceStartOfDay()), 1000) << tz;
+    }
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    tzset();
 }
