@@ -23,7 +23,6 @@ MessageConnections::~MessageConnections()
         s->disconnect(this);
 }
 
-
 quint16 MessageConnections::listenerPort() const
 {
     const auto it = m_sockets.find(m_listener);

@@ -27,8 +27,11 @@ QString resultKey(const QString &id, const QString &paperName)
 QString sheetAnswers(qint64 seconds, const QStringList &answers)
 {
     QString text = QString::number(seconds);
-    for (const QString &a : answers)
-        text += u':' + paper::escapeSheetText(a);
+    text.reserve(text.size() + answers.size() * 4);
+    for (const QString &a : answers) {
+        text += u':';
+        paper::appendEscapedSheetText(text, a);
+    }
     return text;
 }
 

@@ -17,15 +17,18 @@ bool needsEscape(QChar c)
 void appendEscaped(QString &out, QStringView text)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
-    for (QChar c : text) {
-        if (needsEscape(c)) {
-            out += u'%';
-            out += QLatin1Char(hex[c.unicode() >> 4]);
-            out += QLatin1Char(hex[c.unicode() & 0xf]);
-        } else {
-            out += c;
-        }
+    // Runs that need no escape, nearly every answer whole, go in at once.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!needsEscape(c))
+            continue;
+        out.append(text.sliced(from, i - from));
+        const char16_t escape[3] = { u'%', char16_t(hex[c.unicode() >> 4]), char16_t(hex[c.unicode() & 0xf]) };
+        out.append(QStringView(escape, 3));
+        from = i + 1;
     }
+    out.append(text.sliced(from));
 }
 
 int hexValue(QChar c)
@@ -44,9 +47,16 @@ int hexValue(QChar c)
 // digits, or for a character that should have been escaped.
 std::optional<QString> unescaped(QStringView field)
 {
+    // Nearly every field holds no escape: checked, then taken whole.
+    qsizetype first = 0;
+    while (first < field.size() && !needsEscape(field[first]))
+        ++first;
+    if (first == field.size())
+        return field.toString();
     QString out;
     out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
+    out.append(field.first(first));
+    for (qsizetype i = first; i < field.size(); ++i) {
         const QChar c = field[i];
         if (c != u'%') {
             if (needsEscape(c))
@@ -175,6 +185,11 @@ QString escapeSheetText(QStringView text)
     QString out;
     appendEscaped(out, text);
     return out;
+}
+
+void appendEscapedSheetText(QString &out, QStringView text)
+{
+    appendEscaped(out, text);
 }
 
 std::optional<QString> unescapeSheetText(QStringView text)

@@ -51,6 +51,8 @@ std::optional<AnswerSheet> parseAnswerSheet(QStringView text);
 // ":", "," and control characters as "%" and two hexadecimal digits; unescaping gives nothing
 // for a broken escape or a character that should have been escaped.
 QString escapeSheetText(QStringView text);
+// The same, added at the end of out: a record of a hundred answers is made without a string each.
+void appendEscapedSheetText(QString &out, QStringView text);
 std::optional<QString> unescapeSheetText(QStringView text);
 
 } // namespace paper

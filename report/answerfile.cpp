@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <charconv>
+#include <cmath>
+
 namespace report {
 
 namespace {
@@ -18,6 +21,19 @@ constexpr int fixedFields = 7; // mark, report key, ID, paper, seconds, score, c
 QString pointsText(double points)
 {
     return QString::number(points, 'g', 15);
+}
+
+// As pointsText, added at the end of out; whole points, nearly all of them, without the
+// floating-point formatting.
+void appendPoints(QString &out, double points)
+{
+    if (points == std::trunc(points) && std::abs(points) < 1e15) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, qint64(points)).ptr;
+        out.append(QLatin1StringView(digits, end - digits));
+        return;
+    }
+    out.append(pointsText(points));
 }
 
 std::optional<qint64> integer(QStringView text)
@@ -49,12 +65,19 @@ std::optional<IniFile> loadFile(const QString &path, QString &reason)
 QString formatAnswerEntry(const AnswerEntry &entry)
 {
     QString out = entryMark.toString();
-    for (const QString &text : { entry.reportKey, entry.id, entry.paper })
-        out += u':' + paper::escapeSheetText(text);
+    out.reserve(64 + entry.questions.size() * 8);
+    for (const QString &text : { entry.reportKey, entry.id, entry.paper }) {
+        out += u':';
+        paper::appendEscapedSheetText(out, text);
+    }
     out += u':' + QString::number(entry.seconds) + u':' + QString::number(entry.score) + u':'
          + QString::number(entry.questions.size());
-    for (const QuestionAnswer &q : entry.questions)
-        out += u':' + paper::escapeSheetText(q.answer) + u',' + pointsText(q.points);
+    for (const QuestionAnswer &q : entry.questions) {
+        out += u':';
+        paper::appendEscapedSheetText(out, q.answer);
+        out += u',';
+        appendPoints(out, q.points);
+    }
     return out;
 }
 

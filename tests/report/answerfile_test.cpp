@@ -26,6 +26,21 @@ TEST(AnswerFile, EntriesReadBackAsWrittenAndBrokenOnesAreRefused)
     EXPECT_FALSE(report::parseAnswerEntry(QStringLiteral("ans1:k:id:p:x:0:0")));
 }
 
+TEST(AnswerFile, PointsAreWrittenInTheirShortestFormWholeOrNot)
+{
+    // The file's form, which readers of older files rely on: whole points without a fraction,
+    // others to fifteen significant digits.
+    const std::pair<double, const char *> cases[] = {
+        { 0, "0" }, { 2, "2" }, { -3, "-3" }, { 1.5, "1.5" }, { 0.1 + 0.2, "0.3" },
+        { 999999999999999, "999999999999999" }, { 1e20, "1e+20" }, { -0.0, "0" },
+    };
+    for (const auto &[points, text] : cases) {
+        const QString value = report::formatAnswerEntry({ QStringLiteral("k"), QStringLiteral("s"), QStringLiteral("p.dat"), 1, 0,
+                                                          { { QStringLiteral("A"), points } } });
+        EXPECT_TRUE(value.endsWith(QStringLiteral(":A,") + QString::fromLatin1(text))) << value.toStdString();
+    }
+}
+
 TEST(AnswerFile, AnswersWithoutTheirReportEntryForTheSameIdAreLeftOut)
 {
     QTemporaryDir dir;
