@@ -162,6 +162,7 @@ SecurePaper::Marked SecurePaper::mark(const QString &id, const QStringList &answ
         marked.answers[order.question[size_t(place)]] = options.empty() ? answer : answerInPaper(answer, options);
     }
     paper::MarksTotal total;
+    marked.points.reserve(count);
     for (int k = 0; k < count; ++k) {
         const oneChoice &q = m_questions[size_t(k)];
         const QString &answer = marked.answers[k];
