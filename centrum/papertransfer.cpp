@@ -164,20 +164,19 @@ void PaperTransfer::sendCurrentPaper()
     if (!place || m_served.sentNo == place->paperNo)
         return;
     m_served.sentNo = place->paperNo;
-    CtransFile *sender = m_sender;
-    sender->cancel();
+    m_sender->cancel();
     const ClassFile &paper = place->paper;
     if (paper.secure) {
-        sender->transBytes(paper.secure->copyFor(m_served.uID));
+        m_sender->transBytes(paper.secure->copyFor(m_served.uID));
         return;
     }
     if (paper.shuffled) {
-        sender->transBytes(paper.shuffled->copyFor(keyedOrder(paper.shuffleKey, m_served.uID)));
+        m_sender->transBytes(paper.shuffled->copyFor(keyedOrder(paper.shuffleKey, m_served.uID)));
         return;
     }
     QString why;
     // Nothing the candidate could use was sent: the next one need not wait for the stall time.
-    if (!sender->transFile(paper.fPath, {}, paper.fLength, &why))
+    if (!m_sender->transFile(paper.fPath, {}, paper.fLength, &why))
         abandon(sectionMsgError, why);
 }
 

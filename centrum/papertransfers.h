@@ -63,13 +63,13 @@ signals:
     void delivered(const QString &id);
 
 private:
+    void retire(PaperTransfer *transfer);
+
     CandidateLinks &m_links;
     ServiceLog &m_log;
     FileCache &m_cache;
     std::chrono::milliseconds m_stallTimeout;
     std::chrono::milliseconds m_quietTimeout;
-    void retire(PaperTransfer *transfer);
-
     int m_limit = 1;
     QList<PaperTransfer *> m_active; // children, oldest first
     // Ended transfers, kept to serve the next candidates: a room makes and unmakes no object and

@@ -14,23 +14,6 @@ bool needsEscape(QChar c)
     return c == u'%' || c == u':' || c == u',' || c.unicode() < 0x20 || c.unicode() == 0x7f;
 }
 
-void appendEscaped(QString &out, QStringView text)
-{
-    static constexpr char hex[] = "0123456789ABCDEF";
-    // Runs that need no escape, nearly every answer whole, go in at once.
-    qsizetype from = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!needsEscape(c))
-            continue;
-        out.append(text.sliced(from, i - from));
-        const char16_t escape[3] = { u'%', char16_t(hex[c.unicode() >> 4]), char16_t(hex[c.unicode() & 0xf]) };
-        out.append(QStringView(escape, 3));
-        from = i + 1;
-    }
-    out.append(text.sliced(from));
-}
-
 int hexValue(QChar c)
 {
     const char16_t u = c.unicode();
@@ -113,12 +96,12 @@ QString formatAnswerSheet(const AnswerSheet &sheet)
 {
     QString out = sheetMark.toString();
     out += sheet.token + u':' + QString::number(sheet.seconds) + u':' + QString::number(sheet.answers.size()) + u':';
-    appendEscaped(out, sheet.paper);
+    appendEscapedSheetText(out, sheet.paper);
     out += u':';
     for (qsizetype i = 0; i < sheet.answers.size(); ++i) {
         if (i > 0)
             out += u',';
-        appendEscaped(out, sheet.answers[i]);
+        appendEscapedSheetText(out, sheet.answers[i]);
     }
     out += u':';
     return out;
@@ -183,13 +166,25 @@ std::optional<AnswerSheet> parseAnswerSheet(QStringView text)
 QString escapeSheetText(QStringView text)
 {
     QString out;
-    appendEscaped(out, text);
+    appendEscapedSheetText(out, text);
     return out;
 }
 
 void appendEscapedSheetText(QString &out, QStringView text)
 {
-    appendEscaped(out, text);
+    static constexpr char hex[] = "0123456789ABCDEF";
+    // Runs that need no escape, nearly every answer whole, go in at once.
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!needsEscape(c))
+            continue;
+        out.append(text.sliced(from, i - from));
+        const char16_t escape[3] = { u'%', char16_t(hex[c.unicode() >> 4]), char16_t(hex[c.unicode() & 0xf]) };
+        out.append(QStringView(escape, 3));
+        from = i + 1;
+    }
+    out.append(text.sliced(from));
 }
 
 std::optional<QString> unescapeSheetText(QStringView text)
