@@ -143,15 +143,15 @@ QString systemError(const QString &path)
 
 bool DayFileWriter::openForAppend(const QString &path, qint64 *size, QString *why)
 {
-    const QByteArray name = QFile::encodeName(path);
     if (m_fd >= 0 && m_fdPath == path) {
         struct stat st {};
-        if (::stat(name.constData(), &st) == 0 && quint64(st.st_dev) == m_fdDevice && quint64(st.st_ino) == m_fdInode) {
+        if (::stat(m_fdName.constData(), &st) == 0 && quint64(st.st_dev) == m_fdDevice && quint64(st.st_ino) == m_fdInode) {
             *size = qint64(st.st_size);
             return true;
         }
     }
     closeAppended();
+    const QByteArray name = QFile::encodeName(path);
     m_fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     struct stat st {};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
@@ -161,6 +161,7 @@ bool DayFileWriter::openForAppend(const QString &path, qint64 *size, QString *wh
         return false;
     }
     m_fdPath = path;
+    m_fdName = name;
     m_fdDevice = quint64(st.st_dev);
     m_fdInode = quint64(st.st_ino);
     *size = qint64(st.st_size);

@@ -96,6 +96,7 @@ private:
     // told apart by its inode, so the next line goes to the file of the day's name again.
     int m_fd = -1;
     QString m_fdPath;
+    QByteArray m_fdName; // the path as the system takes it: the file is looked at before every write
     quint64 m_fdDevice = 0;
     quint64 m_fdInode = 0;
     // The durable file as last written, so that an entry does not cost reading and parsing

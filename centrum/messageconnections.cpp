@@ -17,27 +17,33 @@ MessageConnections::MessageConnections(ServiceLog &log, QObject *parent) : QObje
 MessageConnections::~MessageConnections()
 {
     // The sockets are children; make sure none reports into a half-destroyed table.
-    for (auto &[k, c] : m_sockets)
-        c.socket->disconnect(this);
-    for (auto &[k, s] : m_parked)
-        s->disconnect(this);
+    for (Slot &slot : m_slots) {
+        if (slot.open)
+            slot.connection.socket->disconnect(this);
+        if (slot.parked)
+            slot.parked->disconnect(this);
+    }
 }
 
 quint16 MessageConnections::listenerPort() const
 {
-    const auto it = m_sockets.find(m_listener);
-    return it == m_sockets.end() ? 0 : it->second.socket->localPort();
+    const Slot *slot = slotAt(m_listener);
+    return slot && slot->open ? slot->connection.socket->localPort() : 0;
 }
 
 NetSocket *MessageConnections::create(qint16 index)
 {
-    Connection &c = m_sockets[index];
+    while (m_slots.size() <= std::size_t(index))
+        m_slots.emplace_back();
+    Slot &slot = m_slots[std::size_t(index)];
+    slot.open = true;
+    ++m_open;
+    Connection &c = slot.connection;
     c = Connection {};
     c.serial = ++m_nextSerial;
     // A freed index is the next one used: its closed socket is taken up again, signals and all.
-    if (const auto parked = m_parked.find(index); parked != m_parked.end()) {
-        c.socket = parked->second;
-        m_parked.erase(parked);
+    if (slot.parked) {
+        c.socket = std::exchange(slot.parked, nullptr);
         return c.socket;
     }
     auto *s = new NetSocket(this);
@@ -51,20 +57,22 @@ NetSocket *MessageConnections::create(qint16 index)
 
 void MessageConnections::destroy(qint16 index)
 {
-    auto it = m_sockets.find(index);
-    if (it == m_sockets.end())
+    Slot *slot = slotAt(index);
+    if (!slot || !slot->open)
         return;
-    NetSocket *s = it->second.socket;
+    NetSocket *s = slot->connection.socket;
     // Closed, it reports nothing more; it is kept for the next socket at this index (a freed
     // index is the next one used), as making one and its signals for every connection of a
     // room costs more than the rest of the connection's bookkeeping.
     s->close();
-    m_sockets.erase(it);
-    m_parked.emplace(index, s);
+    slot->open = false;
+    slot->connection = Connection {};
+    slot->parked = s;
+    --m_open;
     if (index == m_listener)
         m_listener = 0;
     // An index above every accepted one is the next new one anyway.
-    if (index <= m_highest && !m_free.contains(index))
+    if (index <= m_highest && !std::exchange(slot->free, true))
         m_free.append(index);
 }
 
@@ -77,7 +85,8 @@ bool MessageConnections::makeListener(int failedIndex)
 {
     const bool reuse = !m_free.isEmpty();
     const int index = reuse ? m_free.first() : m_highest + 1;
-    if (index > std::numeric_limits<qint16>::max() || m_sockets.count(qint16(index))) {
+    const Slot *taken = index <= std::numeric_limits<qint16>::max() ? slotAt(qint16(index)) : nullptr;
+    if (index > std::numeric_limits<qint16>::max() || (taken && taken->open)) {
         m_log.log(errorSockLine(failedIndex < 0 ? index : failedIndex));
         return false;
     }
@@ -93,8 +102,10 @@ bool MessageConnections::makeListener(int failedIndex)
         m_log.log(errorSockLine(failedIndex < 0 ? index : failedIndex));
         return false;
     }
-    if (reuse)
+    if (reuse) {
         m_free.removeFirst();
+        m_slots[std::size_t(index)].free = false;
+    }
     m_listener = qint16(index);
     return true;
 }
@@ -130,21 +141,20 @@ MessageConnections::Connection *MessageConnections::accept(qint16 k, int request
 
 MessageConnections::Connection *MessageConnections::find(qint16 k)
 {
-    const auto it = m_sockets.find(k);
-    return it == m_sockets.end() ? nullptr : &it->second;
+    Slot *slot = slotAt(k);
+    return slot && slot->open ? &slot->connection : nullptr;
 }
 
 MessageConnections::Connection *MessageConnections::find(qint16 k, quint64 serial)
 {
-    auto it = m_sockets.find(k);
-    if (it == m_sockets.end() || it->second.serial != serial)
-        return nullptr;
-    return &it->second;
+    Connection *c = find(k);
+    return c && c->serial == serial ? c : nullptr;
 }
 
 const MessageConnections::Connection *MessageConnections::find(qint16 k, quint64 serial) const
 {
-    return const_cast<MessageConnections *>(this)->find(k, serial);
+    const Slot *slot = slotAt(k);
+    return slot && slot->open && slot->connection.serial == serial ? &slot->connection : nullptr;
 }
 
 bool MessageConnections::isOpen(qint16 index, quint64 serial) const

@@ -8,8 +8,9 @@
 #include <QList>
 #include <QObject>
 
-#include <map>
+#include <deque>
 #include <optional>
+#include <utility>
 
 class NetSocket;
 
@@ -56,9 +57,17 @@ public:
 
     Connection *find(qint16 k);
     Connection *find(qint16 k, quint64 serial);
-    std::map<qint16, Connection> &all() { return m_sockets; }
+    // Each open socket's connection in the order of their indices, the listener's included.
+    template <typename Visit>
+    void forEach(Visit &&visit) const
+    {
+        for (std::size_t k = 1; k < m_slots.size(); ++k) {
+            if (m_slots[k].open)
+                visit(qint16(k), m_slots[k].connection);
+        }
+    }
     // Accepted connections, the listener not counted.
-    int connectionCount() const { return int(m_sockets.size()) - (m_listener != 0 ? 1 : 0); }
+    int connectionCount() const { return m_open - (m_listener != 0 ? 1 : 0); }
 
     qint16 highestIndex() const { return m_highest; }
     qint16 listenerIndex() const { return m_listener; }
@@ -80,13 +89,26 @@ private:
     const Connection *find(qint16 k, quint64 serial) const;
     QString errorSockLine(int k) const;
 
+    // An index's place: looked up for every message, so by position rather than in a tree.
+    struct Slot {
+        Connection connection;
+        bool open = false;           // holds a listening or connected socket
+        bool free = false;           // among the free indices
+        NetSocket *parked = nullptr; // closed, kept for the next socket at this index
+    };
+    const Slot *slotAt(qint16 k) const
+    {
+        return k > 0 && std::size_t(k) < m_slots.size() ? &m_slots[std::size_t(k)] : nullptr;
+    }
+    Slot *slotAt(qint16 k) { return const_cast<Slot *>(std::as_const(*this).slotAt(k)); }
+
     ServiceLog &m_log;
     quint16 m_port = 0;
-    std::map<qint16, Connection> m_sockets;
+    std::deque<Slot> m_slots; // by index, from 1; growing it leaves every connection in place
+    int m_open = 0;
     qint16 m_highest = 0;
     qint16 m_listener = 0;
     QList<qint16> m_free;
-    std::map<qint16, NetSocket *> m_parked; // closed sockets of free indices, kept for their reuse
     quint64 m_nextSerial = 0;
 };
 

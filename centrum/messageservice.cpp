@@ -219,14 +219,14 @@ void MessageService::takeSettledReports()
     const qint64 now = m_clock.elapsed();
     QList<std::pair<qint16, quint64>> due;
     std::optional<qint64> next;
-    for (const auto &[k, c] : m_connections.all()) {
+    m_connections.forEach([&](qint16 k, const MessageConnections::Connection &c) {
         if (!c.settleAt)
-            continue;
+            return;
         if (*c.settleAt <= now)
             due.append({ k, c.serial });
         else if (!next || *c.settleAt < *next)
             next = c.settleAt;
-    }
+    });
     for (const auto &[k, serial] : due) {
         MessageConnections::Connection *c = m_connections.find(k, serial);
         if (!c)
@@ -449,14 +449,14 @@ void MessageService::letGoOfStalled()
     const qint64 now = m_clock.elapsed();
     QList<qint16> due;
     std::optional<qint64> next;
-    for (const auto &[k, c] : m_connections.all()) {
+    m_connections.forEach([&](qint16 k, const MessageConnections::Connection &c) {
         if (!c.dueAt)
-            continue;
+            return;
         if (*c.dueAt <= now)
             due.append(k);
         else if (!next || *c.dueAt < *next)
             next = c.dueAt;
-    }
+    });
     const double seconds = double(m_stallTimeout.count()) / 1000.0;
     for (const qint16 k : due)
         onSocketError(k, int(QAbstractSocket::SocketTimeoutError), m_log.text(text::Quiet).arg(seconds));

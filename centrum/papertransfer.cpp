@@ -128,13 +128,29 @@ void PaperTransfer::closeFile()
 void PaperTransfer::noteProgress()
 {
     m_queuedAtProgress = m_file->unacknowledgedBytes();
-    m_watchdog.start(m_stallTimeout);
-    m_quietTimer.start(m_quietTimeout);
+    // Progress comes with every piece: the timers run on and, when they fire, count from the
+    // last progress instead of being started again each time.
+    m_progressAt = std::chrono::steady_clock::now();
+    if (!m_watchdog.isActive())
+        m_watchdog.start(m_stallTimeout);
+    if (!m_quietTimer.isActive())
+        m_quietTimer.start(m_quietTimeout);
     m_quiet = false;
+}
+
+bool PaperTransfer::waitsOn(QTimer &timer, std::chrono::milliseconds timeout)
+{
+    const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_progressAt);
+    if (since >= timeout)
+        return false;
+    timer.start(timeout - since);
+    return true;
 }
 
 void PaperTransfer::onQuietTimer()
 {
+    if (waitsOn(m_quietTimer, m_quietTimeout))
+        return;
     // The same measure of progress as the watchdog's, only sooner.
     if (m_file->unacknowledgedBytes() < m_queuedAtProgress) {
         noteProgress();
@@ -146,6 +162,8 @@ void PaperTransfer::onQuietTimer()
 
 void PaperTransfer::onWatchdog()
 {
+    if (waitsOn(m_watchdog, m_stallTimeout))
+        return;
     // A candidate on a slow line is still taking the paper: only a stop is a stall.
     const qint64 queued = m_file->unacknowledgedBytes();
     if (queued < m_queuedAtProgress) {

@@ -86,6 +86,8 @@ private:
     void notePaperWritten();
     void onWatchdog();
     void onQuietTimer();
+    // Starts the timer again for what is left of the timeout since the last progress, if any is.
+    bool waitsOn(QTimer &timer, std::chrono::milliseconds timeout);
 
     CandidateLinks &m_links;
     ServiceLog &m_log;
@@ -100,6 +102,7 @@ private:
     QTimer m_quietTimer;
     bool m_quiet = false;
     qint64 m_queuedAtProgress = 0; // bytes the candidate had not yet taken at the last progress
+    std::chrono::steady_clock::time_point m_progressAt;
 };
 
 } // namespace centrum
