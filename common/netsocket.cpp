@@ -238,19 +238,93 @@ SocketAddress localAddressOf(int fd)
 
 } // namespace
 
+// Ends the links still there when the application goes, as its children would be.
+class LinkKeeper final : public QObject
+{
+public:
+    static void ensure()
+    {
+        if (!keeper() && QCoreApplication::instance())
+            keeper() = new LinkKeeper(QCoreApplication::instance());
+    }
+
+    ~LinkKeeper() override;
+
+private:
+    using QObject::QObject;
+
+    static LinkKeeper *&keeper()
+    {
+        static LinkKeeper *one = nullptr;
+        return one;
+    }
+};
+
 // One TCP connection on a non-blocking descriptor: what arrived and is not read yet, what
 // is still to go out, and the notifiers that say when either can move. It belongs to a
 // socket object, or waits on its port to be accepted, or, handed back by a socket object
 // that closed, sends what it still holds and ends.
+//
+// A link belongs to no other object: it moves between its port, its owner and itself several
+// times in its life, and a room makes thousands. Those left when the application ends go with it.
+// A link that ended serves the next connection, with its notifiers and buffers, from the
+// next turn of the loop on (it may end within its own handler).
 class NetLink final : public QObject
 {
 public:
-    NetLink(int fd, const SocketAddress &peer, QObject *parent) : QObject(parent), m_fd(fd), m_peer(peer) { }
+    static NetLink *make(int fd, const SocketAddress &peer)
+    {
+        auto &ready = spare();
+        if (ready.empty())
+            return new NetLink(fd, peer);
+        NetLink *link = ready.back();
+        ready.pop_back();
+        link->m_fd = fd;
+        link->m_peer = peer;
+        link->m_retired = false;
+        // The notifiers are off since the last descriptor closed; they watch this one once turned on.
+        for (QSocketNotifier *n : { link->m_reader, link->m_writer }) {
+            if (n)
+                n->setSocket(fd);
+        }
+        return link;
+    }
 
+    // The links kept for reuse are let go too, so that none is left over when the application ends.
+    static void dropSpares()
+    {
+        spare().clear();
+        retired().clear();
+    }
+
+private:
+    NetLink(int fd, const SocketAddress &peer) : m_fd(fd), m_peer(peer)
+    {
+        LinkKeeper::ensure();
+        m_next = std::exchange(all(), this);
+        if (m_next)
+            m_next->m_previous = this;
+    }
+
+public:
     ~NetLink() override
     {
         unscheduleFlush();
         closeDescriptor();
+        if (m_owner && m_owner->m_link == this) { // ended with the application before its owner
+            m_owner->m_link = nullptr;
+            ++m_owner->m_linkSerial;
+        }
+        (m_previous ? m_previous->m_next : all()) = m_next;
+        if (m_next)
+            m_next->m_previous = m_previous;
+    }
+
+    // Every link there is, newest first.
+    static NetLink *&all()
+    {
+        static NetLink *first = nullptr;
+        return first;
     }
 
     int fd() const { return m_fd; }
@@ -272,11 +346,7 @@ public:
     qint64 bytesToWrite() const { return m_outBytes; }
 
     // Reports to this socket object from now on, or to nobody (null).
-    void setOwner(NetSocket *owner)
-    {
-        m_owner = owner;
-        setParent(owner ? static_cast<QObject *>(owner) : QCoreApplication::instance());
-    }
+    void setOwner(NetSocket *owner) { m_owner = owner; }
     void setWaitingId(int id) { m_waitingId = id; }
     int waitingId() const { return m_waitingId; }
 
@@ -297,7 +367,8 @@ public:
             const int yes = 1;
             ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         }
-        m_reader = new LinkNotifier(m_fd, QSocketNotifier::Read, this, [this] { onReadable(); });
+        if (!m_reader)
+            m_reader = new LinkNotifier(m_fd, QSocketNotifier::Read, this, [this] { onReadable(); });
         m_reader->setEnabled(!dialling);
         if (dialling)
             watchWrites(true);
@@ -335,7 +406,6 @@ public:
         m_owner = nullptr;
         m_waitingId = 0;
         m_draining = true;
-        setParent(QCoreApplication::instance());
         if (m_outBytes == 0 || ended() || m_dialling) {
             finish();
             return;
@@ -343,20 +413,38 @@ public:
         m_readLimit = 0;
         m_in.clear();
         updateReader();
-        auto *limit = new QTimer(this);
-        limit->setSingleShot(true);
-        connect(limit, &QTimer::timeout, this, &NetLink::finish);
-        limit->start(drainMs);
+        if (!m_drainLimit) {
+            m_drainLimit = new QTimer(this);
+            m_drainLimit->setSingleShot(true);
+            connect(m_drainLimit, &QTimer::timeout, this, &NetLink::finish);
+        }
+        m_drainLimit->start(drainMs);
     }
 
-    // Closes the descriptor now and goes once the loop turns.
+    // Closes the descriptor now; the link serves another connection once the loop turns.
     void finish()
     {
         unscheduleFlush();
         closeDescriptor();
         m_owner = nullptr;
         m_waitingId = 0;
-        deleteLater();
+        if (std::exchange(m_retired, true))
+            return;
+        if (m_drainLimit)
+            m_drainLimit->stop();
+        m_peerIP.clear();
+        m_localIP.clear();
+        m_in.clear();
+        m_readLimit = 0;
+        m_dialling = false;
+        m_draining = false;
+        if (!QCoreApplication::instance()) {
+            deleteLater();
+            return;
+        }
+        retired().push_back(this);
+        if (retired().size() == 1)
+            QMetaObject::invokeMethod(QCoreApplication::instance(), &NetLink::takeBackRetired, Qt::QueuedConnection);
     }
 
     static void flushScheduled();
@@ -547,6 +635,28 @@ private:
             std::replace(queue->begin(), queue->end(), this, static_cast<NetLink *>(nullptr));
     }
 
+    static std::vector<NetLink *> &spare()
+    {
+        static std::vector<NetLink *> links;
+        return links;
+    }
+    static std::vector<NetLink *> &retired()
+    {
+        static std::vector<NetLink *> links;
+        return links;
+    }
+    // A room's worth is kept; beyond that, links that end go.
+    static void takeBackRetired()
+    {
+        constexpr std::size_t kept = 1024;
+        for (NetLink *link : std::exchange(retired(), {})) {
+            if (spare().size() < kept)
+                spare().push_back(link);
+            else
+                delete link;
+        }
+    }
+
     static std::vector<NetLink *> &flushQueue()
     {
         static std::vector<NetLink *> queue;
@@ -563,6 +673,8 @@ private:
         return posted;
     }
 
+    NetLink *m_previous = nullptr;
+    NetLink *m_next = nullptr;
     int m_fd = -1;
     SocketAddress m_peer;
     QString m_peerIP; // worked out once: the log names it often
@@ -571,6 +683,8 @@ private:
     int m_waitingId = 0; // waiting on its port to be accepted
     QSocketNotifier *m_reader = nullptr;
     QSocketNotifier *m_writer = nullptr; // made when the system first cannot take everything
+    QTimer *m_drainLimit = nullptr;
+    bool m_retired = false;
     QByteArray m_in;
     // What is to go out: parts of arrays shared with the sender, not copies.
     struct Piece {
@@ -585,6 +699,14 @@ private:
     bool m_draining = false;
     bool m_flushScheduled = false;
 };
+
+LinkKeeper::~LinkKeeper()
+{
+    keeper() = nullptr;
+    NetLink::dropSpares();
+    while (NetLink *link = NetLink::all())
+        delete link;
+}
 
 void NetLink::flushScheduled()
 {
@@ -763,7 +885,7 @@ private:
                     continue;
                 break; // EAGAIN: nothing more waits
             }
-            auto *link = new NetLink(fd, peer, QCoreApplication::instance());
+            auto *link = NetLink::make(fd, peer);
             link->setWaitingId(++nextId);
             link->setReadLimit(waitingReadLimit);
             link->start(false);
@@ -947,7 +1069,7 @@ void NetSocket::dialNext(int lastError)
             ::close(fd);
             continue;
         }
-        adopt(new NetLink(fd, to, this));
+        adopt(NetLink::make(fd, to));
         m_link->start(true); // the system says when the connection is made, or why not
         return;
     }

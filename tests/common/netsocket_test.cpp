@@ -261,3 +261,48 @@ TEST_F(NetSocketTest, EveryClosedConnectionEndsAtThePeerAndGivesItsDescriptorBac
     others.clear();
     EXPECT_TRUE(waitFor([&] { return openDescriptors() <= before; })) << openDescriptors() << " open, " << before << " before";
 }
+
+TEST_F(NetSocketTest, AConnectionTakesNothingOverFromTheOneBeforeIt)
+{
+    // Each round's connection, accepted or dialled, follows one that ended with bytes unread
+    // and a large send behind it: it must see only its own peer and its own bytes.
+    QTcpServer peer;
+    ASSERT_TRUE(peer.listen(QHostAddress::LocalHost));
+    NetSocket listener;
+    ASSERT_TRUE(listener.listen());
+    QList<int> requests;
+    QObject::connect(&listener, &NetSocket::connectionRequest, [&](int id) { requests.append(id); });
+    const QByteArray big(3 * 1024 * 1024, 'b');
+
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        const bool dialled = round % 2 == 1;
+        NetSocket s;
+        QByteArray arrived;
+        QObject::connect(&s, &NetSocket::dataArrival, [&] {
+            if (arrived.size() < 7)
+                arrived += s.readAll(); // what comes after the greeting is left unread
+        });
+        std::unique_ptr<QTcpSocket> other;
+        if (dialled) {
+            s.connectTo(QStringLiteral("127.0.0.1"), peer.serverPort());
+            ASSERT_TRUE(waitFor([&] { return peer.hasPendingConnections() && s.state() == NetSocket::State::Connected; }));
+            other.reset(peer.nextPendingConnection());
+        } else {
+            other = std::make_unique<QTcpSocket>();
+            other->connectToHost(QHostAddress::LocalHost, listener.localPort());
+            ASSERT_TRUE(waitFor([&] { return !requests.isEmpty() && other->state() == QAbstractSocket::ConnectedState; }));
+            ASSERT_TRUE(s.accept(requests.takeFirst()));
+        }
+        EXPECT_EQ(s.remotePort(), other->localPort());
+        other->write(QStringLiteral("round %1").arg(round).toUtf8().left(7));
+        s.send(big);
+        qint64 received = 0;
+        ASSERT_TRUE(waitFor([&] { return (received += other->readAll().size()) == big.size() && arrived.size() == 7; }));
+        EXPECT_EQ(arrived, QStringLiteral("round %1").arg(round).toUtf8().left(7));
+        other->write("unread");
+        ASSERT_TRUE(waitFor([&] { return s.bytesAvailable() > 0; }));
+        s.close();
+        idleFor(30); // the ended connection is free for the next round's
+    }
+}
