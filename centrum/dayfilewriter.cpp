@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -112,22 +113,59 @@ bool DayFileWriter::write(const QDateTime &when, const QString &value, QString *
     return write(QList<Entry> { { when, value } }, why);
 }
 
+namespace {
+
+// A value as the single line it is written on: line breaks become spaces and NULs go.
+QString lineValue(const QString &value)
+{
+    QString clean = value;
+    clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
+    return clean;
+}
+
+// The same, straight into the file's bytes: the log writes every line of a room this way.
+void appendLineValue(QByteArray &out, const QString &value)
+{
+    const qsizetype start = out.size();
+    out.resize(start + value.size());
+    char *to = out.data() + start;
+    for (const QChar ch : value) {
+        const char16_t u = ch.unicode();
+        if (u >= 0x80) { // not ASCII: one byte a character no longer holds
+            out.truncate(start);
+            out += lineValue(value).toUtf8();
+            return;
+        }
+        if (u != 0)
+            *to++ = u == u'\r' || u == u'\n' ? ' ' : char(u);
+    }
+    out.truncate(to - out.constData());
+}
+
+} // namespace
+
 bool DayFileWriter::write(const QList<Entry> &entries, QString *why)
 {
     bool ok = true;
     for (qsizetype from = 0; from < entries.size();) {
         // One write for each day's file: entries of a batch around midnight go to two files.
         const QString path = pathFor(entries[from].when.date());
+        if (m_mode == Mode::Append) {
+            qsizetype to = from + 1;
+            while (to < entries.size() && entries[to].when.date() == entries[from].when.date())
+                ++to;
+            ok = append(path, std::span<const Entry>(entries.constData() + from, std::size_t(to - from)), why) && ok;
+            from = to;
+            continue;
+        }
         QList<Entry> lines;
         lines.reserve(entries.size() - from);
         qsizetype to = from;
         for (; to < entries.size() && pathFor(entries[to].when.date()) == path; ++to) {
-            QString clean = entries[to].value;
-            clean.replace(u'\r', u' ').replace(u'\n', u' ').remove(QChar(0));
-            lines.append({ entries[to].when, clean, entries[to].key });
+            lines.append({ entries[to].when, lineValue(entries[to].value), entries[to].key });
         }
         from = to;
-        ok = (m_mode == Mode::Durable ? writeDurably(path, lines, why) : append(path, lines, why)) && ok;
+        ok = writeDurably(path, lines, why) && ok;
     }
     return ok;
 }
@@ -176,7 +214,7 @@ void DayFileWriter::closeAppended()
     m_fdPath.clear();
 }
 
-bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QString *why)
+bool DayFileWriter::append(const QString &path, std::span<const Entry> lines, QString *why)
 {
     // The server writes only this section, so appending is what the settings writer does.
     qint64 size = 0;
@@ -185,8 +223,26 @@ bool DayFileWriter::append(const QString &path, const QList<Entry> &lines, QStri
     QByteArray bytes;
     if (size == 0)
         bytes = "[record]\n";
-    for (const Entry &e : lines)
-        bytes += nextKey(path, e.when).toUtf8() + '=' + e.value.toUtf8() + '\n';
+    knowKeys(path);
+    for (const Entry &e : lines) {
+        if (m_keys.isEmpty()) { // a day's file this writer began: the counter alone keeps keys apart
+            const QTime t = e.when.time();
+            char key[32];
+            const int parts[3] = { t.hour(), t.minute(), t.second() };
+            for (int i = 0; i < 3; ++i) {
+                key[i * 3] = char('0' + parts[i] / 10);
+                key[i * 3 + 1] = char('0' + parts[i] % 10);
+                key[i * 3 + 2] = i < 2 ? ':' : '-';
+            }
+            const auto end = std::to_chars(key + 9, key + sizeof key, ++m_counter).ptr;
+            bytes.append(key, end - key);
+        } else {
+            bytes += nextKey(path, e.when).toUtf8();
+        }
+        bytes += '=';
+        appendLineValue(bytes, e.value);
+        bytes += '\n';
+    }
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR)

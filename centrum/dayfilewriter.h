@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace centrum {
@@ -77,7 +78,7 @@ private:
     void knowKeys(const QString &path);
     QString nextKey(const QString &path, const QDateTime &when);
     // Both take entries of one day whose values are clean of line breaks.
-    bool append(const QString &path, const QList<Entry> &lines, QString *why);
+    bool append(const QString &path, std::span<const Entry> lines, QString *why);
     // The day's log stays open between lines; false, with why set, when it cannot be opened.
     bool openForAppend(const QString &path, qint64 *size, QString *why);
     void closeAppended();

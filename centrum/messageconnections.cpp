@@ -132,6 +132,7 @@ MessageConnections::Connection *MessageConnections::accept(qint16 k, int request
     c->paperNo = 1;
     c->buffer.clear();
     c->settled = false;
+    c->queued = 0;
     c->dueAt.reset();
     c->settleAt.reset();
     if (m_highest < k)

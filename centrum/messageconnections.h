@@ -33,6 +33,7 @@ public:
         qint16 paperNo = 1;      // the candidate's own place in it, from 1
         QByteArray buffer;
         bool settled = false;        // a login or a report has come whole
+        int queued = 0;              // its logins waiting for a transfer to be free
         std::optional<qint64> dueAt; // when it is let go unless a message comes whole
         std::optional<qint64> settleAt; // when a report still incomplete is taken as it stands
     };

@@ -286,10 +286,12 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
             bytes += paper.fLength;
         }
         emit loginTaken(user.uID, user.uIP, names.join(u','), bytes, resumed);
-        if (m_transfers.hasRoom())
+        if (m_transfers.hasRoom()) {
             m_transfers.start(user);
-        else
+        } else {
             m_queue.append(user);
+            ++c.queued;
+        }
     } else if (tag == wire::tagRequestFile) {
         // From any connection, as the candidates' clients expect; but a request repeated by
         // anyone must not keep a stalled transfer alive, so it does not count as progress.
@@ -375,6 +377,13 @@ void MessageService::releaseLogin(const QString &id, qint16 index, quint64 seria
 
 void MessageService::dropQueued(qint16 k, quint64 serial)
 {
+    // Most connections that close were never queued, or were served: the queue is looked
+    // through only for those still in it.
+    MessageConnections::Connection *c = m_connections.find(k, serial);
+    if (c && c->queued == 0)
+        return;
+    if (c)
+        c->queued = 0;
     m_queue.removeIf([this, k, serial](const Cuser &u) {
         if (u.uSckNdx != k || u.uConn != serial)
             return false;
@@ -389,6 +398,8 @@ void MessageService::serveQueue()
         const Cuser next = m_queue.takeFirst();
         // A candidate who has gone meanwhile is passed over.
         MessageConnections::Connection *c = m_connections.find(next.uSckNdx, next.uConn);
+        if (c)
+            --c->queued;
         if (c && c->socket->state() == NetSocket::State::Connected)
             m_transfers.start(next);
         else

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
@@ -185,6 +186,25 @@ SocketAddress toSocketAddress(const QHostAddress &address, quint16 port)
         a.size = sizeof(sockaddr_in);
     }
     return a;
+}
+
+// An address as text: dotted IPv4, which every file connection dials, is read by the system's
+// parser; anything else as QHostAddress reads it (null when it is a name).
+QHostAddress addressOf(const QString &text)
+{
+    char latin[INET_ADDRSTRLEN];
+    if (text.size() < qsizetype(sizeof latin)) {
+        bool ascii = true;
+        for (qsizetype i = 0; i < text.size() && ascii; ++i) {
+            ascii = text[i].unicode() < 0x80;
+            latin[i] = char(text[i].unicode());
+        }
+        latin[text.size()] = '\0';
+        in_addr v4 {};
+        if (ascii && ::inet_pton(AF_INET, latin, &v4) == 1)
+            return QHostAddress(quint32(ntohl(v4.s_addr)));
+    }
+    return QHostAddress(text);
 }
 
 quint16 portOf(const SocketAddress &a)
@@ -1017,7 +1037,7 @@ void NetSocket::connectTo(const QString &host, quint16 port, const QString &loca
     m_state = State::Connecting;
     m_dialPort = port;
     m_dialFrom = localAddress;
-    const QHostAddress address(host);
+    const QHostAddress address = addressOf(host);
     if (!address.isNull()) {
         m_addresses = { address };
         dialNext(0);
@@ -1049,7 +1069,7 @@ void NetSocket::dialNext(int lastError)
         }
         if (!m_dialFrom.isEmpty()) {
             // From the address the peer knows this machine by; one that cannot be taken ends the attempt.
-            const SocketAddress from = toSocketAddress(QHostAddress(m_dialFrom), 0);
+            const SocketAddress from = toSocketAddress(addressOf(m_dialFrom), 0);
             // The port is chosen by the connect, for this peer: a port bound first would have
             // to be free towards every peer, and a day's closed connections hold many.
             const int yes = 1;

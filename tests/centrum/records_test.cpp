@@ -40,13 +40,14 @@ TEST(DayFiles, KeepEveryEntryWrittenInTheSameSecondAndAcrossRestarts)
         }
         DayFileWriter restarted(dir.path(), QStringLiteral(".rpt"), mode);
         ASSERT_TRUE(restarted.write(sameSecond, QStringLiteral("four\r\nlines")));
+        ASSERT_TRUE(restarted.write(sameSecond, QStringLiteral("五\n") + QChar(0) + QStringLiteral("行")));
         ASSERT_TRUE(restarted.write(sameSecond.addDays(1), QStringLiteral("next day")));
 
         const QString today = dir.filePath(QStringLiteral("2026-12-6.rpt"));
         EXPECT_EQ(reportEntries(today),
-                  (QStringList { "one", "two", "three", "four  lines" }));
+                  (QStringList { "one", "two", "three", "four  lines", "五 行" }));
         const QStringList keys = IniFile::load(today).keys(u"record");
-        EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 4);
+        EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), 5);
         EXPECT_TRUE(keys[0].startsWith(QStringLiteral("14:05:33")));
         EXPECT_EQ(reportEntries(dir.filePath(QStringLiteral("2026-12-7.rpt"))), QStringList { "next day" });
     }
@@ -98,7 +99,7 @@ TEST(DayFiles, WriteABatchInOrderAndSplitItAtMidnight)
         QTemporaryDir dir;
         DayFileWriter writer(dir.path(), QStringLiteral(".rpt"), mode);
         const QDateTime late { QDate(2026, 12, 6), QTime(23, 59, 59) };
-        ASSERT_TRUE(writer.write({ { late, QStringLiteral("a") }, { late, QStringLiteral("b\nc") },
+        ASSERT_TRUE(writer.write({ { late, QStringLiteral("a") }, { late, QStringLiteral("b\n") + QChar(0) + u'c' },
                                    { late.addSecs(1), QStringLiteral("d") }, { late.addSecs(2), QStringLiteral("e") } }));
         EXPECT_EQ(reportEntries(dir.filePath(QStringLiteral("2026-12-6.rpt"))), (QStringList { "a", "b c" }));
         EXPECT_EQ(reportEntries(dir.filePath(QStringLiteral("2026-12-7.rpt"))), (QStringList { "d", "e" }));
