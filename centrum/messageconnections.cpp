@@ -128,7 +128,7 @@ MessageConnections::Connection *MessageConnections::accept(qint16 k, int request
     if (m_listener == k)
         m_listener = 0;
     c->serial = ++m_nextSerial; // a new candidate on this index
-    c->papers.clear();
+    c->papers = {}; // clear() on a list still shared allocates an empty one of the same size
     c->paperNo = 1;
     c->buffer.clear();
     c->settled = false;
