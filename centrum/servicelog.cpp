@@ -4,6 +4,7 @@
 #include "centrum/texts.h"
 #include "common/multilanguage.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace centrum {
@@ -12,14 +13,21 @@ namespace {
 
 // Log lines carry text from the network; control characters in it would steer the terminal
 // the log is shown on, so they are shown as the replacement character instead.
-QString visibleText(QString text)
+QString visibleText(const QString &text)
 {
-    for (QChar &ch : text) {
+    const auto hidden = [](QChar ch) {
         const char16_t u = ch.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+    };
+    // Nearly every line has none: it is shared, not copied.
+    if (std::none_of(text.cbegin(), text.cend(), hidden))
+        return text;
+    QString shown = text;
+    for (QChar &ch : shown) {
+        if (hidden(ch))
             ch = QChar::ReplacementCharacter;
     }
-    return text;
+    return shown;
 }
 
 } // namespace
