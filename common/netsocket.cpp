@@ -294,7 +294,7 @@ class NetLink final : public QObject
 public:
     static NetLink *make(int fd, const SocketAddress &peer)
     {
-        auto &ready = spare();
+        auto &ready = shared().spare;
         if (ready.empty())
             return new NetLink(fd, peer);
         NetLink *link = ready.back();
@@ -313,8 +313,8 @@ public:
     // The links kept for reuse are let go too, so that none is left over when the application ends.
     static void dropSpares()
     {
-        spare().clear();
-        retired().clear();
+        shared().spare.clear();
+        shared().retired.clear();
     }
 
 private:
@@ -462,8 +462,8 @@ public:
             deleteLater();
             return;
         }
-        retired().push_back(this);
-        if (retired().size() == 1)
+        shared().retired.push_back(this);
+        if (shared().retired.size() == 1)
             QMetaObject::invokeMethod(QCoreApplication::instance(), &NetLink::takeBackRetired, Qt::QueuedConnection);
     }
 
@@ -642,8 +642,8 @@ private:
         if (m_flushScheduled || m_fd < 0)
             return;
         m_flushScheduled = true;
-        flushQueue().push_back(this);
-        if (!std::exchange(flushPosted(), true))
+        shared().flushQueue.push_back(this);
+        if (!std::exchange(shared().flushPosted, true))
             QMetaObject::invokeMethod(QCoreApplication::instance(), &NetLink::flushScheduled, Qt::QueuedConnection);
     }
 
@@ -651,46 +651,34 @@ private:
     {
         if (!std::exchange(m_flushScheduled, false))
             return;
-        for (auto *queue : { &flushQueue(), &flushRunning() })
+        for (auto *queue : { &shared().flushQueue, &shared().flushRunning })
             std::replace(queue->begin(), queue->end(), this, static_cast<NetLink *>(nullptr));
     }
 
-    static std::vector<NetLink *> &spare()
+    // What the links of the loop's thread share.
+    struct Shared {
+        std::vector<NetLink *> spare;        // ended, ready for the next connection
+        std::vector<NetLink *> retired;      // ended in this turn: ready from the next
+        std::vector<NetLink *> flushQueue;   // with sends for the next turn
+        std::vector<NetLink *> flushRunning; // being flushed in this turn
+        bool flushPosted = false;
+    };
+    static Shared &shared()
     {
-        static std::vector<NetLink *> links;
-        return links;
+        static Shared lists;
+        return lists;
     }
-    static std::vector<NetLink *> &retired()
-    {
-        static std::vector<NetLink *> links;
-        return links;
-    }
+
     // A room's worth is kept; beyond that, links that end go.
     static void takeBackRetired()
     {
         constexpr std::size_t kept = 1024;
-        for (NetLink *link : std::exchange(retired(), {})) {
-            if (spare().size() < kept)
-                spare().push_back(link);
+        for (NetLink *link : std::exchange(shared().retired, {})) {
+            if (shared().spare.size() < kept)
+                shared().spare.push_back(link);
             else
                 delete link;
         }
-    }
-
-    static std::vector<NetLink *> &flushQueue()
-    {
-        static std::vector<NetLink *> queue;
-        return queue;
-    }
-    static std::vector<NetLink *> &flushRunning()
-    {
-        static std::vector<NetLink *> running;
-        return running;
-    }
-    static bool &flushPosted()
-    {
-        static bool posted = false;
-        return posted;
     }
 
     NetLink *m_previous = nullptr;
@@ -733,9 +721,9 @@ void NetLink::flushScheduled()
     // What a handler called from here sends waits for the next turn, as it would for the
     // system's word that there is room: a paper goes out a piece a turn, and a peer that
     // leaves meanwhile is seen before the rest is handed over.
-    auto &running = flushRunning();
-    running = std::exchange(flushQueue(), {});
-    flushPosted() = false;
+    auto &running = shared().flushRunning;
+    running = std::exchange(shared().flushQueue, {});
+    shared().flushPosted = false;
     for (std::size_t i = 0; i < running.size(); ++i) {
         if (NetLink *link = std::exchange(running[i], nullptr)) {
             link->m_flushScheduled = false;
