@@ -34,15 +34,28 @@ QString dayName(const QDate &date)
     return date.toString(QStringLiteral("yyyy-M-d"));
 }
 
+namespace {
+
+// HH:MM:SS into the eight places from to, by hand: formatting through the locale machinery
+// costs more than the rest of a log line.
+template <typename Char>
+void writeTime(Char *to, const QTime &time)
+{
+    const int parts[3] = { time.hour(), time.minute(), time.second() };
+    for (int i = 0; i < 3; ++i) {
+        to[i * 3] = Char('0' + parts[i] / 10);
+        to[i * 3 + 1] = Char('0' + parts[i] % 10);
+        if (i < 2)
+            to[i * 3 + 2] = Char(':');
+    }
+}
+
+} // namespace
+
 QString timeText(const QTime &time)
 {
-    // Written by hand: formatting through the locale machinery costs more than the rest of a log line.
-    const int parts[3] = { time.hour(), time.minute(), time.second() };
     QString text(8, u':');
-    for (int i = 0; i < 3; ++i) {
-        text[i * 3] = QChar(u'0' + parts[i] / 10);
-        text[i * 3 + 1] = QChar(u'0' + parts[i] % 10);
-    }
+    writeTime(text.data(), time);
     return text;
 }
 
@@ -226,14 +239,9 @@ bool DayFileWriter::append(const QString &path, std::span<const Entry> lines, QS
     knowKeys(path);
     for (const Entry &e : lines) {
         if (m_keys.isEmpty()) { // a day's file this writer began: the counter alone keeps keys apart
-            const QTime t = e.when.time();
             char key[32];
-            const int parts[3] = { t.hour(), t.minute(), t.second() };
-            for (int i = 0; i < 3; ++i) {
-                key[i * 3] = char('0' + parts[i] / 10);
-                key[i * 3 + 1] = char('0' + parts[i] % 10);
-                key[i * 3 + 2] = i < 2 ? ':' : '-';
-            }
+            writeTime(key, e.when.time());
+            key[8] = '-';
             const auto end = std::to_chars(key + 9, key + sizeof key, ++m_counter).ptr;
             bytes.append(key, end - key);
         } else {
