@@ -70,7 +70,10 @@ void CtransFile::pump()
 {
     if ((!m_file && !m_bytes) || !m_socket)
         return;
-    while ((m_file || m_bytes) && m_socket && m_position < m_length && m_socket->bytesToWrite() < pieceSize) {
+    // Bytes in memory cost nothing to hand over (the socket shares them): two pieces go to the
+    // socket at once, so a paper of up to two pieces leaves in one call to the system.
+    const qint64 ahead = m_bytes ? 2 * pieceSize : pieceSize;
+    while ((m_file || m_bytes) && m_socket && m_position < m_length && m_socket->bytesToWrite() < ahead) {
         const qint64 n = std::min(m_bytes && m_wholeFromMemory ? m_length : pieceSize, m_length - m_position);
         if (m_bytes) {
             m_socket->send(*m_bytes, m_position, n); // shared with the socket, not copied

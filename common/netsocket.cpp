@@ -414,7 +414,8 @@ public:
     qint64 unacknowledgedBytes() const
     {
         int queued = 0;
-        if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0)
+        // Before its first send the system holds nothing of this connection's: no need to ask.
+        if (m_fd < 0 || !m_handedAny || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0)
             queued = 0;
         return m_outBytes + queued;
     }
@@ -458,6 +459,7 @@ public:
         m_readLimit = 0;
         m_dialling = false;
         m_draining = false;
+        m_handedAny = false;
         if (!QCoreApplication::instance()) {
             deleteLater();
             return;
@@ -598,6 +600,7 @@ private:
         watchWrites(blocked);
         if (total == 0)
             return;
+        m_handedAny = true;
         if (m_owner)
             m_owner->linkSent(total);
         else if (m_draining && m_outBytes == 0)
@@ -705,6 +708,7 @@ private:
     qint64 m_readLimit = 0;
     bool m_dialling = false;
     bool m_draining = false;
+    bool m_handedAny = false; // the system took bytes of this connection's to send
     bool m_flushScheduled = false;
 };
 
