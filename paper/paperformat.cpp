@@ -59,10 +59,10 @@ QString encipherLine(const QString &plainLine)
     return lineCipher().HexEncrypt(plainLine);
 }
 
-EncipheredLine &EncipheredLine::operator<<(QStringView part)
+EncipheredLine::~EncipheredLine()
 {
-    m_keyPosition = lineCipher().appendHexEncrypted(m_out, part, m_keyPosition);
-    return *this;
+    // In one run rather than part by part: a line's parts are mostly a few characters long.
+    lineCipher().appendHexEncrypted(m_out, QStringView(m_plain.data(), m_plain.size()));
 }
 
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition)

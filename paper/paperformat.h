@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 
 #include <optional>
 
@@ -49,16 +50,25 @@ QString buildQuestionLine(const oneChoice &question);
 // A plain line as stored in the file, and back; empty when a digit pair is not hex,
 // with the pair's 0-based offset in badPosition.
 QString encipherLine(const QString &plainLine);
-// A line's stored form appended to a file's bytes, the plain line given in parts.
+// A line's stored form appended to a file's bytes, the plain line given in parts: its parts
+// are gathered and the whole line is enciphered into out when this object ends.
 class EncipheredLine
 {
 public:
     explicit EncipheredLine(QByteArray &out) : m_out(out) { }
-    EncipheredLine &operator<<(QStringView part);
+    ~EncipheredLine();
+    EncipheredLine(const EncipheredLine &) = delete;
+    EncipheredLine &operator=(const EncipheredLine &) = delete;
+
+    EncipheredLine &operator<<(QStringView part)
+    {
+        m_plain.append(part.utf16(), part.size());
+        return *this;
+    }
 
 private:
     QByteArray &m_out;
-    qsizetype m_keyPosition = 0;
+    QVarLengthArray<char16_t, 512> m_plain;
 };
 std::optional<QString> decipherLine(QStringView storedLine, qsizetype *badPosition = nullptr);
 // The same for a line's bytes as the file holds them (UTF-8): the same result as for the

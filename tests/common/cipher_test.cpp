@@ -176,13 +176,19 @@ TEST(Cipher, AgreesWithTheBytewiseDefinitionForManyTextsAndKeys)
         clsEncryptXOR cipher;
         if (round % 3)
             cipher.Key = randomText(random, int(random.bounded(1, 10)));
-        const QString text = randomText(random, int(random.bounded(0, 40)));
+        // Past a few blocks of eight characters, the fast path's unit, and its remainders.
+        const QString text = randomText(random, int(random.bounded(0, 100)));
         const QString hex = cipher.HexEncrypt(text);
         ASSERT_EQ(hex, text.isEmpty() ? QString() : *xorHex(hexOfUtf16(text), cipher.Key, false)) << round;
         EXPECT_EQ(cipher.HexDecrypt(hex), text);
         QByteArray appended("before");
         cipher.appendHexEncrypted(appended, text);
         EXPECT_EQ(appended, "before" + hex.toLatin1()) << "the bytes written straight into a file";
+        QByteArray inParts;
+        const qsizetype cut = text.isEmpty() ? 0 : qsizetype(random.bounded(int(text.size())));
+        cipher.appendHexEncrypted(inParts, QStringView(text).sliced(cut),
+                                  cipher.appendHexEncrypted(inParts, QStringView(text).first(cut)));
+        EXPECT_EQ(inParts, hex.toLatin1()) << "in two parts, the key going on where the first ended; " << round;
         EXPECT_EQ(cipher.HexDecrypt(hex.toLower() + u'7'), text) << "lower case, an odd digit after";
         // An odd byte count: the last byte forms no character.
         if (!hex.isEmpty()) {
