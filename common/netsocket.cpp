@@ -6,6 +6,7 @@
 #include <QHostInfo>
 #include <QScopeGuard>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -100,6 +101,9 @@ std::pair<int, QString> describe(int number)
 // meanwhile. A descriptor is handed over only once nothing watches it; its number is not
 // given out again until it is closed. Listening descriptors are closed at once: a port
 // freed must be free when the close returns.
+//
+// The loop's descriptors of a turn go over together when the loop next turns, so the thread
+// is woken once for them rather than once a connection.
 class BackgroundCloser
 {
 public:
@@ -109,18 +113,30 @@ public:
         static BackgroundCloser *closer = start(); // never destroyed: the thread may outlive main
         if (!closer)
             return false;
-        bool idle;
-        {
-            const std::lock_guard hold(closer->m_lock);
-            idle = closer->m_fds.empty();
-            closer->m_fds.push_back(fd);
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app || QThread::currentThread() != app->thread()) {
+            closer->hand({ fd });
+            return true;
         }
-        if (idle) // otherwise the thread has not yet taken the list it was woken for
-            closer->m_wake.notify_one();
+        closer->m_turn.push_back(fd);
+        if (closer->m_turn.size() == 1)
+            QMetaObject::invokeMethod(app, [] { closer->hand(std::exchange(closer->m_turn, {})); }, Qt::QueuedConnection);
         return true;
     }
 
 private:
+    void hand(const std::vector<int> &fds)
+    {
+        bool idle;
+        {
+            const std::lock_guard hold(m_lock);
+            idle = m_fds.empty();
+            m_fds.insert(m_fds.end(), fds.begin(), fds.end());
+        }
+        if (idle) // otherwise the thread has not yet taken the list it was woken for
+            m_wake.notify_one();
+    }
+
     static BackgroundCloser *start()
     {
         auto *closer = new BackgroundCloser;
@@ -151,6 +167,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::vector<int> m_fds;
+    std::vector<int> m_turn; // the loop thread's, not yet handed over
 };
 
 void closeInBackground(int fd)
