@@ -5,30 +5,55 @@
 #include "centrum/servicelog.h"
 #include "wire/wiretags.h"
 
+#include <QDir>
+
 #include <utility>
 
 namespace centrum {
 
 ResultRecorder::ResultRecorder(CandidateLinks &links, ServiceLog &log, const QString &programFolder,
-                               std::function<QDateTime()> now, std::chrono::milliseconds grouping, QObject *parent)
+                               std::function<QDateTime()> now, std::chrono::milliseconds grouping,
+                               std::function<void()> beforeWrite, QObject *parent)
     : QObject(parent),
       m_links(links),
       m_log(log),
       m_now(std::move(now)),
       m_grouping(grouping),
+      m_beforeWrite(std::move(beforeWrite)),
       m_report(programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable),
-      m_answers(programFolder, QStringLiteral(".ans"), DayFileWriter::Mode::Durable)
+      m_answers(programFolder, QStringLiteral(".ans"), DayFileWriter::Mode::Durable),
+      m_folder(programFolder)
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &ResultRecorder::flush);
+    connect(&m_timer, &QTimer::timeout, this, &ResultRecorder::writeInBackground);
 }
 
 ResultRecorder::~ResultRecorder()
 {
     // What was received is kept; those waiting to hear of it may be gone already.
+    for (PendingReport &p : m_inFlight)
+        p.settled = nullptr;
     for (PendingReport &p : m_waiting)
         p.settled = nullptr;
     flush();
+    if (m_writer.joinable()) {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        m_writer.join();
+    }
+}
+
+QString ResultRecorder::reportPath(const QDate &day) const
+{
+    return QDir(m_folder).filePath(dayName(day) + QStringLiteral(".rpt"));
+}
+
+QString ResultRecorder::answerPath(const QDate &day) const
+{
+    return QDir(m_folder).filePath(dayName(day) + QStringLiteral(".ans"));
 }
 
 void ResultRecorder::add(qint16 index, quint64 serial, const QString &entry, std::function<void(bool stored)> settled)
@@ -47,44 +72,121 @@ void ResultRecorder::addSheet(qint16 index, quint64 serial, const QString &entry
     m_waiting.last().answers = std::move(answers);
 }
 
+ResultRecorder::Batch ResultRecorder::takeBatch()
+{
+    Batch batch { std::exchange(m_batch, {}), {} };
+    // The answers first, each naming the key its report entry will take: a report entry never
+    // stands without its answers, and answers whose report could not be written name no entry.
+    for (qsizetype i = 0; i < m_waiting.size(); ++i) {
+        if (!m_waiting[i].answers)
+            continue;
+        batch.report[i].key = m_report.reserveKey(batch.report[i].when);
+        m_waiting[i].answers->reportKey = batch.report[i].key;
+        batch.answers.append({ batch.report[i].when, report::formatAnswerEntry(*m_waiting[i].answers), {} });
+    }
+    return batch;
+}
+
+ResultRecorder::Outcome ResultRecorder::store(const Batch &batch)
+{
+    Outcome outcome;
+    outcome.stored = (batch.answers.isEmpty() || m_answers.write(batch.answers, &outcome.why))
+        && m_report.write(batch.report, &outcome.why);
+    return outcome;
+}
+
 void ResultRecorder::flush()
 {
     m_timer.stop();
+    settle();
     if (m_batch.isEmpty())
         return;
-    QList<DayFileWriter::Entry> batch = std::exchange(m_batch, {});
-    QList<PendingReport> waiting = std::exchange(m_waiting, {});
-    // The answers first, each naming the key its report entry will take: a report entry never
-    // stands without its answers, and answers whose report could not be written name no entry.
-    QList<DayFileWriter::Entry> answers;
-    for (qsizetype i = 0; i < waiting.size(); ++i) {
-        if (!waiting[i].answers)
-            continue;
-        batch[i].key = m_report.reserveKey(batch[i].when);
-        waiting[i].answers->reportKey = batch[i].key;
-        answers.append({ batch[i].when, report::formatAnswerEntry(*waiting[i].answers), {} });
+    const Batch batch = takeBatch();
+    const QList<PendingReport> waiting = std::exchange(m_waiting, {});
+    confirm(waiting, store(batch));
+}
+
+void ResultRecorder::writeInBackground()
+{
+    if (m_writing || m_batch.isEmpty())
+        return; // the write under way takes this batch up when it is done
+    Batch batch = takeBatch();
+    m_inFlight = std::exchange(m_waiting, {});
+    m_writing = true;
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_job = std::move(batch);
+        if (!m_writer.joinable())
+            m_writer = std::thread([this] { writerLoop(); });
     }
-    QString why;
-    const bool stored = (answers.isEmpty() || m_answers.write(answers, &why)) && m_report.write(batch, &why);
+    m_wake.notify_all();
+}
+
+void ResultRecorder::writerLoop()
+{
+    std::unique_lock<std::mutex> hold(m_lock);
+    for (;;) {
+        m_wake.wait(hold, [this] { return m_quit || m_job; });
+        if (!m_job)
+            return;
+        const Batch batch = std::move(*m_job);
+        m_job.reset();
+        hold.unlock();
+        if (m_beforeWrite)
+            m_beforeWrite();
+        Outcome outcome = store(batch);
+        hold.lock();
+        m_outcome = std::move(outcome);
+        m_wake.notify_all();
+        // Posted while the lock is held: the destructor takes it before it joins this thread.
+        QMetaObject::invokeMethod(this, &ResultRecorder::written, Qt::QueuedConnection);
+    }
+}
+
+void ResultRecorder::settle()
+{
+    if (!m_writing)
+        return;
+    Outcome outcome;
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_wake.wait(hold, [this] { return m_outcome.has_value(); });
+        outcome = std::move(*m_outcome);
+        m_outcome.reset();
+    }
+    m_writing = false;
+    confirm(std::exchange(m_inFlight, {}), outcome);
+}
+
+void ResultRecorder::written()
+{
+    if (!m_writing)
+        return; // settled already, by a flush
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (!m_outcome)
+            return;
+    }
+    settle();
+    // Results that came while the disk was busy and have waited their grouping time go now.
+    if (!m_batch.isEmpty() && !m_timer.isActive())
+        writeInBackground();
+}
+
+void ResultRecorder::confirm(const QList<PendingReport> &waiting, const Outcome &outcome)
+{
     for (const PendingReport &p : waiting) {
         if (p.settled)
-            p.settled(stored);
+            p.settled(outcome.stored);
         if (!m_links.isOpen(p.index, p.serial))
             continue; // gone before the confirmation: its client delivers the result again
-        if (stored) {
+        if (outcome.stored) {
             m_links.send(p.index, p.serial, QByteArray(wire::tagFinished)); // confirmed only once the result is on disk
             continue;
         }
         // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
-        m_log.log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(p.index).arg(sectionMsgError).arg(why));
+        m_log.log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(p.index).arg(sectionMsgError).arg(outcome.why));
         m_links.close(p.index, p.serial);
-    }
-    // The lists keep their room for the next batch: a room's results come in batches all day.
-    if (m_batch.isEmpty() && m_waiting.isEmpty()) {
-        batch.clear();
-        waiting.clear();
-        m_batch.swap(batch);
-        m_waiting.swap(waiting);
     }
 }
 

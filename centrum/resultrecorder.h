@@ -11,8 +11,11 @@
 #include <QTimer>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace centrum {
 
@@ -21,14 +24,17 @@ class ServiceLog;
 
 // A result is confirmed to its candidate only once it is on disk. Results received within the
 // grouping time of the first of them share one sync of the report file instead of one each;
-// none waits longer than that for its confirmation.
+// none waits longer than that for its confirmation (and the write before it). The writes are
+// made on a thread of their own: the sync waits on the disk, and the room's logins and papers
+// go on meanwhile. One write is under way at a time, so entries reach the files in order.
 class ResultRecorder : public QObject
 {
     Q_OBJECT
 
 public:
     ResultRecorder(CandidateLinks &links, ServiceLog &log, const QString &programFolder,
-                   std::function<QDateTime()> now, std::chrono::milliseconds grouping, QObject *parent = nullptr);
+                   std::function<QDateTime()> now, std::chrono::milliseconds grouping,
+                   std::function<void()> beforeWrite = {}, QObject *parent = nullptr);
     // What was received is kept, even when it can no longer be confirmed.
     ~ResultRecorder() override;
 
@@ -40,12 +46,13 @@ public:
     // settled is told whether they were stored.
     void addSheet(qint16 index, quint64 serial, const QString &entry, report::AnswerEntry answers,
                   std::function<void(bool stored)> settled);
-    // Stores the results received since the first of them with one durable write, then
-    // confirms each to its candidate.
+    // Stores every result received with one durable write, here and now (after the write
+    // under way, if any), then confirms each to its candidate.
     void flush();
 
-    QString reportPath(const QDate &day) const { return m_report.pathFor(day); }
-    QString answerPath(const QDate &day) const { return m_answers.pathFor(day); }
+    // The files of a day; neither is looked at.
+    QString reportPath(const QDate &day) const;
+    QString answerPath(const QDate &day) const;
 
 private:
     struct PendingReport {
@@ -55,15 +62,51 @@ private:
         std::function<void(bool stored)> settled;
     };
 
+    struct Outcome {
+        bool stored = false;
+        QString why;
+    };
+    // A batch taken from those received, its answers keyed to their report entries: what one
+    // write stores. Only while no write is under way (the keys come from the report's writer).
+    struct Batch {
+        QList<DayFileWriter::Entry> report;
+        QList<DayFileWriter::Entry> answers;
+    };
+    Batch takeBatch();
+    Outcome store(const Batch &batch);
+    // The grouping time is up: the batch goes to the writing thread, or waits for the write
+    // under way.
+    void writeInBackground();
+    // On the server's thread once the writing thread has stored a batch.
+    void written();
+    // Waits for the write under way, if any, and confirms its results.
+    void settle();
+    void confirm(const QList<PendingReport> &waiting, const Outcome &outcome);
+    void writerLoop();
+
     CandidateLinks &m_links;
     ServiceLog &m_log;
     std::function<QDateTime()> m_now;
     std::chrono::milliseconds m_grouping;
+    std::function<void()> m_beforeWrite; // on the writing thread
     DayFileWriter m_report;
     DayFileWriter m_answers;
     QList<PendingReport> m_waiting; // candidates whose results are not on disk yet
     QList<DayFileWriter::Entry> m_batch;
     QTimer m_timer;
+    QString m_folder;
+
+    // The server's thread only: the results of the write under way.
+    bool m_writing = false;
+    QList<PendingReport> m_inFlight;
+
+    // Shared with the writing thread, which is started at the first write it makes.
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::optional<Batch> m_job;
+    std::optional<Outcome> m_outcome;
+    bool m_quit = false;
+    std::thread m_writer;
 };
 
 } // namespace centrum

@@ -48,7 +48,7 @@ Server::Server(ServerSeams seams, QObject *parent)
       m_room(seams.now, seams.roomBatch),
       m_dayFiles(m_folder, m_log),
       m_connections(m_log),
-      m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping),
+      m_recorder(m_connections, m_log, m_folder, seams.now, seams.reportGrouping, seams.beforeReportWrite),
       m_sheets(m_connections, m_recorder, m_log),
       m_transfers(m_connections, m_log, m_fileCache, seams.stallTimeout, seams.transferQuiet),
       m_messages(m_connections, m_transfers, m_recorder, m_sheets, m_log, m_folder, seams.stallTimeout, seams.reportSettle),

@@ -53,6 +53,8 @@ struct ServerSeams {
     // Results received within this time of each other are stored with one sync of the
     // report file; none waits longer than this for its confirmation.
     std::chrono::milliseconds reportGrouping { 10 };
+    // Called on the thread that writes the report, before each batch it writes there.
+    std::function<void()> beforeReportWrite = {};
     // Where the server's secret is drawn from when its folder has none yet; the keys that, with
     // each candidate's ID, order its copy of a shuffled paper are derived from that secret.
     RandomSource random = [](quint32 bound) { return QRandomGenerator::system()->bounded(bound); };
@@ -61,7 +63,8 @@ struct ServerSeams {
 };
 
 // The service behind the server window and the headless server. Everything runs on the
-// thread that owns it, one event at a time.
+// thread that owns it, one event at a time, but for the writes of the day's report and
+// answers, which wait on the disk on a thread of their own.
 //
 // The message service accepts candidates and hands each login to the paper transfers, or
 // queues it; the transfers signal when a candidate is to be released and when there is room

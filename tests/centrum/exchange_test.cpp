@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <condition_variable>
+#include <mutex>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -520,6 +523,67 @@ TEST_F(ServerTest, ResultsArrivingTogetherAreEachConfirmedOnlyOnceStored)
     // What reached the server before its sender left is kept all the same.
     ASSERT_TRUE(waitFor([&] { return reportEntries().contains(QStringLiteral("127.0.0.1:leaver:") + leavingResult); }));
     EXPECT_EQ(reportEntries().size(), 13);
+}
+
+TEST_F(ServerTest, ResultsComingWhileTheReportIsWrittenAreStoredAfterItAndKeptAtAStop)
+{
+    // The disk is slow: each write of the report waits until the test lets it go on.
+    std::mutex lock;
+    std::condition_variable changed;
+    int writesHeld = 0;
+    bool goOn = false;
+    m_beforeReportWrite = [&] {
+        std::unique_lock<std::mutex> hold(lock);
+        ++writesHeld;
+        changed.notify_all();
+        changed.wait(hold, [&] { return goOn; });
+    };
+    const auto letWritesGoOn = [&] {
+        std::lock_guard<std::mutex> hold(lock);
+        goOn = true;
+        changed.notify_all();
+    };
+    const auto held = [&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return writesHeld;
+    };
+    writeFile(QStringLiteral("p.dat"), 10);
+    const clsEncryptXOR cipher;
+    const auto resultOf = [&](int i) { return cipher.HexEncrypt(QStringLiteral("%1:p.dat:9").arg(i)); };
+    const auto entryOf = [&](int i) { return QStringLiteral("127.0.0.1:w%1:").arg(i) + resultOf(i); };
+
+    for (const bool stop : { false, true }) {
+        SCOPED_TRACE(stop);
+        m_server.reset();
+        QFile::remove(path(QStringLiteral("2026-12-6.rpt")));
+        m_log.clear();
+        writesHeld = 0;
+        goOn = false;
+        startWith(QStringLiteral("p.dat"));
+        const int first = stop ? 10 : 0;
+        std::vector<Candidate *> cs;
+        cs.push_back(&candidate(QStringLiteral("w%1").arg(first)));
+        cs.back()->submit(server().messagePort(), resultOf(first));
+        ASSERT_TRUE(waitFor([&] { return held() == 1; }));
+        // The server goes on while the disk is busy: more results come, and their grouping
+        // time passes, but none is confirmed before it is stored.
+        for (int i = first + 1; i < first + 4; ++i) {
+            cs.push_back(&candidate(QStringLiteral("w%1").arg(i)));
+            cs.back()->submit(server().messagePort(), resultOf(i));
+        }
+        ASSERT_TRUE(waitFor([&] { return logTexts().filter(QStringLiteral("Submit by IP")).size() == 4; }));
+        idleFor(50);
+        EXPECT_FALSE(std::any_of(cs.begin(), cs.end(), [](const Candidate *c) { return c->finished; }));
+        EXPECT_EQ(held(), 1);
+        letWritesGoOn();
+        if (stop) {
+            m_server.reset(); // at once: the write under way and the results after it are kept
+        } else {
+            ASSERT_TRUE(waitFor([&] { return allFinished(cs); }));
+            EXPECT_EQ(held(), 2); // those that came during the first write share the next
+        }
+        EXPECT_EQ(reportEntries(), (QStringList { entryOf(first), entryOf(first + 1), entryOf(first + 2), entryOf(first + 3) }));
+    }
 }
 
 TEST_F(ServerTest, AnOversizedMessageClosesItsConnectionOnly)

@@ -59,6 +59,7 @@ protected:
             seams.stallTimeout = m_stall;
             seams.transferQuiet = m_quiet;
             seams.reportSettle = m_settle;
+            seams.beforeReportWrite = m_beforeReportWrite;
             if (m_random)
                 seams.random = m_random;
             m_server = std::make_unique<centrum::Server>(seams);
@@ -105,6 +106,7 @@ protected:
     // candidate take its test up again.
     std::optional<QString> m_resume = QStringLiteral("0");
     std::chrono::milliseconds m_settle = centrum::ServerSeams {}.reportSettle;
+    std::function<void()> m_beforeReportWrite;
     centrum::RandomSource m_random; // the real one when empty
     QTemporaryDir m_dir;
     QStringList m_log;
