@@ -101,9 +101,11 @@ void ResultRecorder::flush()
     settle();
     if (m_batch.isEmpty())
         return;
-    const Batch batch = takeBatch();
-    const QList<PendingReport> waiting = std::exchange(m_waiting, {});
-    confirm(waiting, store(batch));
+    Batch batch = takeBatch();
+    QList<PendingReport> waiting = std::exchange(m_waiting, {});
+    Outcome outcome = store(batch);
+    outcome.spent = std::move(batch.report);
+    confirm(std::move(waiting), std::move(outcome));
 }
 
 void ResultRecorder::writeInBackground()
@@ -129,16 +131,17 @@ void ResultRecorder::writerLoop()
         m_wake.wait(hold, [this] { return m_quit || m_job; });
         if (!m_job)
             return;
-        const Batch batch = std::move(*m_job);
+        Batch batch = std::move(*m_job);
         m_job.reset();
         hold.unlock();
         if (m_beforeWrite)
             m_beforeWrite();
         Outcome outcome = store(batch);
+        outcome.spent = std::move(batch.report);
         hold.lock();
         m_outcome = std::move(outcome);
         m_wake.notify_all();
-        // Posted while the lock is held: the destructor takes it before it joins this thread.
+        // The destructor joins this thread before the object goes, and a call still posted goes with it.
         QMetaObject::invokeMethod(this, &ResultRecorder::written, Qt::QueuedConnection);
     }
 }
@@ -155,7 +158,7 @@ void ResultRecorder::settle()
         m_outcome.reset();
     }
     m_writing = false;
-    confirm(std::exchange(m_inFlight, {}), outcome);
+    confirm(std::exchange(m_inFlight, {}), std::move(outcome));
 }
 
 void ResultRecorder::written()
@@ -173,7 +176,7 @@ void ResultRecorder::written()
         writeInBackground();
 }
 
-void ResultRecorder::confirm(const QList<PendingReport> &waiting, const Outcome &outcome)
+void ResultRecorder::confirm(QList<PendingReport> waiting, Outcome outcome)
 {
     for (const PendingReport &p : waiting) {
         if (p.settled)
@@ -187,6 +190,12 @@ void ResultRecorder::confirm(const QList<PendingReport> &waiting, const Outcome 
         // Unconfirmed, so the candidate's client keeps the result and can deliver it again.
         m_log.log(QStringLiteral("sock%1 errorNum:%2 des:%3").arg(p.index).arg(sectionMsgError).arg(outcome.why));
         m_links.close(p.index, p.serial);
+    }
+    if (m_batch.isEmpty() && m_waiting.isEmpty()) {
+        outcome.spent.clear();
+        waiting.clear();
+        m_batch.swap(outcome.spent);
+        m_waiting.swap(waiting);
     }
 }
 

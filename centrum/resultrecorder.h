@@ -65,6 +65,7 @@ private:
     struct Outcome {
         bool stored = false;
         QString why;
+        QList<DayFileWriter::Entry> spent; // the batch's list, for the next batch to fill
     };
     // A batch taken from those received, its answers keyed to their report entries: what one
     // write stores. Only while no write is under way (the keys come from the report's writer).
@@ -81,7 +82,9 @@ private:
     void written();
     // Waits for the write under way, if any, and confirms its results.
     void settle();
-    void confirm(const QList<PendingReport> &waiting, const Outcome &outcome);
+    // Confirms each result written, then keeps the lists' room for the next batch: a room's
+    // results come in batches all day.
+    void confirm(QList<PendingReport> waiting, Outcome outcome);
     void writerLoop();
 
     CandidateLinks &m_links;
