@@ -11,6 +11,13 @@
 
 namespace centrum {
 
+namespace {
+
+const QString reportSuffix = QStringLiteral(".rpt");
+const QString answerSuffix = QStringLiteral(".ans");
+
+} // namespace
+
 ResultRecorder::ResultRecorder(CandidateLinks &links, ServiceLog &log, const QString &programFolder,
                                std::function<QDateTime()> now, std::chrono::milliseconds grouping,
                                std::function<void()> beforeWrite, QObject *parent)
@@ -20,8 +27,8 @@ ResultRecorder::ResultRecorder(CandidateLinks &links, ServiceLog &log, const QSt
       m_now(std::move(now)),
       m_grouping(grouping),
       m_beforeWrite(std::move(beforeWrite)),
-      m_report(programFolder, QStringLiteral(".rpt"), DayFileWriter::Mode::Durable),
-      m_answers(programFolder, QStringLiteral(".ans"), DayFileWriter::Mode::Durable),
+      m_report(programFolder, reportSuffix, DayFileWriter::Mode::Durable),
+      m_answers(programFolder, answerSuffix, DayFileWriter::Mode::Durable),
       m_folder(programFolder)
 {
     m_timer.setSingleShot(true);
@@ -48,12 +55,12 @@ ResultRecorder::~ResultRecorder()
 
 QString ResultRecorder::reportPath(const QDate &day) const
 {
-    return QDir(m_folder).filePath(dayName(day) + QStringLiteral(".rpt"));
+    return QDir(m_folder).filePath(dayName(day) + reportSuffix);
 }
 
 QString ResultRecorder::answerPath(const QDate &day) const
 {
-    return QDir(m_folder).filePath(dayName(day) + QStringLiteral(".ans"));
+    return QDir(m_folder).filePath(dayName(day) + answerSuffix);
 }
 
 void ResultRecorder::add(qint16 index, quint64 serial, const QString &entry, std::function<void(bool stored)> settled)
@@ -87,11 +94,12 @@ ResultRecorder::Batch ResultRecorder::takeBatch()
     return batch;
 }
 
-ResultRecorder::Outcome ResultRecorder::store(const Batch &batch)
+ResultRecorder::Outcome ResultRecorder::store(Batch batch)
 {
     Outcome outcome;
     outcome.stored = (batch.answers.isEmpty() || m_answers.write(batch.answers, &outcome.why))
         && m_report.write(batch.report, &outcome.why);
+    outcome.spent = std::move(batch.report);
     return outcome;
 }
 
@@ -103,9 +111,7 @@ void ResultRecorder::flush()
         return;
     Batch batch = takeBatch();
     QList<PendingReport> waiting = std::exchange(m_waiting, {});
-    Outcome outcome = store(batch);
-    outcome.spent = std::move(batch.report);
-    confirm(std::move(waiting), std::move(outcome));
+    confirm(std::move(waiting), store(std::move(batch)));
 }
 
 void ResultRecorder::writeInBackground()
@@ -136,8 +142,7 @@ void ResultRecorder::writerLoop()
         hold.unlock();
         if (m_beforeWrite)
             m_beforeWrite();
-        Outcome outcome = store(batch);
-        outcome.spent = std::move(batch.report);
+        Outcome outcome = store(std::move(batch));
         hold.lock();
         m_outcome = std::move(outcome);
         m_wake.notify_all();

@@ -74,7 +74,7 @@ private:
         QList<DayFileWriter::Entry> answers;
     };
     Batch takeBatch();
-    Outcome store(const Batch &batch);
+    Outcome store(Batch batch);
     // The grouping time is up: the batch goes to the writing thread, or waits for the write
     // under way.
     void writeInBackground();
