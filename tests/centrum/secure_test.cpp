@@ -1,6 +1,7 @@
 // Secure mode: answerless copies named by a token, sheets scored here as the copy would score them, forgeries refused.
 #include "tests/centrum/serverfixture.h"
 
+#include "centrum/ctransfile.h"
 #include "centrum/securepaper.h"
 #include "centrum/serversecret.h"
 #include "centrum/shuffledpaper.h"
@@ -195,6 +196,23 @@ TEST_F(SecureTest, CopiesHoldNoAnswerAndCarryATokenOfTheirIdOnly)
         EXPECT_EQ(httpGet("mid.dat"), QByteArray("HTTP/1.0 403 Forbidden"));
         EXPECT_EQ(httpGet("2026-12-6.ans"), QByteArray("HTTP/1.0 403 Forbidden"));
     }
+}
+
+TEST_F(SecureTest, ACopyOfSeveralPiecesArrivesWhole)
+{
+    // A paper bigger than the pieces it goes out in: every piece in place, the token's header first.
+    QStringList lines { plainPaper[0] };
+    while (lines.size() < 600)
+        lines << QStringLiteral("Question %1, long enough to fill pieces?^0^2^2^9^Rome^Paris^Oslo^Bern").arg(lines.size());
+    startSecure(QStringLiteral("0"), lines);
+    const QByteArray copy = fetch(QStringLiteral("s01"));
+    ASSERT_GT(copy.size(), 2 * centrum::CtransFile::pieceSize);
+    const QStringList got = plainLinesOf(copy);
+    ASSERT_EQ(got.size(), lines.size());
+    EXPECT_TRUE(paper::isSheetToken(tokenOf(copy)));
+    EXPECT_EQ(got[0].section(u'^', 1), lines[0].section(u'^', 1));
+    for (qsizetype k = 1; k < lines.size(); ++k)
+        ASSERT_EQ(got[k], centrum::answerlessLine(lines[k])) << k;
 }
 
 TEST_F(SecureTest, ASheetScoresWhatItsAnswersEarnOnTheCopyWithItsAnswers)
