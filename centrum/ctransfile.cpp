@@ -29,6 +29,7 @@ bool CtransFile::transFile(const QString &fileName, const Head &head, qint64 ann
             *why = reason;
         return false;
     };
+    m_front.clear();
     m_bytes = m_cache ? m_cache->bytesOf(fileName) : std::nullopt;
     if (m_bytes) {
         m_length = m_bytes->size();
@@ -49,11 +50,12 @@ bool CtransFile::transFile(const QString &fileName, const Head &head, qint64 ann
     return true;
 }
 
-void CtransFile::transBytes(const QByteArray &bytes)
+void CtransFile::transBytes(const QByteArray &bytes, const QByteArray &front)
 {
     m_file.reset();
+    m_front = front;
     m_bytes = bytes;
-    m_length = bytes.size();
+    m_length = front.size() + bytes.size();
     m_position = 0;
     m_done = false;
     pump();
@@ -63,6 +65,7 @@ void CtransFile::cancel()
 {
     m_file.reset();
     m_bytes.reset();
+    m_front.clear();
     m_done = false;
 }
 
@@ -76,7 +79,12 @@ void CtransFile::pump()
     while ((m_file || m_bytes) && m_socket && m_position < m_length && m_socket->bytesToWrite() < ahead) {
         const qint64 n = std::min(m_bytes && m_wholeFromMemory ? m_length : pieceSize, m_length - m_position);
         if (m_bytes) {
-            m_socket->send(*m_bytes, m_position, n); // shared with the socket, not copied
+            // Shared with the socket, not copied; a piece may begin in the front and end in the rest.
+            const qint64 inFront = std::clamp<qint64>(m_front.size() - m_position, 0, n);
+            if (inFront > 0)
+                m_socket->send(m_front, m_position, inFront);
+            if (n > inFront)
+                m_socket->send(*m_bytes, m_position + inFront - m_front.size(), n - inFront);
         } else {
             const QByteArray piece = m_file->read(n);
             if (piece.size() != n) {
@@ -93,6 +101,7 @@ void CtransFile::pump()
     if ((m_file || m_bytes) && m_position >= m_length) {
         m_file.reset();
         m_bytes.reset();
+        m_front.clear();
         m_done = true;
         emit finished();
     }

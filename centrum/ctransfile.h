@@ -37,8 +37,9 @@ public:
     using Head = std::function<QByteArray(qint64 length)>;
     bool transFile(const QString &fileName, const Head &head = {}, qint64 announced = -1,
                    QString *why = nullptr);
-    // Sends bytes made in memory, in the same pieces as a file.
-    void transBytes(const QByteArray &bytes);
+    // Sends bytes made in memory, in the same pieces as a file; with a front, its bytes and then
+    // these as one run of bytes, neither copied into the other.
+    void transBytes(const QByteArray &bytes, const QByteArray &front = {});
     // Stops reading; what was handed to the socket still goes. It may then send another file.
     void cancel();
     // A file held in memory goes to the socket in one piece, shared rather than copied in
@@ -62,6 +63,7 @@ private:
     FileCache *m_cache = nullptr;
     bool m_wholeFromMemory = false;
     std::optional<QByteArray> m_bytes; // the whole file, when it came from the cache
+    QByteArray m_front;                // bytes in memory sent before m_bytes, counted with them
     qint64 m_position = 0;
     qint64 m_length = 0;
     bool m_done = false;

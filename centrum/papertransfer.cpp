@@ -185,7 +185,8 @@ void PaperTransfer::sendCurrentPaper()
     m_sender->cancel();
     const ClassFile &paper = place->paper;
     if (paper.secure) {
-        m_sender->transBytes(paper.secure->copyFor(m_served.uID));
+        const SecurePaper::Parts copy = paper.secure->partsFor(m_served.uID);
+        m_sender->transBytes(copy.rest, copy.head);
         return;
     }
     if (paper.shuffled) {

@@ -126,13 +126,15 @@ QByteArray SecurePaper::header(const QString &id) const
 
 QByteArray SecurePaper::copyFor(const QString &id) const
 {
+    const Parts parts = partsFor(id);
+    return parts.head + parts.rest;
+}
+
+SecurePaper::Parts SecurePaper::partsFor(const QString &id) const
+{
     if (m_shuffled)
-        return m_shuffled->copyFor(keyedOrder(m_shuffleKey, id), nullptr, header(id));
-    QByteArray out = header(id);
-    out.reserve(out.size() + m_headerEnd.size() + m_body.size());
-    out += m_headerEnd;
-    out += m_body;
-    return out;
+        return { {}, m_shuffled->copyFor(keyedOrder(m_shuffleKey, id), nullptr, header(id)) };
+    return { header(id) + m_headerEnd, m_body };
 }
 
 ShuffledPaper::Order SecurePaper::orderFor(const QString &id, QByteArray *copy) const

@@ -43,6 +43,14 @@ public:
 
     QString tokenFor(const QString &id) const;
     QByteArray copyFor(const QString &id) const;
+    // The same copy as two runs of bytes sent one after the other: the candidate's own header
+    // line, and the rest, which unshuffled is the one body every copy shares (not copied for
+    // each candidate); shuffled, the rest is the candidate's own lines.
+    struct Parts {
+        QByteArray head;
+        QByteArray rest;
+    };
+    Parts partsFor(const QString &id) const;
 
     // What a sheet earns, with its answers in the paper's own order.
     struct Marked {
