@@ -356,6 +356,10 @@ bool DayFileWriter::writeDurably(const QString &path, const QList<Entry> &lines,
     if (m_documentBytes) {
         // Keys are unique and values clean, so each entry is exactly the line setValue would add.
         QByteArray added;
+        qsizetype size = 0;
+        for (const Entry &e : lines)
+            size += 24 + e.value.size(); // the key, "=", the line end; more only past ASCII
+        added.reserve(size);
         for (const Entry &e : lines)
             added += (keyOf(e) + u'=' + e.value + m_lineEnd).toUtf8();
         if (m_documentBytes->endsWith('\n')) {

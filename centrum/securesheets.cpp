@@ -124,6 +124,7 @@ bool SecureSheets::receive(qint16 index, quint64 serial, const QString &address,
     }
 
     report::AnswerEntry answers { {}, id, paper->name(), sheet->seconds, marked.score, {} };
+    answers.questions.reserve(marked.answers.size());
     for (qsizetype i = 0; i < marked.answers.size(); ++i)
         answers.questions.append({ marked.answers[i], marked.points.value(i) });
     const QString resultText = clsEncryptXOR().HexEncrypt(paper::formatResultText(marked.score, paper->name(), sheet->seconds));
