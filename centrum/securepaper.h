@@ -43,9 +43,9 @@ public:
 
     QString tokenFor(const QString &id) const;
     QByteArray copyFor(const QString &id) const;
-    // The same copy as two runs of bytes sent one after the other: the candidate's own header
-    // line, and the rest, which unshuffled is the one body every copy shares (not copied for
-    // each candidate); shuffled, the rest is the candidate's own lines.
+    // The same copy as two runs of bytes sent one after the other: unshuffled, the candidate's
+    // own header line and the one body every copy shares (not copied for each candidate);
+    // shuffled, no head and the whole copy, every line of it the candidate's own.
     struct Parts {
         QByteArray head;
         QByteArray rest;

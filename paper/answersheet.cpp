@@ -1,9 +1,9 @@
 // The answer sheet a secure copy of a paper ends with: the candidate's answers, scored by the server.
 #include "paper/answersheet.h"
 
-#include <QtEndian>
+#include "paper/linefields.h"
 
-#include <array>
+#include <QtEndian>
 
 namespace paper {
 
@@ -28,19 +28,6 @@ int hexValue(QChar c)
     return -1;
 }
 
-// A field of one ASCII character, the answer to most questions ("2", "T"): the strings are
-// made once and shared, not allocated for every answer of every sheet a room hands in.
-QString oneCharacter(QChar c)
-{
-    static const std::array<QString, 128> shared = [] {
-        std::array<QString, 128> made;
-        for (char16_t u = 0; u < 128; ++u)
-            made[u] = QString(QChar(u));
-        return made;
-    }();
-    return c.unicode() < 128 ? shared[c.unicode()] : QString(c);
-}
-
 // The text an escaped field stands for; nothing for a "%" not followed by two hexadecimal
 // digits, or for a character that should have been escaped.
 std::optional<QString> unescaped(QStringView field)
@@ -50,7 +37,7 @@ std::optional<QString> unescaped(QStringView field)
     while (first < field.size() && !needsEscape(field[first]))
         ++first;
     if (first == field.size())
-        return field.size() == 1 ? oneCharacter(field[0]) : field.toString();
+        return fieldString(field);
     QString out;
     out.reserve(field.size());
     out.append(field.first(first));

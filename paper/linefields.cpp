@@ -4,6 +4,7 @@
 #include "paper/paperformat.h"
 
 #include <algorithm>
+#include <array>
 
 namespace paper {
 
@@ -49,6 +50,19 @@ QStringList LineFields::toList() const
     for (qsizetype i = 0; i < count(); ++i)
         fields.append(at(i).toString());
     return fields;
+}
+
+QString fieldString(QStringView field)
+{
+    static const std::array<QString, 128> ascii = [] {
+        std::array<QString, 128> texts;
+        for (char16_t c = 0; c < 128; ++c)
+            texts[c] = QString(QChar(c));
+        return texts;
+    }();
+    if (field.size() == 1 && field[0].unicode() < ascii.size())
+        return ascii[field[0].unicode()];
+    return field.toString();
 }
 
 } // namespace paper

@@ -30,4 +30,9 @@ private:
     QVarLengthArray<qsizetype, 12> m_ends; // where each field ends: its separator or the line's end
 };
 
+// A field as a string of its own. One-character fields (kind codes, one-digit answers and
+// marks) recur on every line of a paper and every answer sheet: each of those texts is made
+// once and shared rather than allocated for every field.
+QString fieldString(QStringView field);
+
 } // namespace paper

@@ -16,21 +16,6 @@ void checkSlot(int i)
         throw std::out_of_range("option index " + std::to_string(i) + " is outside 0 to 6");
 }
 
-// Kind codes, one-digit answers and marks recur on every line of a paper: one-character
-// fields share one stored text each rather than each allocating a copy.
-QString fieldText(QStringView field)
-{
-    static const std::array<QString, 128> ascii = [] {
-        std::array<QString, 128> texts;
-        for (char16_t c = 0; c < 128; ++c)
-            texts[c] = QString(QChar(c));
-        return texts;
-    }();
-    if (field.size() == 1 && field[0].unicode() < ascii.size())
-        return ascii[field[0].unicode()];
-    return field.toString();
-}
-
 constexpr int fieldsBeforeOptions = 5; // text, image id, answer, marks, kind
 
 } // namespace
@@ -41,9 +26,9 @@ void oneChoice::init(const QString &line)
     const paper::LineFields fields(m_oneLine); // field 0, the text, is taken when first asked for
     // An image id beyond 16 bits names no picture.
     m_img = numbers::leadingInt16(fields.readAt(1)).value_or(0);
-    m_answer = fieldText(fields.readAt(2));
-    m_point = fieldText(fields.readAt(3));
-    m_type = fieldText(fields.readAt(4));
+    m_answer = paper::fieldString(fields.readAt(2));
+    m_point = paper::fieldString(fields.readAt(3));
+    m_type = paper::fieldString(fields.readAt(4));
     m_context.clear();
     for (QString &option : m_options)
         option.clear();
@@ -56,9 +41,9 @@ void oneChoice::takeText() const
         return;
     m_textPending = false;
     const paper::LineFields fields(m_oneLine);
-    m_context = fieldText(fields.readAt(0));
+    m_context = paper::fieldString(fields.readAt(0));
     for (int i = 0; i < optionCount; ++i)
-        m_options[i] = fieldText(fields.readAt(fieldsBeforeOptions + i));
+        m_options[i] = paper::fieldString(fields.readAt(fieldsBeforeOptions + i));
 }
 
 QString oneChoice::getContext() const
