@@ -133,19 +133,15 @@ QByteArray SecurePaper::copyFor(const QString &id) const
 SecurePaper::Parts SecurePaper::partsFor(const QString &id) const
 {
     if (m_shuffled)
-        return { {}, m_shuffled->copyFor(keyedOrder(m_shuffleKey, id), nullptr, header(id)) };
+        return { {}, m_shuffled->copyFor(keyedOrder(m_shuffleKey, id), header(id)) };
     return { header(id) + m_headerEnd, m_body };
 }
 
-ShuffledPaper::Order SecurePaper::orderFor(const QString &id, QByteArray *copy) const
+ShuffledPaper::Order SecurePaper::orderFor(const QString &id) const
 {
+    if (m_shuffled)
+        return m_shuffled->orderFor(keyedOrder(m_shuffleKey, id));
     ShuffledPaper::Order order;
-    if (m_shuffled) {
-        const QByteArray drawn = m_shuffled->copyFor(keyedOrder(m_shuffleKey, id), &order);
-        if (copy)
-            *copy = drawn;
-        return order;
-    }
     order.question.resize(m_questions.size());
     std::iota(order.question.begin(), order.question.end(), 0);
     order.option.resize(m_questions.size());
@@ -154,7 +150,7 @@ ShuffledPaper::Order SecurePaper::orderFor(const QString &id, QByteArray *copy) 
 
 SecurePaper::Marked SecurePaper::mark(const QString &id, const QStringList &answers) const
 {
-    const ShuffledPaper::Order order = orderFor(id, nullptr);
+    const ShuffledPaper::Order order = orderFor(id);
     const int count = questionCount();
     Marked marked;
     marked.answers = QStringList(count);

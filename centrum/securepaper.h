@@ -63,7 +63,7 @@ public:
 
 private:
     QByteArray header(const QString &id) const;
-    ShuffledPaper::Order orderFor(const QString &id, QByteArray *copy) const;
+    ShuffledPaper::Order orderFor(const QString &id) const;
 
     QString m_name;
     std::optional<ServerSecret> m_secret;

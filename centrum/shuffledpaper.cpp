@@ -31,6 +31,27 @@ template <typename T> void shuffle(T *items, int count, const RandomSource &rand
         std::swap(items[i], items[random(quint32(i + 1))]);
 }
 
+// A copy's draws, in the order every copy takes them: first the questions' order, then, place
+// by place, the order of each moved question's options. A copy and its order alone must take
+// the same numbers in the same turn, or a secure sheet would be scored against another order.
+std::vector<int> drawQuestions(int count, const RandomSource &random)
+{
+    std::vector<int> order(static_cast<size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    shuffle(order.data(), count, random);
+    return order;
+}
+
+using Shown = std::array<int, oneChoice::optionCount>; // shown[new place] = old place
+
+Shown drawOptions(qsizetype count, const RandomSource &random)
+{
+    Shown shown {};
+    std::iota(shown.begin(), shown.begin() + count, 0);
+    shuffle(shown.data(), int(count), random);
+    return shown;
+}
+
 } // namespace
 
 QString questionFaultText(const paper::QuestionFault &fault, const CmultiLanguage &texts)
@@ -138,7 +159,22 @@ std::shared_ptr<const ShuffledPaper> ShuffledPaper::parse(const QByteArray &file
     return paper;
 }
 
-QByteArray ShuffledPaper::copyFor(const RandomSource &random, Order *drawn, QByteArrayView header) const
+ShuffledPaper::Order ShuffledPaper::orderFor(const RandomSource &random) const
+{
+    Order drawn;
+    drawn.question = drawQuestions(questionCount(), random);
+    drawn.option.resize(drawn.question.size());
+    for (size_t place = 0; place < drawn.question.size(); ++place) {
+        const Question &q = m_questions[size_t(drawn.question[place])];
+        if (!q.options.isEmpty()) {
+            const Shown shown = drawOptions(q.options.size(), random);
+            drawn.option[place].assign(shown.begin(), shown.begin() + q.options.size());
+        }
+    }
+    return drawn;
+}
+
+QByteArray ShuffledPaper::copyFor(const RandomSource &random, QByteArrayView header) const
 {
     QByteArray out;
     out.reserve(m_size);
@@ -146,26 +182,15 @@ QByteArray ShuffledPaper::copyFor(const RandomSource &random, Order *drawn, QByt
     out += m_lineEnds[0];
 
     const int count = questionCount();
-    std::vector<int> order(static_cast<size_t>(count));
-    std::iota(order.begin(), order.end(), 0);
-    shuffle(order.data(), count, random);
-    if (drawn) {
-        drawn->question = order;
-        drawn->option.assign(size_t(count), {});
-    }
-
+    const std::vector<int> order = drawQuestions(count, random);
     for (int place = 0; place < count; ++place) {
         const Question &q = m_questions[size_t(order[size_t(place)])];
         if (q.options.isEmpty()) {
             out += q.stored;
         } else {
             const int n = int(q.options.size());
-            std::array<int, oneChoice::optionCount> shown; // shown[new place] = old place
-            std::iota(shown.begin(), shown.begin() + n, 0);
-            shuffle(shown.data(), n, random);
-            if (drawn)
-                drawn->option[size_t(place)].assign(shown.begin(), shown.begin() + n);
-            std::array<int, oneChoice::optionCount> placeOf;
+            const Shown shown = drawOptions(n, random);
+            Shown placeOf;
             for (int i = 0; i < n; ++i)
                 placeOf[size_t(shown[size_t(i)])] = i;
             // The answer's digits name the options' new places, ascending.

@@ -51,7 +51,9 @@ public:
     };
 
     // A copy; with header given, that stored line stands in the place of the paper's own.
-    QByteArray copyFor(const RandomSource &random, Order *drawn = nullptr, QByteArrayView header = {}) const;
+    QByteArray copyFor(const RandomSource &random, QByteArrayView header = {}) const;
+    // The order copyFor draws from the same numbers, without making the copy.
+    Order orderFor(const RandomSource &random) const;
     qsizetype size() const { return m_size; }
     int questionCount() const { return int(m_questions.size()); }
 
