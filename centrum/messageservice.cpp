@@ -306,6 +306,7 @@ void MessageService::handleMessage(qint16 k, const wire::ParsedMessage &m)
             served->closeFile();
             s->send(QByteArray(wire::tagFinished));
             c.paperNo = 1;
+            served->noteListDelivered();
             m_transfers.end(served);
         } else {
             served->noteProgress();

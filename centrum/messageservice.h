@@ -47,11 +47,11 @@ struct StartResult {
 // connection that sends no whole login or report, or holds part of a message, for the stall
 // time is let go.
 //
-// When resuming is on, a candidate whose paper went out whole and who has not yet sent a result
-// may log in again from the workstation of its first login, after its client or the workstation
-// was restarted: it is sent the paper again (a shuffled paper in the same order), and its test
-// program takes up where it was. From any other workstation the login is refused, as a second
-// login always is; Allow Again moves a candidate to another workstation.
+// When resuming is on, a candidate whose paper reached its workstation whole and who has not yet
+// sent a result may log in again from the workstation of its first login, after its client or
+// the workstation was restarted: it is sent the paper again (a shuffled paper in the same
+// order), and its test program takes up where it was. From any other workstation the login is
+// refused, as a second login always is; Allow Again moves a candidate to another workstation.
 class MessageService : public QObject
 {
     Q_OBJECT
@@ -90,7 +90,7 @@ public:
     // Forgets a login and closes its connection, when that is still there. A candidate who has
     // had its paper whole keeps its login.
     void releaseLogin(const QString &id, qint16 index, quint64 serial);
-    // The last paper of the candidate's list went out whole.
+    // The last paper of the candidate's list reached its workstation whole.
     void noteDelivered(const QString &id);
     // Only these IDs may log in, when set: any other is refused and its connection closed.
     void setAdmitted(std::optional<QSet<QString>> ids) { m_admitted = std::move(ids); }
@@ -146,7 +146,7 @@ private:
     std::optional<QSet<QString>> m_admitted;
     bool m_resume = false;
     // This run's, when resuming is on: the address of each ID's first login, the IDs whose
-    // paper went out whole since then, and the IDs that sent a result.
+    // paper reached the workstation whole since then, and the IDs that sent a result.
     QHash<QString, QString> m_firstAddress;
     QSet<QString> m_delivered;
     QSet<QString> m_submitted;

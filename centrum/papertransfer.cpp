@@ -39,7 +39,7 @@ PaperTransfer::PaperTransfer(const Cuser &candidate, CandidateLinks &links, Serv
     m_file->setReadBufferSize(readLimit);
     // Nothing is expected back on the file connection: what comes is dropped, never kept.
     connect(m_file, &NetSocket::dataArrival, this, [this] { m_file->readAll(); });
-    connect(m_file, &NetSocket::sendComplete, this, &PaperTransfer::notePaperWritten);
+    connect(m_file, &NetSocket::sendComplete, this, &PaperTransfer::noteIfAcknowledged);
     connect(m_file, &NetSocket::connected, this, [this] {
         noteProgress();
         if (std::exchange(m_requestEarly, false))
@@ -149,6 +149,8 @@ bool PaperTransfer::waitsOn(QTimer &timer, std::chrono::milliseconds timeout)
 
 void PaperTransfer::onQuietTimer()
 {
+    // Acknowledgements raise no event: they are looked at whenever a timer fires.
+    noteIfAcknowledged();
     if (waitsOn(m_quietTimer, m_quietTimeout))
         return;
     // The same measure of progress as the watchdog's, only sooner.
@@ -162,6 +164,7 @@ void PaperTransfer::onQuietTimer()
 
 void PaperTransfer::onWatchdog()
 {
+    noteIfAcknowledged();
     if (waitsOn(m_watchdog, m_stallTimeout))
         return;
     // A candidate on a slow line is still taking the paper: only a stop is a stall.
@@ -205,12 +208,20 @@ void PaperTransfer::abandon(int number, const QString &why)
     emit givenUp();
 }
 
-void PaperTransfer::notePaperWritten()
+void PaperTransfer::noteIfAcknowledged()
 {
-    if (!m_sender->isDone())
+    // A closed connection has nothing left to count.
+    if (m_served.delivered || !m_sender->isDone() || m_file->state() != NetSocket::State::Connected
+        || m_file->unacknowledgedBytes() != 0)
         return;
     const std::optional<CandidateLinks::Place> place = m_links.placeOf(m_served.index, m_served.serial);
-    if (place && m_served.sentNo == place->papers && !std::exchange(m_served.lastSent, true))
+    if (place && m_served.sentNo == place->papers)
+        noteListDelivered();
+}
+
+void PaperTransfer::noteListDelivered()
+{
+    if (!std::exchange(m_served.delivered, true))
         emit delivered();
 }
 

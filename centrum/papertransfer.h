@@ -45,8 +45,8 @@ public:
     qint16 index() const { return m_served.index; }
     quint64 serial() const { return m_served.serial; }
     const QString &candidateId() const { return m_served.uID; }
-    // The last paper of the candidate's list went out whole.
-    bool lastPaperSent() const { return m_served.lastSent; }
+    // The last paper of the candidate's list reached the workstation whole.
+    bool listDelivered() const { return m_served.delivered; }
     // No progress for the quiet time, and none since.
     bool isQuiet() const { return m_quiet; }
     QString peerAddress() const;
@@ -60,6 +60,8 @@ public:
     void loginAgain();
     void noteProgress();
     void closeFile();
+    // The candidate said "over" for the last paper of its list.
+    void noteListDelivered();
 
 signals:
     void pieceSent(qint64 bytes);
@@ -67,7 +69,7 @@ signals:
     void givenUp();
     // The transfer has made no progress for the quiet time.
     void wentQuiet();
-    // The last paper of the candidate's list went out whole.
+    // The last paper of the candidate's list reached the workstation whole.
     void delivered();
 
 private:
@@ -76,14 +78,17 @@ private:
         quint64 serial;
         QString uID;
         qint16 sentNo = 0;     // the candidate's paper whose sending has begun
-        bool lastSent = false; // the last paper of the candidate's list went out whole
+        bool delivered = false; // the last paper of the candidate's list reached the workstation
     };
 
     void sendCurrentPaper();
+    // Notes the list delivered once the workstation's system has acknowledged every byte of its
+    // last paper. Handing the last byte to this side's system is not enough: a workstation that
+    // dies or stops reading with part of the paper still on its way has not got it, and its ID
+    // is to be freed when the transfer is given up.
+    void noteIfAcknowledged();
     // Logs why the transfer ends, as a socket error, and gives it up.
     void abandon(int number, const QString &why);
-    // Notes when the paper on its way has wholly gone out.
-    void notePaperWritten();
     void onWatchdog();
     void onQuietTimer();
     // Starts the timer again for what is left of the timeout since the last progress, if any is.

@@ -81,7 +81,7 @@ void PaperTransfers::paperRequested(qint16 index, quint64 serial)
 
 void PaperTransfers::releaseUnserved(const PaperTransfer &transfer)
 {
-    if (!transfer.lastPaperSent())
+    if (!transfer.listDelivered())
         emit unserved(transfer.candidateId(), transfer.index(), transfer.serial());
 }
 

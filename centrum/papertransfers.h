@@ -59,7 +59,7 @@ signals:
     void unserved(const QString &id, qint16 index, quint64 serial);
     // A transfer ended or went quiet: the next candidate may be served.
     void roomFreed();
-    // The last paper of the candidate's list went out whole.
+    // The last paper of the candidate's list reached its workstation whole.
     void delivered(const QString &id);
 
 private:

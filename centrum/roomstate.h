@@ -24,7 +24,7 @@ enum class CandidateState {
     Absent,         // on the roster, not logged in yet
     Waiting,        // logged in, waiting for the paper to begin
     Receiving,      // the paper is on its way
-    Testing,        // the paper went out whole
+    Testing,        // the paper reached the workstation whole
     Submitted,      // the result came in
     TransferFailed, // the paper did not reach the workstation: the candidate logs in again
     AllowedAgain,   // the examiner let the ID log in once more

@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 
 #include <functional>
+#include <sys/socket.h>
 
 #include <gtest/gtest.h>
 #include <ostream>
@@ -26,6 +27,8 @@ public:
         Silent,          // connects and sends nothing
         VanishMidFile,   // closes everything after the first bytes of the file
         NeverRequest,    // accepts the file connection but never asks for the file
+        NeverReads,      // asks for the file and never reads it, with a small receive buffer: its
+                         // system acknowledges only the first few kilobytes of a paper
         RefusesFile,     // names a file port that nobody listens on
     };
 
@@ -48,6 +51,10 @@ public:
     void fetch(quint16 msgPort)
     {
         m_files.listen(from, 0);
+        if (misbehaviour == Misbehaviour::NeverReads) {
+            const int small = 4096; // taken over by the connection accepted, and its window
+            ::setsockopt(int(m_files.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
         if (misbehaviour == Misbehaviour::RefusesFile) {
             m_refusedPort = m_files.serverPort();
             m_files.close();
@@ -55,6 +62,8 @@ public:
         connect(&m_files, &QTcpServer::newConnection, this, [this] {
             m_file = m_files.nextPendingConnection();
             m_files.close();
+            if (misbehaviour == Misbehaviour::NeverReads)
+                m_file->setReadBufferSize(1); // Qt then stops taking bytes from the system
             connect(m_file, &QTcpSocket::readyRead, this, [this] { onFileData(); });
             if (holdRequest)
                 m_requestHeld = true;
@@ -143,6 +152,8 @@ private:
 
     void onFileData()
     {
+        if (misbehaviour == Misbehaviour::NeverReads)
+            return;
         current += m_file->readAll();
         if (misbehaviour == Misbehaviour::VanishMidFile) {
             drop();
